@@ -1,0 +1,15 @@
+// The whole base library.
+#pragma once
+#include "framework/base/cfg.h"
+#include "framework/base/cpu.h"
+#include "framework/base/dl.h"
+#include "framework/base/file.h"
+#include "framework/base/info.h"
+#include "framework/base/list.h"
+#include "framework/base/log.h"
+#include "framework/base/main.h"
+#include "framework/base/mem.h"
+#include "framework/base/netzwerk.h"
+#include "framework/base/str.h"
+#include "framework/base/thread.h"
+#include "framework/base/time.h"

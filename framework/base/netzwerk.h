@@ -1,0 +1,5 @@
+// TCP sockets.
+#pragma once
+
+int SYS_SocketInit(void);
+int SYS_SocketDone(void);

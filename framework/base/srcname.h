@@ -1,0 +1,12 @@
+// The base name of a source file, for log lines and allocation records.
+#pragma once
+
+constexpr const char* SYS_SrcName(const char* path) {
+  const char* base = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '/' || *p == '\\') base = p + 1;
+  return base;
+}
+
+// Source position of a framework log line: "[tag][%s:%d:%s()] ..."
+#define SYS_LOGPOS SYS_SrcName(__FILE__), __LINE__, __func__
