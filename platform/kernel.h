@@ -42,7 +42,11 @@ BOOL SetThreadPriority(HANDLE thread, int priority);
 DWORD GetCurrentThreadId(void);
 
 // --- modules -------------------------------------------------------------------
-// "KERNEL32.DLL" is our own table (TryEnterCriticalSection and friends).
+// Well-known Windows module names map to host modules (compared without
+// regard to case); "KERNEL32.DLL" is our own table (TryEnterCriticalSection
+// and friends). Handles are pointers.
+HMODULE LoadLibraryA(LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
 HMODULE GetModuleHandleA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 
@@ -60,6 +64,12 @@ struct MEMORYSTATUSEX {
 BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status);
 
 namespace plat {
+
+// Entry points that a well-known module offers on top of its host library's
+// own symbols, asked first by GetProcAddress: the window layer registers the
+// wgl* functions of "OpenGL32.dll" this way.
+using ExportLookup = FARPROC (*)(const char* name);
+void SetModuleExports(const char* moduleName, ExportLookup lookup);
 
 // Framework paths use '\' as their separator; the host wants '/'.
 std::string HostPath(std::string_view frameworkPath);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 template <unsigned N>
@@ -13,6 +14,7 @@ class ShortStr {
   ShortStr() = default;
   ShortStr(const char* text) { Assign(text ? std::string_view(text) : std::string_view()); }  // NOLINT
   ShortStr(std::string_view text) { Assign(text); }                                            // NOLINT
+  ShortStr(const std::string& text) { Assign(text); }                                          // NOLINT
   template <unsigned M>
   ShortStr(const ShortStr<M>& other) {  // NOLINT
     Assign(other.view());
