@@ -50,6 +50,20 @@ BOOL FreeLibrary(HMODULE module);
 HMODULE GetModuleHandleA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 
+// --- the calling thread's last system error ----------------------------------
+// Set by the platform calls when they fail; the registry calls return their
+// code instead.
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_MORE_DATA 234L
+DWORD GetLastError(void);
+void SetLastError(DWORD code);
+
 // --- memory status -------------------------------------------------------------
 struct MEMORYSTATUSEX {
   DWORD dwLength;

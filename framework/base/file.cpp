@@ -1,28 +1,68 @@
-// The file layer. Minimal form: files on disk and the standard paths that the
-// start-up needs; the handler chain and the packs follow.
+// The file layer: the handler chain, the open-file list, and the standard
+// paths, folder listing and folder creation.
 #include "framework/base/file.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/base/cfg.h"
+#include "framework/base/file-pack.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/str.h"
 #include "platform/kernel.h"
+#include "platform/shell.h"
+
+const SYS_FileHandler_t* const SYS_FileHandlers[] = {&SYS_FileHandlerRegular, &SYS_FileHandlerDir,
+                                                     &SYS_FileHandlerPack, nullptr};
 
 namespace {
-const char* ModeOf(int flags) {
-  if (flags & SYS_FILE_WRITE) return (flags & SYS_FILE_TEXT) ? "wt+" : "wb+";
-  if (flags & SYS_FILE_APPEND) return (flags & SYS_FILE_TEXT) ? "at" : "ab";
-  return (flags & SYS_FILE_TEXT) ? "rt" : "rb";
+// Every open file, newest first.
+SYS_List_p openFiles = nullptr;
+
+bool IsOpen(SYS_File_p file) {
+  if (!file) return false;
+  for (SYS_List_p node = openFiles; node; node = node->next)
+    if (node->data == file) return true;
+  return false;
 }
-FILE* Stream(SYS_File_p f) { return static_cast<FILE*>(f->handle); }
+
+const SYS_FileHandler_t* HandlerOf(const char* name) {
+  for (const SYS_FileHandler_t* const* h = SYS_FileHandlers; *h; ++h)
+    if ((*h)->exist && (*h)->exist(name) == 0) return *h;
+  return nullptr;
+}
+
+void ReleaseRecord(SYS_File_p file) {
+  if (!file) return;
+  SYS_MemFree(file->name);
+  SYS_MemFree(file);
+}
+
+void TakeSlots(SYS_File_p file, const SYS_FileHandler_t* handler) {
+  file->handler = handler;
+  file->seek = handler->seek;
+  file->read = handler->read;
+  file->gets = handler->gets;
+  file->puts = handler->puts;
+  file->write = handler->write;
+  file->eof = handler->eof;
+  file->tell = handler->tell;
+  file->close = handler->close;
+  file->exist = handler->exist;
+  file->size_of = handler->size;
+}
+
+int FileDetail() { return SYS_DbgDetail(SYS_DbgSwitches.file); }
 }  // namespace
 
 SYS_File_p SYS_FileOpen(const char* name, int flags) {
@@ -31,37 +71,84 @@ SYS_File_p SYS_FileOpen(const char* name, int flags) {
     errSetLastError(ERR_BADARG);
     return nullptr;
   }
-  std::string mode = ModeOf(flags);
-  if (mode[1] == 't') mode.erase(1, 1);
-  FILE* stream = std::fopen(plat::HostPath(name).c_str(), mode.c_str());
-  if (!stream) {
-    errSetLastErrorEx(ERR_NOTFOUND, name);
+  SYS_DbgMessage(FileDetail(), "[file][%s:%d:%s()] opening %s...\n", SYS_LOGPOS, name);
+  const SYS_FileHandler_t* handler = HandlerOf(name);
+  if (!handler) {
+    // Only a new file for writing may be created; appending needs one.
+    if (!(flags & SYS_FILE_WRITE)) {
+      errSetLastErrorEx(ERR_UNSUPPORTED, name);
+      return nullptr;
+    }
+    handler = &SYS_FileHandlerRegular;
+  }
+  auto* file = static_cast<SYS_File_p>(SYS_MemGet(sizeof(SYS_File_t)));
+  char* copy = SYS_StrDup(name);
+  if (!file || !copy) {
+    SYS_MemFree(copy);
+    SYS_MemFree(file);
+    errSetLastErrorEx(ERR_NOMEM, name);
     return nullptr;
   }
-  auto* f = static_cast<SYS_File_p>(SYS_MemGet(sizeof(SYS_File_t)));
-  f->name = SYS_StrDup(name);
-  f->flags = flags;
-  f->handle = stream;
-  return f;
+  file->name = copy;
+  file->flags = flags;
+  file->size = -1;
+  TakeSlots(file, handler);
+  if (handler->open(file) != 0) {
+    // The callback gets the caller's name (the record's copy is gone by
+    // then) and always a code, even from a handler that left none.
+    int code = errGetLastError();
+    if (code == ERR_NONE) code = ERR_CANTOPEN;
+    ReleaseRecord(file);
+    errSetLastErrorEx(code, name);
+    return nullptr;
+  }
+  SYS_List_p list = SYS_ListAddFirst(openFiles, file);
+  if (!list) {
+    file->close(file);
+    ReleaseRecord(file);
+    errSetLastErrorEx(ERR_NOMEM, name);
+    return nullptr;
+  }
+  openFiles = list;
+  return file;
 }
 
 void SYS_FileClose(SYS_File_p file) {
-  if (!file) return;
-  if (file->handle) std::fclose(Stream(file));
-  SYS_MemFree(file->name);
-  SYS_MemFree(file);
+  // A file that is not open (null, or closed before) is left alone.
+  if (!IsOpen(file)) return;
+  openFiles = SYS_ListDelItem(openFiles, file);
+  file->close(file);
+  ReleaseRecord(file);
+}
+
+int SYS_FileSeek(SYS_File_p file, int64_t offset) {
+  errClear();
+  if (!IsOpen(file)) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  return file->seek(file, offset);
+}
+
+int64_t SYS_FileRead(SYS_File_p file, void* buffer, int64_t length) {
+  if (!IsOpen(file)) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  return file->read(file, buffer, length);
 }
 
 char* SYS_FileGetStr(SYS_File_p file, char* buffer, int length) {
-  if (!std::fgets(buffer, length, Stream(file))) return nullptr;
-  size_t n = std::strlen(buffer);
-  while (n && (buffer[n - 1] == '\n' || buffer[n - 1] == '\r')) buffer[--n] = 0;
-  return buffer;
+  if (!IsOpen(file)) {
+    errSetLastError(ERR_BADARG);
+    return nullptr;
+  }
+  return file->gets(file, buffer, length);
 }
 
 int SYS_FilePutStr(SYS_File_p file, const char* format, ...) {
   errClear();
-  if (!file || !file->handle || !format) {
+  if (!IsOpen(file) || !format) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
@@ -70,14 +157,70 @@ int SYS_FilePutStr(SYS_File_p file, const char* format, ...) {
   va_start(ap, format);
   std::vsnprintf(line, sizeof line, format, ap);
   va_end(ap);
-  return std::fputs(line, Stream(file)) < 0 ? -1 : 0;
+  return file->puts(file, line);
+}
+
+int SYS_FileWrite(SYS_File_p file, const void* buffer, int64_t length) {
+  if (!IsOpen(file)) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  return file->write(file, buffer, length);
+}
+
+int SYS_FileEof(SYS_File_p file) {
+  if (!IsOpen(file)) {
+    errSetLastError(ERR_BADARG);
+    return 1;
+  }
+  return file->eof(file);
+}
+
+int64_t SYS_FileTell(SYS_File_p file) {
+  if (!IsOpen(file)) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  return file->tell(file);
 }
 
 int SYS_FileExist(const char* name) {
   errClear();
-  struct stat st{};
-  if (name && stat(plat::HostPath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return 0;
+  if (!name) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  if (HandlerOf(name)) {
+    errClear();
+    return 0;
+  }
   errSetLastError(ERR_NOTFOUND);
+  return -1;
+}
+
+int64_t SYS_FileSize(const char* name) {
+  errClear();
+  if (!name) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  const SYS_FileHandler_t* handler = HandlerOf(name);
+  if (!handler) {
+    errSetLastError(ERR_NOTFOUND);
+    return -1;
+  }
+  errClear();
+  return handler->size ? handler->size(name) : 1;
+}
+
+int SYS_FilePackOpen(const char* path) {
+  errClear();
+  for (const SYS_FileHandler_t* const* h = SYS_FileHandlers; *h; ++h)
+    if ((*h)->packOpen && (*h)->packOpen(path) == 0) {
+      errClear();
+      return 0;
+    }
+  errSetLastError(ERR_UNSUPPORTED);
   return -1;
 }
 
@@ -86,21 +229,192 @@ int SYS_FileDone(void) {
   return 0;
 }
 
+// --- standard paths ------------------------------------------------------
+
+namespace {
+const char* homeBase = ".quarn";
+
+std::string SlashesToBackslashes(std::string text) {
+  std::replace(text.begin(), text.end(), '/', '\\');
+  return text;
+}
+
+// The program path (argument 0) up to its last "\", or "." without one.
+std::string ProgramFolder() {
+  const char* program = SYS_CfgCount() > 0 ? SYS_CfgArg(0) : nullptr;
+  std::string path = program ? program : "";
+  size_t cut = path.rfind('\\');
+  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+std::string HomeFolder() {
+  for (const char* variable : {"HOME", "HOMEDRIVE", "HOMEPATH", "USERPROFILE"})
+    if (const char* value = std::getenv(variable)) {
+      if (std::strcmp(value, "\\") == 0) break;
+      return value;
+    }
+  return ProgramFolder();
+}
+
+// TEMP is a Windows habit; Linux keeps the folder in TMPDIR, or /tmp.
+std::string TempFolder() {
+  for (const char* variable : {"TEMP", "TMPDIR"})
+    if (const char* value = std::getenv(variable); value && *value) return value;
+  return "/tmp";
+}
+}  // namespace
+
 char* SYS_PathGet(int type, const char* name) {
   errClear();
   if (!name) name = "";
-  std::string program = SYS_CfgCount() > 0 && SYS_CfgArg(0) ? SYS_CfgArg(0) : "";
   std::string result;
-  size_t cut = program.rfind('\\');
-  std::string programDir = cut == std::string::npos ? std::string(".") : program.substr(0, cut);
-  const char* home = std::getenv("HOME");
-  std::string homeDir = home && std::strcmp(home, "\\") != 0 ? home : programDir;
   switch (type) {
-    case SYS_PATH_PROGRAM: result = programDir + "\\" + name; break;
-    case SYS_PATH_HOME: result = homeDir + "\\" + name; break;
+    case SYS_PATH_NONE: return nullptr;
+    case SYS_PATH_PROGRAM: result = ProgramFolder() + '\\' + name; break;
+    case SYS_PATH_HOME: result = HomeFolder() + '\\' + name; break;
+    case SYS_PATH_CONFIG:
+      result = HomeFolder() + '\\' + homeBase + "\\config\\" + name;
+      break;
+    case SYS_PATH_DESKTOP: {
+      char desktop[MAX_PATH];
+      if (!SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE)) {
+        errSetLastError(ERR_NOTFOUND);
+        return nullptr;
+      }
+      result = std::string(desktop) + '\\' + name;
+      break;
+    }
+    case SYS_PATH_TEMP: result = TempFolder() + '\\' + name; break;
     default: errSetLastError(ERR_BADARG); return nullptr;
   }
-  for (char& c : result)
-    if (c == '/') c = '\\';
-  return SYS_StrDup(result.c_str());
+  char* path = SYS_StrDup(SlashesToBackslashes(result).c_str());
+  if (!path) errSetLastError(ERR_NOMEM);
+  return path;
+}
+
+void SYS_PathSetHomeBase(const char* name) { homeBase = name ? name : ".quarn"; }
+
+int SYS_MkDir(const char* path) {
+  if (!path || !*path) return 1;
+  std::string folder(path);
+  // A trailing separator names the same folder.
+  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  const std::string host = plat::HostPath(folder);
+  if (mkdir(host.c_str(), 0777) == 0) return 0;
+  if (errno != ENOENT && errno != ENOTDIR) return 1;
+  const size_t cut = folder.find_last_of("\\/");
+  if (cut == std::string::npos || cut == 0) return 1;
+  SYS_MkDir(folder.substr(0, cut).c_str());
+  // Only the second attempt tells whether the folder now exists.
+  return mkdir(host.c_str(), 0777) == 0 ? 0 : 1;
+}
+
+// --- folder listing --------------------------------------------------------
+
+namespace {
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Windows wildcard rules: "*" any run, "?" any one character, letter case
+// ignored, no escapes or brackets.
+bool WildcardMatch(const char* mask, const char* name) {
+  const char* starMask = nullptr;
+  const char* starName = nullptr;
+  while (*name) {
+    if (*mask == '*') {
+      starMask = ++mask;
+      starName = name;
+    } else if (*mask == '?' || (*mask && LowerAscii(*mask) == LowerAscii(*name))) {
+      ++mask;
+      ++name;
+    } else if (starMask) {
+      mask = starMask;
+      name = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*') ++mask;
+  return *mask == 0;
+}
+
+// The folder's names that match, sorted; false when nothing matched at all
+// ("." and ".." included), as the Windows find functions would report.
+bool ListMatches(const std::string& folder, std::string mask, std::vector<std::string>& names) {
+  if (mask == "*.*") mask = "*";
+  DIR* dir = opendir(plat::HostPath(folder).c_str());
+  if (!dir) return false;
+  bool any = false;
+  while (dirent* e = readdir(dir)) {
+    if (!WildcardMatch(mask.c_str(), e->d_name)) continue;
+    any = true;
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return any;
+}
+
+void ReleaseGlob(SYS_Glob_p glob) {
+  if (!glob) return;
+  for (int32_t i = 0; i < glob->count && glob->names; ++i) SYS_MemFree(glob->names[i]);
+  SYS_MemFree(glob->names);
+  SYS_MemFree(glob);
+}
+
+int GlobOutOfMemory(SYS_Glob_pp result) {
+  ReleaseGlob(*result);
+  *result = nullptr;
+  errSetLastError(ERR_NOMEM);
+  return -1;
+}
+}  // namespace
+
+int SYS_Glob(const char* pattern, SYS_Glob_pp result) {
+  errClear();
+  if (result) *result = nullptr;
+  if (!pattern || !result || !*pattern) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  auto* glob = static_cast<SYS_Glob_p>(SYS_MemGet(sizeof(SYS_Glob_t)));
+  if (!glob) return GlobOutOfMemory(result);
+  *result = glob;
+  const std::string filter = SlashesToBackslashes(pattern);
+  const int detail = FileDetail();
+  SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] filter: %s\n", SYS_LOGPOS, filter.c_str());
+
+  const size_t cut = filter.rfind('\\');
+  const std::string base = cut == std::string::npos ? std::string() : filter.substr(0, cut + 1);
+  const std::string folder = cut == std::string::npos ? std::string(".") : cut == 0 ? std::string("\\")
+                                                                                   : filter.substr(0, cut);
+  std::vector<std::string> names;
+  if (!ListMatches(folder, filter.substr(base.size()), names)) {
+    SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] !!! FindFirstFile returned with NULL.\n", SYS_LOGPOS);
+    return 0;
+  }
+  SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] %d file(s) found.\n", SYS_LOGPOS, static_cast<int>(names.size()));
+  if (names.empty()) return 0;
+  if (names.size() > INT32_MAX / sizeof(char*)) return GlobOutOfMemory(result);
+  glob->names = static_cast<char**>(SYS_MemGet(names.size() * sizeof(char*)));
+  if (!glob->names) return GlobOutOfMemory(result);
+  SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] base: %s\n", SYS_LOGPOS, base.c_str());
+  for (const std::string& name : names) {
+    char* entry = SYS_StrDup((base + name).c_str());
+    if (!entry) return GlobOutOfMemory(result);
+    glob->names[glob->count] = entry;
+    SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] entry %d: %s\n", SYS_LOGPOS, glob->count, entry);
+    ++glob->count;
+  }
+  return 0;
+}
+
+int SYS_GlobFree(SYS_Glob_pp result) {
+  errClear();
+  if (!result || !*result) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  ReleaseGlob(*result);
+  *result = nullptr;
+  return 0;
 }

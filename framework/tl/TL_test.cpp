@@ -1,0 +1,473 @@
+#include "framework/tl/TL.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/base/cfg.h"
+#include "framework/base/log.h"
+#include "framework/base/mem.h"
+#include "framework/tl/tlfixtures.h"
+#include "framework/tl/tlmemfiles.h"
+#include "testsupport/testsupport.h"
+
+using tlfix::Bytes;
+
+namespace {
+
+Bytes Level0(const txBitmap* b) { return {b->data[0], b->data[0] + b->sizes[0]}; }
+
+Bytes SwapRB(Bytes p, size_t step) {
+  for (size_t k = 0; k + 2 < p.size(); k += step) std::swap(p[k], p[k + 2]);
+  return p;
+}
+
+Bytes ReverseRows(const Bytes& bytes, size_t rowBytes) {
+  Bytes out;
+  for (size_t r = bytes.size() / rowBytes; r-- > 0;)
+    out.insert(out.end(), bytes.begin() + static_cast<long>(r * rowBytes),
+               bytes.begin() + static_cast<long>((r + 1) * rowBytes));
+  return out;
+}
+
+class Loader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files = &tlfix::UseMemFiles();
+    txOptions(TX_OPT_QUALITY, 0);
+    txOptions(TX_OPT_ORDER, 0);
+    txOptions(TX_OPT_FLIP, 0);
+    txOptions(TX_OPT_VERBOSE, 0);
+    errClear();
+  }
+  void TearDown() override { EXPECT_FALSE(files->isOpen); }
+  void Add(const std::string& name, const Bytes& bytes) { files->files[name] = bytes; }
+  tlfix::MemFiles* files = nullptr;
+};
+
+// The colour image (4x2, pixels Pattern(seed 1)) with an optional alpha image.
+struct PipelineCase {
+  const char* what;
+  int colourBits;
+  int alphaBits;  // 0: no alpha image
+  int alphaWidth;
+  int order, flip;
+  int bits, subtype, type;
+};
+
+TEST_F(Loader, PipelineTable) {
+  const PipelineCase cases[] = {
+      {"plain", 24, 0, 4, 0, 0, 24, 0, 0},
+      {"R, G, B wanted", 24, 0, 4, 1, 0, 24, 0, 1},
+      {"8-bit alpha", 24, 8, 4, 0, 0, 32, 2, 0},
+      {"24-bit alpha", 24, 24, 4, 0, 0, 32, 2, 0},
+      {"32-bit alpha over 32-bit colour", 32, 32, 4, 0, 0, 32, 2, 0},
+      {"alpha, swap and flip", 24, 8, 4, 1, 1, 32, 2, 1},
+      {"alpha of another size", 24, 8, 2, 0, 0, 24, 0, 0},
+      {"alpha over an 8-bit image", 8, 8, 4, 1, 0, 8, 3, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    Bytes colour = tlfix::Pattern(4 * 2 * c.colourBits / 8, 1);
+    Add("pic.tga", tlfix::SimpleTga(4, 2, c.colourBits));
+    Bytes alpha = tlfix::Pattern(static_cast<size_t>(c.alphaWidth) * 2 * c.alphaBits / 8, 100);
+    if (c.alphaBits) Add("pic_a.tga", tlfix::SimpleTga(c.alphaWidth, 2, c.alphaBits, 100));
+    txOptions(TX_OPT_ORDER, c.order);
+    txOptions(TX_OPT_FLIP, c.flip);
+
+    txBitmap* b = txLoad("pic.tga");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(errGetLastError(), 0);  // success leaves no error behind
+    EXPECT_EQ(b->filter, 0);
+    EXPECT_EQ(b->bits, c.bits);
+    EXPECT_EQ(b->subtype, c.subtype);
+    EXPECT_EQ(b->type, c.type);
+    EXPECT_EQ(b->width, 4);
+    EXPECT_EQ(b->height, 2);
+
+    // What the bytes must be: alpha merged, then swapped, then flipped.
+    Bytes expect = colour;
+    size_t step = static_cast<size_t>(c.colourBits / 8);
+    bool merged = c.bits == 32 && c.alphaBits && c.alphaWidth == 4;
+    if (merged) {
+      if (c.colourBits == 24) {
+        Bytes wide;
+        for (size_t k = 0; k < colour.size(); k += 3) wide.insert(wide.end(), {colour[k], colour[k + 1], colour[k + 2], 255});
+        expect = wide;
+      }
+      step = 4;
+      size_t aStep = static_cast<size_t>(c.alphaBits / 8);
+      for (size_t k = 0; k < 8; ++k) expect[k * 4 + 3] = alpha[k * aStep];
+    }
+    if (c.order == 1 && c.bits >= 24) expect = SwapRB(expect, step);
+    if (c.flip) expect = ReverseRows(expect, 4 * step);
+    EXPECT_EQ(Level0(b), expect);
+    txFree(&b);
+  }
+}
+
+TEST_F(Loader, QualityReducesSingleLevelImages) {
+  struct Case {
+    int quality, w, h, nw, nh;
+  };
+  const Case cases[] = {{0, 256, 128, 256, 128}, {1, 256, 128, 128, 64}, {2, 256, 128, 64, 32},
+                        {7, 256, 128, 64, 32},   {1, 3, 1, 1, 1},       {2, 2, 2, 1, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("quality " + std::to_string(c.quality) + " on " + std::to_string(c.w) + "x" + std::to_string(c.h));
+    Add("q.tga", tlfix::SimpleTga(c.w, c.h, 24));
+    txOptions(TX_OPT_QUALITY, c.quality);
+    txBitmap* b = txLoad("q.tga");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->width, c.nw);
+    EXPECT_EQ(b->height, c.nh);
+    EXPECT_EQ(b->sizes[0], c.nw * c.nh * 3);
+    txFree(&b);
+  }
+}
+
+// A reader that hands out a compressed, multi-level bitmap, standing in for
+// the DDS reader: such images skip every post-processing step.
+txBitmap* ReadCompressed(const uint8_t*, int64_t) {
+  txBitmap* b = txNewBitmap();
+  b->type = 5;
+  b->subtype = 0x83F0;
+  b->width = b->height = 8;
+  b->bits = 4;
+  b->levels = 2;
+  for (int i = 0; i < 2; ++i) {
+    b->sizes[i] = 32 >> (i * 2);
+    b->data[i] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(b->sizes[i])));
+    b->data[i][0] = static_cast<uint8_t>(i + 1);
+  }
+  return b;
+}
+int DetectDds(const uint8_t* buffer, int64_t length) {
+  return length >= 4 && std::memcmp(buffer, "DDS ", 4) == 0 ? 0 : 1000;
+}
+
+TEST_F(Loader, CompressedImagesSkipPostProcessing) {
+  txFilter saved = txFilterDDS;
+  txFilterDDS.detect = DetectDds;
+  txFilterDDS.read = ReadCompressed;
+  Add("c.dds", Bytes{'D', 'D', 'S', ' ', 0});
+  Add("c_a.dds", tlfix::SimpleTga(8, 8, 8));
+  txOptions(TX_OPT_ORDER, 1);
+  txOptions(TX_OPT_FLIP, 1);
+  txOptions(TX_OPT_QUALITY, 2);
+  txBitmap* b = txLoad("c.dds");
+  txFilterDDS = saved;
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->filter, 4);
+  EXPECT_EQ(b->width, 8);
+  EXPECT_EQ(b->levels, 2);
+  EXPECT_EQ(b->data[0][0], 1);
+  EXPECT_EQ(files->asked, (std::vector<std::string>{"c.dds"}));  // no alpha image looked for
+  txFree(&b);
+}
+
+TEST_F(Loader, FlipTurnsEveryLevel) {
+  txBitmap* b = txCreateDummy(3, 2, 4);
+  b->levels = 2;
+  b->sizes[1] = 2;  // level 1 is 1x2
+  b->data[1] = static_cast<uint8_t*>(SYS_MemGet(2));
+  b->data[1][0] = 1;
+  b->data[1][1] = 2;
+  for (int i = 0; i < 8; ++i) b->data[0][i] = static_cast<uint8_t>(i);
+  // The flip step of a load is reached through a bitmap the loader reads, so
+  // a filter hands this one out.
+  static txBitmap* handOut;
+  handOut = b;
+  txFilter saved = txFilterDDS;
+  txFilterDDS.detect = DetectDds;
+  txFilterDDS.read = [](const uint8_t*, int64_t) -> txBitmap* { return handOut; };
+  Add("m.dds", Bytes{'D', 'D', 'S', ' '});
+  txOptions(TX_OPT_FLIP, 1);
+  txBitmap* r = txLoad("m.dds");
+  txFilterDDS = saved;
+  ASSERT_EQ(r, b);
+  EXPECT_EQ(Level0(r), (Bytes{6, 7, 4, 5, 2, 3, 0, 1}));
+  EXPECT_EQ(r->data[1][0], 2);
+  EXPECT_EQ(r->data[1][1], 1);
+  txFree(&r);
+}
+
+TEST_F(Loader, CompanionNames) {
+  struct Case {
+    const char* name;
+    const char* alpha;
+  };
+  const Case cases[] = {{"pic.tga", "pic_a.tga"},
+                        {"a.b.png", "a.b_a.png"},
+                        {"noext", "noext_a"},
+                        {"data.d\\img", "data.d\\img_a"},
+                        {"data.d\\img.bmp", "data.d\\img_a.bmp"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    Add(c.name, tlfix::SimpleTga(2, 2, 24));
+    txBitmap* b = txLoad(c.name);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(files->asked, (std::vector<std::string>{c.name, c.alpha}));
+    txFree(&b);
+  }
+  // The alpha image is loaded as it is: it gets no alpha image of its own.
+  SetUp();
+  Add("x.tga", tlfix::SimpleTga(2, 2, 24));
+  Add("x_a.tga", tlfix::SimpleTga(2, 2, 8));
+  Add("x_a_a.tga", tlfix::SimpleTga(2, 2, 8));
+  txBitmap* b = txLoad("x.tga");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(files->asked, (std::vector<std::string>{"x.tga", "x_a.tga"}));
+  txFree(&b);
+}
+
+TEST_F(Loader, FailuresAndTheirCodes) {
+  EXPECT_EQ(txLoad("absent.tga"), nullptr);
+  EXPECT_EQ(errGetLastError(), 1);
+  Add("empty.tga", Bytes{});
+  EXPECT_EQ(txLoad("empty.tga"), nullptr);
+  EXPECT_EQ(errGetLastError(), 5);
+  Add("junk.bin", Bytes{'x', 'y', 'z', 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(txLoad("junk.bin"), nullptr);
+  EXPECT_EQ(errGetLastError(), 1000);
+  Add("short.tga", Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(txLoad("short.tga"), nullptr);
+  EXPECT_EQ(errGetLastError(), 1002);
+  EXPECT_EQ(txLoad(nullptr), nullptr);
+  EXPECT_EQ(files->opens, files->closes + 1);  // the NULL name opened nothing; every open file was closed
+  EXPECT_EQ(txFindFilter(nullptr, 0), nullptr);
+  EXPECT_EQ(errGetLastError(), 1000);
+  tlfix::Exact bmp(Bytes{'B', 'M', 0});
+  EXPECT_EQ(txFindFilter(bmp.data(), bmp.size()), &txFilterBMP);
+}
+
+TEST_F(Loader, NoBlockIsLeftBehind) {
+  auto before = tlfix::TrackedBlocks();
+  Add("pic.tga", tlfix::SimpleTga(4, 4, 24));
+  Add("pic_a.tga", tlfix::SimpleTga(4, 4, 8));
+  Add("bad.tga", Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0, 1});
+  txOptions(TX_OPT_QUALITY, 1);
+  txOptions(TX_OPT_FLIP, 1);
+  txOptions(TX_OPT_ORDER, 1);
+  for (const char* name : {"pic.tga", "bad.tga", "absent.tga"}) {
+    txBitmap* b = txLoad(name);
+    if (b) {
+      txBitmap* d = txDup(b);
+      txFree(&d);
+      txFree(&b);
+    }
+  }
+  EXPECT_EQ(tlfix::TrackedBlocks(), before);
+}
+
+TEST_F(Loader, DupIsDeep) {
+  txBitmap* b = txCreateDummy(2, 4, 4);
+  b->levels = 2;
+  b->sizes[1] = 16;
+  b->data[1] = static_cast<uint8_t*>(SYS_MemGet(16));
+  b->data[1][3] = 77;
+  b->comment = static_cast<uint8_t*>(SYS_MemGet(8));
+  b->comment[7] = 9;
+  b->data[0][5] = 5;
+  txBitmap* d = txDup(b);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->width, 4);
+  EXPECT_EQ(d->bits, 32);
+  EXPECT_EQ(d->levels, 2);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NE(d->data[i], b->data[i]);
+    EXPECT_EQ(d->sizes[i], b->sizes[i]);
+  }
+  EXPECT_EQ(d->data[0][5], 5);
+  EXPECT_EQ(d->data[1][3], 77);
+  ASSERT_NE(d->comment, nullptr);
+  EXPECT_NE(d->comment, b->comment);
+  EXPECT_EQ(d->comment[7], 9);
+  txFree(&b);
+  EXPECT_EQ(d->data[1][3], 77);  // still its own after the source is gone
+  txFree(&d);
+  EXPECT_EQ(d, nullptr);
+  EXPECT_EQ(txDup(nullptr), nullptr);
+  EXPECT_EQ(errGetLastError(), 1001);
+}
+
+TEST_F(Loader, DummiesAndRecordAccess) {
+  struct Case {
+    int kind, bits;
+  };
+  for (const Case c : {Case{0, 24}, Case{1, 24}, Case{2, 32}, Case{3, 8}}) {
+    txBitmap* b = txCreateDummy(c.kind, 3, 5);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->type, c.kind);
+    EXPECT_EQ(b->subtype, c.kind);
+    EXPECT_EQ(txGetBits(b), c.bits);
+    EXPECT_EQ(txGetLevelSize(b, 0), 15 * c.bits / 8);
+    EXPECT_EQ(b->levels, 1);
+    EXPECT_EQ(Level0(b), Bytes(static_cast<size_t>(15 * c.bits / 8), 0));
+    EXPECT_EQ(txGetLevelData(b, 0), b->data[0]);
+    EXPECT_EQ(txGetLevelData(b, 13), nullptr);
+    EXPECT_EQ(txGetLevelSize(b, -1), 0);
+    txFree(&b);
+  }
+  EXPECT_EQ(txGetBits(nullptr), 0);
+  for (int bad : {-1, 4}) {
+    EXPECT_EQ(txCreateDummy(bad, 2, 2), nullptr);
+    EXPECT_EQ(errGetLastError(), 10);
+  }
+  EXPECT_EQ(txCreateDummy(0, 0, 2), nullptr);
+  EXPECT_EQ(errGetLastError(), 10);
+  EXPECT_EQ(txCreateDummy(2, 65536, 65536), nullptr);  // more than a level can count
+  EXPECT_EQ(errGetLastError(), 10);
+  txBitmap* none = nullptr;
+  EXPECT_EQ(txFree(&none), -1);
+  EXPECT_EQ(errGetLastError(), 10);
+  EXPECT_EQ(txFree(nullptr), -1);
+}
+
+TEST_F(Loader, SwapRBTouchesEveryLevel) {
+  txBitmap* b = txCreateDummy(2, 1, 1);
+  b->data[0][0] = 1;
+  b->data[0][2] = 3;
+  b->data[0][3] = 4;
+  b->levels = 2;
+  b->sizes[1] = 4;
+  b->data[1] = static_cast<uint8_t*>(SYS_MemGet(4));
+  b->data[1][0] = 9;
+  EXPECT_EQ(txSwapRB(b), 0);
+  EXPECT_EQ(Level0(b), (Bytes{3, 0, 1, 4}));
+  EXPECT_EQ(b->data[1][2], 9);
+  EXPECT_EQ(b->type, 2);  // the record is left as it was
+  txFree(&b);
+  txBitmap* g = txCreateDummy(3, 1, 1);
+  EXPECT_EQ(txSwapRB(g), -1);
+  EXPECT_EQ(errGetLastError(), 1000);
+  txFree(&g);
+}
+
+TEST_F(Loader, AddAlphaChannel) {
+  Add("mask.tga", tlfix::SimpleTga(2, 1, 8, 50));
+  txBitmap* b = txCreateDummy(0, 2, 1);
+  ASSERT_EQ(txAddAlphaChannel("mask.tga", b), 0);
+  EXPECT_EQ(Level0(b), (Bytes{0, 0, 0, 50, 0, 0, 0, 57}));
+  EXPECT_EQ(b->subtype, 2);
+  EXPECT_EQ(txAddAlphaChannel("absent.tga", b), -1);
+  EXPECT_EQ(errGetLastError(), 1003);
+  txBitmap* wide = txCreateDummy(0, 3, 1);
+  EXPECT_EQ(txAddAlphaChannel("mask.tga", wide), -1);  // another size
+  EXPECT_EQ(errGetLastError(), 10);
+  EXPECT_EQ(wide->bits, 24);
+  txFree(&wide);
+  txFree(&b);
+}
+
+TEST_F(Loader, OptionsTable) {
+  EXPECT_EQ(txOptions(10, 1), -1);
+  EXPECT_EQ(errGetLastError(), 10);
+  EXPECT_EQ(txOptions(13, 1), -1);
+  EXPECT_EQ(txOptions(TX_OPT_ORDER, 1), 0);
+  EXPECT_EQ(txOptions(TX_OPT_GETORDER, 55), 1);
+  EXPECT_EQ(txOptionValue(TX_OPT_ORDER), 1);
+  struct Case {
+    int option, value;
+  };
+  const Case cases[] = {{0, 0},  {4, 1},   {5, 0},      {6, 0},      {7, 3},      {8, 40},
+                        {9, 90}, {11, 2}, {0x83F0, 1}, {0x83F2, 1}, {0x83F3, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.option);
+    EXPECT_EQ(txOptions(c.option, c.value), 0);
+    EXPECT_EQ(txOptionValue(c.option), c.value);
+  }
+  EXPECT_EQ(txFilterJPEG.param1, 90);
+  EXPECT_EQ(txFilterJPEG.param2, 3);
+  EXPECT_EQ(txFilterPNG.param1, 2);
+  txOptions(9, 75);
+  txOptions(7, 100);
+  txOptions(11, 9);
+  txOptions(0, 1);
+}
+
+TEST(LoaderSwitches, RefusedDxtFormatsStayOff) {
+  auto r = qt::RunInChild([] {
+    qt::Args args{"prog", "-disable-dxt1", "/DISABLE-DXT5", "-debug-tl"};
+    SYS_CfgInit(args.argc(), args.argv());
+    txInit(nullptr);
+    if (txOptions(TX_OPT_DXT1, 1) != 0 || txOptions(TX_OPT_DXT3, 1) != 0 || txOptions(TX_OPT_DXT5, 1) != 0) _exit(2);
+    std::printf("%d %d %d %d\n", txOptionValue(TX_OPT_DXT1), txOptionValue(TX_OPT_DXT3), txOptionValue(TX_OPT_DXT5),
+                txVerbose());
+    std::fflush(stdout);
+  });
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "0 1 0 1\n");
+}
+
+TEST(LoaderLog, VerboseLines) {
+  qt::TempDir dir;
+  std::string log = dir / "debug.log";
+  auto r = qt::RunInChild([&] {
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    tlfix::MemFiles& files = tlfix::UseMemFiles();
+    files.files["v.tga"] = tlfix::SimpleTga(2, 1, 24);
+    txOptions(TX_OPT_QUALITY, 0);  // written always
+    txBitmap* quiet = txLoad("v.tga");
+    txFree(&quiet);
+    txOptions(TX_OPT_VERBOSE, 1);
+    txOptions(TX_OPT_FLIP, 1);
+    txBitmap* b = txLoad("v.tga");
+    txFree(&b);
+    txSave(42, "x", nullptr);
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> tails;
+  for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
+    EXPECT_EQ(l.rfind("[TL][TL.cpp:", 0), 0u) << l;
+    tails.push_back(l.substr(l.find("()] ") + 4));
+  }
+  EXPECT_EQ(tails, (std::vector<std::string>{"Set texture quality: 0",
+                                             "Load bitmap: v.tga",
+                                             "type: Targa (TGA)",
+                                             "size: 2x1 bits: 24",
+                                             "imagesize: 6",
+                                             "Load bitmap: v_a.tga",
+                                             " ! unable to open texture (v_a.tga).",
+                                             "alpha map not found.",
+                                             "---",
+                                             "Horizontal flipping.",
+                                             " ! unknown format."}));
+}
+
+}  // namespace
+
+namespace {
+
+// Every fuzz seed is a file that the loader finds the right filter for and
+// reads. With QUARN_WRITE_SEEDS naming the fuzz corpus folder the seeds are
+// (re)written there.
+TEST_F(Loader, FuzzSeedsLoad) {
+  const char* out = std::getenv("QUARN_WRITE_SEEDS");
+  const std::map<std::string, int32_t> ids = {{"tga", 0}, {"bmp", 2}, {"pnm", 6}, {"dicom", 7}};
+  for (const auto& seed : tlfix::Seeds()) {
+    SCOPED_TRACE(seed.name);
+    Add(seed.name, seed.bytes);
+    txBitmap* b = txLoad(seed.name.c_str());
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_EQ(b->filter, ids.at(seed.corpus));
+    txFree(&b);
+    if (out) {
+      std::string dir = std::string(out) + "/" + seed.corpus;
+      mkdir(dir.c_str(), 0755);
+      ASSERT_TRUE(qt::WriteFile(dir + "/" + seed.name, std::string(seed.bytes.begin(), seed.bytes.end())));
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// The BMP filter.
+#include "framework/tl/_bmp.h"
+
+#include <cstring>
+
+#include "framework/base/log.h"
+#include "framework/base/mem.h"
+
+namespace {
+
+constexpr int64_t kHeader = 54;       // file header and the 40-byte info header
+constexpr int64_t kInfoAt = 14;       // where the info header starts
+constexpr int64_t kMinInfoSize = 40;  // older 12-byte core headers have other fields
+constexpr int kMaxPalette = 256;
+
+uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+int32_t S32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+txBitmap* Fail(txBitmap* bitmap, int code) {
+  if (bitmap) txFree(&bitmap);
+  errSetLastError(code);
+  return nullptr;
+}
+
+struct BmpHeader {
+  int64_t pixelsAt;   // bfOffBits
+  int64_t infoSize;
+  int32_t width;
+  int64_t height;     // rows; negative in the file for top-down images
+  bool topDown;
+  int32_t bits;
+  uint32_t compression;
+  uint32_t imageSize;
+  uint32_t coloursUsed;
+};
+
+BmpHeader ParseHeader(const uint8_t* buffer) {
+  BmpHeader h{};
+  h.pixelsAt = U32(buffer + 10);
+  h.infoSize = U32(buffer + kInfoAt);
+  h.width = S32(buffer + 18);
+  int64_t height = S32(buffer + 22);
+  h.topDown = height < 0;
+  h.height = height < 0 ? -height : height;
+  h.bits = U16(buffer + 28);
+  h.compression = U32(buffer + 30);
+  h.imageSize = U32(buffer + 34);
+  h.coloursUsed = U32(buffer + 46);
+  return h;
+}
+
+// The palette sits between the info header and the pixels, four bytes per
+// entry. Colours-used 0 means a full table when there is room for one.
+int64_t PaletteEntries(const BmpHeader& h, int64_t paletteAt) {
+  if (h.bits != 8) return 0;
+  int64_t room = (h.pixelsAt - paletteAt) / 4;
+  int64_t entries = h.coloursUsed ? h.coloursUsed : room;
+  if (entries > room) entries = room;
+  if (entries > kMaxPalette) entries = kMaxPalette;
+  return entries > 0 ? entries : 0;
+}
+
+void LogHeader(const BmpHeader& h, const txBitmap* b) {
+  if (!txVerbose()) return;
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()] BMP: %s\n", SYS_LOGPOS, txCurrentName());
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
+                 b->bits);
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  clr used: %d\n", SYS_LOGPOS,
+                 static_cast<int>(h.coloursUsed));
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  compression: %d\n", SYS_LOGPOS,
+                 static_cast<int>(h.compression));
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
+                 static_cast<unsigned long>(b->sizes[0]));
+}
+
+}  // namespace
+
+int bmpDetect(const uint8_t* buffer, int64_t length) {
+  return buffer && length >= 2 && buffer[0] == 'B' && buffer[1] == 'M' ? 0 : TX_ERR_FORMAT;
+}
+
+txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
+  errClear();
+  if (!buffer || length < kHeader) return Fail(nullptr, TX_ERR_SHORT);
+  BmpHeader h = ParseHeader(buffer);
+  if (h.bits < 8 || h.bits == 16 || h.bits % 8 != 0 || h.bits > 64) return Fail(nullptr, TX_ERR_DEPTH);
+  // Run-length packed pixels (1, 2) cannot be copied as rows; bit fields (3)
+  // over 32-bit pixels can.
+  if (h.compression == 1 || h.compression == 2 || h.compression > 3) return Fail(nullptr, TX_ERR_DEPTH);
+  if (h.infoSize < kMinInfoSize || h.width <= 0 || h.height <= 0 || h.height > INT32_MAX)
+    return Fail(nullptr, TX_ERR_FORMAT);
+  int64_t paletteAt = kInfoAt + h.infoSize;
+  if (h.pixelsAt < paletteAt) h.pixelsAt = paletteAt;  // some writers leave the offset 0
+
+  txBitmap* b = txNewBitmap();
+  if (!b) return Fail(nullptr, ERR_NOMEM);
+  b->type = TX_TYPE_BGR;
+  b->width = h.width;
+  b->height = static_cast<int32_t>(h.height);
+  b->bits = h.bits;
+  int64_t entries = PaletteEntries(h, paletteAt);
+  b->subtype = h.bits == 24 ? TX_SUB_24 : h.bits == 32 ? TX_SUB_32 : h.bits == 8 ? (entries ? TX_SUB_PALETTE : TX_SUB_GREY)
+                                                                                : TX_SUB_OTHER;
+  int64_t rowBytes = static_cast<int64_t>(h.width) * (h.bits / 8);
+  int64_t stride = (rowBytes + 3) / 4 * 4;  // rows are padded to four bytes in the file
+  // The last row may come without its padding. Divisions keep the products
+  // of hostile sizes from overflowing.
+  int64_t available = length - h.pixelsAt;
+  if (available < rowBytes || (h.height - 1) > (available - rowBytes) / stride) return Fail(b, TX_ERR_SHORT);
+  int64_t levelBytes = rowBytes * h.height;
+  if (levelBytes > INT32_MAX) return Fail(b, ERR_NOMEM);
+  b->sizes[0] = static_cast<int32_t>(levelBytes);
+  LogHeader(h, b);
+
+  b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(levelBytes)));
+  if (!b->data[0]) return Fail(b, ERR_NOMEM);
+  if (entries) {
+    b->comment = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(entries * 4)));
+    if (!b->comment) return Fail(b, ERR_NOMEM);
+    std::memcpy(b->comment, buffer + paletteAt, static_cast<size_t>(entries * 4));
+  }
+  // Bottom-up files (positive height) store the last row first.
+  for (int64_t y = 0; y < h.height; ++y) {
+    int64_t fileRow = h.topDown ? y : h.height - 1 - y;
+    std::memcpy(b->data[0] + y * rowBytes, buffer + h.pixelsAt + fileRow * stride, static_cast<size_t>(rowBytes));
+  }
+  return b;
+}

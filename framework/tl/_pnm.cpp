@@ -1,0 +1,183 @@
+// The PNM filter.
+#include "framework/tl/_pnm.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "framework/base/file.h"
+#include "framework/base/log.h"
+#include "framework/base/mem.h"
+
+namespace {
+
+constexpr size_t kMaxLine = 127;  // header lines other than comments
+const char* const kComment = "Created by Quarnel's PNM output filter";
+
+txBitmap* Fail(txBitmap* bitmap, int code) {
+  if (bitmap) txFree(&bitmap);
+  errSetLastError(code);
+  return nullptr;
+}
+
+// Walks the header line by line inside the buffer.
+class HeaderLines {
+ public:
+  HeaderLines(const uint8_t* buffer, int64_t length) : text_(reinterpret_cast<const char*>(buffer)), length_(length) {}
+  // The next line that is not a comment, without its "\n" (and a "\r"
+  // before it). False when the buffer ends first or the line is too long.
+  bool Next(std::string_view& line) {
+    for (;;) {
+      const void* end = pos_ < length_ ? std::memchr(text_ + pos_, '\n', static_cast<size_t>(length_ - pos_)) : nullptr;
+      if (!end) return false;
+      int64_t stop = static_cast<const char*>(end) - text_;
+      std::string_view l(text_ + pos_, static_cast<size_t>(stop - pos_));
+      pos_ = stop + 1;
+      if (!l.empty() && l[0] == '#') continue;
+      if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+      if (l.size() > kMaxLine) return false;
+      line = l;
+      return true;
+    }
+  }
+  int64_t position() const { return pos_; }
+
+ private:
+  const char* text_;
+  int64_t length_;
+  int64_t pos_ = 0;
+};
+
+// A positive decimal number of at most nine digits after blanks.
+bool ParseSide(std::string_view& text, int32_t& value) {
+  while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
+  size_t n = 0;
+  int64_t v = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9' && n < 9) v = v * 10 + (text[n++] - '0');
+  if (n == 0 || (n < text.size() && text[n] >= '0' && text[n] <= '9')) return false;
+  text.remove_prefix(n);
+  value = static_cast<int32_t>(v);
+  return v > 0;
+}
+
+bool ParseSize(std::string_view line, int32_t& width, int32_t& height) {
+  if (!ParseSide(line, width) || !ParseSide(line, height)) return false;
+  while (!line.empty() && (line[0] == ' ' || line[0] == '\t')) line.remove_prefix(1);
+  return line.empty();
+}
+
+void LogRead(const txBitmap* b) {
+  if (!txVerbose()) return;
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] PNM: %s\n", SYS_LOGPOS, txCurrentName());
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
+                 b->bits);
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
+                 static_cast<unsigned long>(b->sizes[0]));
+}
+
+}  // namespace
+
+int pnmDetect(const uint8_t* buffer, int64_t length) {
+  if (!buffer || length < 3) return TX_ERR_FORMAT;
+  return std::memcmp(buffer, "P6\n", 3) == 0 || std::memcmp(buffer, "P5\n", 3) == 0 ? 0 : TX_ERR_FORMAT;
+}
+
+txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
+  errClear();
+  if (!buffer || length <= 0) return Fail(nullptr, TX_ERR_FORMAT);
+  HeaderLines lines(buffer, length);
+  std::string_view magic, size, maxval;
+  if (!lines.Next(magic) || magic.size() != 2 || magic[0] != 'P' || magic[1] < '1' || magic[1] > '6')
+    return Fail(nullptr, TX_ERR_FORMAT);
+  if (magic[1] != '5' && magic[1] != '6') return Fail(nullptr, TX_ERR_FORMAT);
+  int32_t width = 0, height = 0;
+  if (!lines.Next(size) || !ParseSize(size, width, height)) return Fail(nullptr, TX_ERR_FORMAT);
+  // The maximum value follows the size line; only one byte per sample (255)
+  // is read, anything else (16-bit samples among them) is refused.
+  if (!lines.Next(maxval) || maxval != "255") return Fail(nullptr, TX_ERR_FORMAT);
+
+  bool colour = magic[1] == '6';
+  int32_t bits = colour ? 24 : 8;
+  int64_t bytes = static_cast<int64_t>(width) * height * (bits / 8);
+  int64_t samplesAt = lines.position();
+  if (bytes > length - samplesAt) return Fail(nullptr, TX_ERR_SHORT);
+  if (bytes > INT32_MAX) return Fail(nullptr, ERR_NOMEM);
+
+  txBitmap* b = txNewBitmap();
+  if (!b) return Fail(nullptr, ERR_NOMEM);
+  b->type = TX_TYPE_BGR;
+  b->subtype = colour ? TX_SUB_24 : TX_SUB_GREY;
+  b->width = width;
+  b->height = height;
+  b->bits = bits;
+  b->sizes[0] = static_cast<int32_t>(bytes);
+  b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
+  if (!b->data[0]) return Fail(b, ERR_NOMEM);
+  std::memcpy(b->data[0], buffer + samplesAt, static_cast<size_t>(bytes));
+  // The file's R, G, B samples become the readers' common B, G, R order.
+  if (colour) txSwapRB(b);
+  LogRead(b);
+  return b;
+}
+
+namespace {
+
+int WriteFail(int code) {
+  errSetLastError(code);
+  return -1;
+}
+
+bool Put(SYS_File_p f, const void* bytes, int64_t length) { return SYS_FileWrite(f, bytes, length) == 0; }
+
+// PNM stores R, G, B: bytes in B, G, R order are exchanged through a row
+// buffer; the bitmap itself is not changed.
+bool PutSamples(SYS_File_p f, const txBitmap* b, bool swap) {
+  int64_t step = b->bits / 8, rowBytes = static_cast<int64_t>(b->width) * step;
+  if (!swap) return Put(f, b->data[0], rowBytes * b->height);
+  auto* row = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(rowBytes)));
+  if (!row) return false;
+  bool ok = true;
+  for (int64_t y = 0; y < b->height && ok; ++y) {
+    const uint8_t* src = b->data[0] + y * rowBytes;
+    for (int64_t k = 0; k < rowBytes; k += 3) {
+      row[k] = src[k + 2];
+      row[k + 1] = src[k + 1];
+      row[k + 2] = src[k];
+    }
+    ok = Put(f, row, rowBytes);
+  }
+  SYS_MemFree(row);
+  return ok;
+}
+
+}  // namespace
+
+int pnmWrite(const char* path, txBitmap* bitmap) {
+  errClear();
+  if (!bitmap) return WriteFail(ERR_BADARG);
+  int32_t sub = bitmap->subtype;
+  if (sub != TX_SUB_24 && sub != TX_SUB_24_SWAPPED && sub != TX_SUB_GREY) return WriteFail(TX_ERR_FORMAT);
+  int32_t bits = sub == TX_SUB_GREY ? 8 : 24;
+  int64_t bytes = static_cast<int64_t>(bitmap->width) * bitmap->height * (bits / 8);
+  if (bitmap->bits != bits || bitmap->width <= 0 || bitmap->height <= 0 || !bitmap->data[0] ||
+      bitmap->sizes[0] < bytes || bitmap->type == TX_TYPE_COMPRESSED)
+    return WriteFail(TX_ERR_FORMAT);
+  if (txVerbose()) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] filename ( write ): %s\n", SYS_LOGPOS, path ? path : "");
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d\n", SYS_LOGPOS, bitmap->width, bitmap->height);
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  bits: %d\n", SYS_LOGPOS, bitmap->bits);
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %u\n", SYS_LOGPOS,
+                   static_cast<unsigned>(bitmap->sizes[0]));
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  comment: %s\n", SYS_LOGPOS, kComment);
+  }
+  SYS_File_p f = SYS_FileOpen(path, SYS_FILE_WRITE);
+  if (!f) return WriteFail(ERR_CANTCREATE);
+  char header[160];
+  int n = std::snprintf(header, sizeof header, "%s\n# %s\n%d %d\n255\n", sub == TX_SUB_GREY ? "P5" : "P6", kComment,
+                        bitmap->width, bitmap->height);
+  // Colour bytes stored B, G, R (type 0) go out swapped; R, G, B as they are.
+  bool swap = bits == 24 && bitmap->type != TX_TYPE_RGB;
+  bool ok = Put(f, header, n) && PutSamples(f, bitmap, swap);
+  SYS_FileClose(f);
+  return ok ? 0 : WriteFail(ERR_CANTCREATE);
+}

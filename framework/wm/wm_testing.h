@@ -1,0 +1,36 @@
+// Helpers for the window manager's tests.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "framework/base/main.h"
+#include "testsupport/testsupport.h"
+
+namespace wmtest {
+
+struct LoggedRun {
+  int exitCode = -1;
+  std::string log;
+  std::string err;
+};
+
+// Runs body in a child process whose base library logs to a file ("-v");
+// gives the log and the exit code.
+inline LoggedRun RunLogged(const std::function<void()>& body) {
+  qt::TempDir dir;
+  auto r = qt::RunInChild([&] {
+    qt::ChangeDir cd(dir.path());
+    qt::Args args{"\\bin\\prog", "-v"};
+    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+    body();
+  });
+  return {r.exitCode, qt::ReadFile(dir / "debug.log"), r.err};
+}
+
+inline int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
+  return n;
+}
+
+}  // namespace wmtest
