@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "framework/base/file-pack.h"
@@ -14,10 +15,18 @@
 namespace {
 // The archive lives in a private folder that is also the current one, so
 // loose files cannot shadow its entries.
+char folder[] = "/tmp/pack-fuzz-XXXXXX";
+
+void RemoveFolder() {
+  unlink("fuzz.dat");
+  rmdir(folder);
+}
+
 const char* ArchiveName() {
   static bool ready = [] {
-    char folder[] = "/tmp/pack-fuzz-XXXXXX";
-    return mkdtemp(folder) && chdir(folder) == 0;
+    if (!mkdtemp(folder) || chdir(folder) != 0) return false;
+    std::atexit(RemoveFolder);
+    return true;
   }();
   return ready ? "fuzz.dat" : nullptr;
 }

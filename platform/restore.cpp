@@ -26,6 +26,7 @@ struct Record {
 
 int writeEnd = -1;
 bool started = false;
+RestoreHook restoreHook = nullptr;
 
 bool ReadRecord(int fd, Record& r) {
   auto* p = reinterpret_cast<unsigned char*>(&r);
@@ -75,7 +76,10 @@ bool ReadRecord(int fd, Record& r) {
       havePower = false;
     }
   }
-  if (haveMode || havePower) {
+  if (restoreHook) {
+    if (haveMode) restoreHook(mode.kind, mode.a, mode.b, mode.c);
+    if (havePower) restoreHook(power.kind, power.a, power.b, power.c);
+  } else if (haveMode || havePower) {
     if (Display* d = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str())) {
       if (haveMode) RestoreMode(d, mode.a, mode.b, mode.c);
       if (havePower) RestorePowerOff(d, power.a != 0);
@@ -122,6 +126,8 @@ void Send(const Record& r) {
 }
 
 }  // namespace
+
+void SetRestoreHook(RestoreHook hook) { restoreHook = hook; }
 
 void RememberMode(int sizeIndex, int rotation, int rate) { Send(Record{kMode, sizeIndex, rotation, rate}); }
 void ForgetMode() {

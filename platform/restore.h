@@ -18,6 +18,12 @@ void ForgetPowerOff();
 void RestoreMode(void* display, int sizeIndex, int rotation, int rate);
 void RestorePowerOff(void* display, bool enabled);
 
+// Test seam: what the guardian does instead of restoring, called once per
+// remembered setting (kind 1 mode with size, rotation, rate; kind 3 power-off
+// with its state). Set it before the first Remember call.
+using RestoreHook = void (*)(int kind, int a, int b, int c);
+void SetRestoreHook(RestoreHook hook);
+
 // DPMS, kept here because its header's types clash with the Windows ones.
 // Query fails when the server has no DPMS or the monitor cannot use it.
 bool QueryPowerOff(void* display, bool& enabled);

@@ -111,6 +111,17 @@ XVisualInfo* GLVisual() {
   return g.visual;
 }
 
+void ForgetGLInChild() {
+  GlxState& g = G();
+  g.visualChosen = false;
+  g.visual = nullptr;
+  g.shareRoot = nullptr;
+  g.contexts.clear();
+  g.formats.clear();
+  currentDC = nullptr;
+  currentContext = nullptr;
+}
+
 void DrawableGone(::Window drawable) {
   Display* d = Connection();
   if (!d || !currentDC) return;

@@ -6,6 +6,7 @@
 // screen's context is 1.
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +63,8 @@ struct State {
   Atom motifHints = 0;
   Atom netWmName = 0;
   Atom utf8 = 0;
+  Atom netWmState = 0;
+  Atom netWmStateFullscreen = 0;
   Cursor blankCursor = 0;
   int errors = 0;
 };
@@ -203,6 +206,12 @@ bool CreateXWindow(PlatWindow& w) {
                          CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attrs);
   if (!w.xwin) return false;
   XSetWMProtocols(d, w.xwin, &s.deleteWindow, 1);
+  // A window without a frame that covers the whole screen is the full-screen
+  // window: the window manager is asked to keep its panels off it.
+  if (!(w.style & WS_CAPTION) && w.x <= 0 && w.y <= 0 && w.input.width >= DisplayWidth(d, screen) &&
+      w.input.height >= DisplayHeight(d, screen))
+    XChangeProperty(d, w.xwin, s.netWmState, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&s.netWmStateFullscreen), 1);
   ApplyTitle(w);
   ApplyFrame(w);
   ApplyCursor(w);
@@ -306,6 +315,21 @@ LRESULT Deliver(PlatWindow* w, UINT message, WPARAM wParam, LPARAM lParam) {
   return proc ? proc(h, message, wParam, lParam) : DefWindowProcA(h, message, wParam, lParam);
 }
 
+// A forked child must not talk over its parent's connection: both would
+// read and write the one socket. The child forgets it (and the windows and
+// contexts made over it) and opens its own when it needs one.
+void ForgetConnectionInChild() {
+  State& s = S();
+  s.display = nullptr;
+  s.triedOpen = false;
+  s.blankCursor = 0;
+  for (auto& [id, w] : s.windows) {
+    w->xwin = 0;
+    w->colormap = 0;
+  }
+  plat::x11::ForgetGLInChild();
+}
+
 }  // namespace
 
 namespace plat::x11 {
@@ -314,6 +338,8 @@ Display* Connection() {
   State& s = S();
   if (s.triedOpen) return s.display;
   s.triedOpen = true;
+  static bool atForkInstalled = false;
+  if (!atForkInstalled) atForkInstalled = pthread_atfork(nullptr, nullptr, ForgetConnectionInChild) == 0;
   const char* name = std::getenv("DISPLAY");
   if (!name || !*name) return nullptr;
   XInitThreads();
@@ -328,6 +354,8 @@ Display* Connection() {
   s.motifHints = XInternAtom(s.display, "_MOTIF_WM_HINTS", False);
   s.netWmName = XInternAtom(s.display, "_NET_WM_NAME", False);
   s.utf8 = XInternAtom(s.display, "UTF8_STRING", False);
+  s.netWmState = XInternAtom(s.display, "_NET_WM_STATE", False);
+  s.netWmStateFullscreen = XInternAtom(s.display, "_NET_WM_STATE_FULLSCREEN", False);
   s.blankCursor = MakeBlankCursor(s.display);
   return s.display;
 }

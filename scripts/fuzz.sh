@@ -8,7 +8,10 @@ shopt -s nullglob
 targets=("$ROOT"/fuzz/*_fuzz.cpp)
 [ ${#targets[@]} -eq 0 ] && { echo "=== fuzz: no targets"; exit 0; }
 echo "=== fuzz: build"
-CC=clang CXX=clang++ configure_and_build "$dir" -DQUARN_FUZZ=ON -DQUARN_TESTS=OFF
+names=()
+for src in "${targets[@]}"; do names+=("$(basename "$src" .cpp)"); done
+CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARN_FUZZ=ON -DQUARN_TESTS=OFF >/dev/null
+cmake --build "$dir" -j "$JOBS" --target "${names[@]}" >"$dir.log" 2>&1 || { tail -n 60 "$dir.log"; echo "fuzz build failed"; exit 1; }
 status=0
 for src in "${targets[@]}"; do
   name="$(basename "$src" .cpp)"

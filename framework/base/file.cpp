@@ -339,13 +339,13 @@ bool WildcardMatch(const char* mask, const char* name) {
 
 // The folder's names that match, sorted; false when nothing matched at all
 // ("." and ".." included), as the Windows find functions would report.
-bool ListMatches(const std::string& folder, std::string mask, std::vector<std::string>& names) {
-  if (mask == "*.*") mask = "*";
+bool ListMatches(const std::string& folder, const std::string& mask, std::vector<std::string>& names) {
+  const char* wildcards = mask == "*.*" ? "*" : mask.c_str();
   DIR* dir = opendir(plat::HostPath(folder).c_str());
   if (!dir) return false;
   bool any = false;
   while (dirent* e = readdir(dir)) {
-    if (!WildcardMatch(mask.c_str(), e->d_name)) continue;
+    if (!WildcardMatch(wildcards, e->d_name)) continue;
     any = true;
     if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
   }

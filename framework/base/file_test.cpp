@@ -14,6 +14,7 @@
 #include "framework/base/file-pack.h"
 #include "framework/base/file-pack_test.h"
 #include "framework/base/log.h"
+#include "framework/base/main.h"
 #include "framework/base/mem.h"
 #include "testsupport/testsupport.h"
 
@@ -452,6 +453,34 @@ TEST(FileLayer, Precedence) {
     SYS_FileClose(w);
     EXPECT_TRUE(qt::FileExists("created.txt"));
   });
+}
+
+// The layer's lines go to the log at level 2 with "debug-file", and only
+// with "debug-all" without it.
+TEST(FileLayer, LogLines) {
+  for (bool fileSwitch : {true, false}) {
+    qt::TempDir dir;
+    qt::ChildResult r = qt::RunInChild([&] {
+      qt::ChangeDir cd(dir.path());
+      mkdir("data", 0777);
+      qt::WriteFile("data/a.txt", "a");
+      qt::Args args{"\\opt\\prog", "-v", fileSwitch ? "-debug-file" : "-other"};
+      SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+      SYS_FilePackOpen("data");
+      SYS_File_p f = SYS_FileOpen("a.txt", 0);
+      SYS_FileClose(f);
+      SYS_FileOpen("missing.txt", 0);
+    });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string log = qt::ReadFile(dir / "debug.log");
+    const bool has = log.find("[file][file.cpp:") != std::string::npos;
+    EXPECT_EQ(has, fileSwitch) << log;
+    if (!fileSwitch) continue;
+    for (const char* part : {"opening a.txt...\n", "open new pack: data\n", "[SYS_FileOpen_dir] open : a.txt -> data/a.txt\n",
+                             "[SYS_FileOpen_reg] open : data/a.txt -> data\\a.txt\n", "[glob] filter: data\\*\n",
+                             "[glob] 1 file(s) found.\n", "[glob] entry 0: data\\a.txt\n", "opening missing.txt...\n"})
+      EXPECT_NE(log.find(part), std::string::npos) << part << "\n" << log;
+  }
 }
 
 }  // namespace

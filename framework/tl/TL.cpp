@@ -20,21 +20,28 @@
 // it. PNG, JPEG, DDS and QTX hold their places and ids; their codecs come with
 // the next filters and plug into these records.
 txFilter txFilterBMP = {2, "Quarnel's BMP input filter", "Windows bitmap (BMP)", bmpDetect, bmpRead, nullptr, 0, 0};
-txFilter txFilterPNG = {3, "Quarnel's PNG filter", "Portable Network Graphics format (PNG)", nullptr, nullptr, nullptr,
-                        9, 0};
-txFilter txFilterTGA = {0,        "Quarnel's TGA filter",
-                        "Targa (TGA)", tgaDetect,
-                        tgaRead,  tgaWrite,
-                        reinterpret_cast<intptr_t>("Created by Quarnel's TGA output filter. v0.3"), 0};
+txFilter txFilterPNG = {
+    3, "Quarnel's PNG filter", "Portable Network Graphics format (PNG)", nullptr, nullptr, nullptr, 9, 0};
+txFilter txFilterTGA = {0,
+                        "Quarnel's TGA filter",
+                        "Targa (TGA)",
+                        tgaDetect,
+                        tgaRead,
+                        tgaWrite,
+                        reinterpret_cast<intptr_t>("Created by Quarnel's TGA output filter. v0.3"),
+                        0};
 txFilter txFilterJPEG = {1, "Quarnel's JPEG filter", "JPEG format (JPG)", nullptr, nullptr, nullptr, 75, 100};
-txFilter txFilterDDS = {4, "Quarnel's DDS input filter", "Windows DirectDrawSurface (DDS)", nullptr, nullptr, nullptr,
-                        0, 0};
+txFilter txFilterDDS = {
+    4, "Quarnel's DDS input filter", "Windows DirectDrawSurface (DDS)", nullptr, nullptr, nullptr, 0, 0};
 txFilter txFilterQTX = {5, "Quarnel's QTX filter", "Z packed DDS (QTX)", nullptr, nullptr, nullptr, 0, 0};
 txFilter txFilterPNM = {6, "Quarnel's PNM filter", "Portable Pixmap (PNM)", pnmDetect, pnmRead, pnmWrite, 0, 0};
-txFilter txFilterDICOM = {7,         "Quarnel's DICOM input filter",
+txFilter txFilterDICOM = {7,
+                          "Quarnel's DICOM input filter",
                           "Digital Imaging and Communications in Medicine (DICOM)",
-                          dicomDetect, dicomRead,
-                          nullptr,     0,
+                          dicomDetect,
+                          dicomRead,
+                          nullptr,
+                          0,
                           0};
 
 txFilter* const txFilters[] = {&txFilterBMP, &txFilterPNG, &txFilterTGA, &txFilterJPEG, &txFilterDDS,
@@ -228,6 +235,10 @@ int txInit(const txFunctions* functions) {
   if (SYS_CfgHas("disable-dxt1")) tl.refusedDxt |= 1;
   if (SYS_CfgHas("disable-dxt3")) tl.refusedDxt |= 2;
   if (SYS_CfgHas("disable-dxt5")) tl.refusedDxt |= 4;
+  // A refused format is off whatever was set before.
+  if (tl.refusedDxt & 1) tl.dxt1 = 0;
+  if (tl.refusedDxt & 2) tl.dxt3 = 0;
+  if (tl.refusedDxt & 4) tl.dxt5 = 0;
   return 0;
 }
 

@@ -471,3 +471,57 @@ TEST_F(Loader, FuzzSeedsLoad) {
 }
 
 }  // namespace
+
+namespace {
+
+// Files written by another program (ImageMagick, when it is installed) read
+// to the pixels they were made from: B, G, R bytes, top row first.
+TEST_F(Loader, FilesFromImageMagick) {
+  const char* convert = "/usr/bin/convert";
+  if (access(convert, X_OK) != 0) GTEST_SKIP() << "ImageMagick is not installed";
+  qt::TempDir dir;
+  Bytes rgb = tlfix::Pattern(5 * 3 * 3, 11);
+  Bytes source = tlfix::Pnm("P6", 5, 3, "255", rgb);
+  ASSERT_TRUE(qt::WriteFile(dir / "src.ppm", std::string(source.begin(), source.end())));
+  Bytes bgr = SwapRB(rgb, 3);
+  Bytes grey;
+  for (size_t k = 0; k < rgb.size(); k += 3) grey.push_back(rgb[k]);
+
+  struct Case {
+    const char* what;
+    std::string args, file;
+    int bits, subtype, type;
+    Bytes expect;
+  };
+  const Case cases[] = {
+      // Its TGA writer marks rows written top first as such only when told.
+      {"TGA", "-orient TopLeft -compress none", "out.tga", 24, 0, 0, bgr},
+      // Expanded to R, G, B, then swapped to the order asked for (option 3 is 0).
+      {"TGA, colour-mapped", "-orient TopLeft -compress none -type Palette", "pal.tga", 24, 0, 0, bgr},
+      {"BMP (padded rows)", "", "out.bmp", 24, 0, 0, bgr},
+      {"BMP3", "", "BMP3:old.bmp", 24, 0, 0, bgr},
+      {"PPM", "", "out.ppm", 24, 0, 0, bgr},
+      {"PGM", "-channel R -separate", "out.pgm", 8, 3, 0, grey},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    size_t colon = c.file.find(':');
+    std::string file = c.file.substr(colon + 1);
+    std::string format = colon == std::string::npos ? "" : c.file.substr(0, colon + 1);
+    std::string command = std::string(convert) + " " + dir / "src.ppm" + " " + c.args + " " + format + dir / file;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string bytes = qt::ReadFile(dir / file);
+    Add(file, Bytes(bytes.begin(), bytes.end()));
+    txBitmap* b = txLoad(file.c_str());
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_EQ(b->width, 5);
+    EXPECT_EQ(b->height, 3);
+    EXPECT_EQ(b->bits, c.bits);
+    EXPECT_EQ(b->subtype, c.subtype);
+    EXPECT_EQ(b->type, c.type);
+    EXPECT_EQ(Level0(b), c.expect);
+    txFree(&b);
+  }
+}
+
+}  // namespace

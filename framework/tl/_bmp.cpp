@@ -20,6 +20,17 @@ uint32_t U32(const uint8_t* p) {
 int32_t S32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+// The pixel layout of a depth; 8 bits are palette indices when a palette
+// comes with them and grey levels otherwise.
+int32_t SubtypeOf(int32_t bits, bool palette) {
+  switch (bits) {
+    case 24: return TX_SUB_24;
+    case 32: return TX_SUB_32;
+    case 8: return palette ? TX_SUB_PALETTE : TX_SUB_GREY;
+    default: return TX_SUB_OTHER;
+  }
+}
+
 txBitmap* Fail(txBitmap* bitmap, int code) {
   if (bitmap) txFree(&bitmap);
   errSetLastError(code);
@@ -103,8 +114,7 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   b->height = static_cast<int32_t>(h.height);
   b->bits = h.bits;
   int64_t entries = PaletteEntries(h, paletteAt);
-  b->subtype = h.bits == 24 ? TX_SUB_24 : h.bits == 32 ? TX_SUB_32 : h.bits == 8 ? (entries ? TX_SUB_PALETTE : TX_SUB_GREY)
-                                                                                : TX_SUB_OTHER;
+  b->subtype = SubtypeOf(h.bits, entries != 0);
   int64_t rowBytes = static_cast<int64_t>(h.width) * (h.bits / 8);
   int64_t stride = (rowBytes + 3) / 4 * 4;  // rows are padded to four bytes in the file
   // The last row may come without its padding. Divisions keep the products

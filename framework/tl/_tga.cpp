@@ -15,6 +15,17 @@ constexpr int kPaletteEntries = 256;
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+// The pixel layout of a depth; 8 bits are palette indices when a palette
+// comes with them and grey levels otherwise.
+int32_t SubtypeOf(int32_t bits, bool palette) {
+  switch (bits) {
+    case 24: return TX_SUB_24;
+    case 32: return TX_SUB_32;
+    case 8: return palette ? TX_SUB_PALETTE : TX_SUB_GREY;
+    default: return TX_SUB_OTHER;
+  }
+}
+
 txBitmap* Fail(txBitmap* bitmap, int code) {
   if (bitmap) txFree(&bitmap);
   errSetLastError(code);
@@ -81,10 +92,12 @@ txBitmap* ReadDirect(txBitmap* b, const uint8_t* buffer, int64_t length, int64_t
 int tgaDetect(const uint8_t* buffer, int64_t length) {
   static const uint8_t trueColour[7] = {0, 2, 0, 0, 0, 0, 0};
   static const uint8_t grey[7] = {0, 3, 0, 0, 0, 0, 0};
-  static const uint8_t mapped[5] = {1, 1, 0, 0, 0};
+  // Colour-mapped images start their map at entry 0; the map may have any
+  // length, as the reader takes the entries the file holds.
+  static const uint8_t mapped[4] = {1, 1, 0, 0};
   if (!buffer || length < 8) return TX_ERR_FORMAT;
   if (std::memcmp(buffer + 1, trueColour, 7) == 0 || std::memcmp(buffer + 1, grey, 7) == 0 ||
-      std::memcmp(buffer + 1, mapped, 5) == 0)
+      std::memcmp(buffer + 1, mapped, 4) == 0)
     return 0;
   return TX_ERR_FORMAT;
 }
@@ -103,8 +116,7 @@ txBitmap* tgaRead(const uint8_t* buffer, int64_t length) {
   b->height = height;
   b->bits = bits;
   b->type = TX_TYPE_BGR;
-  b->subtype = bits == 24 ? TX_SUB_24 : bits == 32 ? TX_SUB_32 : bits == 8 ? (mapEntries ? TX_SUB_PALETTE : TX_SUB_GREY)
-                                                                            : TX_SUB_OTHER;
+  b->subtype = SubtypeOf(bits, mapEntries != 0);
   int64_t dataAt = kHeader + buffer[0];
   // The map holds its own number of entries (only the first 256 can be
   // indexed by 8-bit pixels); the pixels follow the whole map.

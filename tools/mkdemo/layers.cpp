@@ -90,11 +90,12 @@ IfeFile PreIntro() {
                             Key(900, 640, 380, 1300, 800, Times(kSteel, 0.2f)), Key(1000, 640, 380, 1300, 800, kBlack)}));
   f.layers.push_back(Layer("streak.tga", kBlendAdd,
                            {Key(0, 100, 382, 300, 10, kBlack), Key(150, 300, 382, 700, 14, Times(kSteel, 0.7f), 1),
-                            Key(600, 980, 382, 900, 14, Times(kSteel, 0.5f)), Key(900, 1180, 382, 400, 8, kBlack)}));
+                            Key(600, 980, 382, 900, 14, Times(kSteel, 0.5f)), Key(900, 1180, 382, 400, 8, kBlack),
+                            Key(1000, 1180, 382, 400, 8, kBlack)}));
   f.layers.push_back(Fading("tmorrow.tga", kBlendAlpha, 640, 390, 512, 64, kWhite,
-                            {{0, 0}, {80, 0}, {280, 255}, {820, 255}, {980, 0}}, 1));
+                            {{0, 0}, {80, 0}, {280, 255}, {820, 255}, {980, 0}, {1000, 0}}, 1));
   f.layers.push_back(Fading("tpresent.tga", kBlendAlpha, 640, 336, 256, 32, kWhite,
-                            {{0, 0}, {300, 0}, {480, 255}, {820, 255}, {980, 0}}));
+                            {{0, 0}, {300, 0}, {480, 255}, {820, 255}, {980, 0}, {1000, 0}}));
   return f;
 }
 
@@ -130,6 +131,7 @@ IfeFile IntroSlide(const std::string& name, Colour tint, const std::string& cred
   } else {
     title.keys.push_back(Key(out - 300, 640, 420, titleW * 1.02f, titleH * 1.02f, kWhite));
     title.keys.push_back(Key(length - 100, 640, 420, titleW * 1.03f, titleH * 1.03f, WithAlpha(kWhite, 0)));
+    title.keys.push_back(Key(length, 640, 420, titleW * 1.03f, titleH * 1.03f, WithAlpha(kWhite, 0)));
   }
   f.layers.push_back(title);
   IfeLayer line{credit, kBlendAlpha, {}};
@@ -270,7 +272,7 @@ IfeFile Spectrum(const std::string& name, bool right, int band) {
     // A line of light along the top of the meters' strip, growing outward
     // from the middle, with a spark at its outer end.
     IfeLayer line{"streak.tga", kBlendAdd, {}}, spark{"glow.tga", kBlendAdd, {}};
-    const std::pair<int, float> levels[] = {{0, 0.0f}, {40, 0.15f}, {120, 0.6f}, {240, 1.0f}};
+    const std::pair<int, float> levels[] = {{0, 0.0f}, {30, 0.15f}, {80, 0.6f}, {150, 1.0f}};
     for (const auto& [t, k] : levels) {
       const float w = 80 + 1000 * k;
       line.keys.push_back(Key(t, mx(639 - w * 0.3f), 128, w, 6 + 6 * k, Times(kGold, 0.2f + 0.8f * k)));
@@ -316,7 +318,7 @@ IfeFile EndOverlay() {
   f.layers.push_back(Still("fade.tga", kBlendAlpha, 640, 670, 1280, 100, Colour{10, 8, 10, 255}));
   f.layers.push_back(Layer("fade.tga", kBlendAlpha, {Key(0, 640, 50, 1280, -100, Colour{10, 8, 10, 255})}));
   f.layers.push_back(Fading("white.tga", kBlendAlpha, 640, 360, 1280, 720, kBlack,
-                            {{0, 255}, {25, 0}, {1110, 0}, {1175, 255}}));
+                            {{0, 255}, {25, 0}, {1110, 0}, {1172, 255}, {1200, 255}}));
   return f;
 }
 

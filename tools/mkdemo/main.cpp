@@ -29,8 +29,8 @@ namespace {
 
 // The archive name of the dialogs' TrueType face.
 constexpr const char* kDialogFont = "DejaVuSans.ttf";
-// Vorbis quality: about 64 kbit/s, which keeps 14 minutes of music small.
-constexpr float kOggQuality = 0.0f;
+// Vorbis quality: about 72 kbit/s, which keeps 14 minutes of music small.
+constexpr float kOggQuality = 0.1f;
 
 bool WriteBytes(const fs::path& path, const void* data, size_t size) {
   std::ofstream out(path, std::ios::binary);
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   bool ok = true;
   const std::vector<uint8_t> table = BuildTrackTable(Tracks());
   ok &= WriteBytes(out / "tracks.dat", table.data(), table.size());
-  const std::vector<uint8_t> fontset = BuildFontset(bold);
+  const std::vector<uint8_t> fontset = BuildFontset(regular);
   ok &= WriteBytes(out / "fontset.dat", fontset.data(), fontset.size());
   ok &= WriteText(out / "scroll.txt", ScrollText());
   ok &= WriteText(out / "cfg.xml", ConfigDialogXml(kDialogFont));

@@ -146,6 +146,17 @@ bool WriteMockups(const std::string& folder, const DemoContent& c) {
     if (n == 4) p.Layers(Find(c.layers, "blackfade.ife"), 300);
     ok &= p.picture().WritePng(folder + "/intro0" + std::to_string(n) + ".png");
   }
+  // The glyph set enlarged six times, separators in red.
+  Canvas glyphs(301 * 6, 9 * 6, Rgba{0.05f, 0.05f, 0.1f, 1});
+  for (int row = 0; row < 9; ++row)
+    for (int col = 0; col < 301; ++col) {
+      const uint8_t v = c.fontset[static_cast<size_t>(row) * 301 + col];
+      if (!v) continue;
+      const Rgba ink = v == 2 ? Rgba{0.8f, 0.1f, 0.1f, 1} : Rgba{1, 1, 1, 1};
+      for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 6; ++i) glyphs.at(col * 6 + i, row * 6 + j) = ink;
+    }
+  ok &= glyphs.WritePng(folder + "/glyphs.png");
   std::vector<const Canvas*> photos;
   for (const Canvas& ph : c.photos) photos.push_back(&ph);
   ok &= ContactSheet(photos, 7, 160).WritePng(folder + "/photos.png");

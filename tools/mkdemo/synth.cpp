@@ -286,10 +286,11 @@ struct Arrangement {
 Arrangement SectionOf(Style style, int bar, int bars) {
   Arrangement a{true, true, true, true, true};
   if (style == Style::Ambient) {
-    a.drums = bar >= 12 && bar < bars - 2;
-    a.hats = bar >= 8 && bar < bars - 2;
-    a.bass = bar >= 12 && bar < bars - 1;
-    a.lead = bar >= 4;
+    // Long chords first; the beat comes in after four ninths of the piece.
+    a.drums = bar >= bars * 4 / 9 && bar < bars - 2;
+    a.hats = bar >= bars * 8 / 27 && bar < bars - 2;
+    a.bass = bar >= bars * 4 / 9 && bar < bars - 1;
+    a.lead = bar >= bars * 4 / 27;
     return a;
   }
   if (style == Style::Outro) {

@@ -90,8 +90,6 @@ bool IsGlyphText(char c) {
 
 namespace {
 
-// Rows 0-6 hold what stands above the baseline, rows 7 and 8 descenders.
-constexpr int kBaselineRow = 7;
 constexpr int kMaxGlyphWidth = 16;
 // Row 0 searched for separators spans columns 0 to 296.
 constexpr int kSearchedColumns = 297;
@@ -101,41 +99,47 @@ struct Placed {
   int width = 0;
 };
 
-bool FitsLayout(const std::vector<Placed>& glyphs) {
-  int total = 0;
-  for (const Placed& g : glyphs) {
-    if (g.bits.top > kBaselineRow) return false;
-    if (g.bits.height - g.bits.top > kFontsetRows - kBaselineRow) return false;
-    total += g.width + 1;
-  }
-  return total <= kSearchedColumns;
-}
-
-std::vector<Placed> RenderGlyphs(const Face& face, int pixelSize) {
+struct Layout {
   std::vector<Placed> glyphs;
+  int baseline = 0;  // first row below the baseline
+};
+
+// The glyphs at one size, or an empty layout when they do not fit the
+// searched columns or the 9 rows: the x-height with two rows of ascender above
+// it, and the descenders. Taller ascenders lose their top rows; a larger
+// x-height reads better at these sizes than full ascenders.
+Layout LayOut(const Face& face, int pixelSize) {
+  Layout layout;
+  const int xHeight = face.RenderMono('x', pixelSize).height;
+  int below = 0, total = 0;
   for (int n = 0; n < kGlyphCount; ++n) {
     Placed p;
     p.bits = face.RenderMono(kGlyphChars[n], pixelSize);
     p.width = std::clamp(p.bits.width, 1, kMaxGlyphWidth);
-    glyphs.push_back(std::move(p));
+    below = std::max(below, p.bits.height - p.bits.top);
+    total += p.width + 1;
+    layout.glyphs.push_back(std::move(p));
   }
-  return glyphs;
+  if (xHeight + 2 + below > kFontsetRows || total > kSearchedColumns) layout.glyphs.clear();
+  layout.baseline = kFontsetRows - below;
+  return layout;
 }
 
 }  // namespace
 
 std::vector<uint8_t> BuildFontset(const Face& face) {
-  // The largest size whose glyphs fit the 9 rows and the 297 searched columns.
-  std::vector<Placed> glyphs;
-  for (int size = 11; size >= 7; --size) {
-    glyphs = RenderGlyphs(face, size);
-    if (FitsLayout(glyphs)) break;
+  // The largest size whose glyphs fit; failing that the smallest, cut to fit.
+  Layout layout;
+  for (int size = 12; size >= 6 && layout.glyphs.empty(); --size) layout = LayOut(face, size);
+  if (layout.glyphs.empty()) {
+    layout = LayOut(face, 6);
+    layout.baseline = kFontsetRows - 2;
   }
   std::vector<uint8_t> image(static_cast<size_t>(kFontsetStride) * kFontsetRows, 0);
   int column = 0;
-  for (const Placed& g : glyphs) {
-    if (column + g.width >= kSearchedColumns) break;  // only when nothing fitted
-    const int topRow = kBaselineRow - g.bits.top;
+  for (const Placed& g : layout.glyphs) {
+    if (column + g.width >= kSearchedColumns) break;
+    const int topRow = layout.baseline - g.bits.top;
     for (int r = 0; r < g.bits.height; ++r)
       for (int k = 0; k < std::min(g.bits.width, g.width); ++k) {
         const int row = topRow + r;

@@ -1,0 +1,89 @@
+// Interface layers: ".ife" text files of animated, textured rectangles that
+// the music disk builds its screens from, and the 3D engine draws as
+// overlays. The caller owns the time axis; a file's keys use its units.
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "framework/base/file.h"
+#include "units/shortstr.h"
+
+struct ife_keys {
+  int32_t time;
+  float x, y;      // centre of the rectangle in the 1280 x 720 drawing space
+  uint8_t easing;  // of the segment that begins here: 0 linear, 1 sine out, 2 sine in
+  float rotation;  // degrees, counter-clockwise
+  float width, height;
+  float red, green, blue, alpha;  // 0 to 255
+};
+
+struct ife_layer {
+  ShortString texture_name;
+  ShortString extra_text1;  // kept, not interpreted
+  ShortString extra_text2;
+  int32_t texture;  // 0 for none
+  int32_t key_count;
+  uint8_t blend_mode;
+  ife_keys* keys;
+};
+
+struct ife_interface {
+  int32_t layer_count;
+  int32_t header_value;  // stored, not interpreted
+  ife_layer* layers;
+};
+
+// The sizes of the key and layer arrays: larger counts in a file are cut.
+constexpr int32_t kIfeMaxKeys = 10001;
+constexpr int32_t kIfeMaxLayers = 1001;
+
+extern int32_t ife_buffers[8];  // "BUF0.JPG" to "BUF7.JPG"
+extern int32_t ife_texture_mode;
+extern int32_t ife_progress_counter;
+extern ife_interface ife_progress_interface;
+// Where "RT" and "GLOW" take their texture from at load time: the 3D
+// engine points these at its capture textures; null reads as 0.
+extern const int32_t* ife_rt_texture_source;
+extern const int32_t* ife_glow_texture_source;
+
+// Loads the file into an empty interface. A file that cannot be opened or
+// read ends the program.
+void ife_load(ife_interface& ifc, const ShortString& fileName, const ShortString& textureFolder);
+void ife_render(ife_interface& ifc, float time);
+void ife_free(ife_interface& ifc);
+void ife_progress(void);
+float ife_interpolate(uint8_t easing, float a, float b, float s);
+ShortString ife_readline(SYS_File_p file);
+ShortString ife_word(const ShortString& line, int32_t n);
+float ife_word_real(const ShortString& line, int32_t n);
+
+// --- the reader's parts, for the loader, its tests and its fuzz target ------
+
+// Codes 0 to 32 off both ends, cut to 255 characters.
+ShortString ife_trim(std::string_view text);
+// A decimal real: optional sign, digits, optional "." and digits, optional
+// exponent with at least one digit; at least one digit in the mantissa and
+// nothing left over. No hexadecimal, "inf" or "nan".
+bool ife_parse_real(std::string_view text, double& value);
+// An optional sign and decimal digits, in the 32-bit range.
+bool ife_parse_int(std::string_view text, int32_t& value);
+// A real as a single, clamped to the single range (NaN gives 0).
+float ife_to_single(double value);
+// Round with halves to the even neighbour, clamped to 32 bits.
+int32_t ife_round(double value);
+
+// One physical line (at most 511 characters) into buffer, or null at the end.
+using ife_line_source = char* (*)(void* context, char* buffer, int length);
+// The texture of a layer name that is no built-in name.
+using ife_texture_loader = int32_t (*)(const ShortString& name, int32_t mode);
+
+#define IFE_OK 0
+#define IFE_ERR_NUMBER 10  // a count or mode line is not an integer
+
+// Reads a layer file from the source into an empty interface. On a bad
+// number the interface is freed again, error receives the offending line
+// and the result is IFE_ERR_NUMBER.
+int ife_read(ife_interface& ifc, ife_line_source source, void* context, const ShortString& textureFolder,
+             ife_texture_loader loader, ShortString& error);
+// The texture a layer name resolves to (the built-in names, else loader).
+int32_t ife_resolve_texture(const ShortString& name, const ShortString& folder, ife_texture_loader loader);
