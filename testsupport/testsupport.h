@@ -1,9 +1,17 @@
 // Helpers for the tests: child processes, temporary folders, files and a
 // watchdog.
 #pragma once
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+
+// A check inside a child process: a failure is written to stderr, which the
+// parent expects to stay empty.
+#define CHILD_CHECK(cond)                                                         \
+  do {                                                                            \
+    if (!(cond)) std::fprintf(stderr, "FAILED line %d: %s\n", __LINE__, #cond); \
+  } while (0)
 
 namespace qt {
 
@@ -46,6 +54,7 @@ std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Aborts the test program when it is still alive after the given time.
 class Watchdog {

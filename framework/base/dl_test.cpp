@@ -20,14 +20,7 @@
 
 namespace {
 
-// Checks inside a child process: a failure is written to stderr, which the
-// parent expects to stay empty.
-#define CHILD_CHECK(cond) \
-  do {                    \
-    if (!(cond)) std::fprintf(stderr, "FAILED line %d: %s\n", __LINE__, #cond); \
-  } while (0)
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using qt::Contains;
 
 // The lines that contain `part`, in the order they appear.
 std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {

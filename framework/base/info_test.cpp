@@ -17,12 +17,7 @@
 
 namespace {
 
-#define CHILD_CHECK(cond) \
-  do {                    \
-    if (!(cond)) std::fprintf(stderr, "FAILED line %d: %s\n", __LINE__, #cond); \
-  } while (0)
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using qt::Contains;
 
 struct RegistryText {
   const char* key;

@@ -25,7 +25,7 @@ qt::ChildResult InBase(const qt::TempDir& dir, std::initializer_list<std::string
   });
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using qt::Contains;
 
 TEST(Log, SwitchesDecideWhereLinesGo) {
   struct Case {

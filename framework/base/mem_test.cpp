@@ -12,7 +12,7 @@
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using qt::Contains;
 
 // Runs body in a child started with the given switches, in a fresh folder.
 qt::ChildResult WithSwitches(const qt::TempDir& dir, std::initializer_list<std::string> args,

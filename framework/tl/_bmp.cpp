@@ -5,37 +5,18 @@
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/tl/filterutil.h"
 
 namespace {
+
+using namespace tlfilter;
 
 constexpr int64_t kHeader = 54;       // file header and the 40-byte info header
 constexpr int64_t kInfoAt = 14;       // where the info header starts
 constexpr int64_t kMinInfoSize = 40;  // older 12-byte core headers have other fields
 constexpr int kMaxPalette = 256;
 
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 int32_t S32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-// The pixel layout of a depth; 8 bits are palette indices when a palette
-// comes with them and grey levels otherwise.
-int32_t SubtypeOf(int32_t bits, bool palette) {
-  switch (bits) {
-    case 24: return TX_SUB_24;
-    case 32: return TX_SUB_32;
-    case 8: return palette ? TX_SUB_PALETTE : TX_SUB_GREY;
-    default: return TX_SUB_OTHER;
-  }
-}
-
-txBitmap* Fail(txBitmap* bitmap, int code) {
-  if (bitmap) txFree(&bitmap);
-  errSetLastError(code);
-  return nullptr;
-}
 
 struct BmpHeader {
   int64_t pixelsAt;   // bfOffBits

@@ -5,25 +5,17 @@
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/tl/filterutil.h"
 
 namespace {
+
+using namespace tlfilter;
 
 constexpr int64_t kPreamble = 128;
 constexpr int64_t kFirstElement = 132;
 constexpr uint32_t kUndefined = 0xFFFFFFFFu;
 constexpr int kMaxNesting = 16;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-txBitmap* Fail(txBitmap* bitmap, int code) {
-  if (bitmap) txFree(&bitmap);
-  errSetLastError(code);
-  return nullptr;
-}
 
 // Value representations whose length is 32 bits after two reserved bytes.
 bool LongVR(const uint8_t* vr) {

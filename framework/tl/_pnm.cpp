@@ -8,17 +8,14 @@
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/tl/filterutil.h"
 
 namespace {
 
+using namespace tlfilter;
+
 constexpr size_t kMaxLine = 127;  // header lines other than comments
 const char* const kComment = "Created by Quarnel's PNM output filter";
-
-txBitmap* Fail(txBitmap* bitmap, int code) {
-  if (bitmap) txFree(&bitmap);
-  errSetLastError(code);
-  return nullptr;
-}
 
 // Walks the header line by line inside the buffer.
 class HeaderLines {

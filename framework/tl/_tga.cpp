@@ -6,31 +6,16 @@
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/tl/filterutil.h"
 #include "framework/tl/converters.h"
 
 namespace {
 
+using namespace tlfilter;
+
 constexpr int64_t kHeader = 18;
 constexpr int kPaletteEntries = 256;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-// The pixel layout of a depth; 8 bits are palette indices when a palette
-// comes with them and grey levels otherwise.
-int32_t SubtypeOf(int32_t bits, bool palette) {
-  switch (bits) {
-    case 24: return TX_SUB_24;
-    case 32: return TX_SUB_32;
-    case 8: return palette ? TX_SUB_PALETTE : TX_SUB_GREY;
-    default: return TX_SUB_OTHER;
-  }
-}
-
-txBitmap* Fail(txBitmap* bitmap, int code) {
-  if (bitmap) txFree(&bitmap);
-  errSetLastError(code);
-  return nullptr;
-}
 
 // Builds the 256-entry palette (R, G, B, A) from a map of 24- or 32-bit
 // entries stored B, G, R(, A). Returns NULL with the last error set.
