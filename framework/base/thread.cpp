@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "framework/base/list.h"
 #include "framework/base/log.h"
@@ -16,13 +19,13 @@
 #include "platform/kernel.h"
 
 struct SYS_Thread_t {
-  HANDLE handle;
-  std::atomic<int32_t> stop;
-  std::atomic<int32_t> state;
-  SYS_Thread_proc procedure;
-  void* argument;
-  char* name;
-  std::atomic<uint32_t> id;
+  HANDLE handle = nullptr;
+  std::atomic<int32_t> stop{0};
+  std::atomic<int32_t> state{SYS_THREAD_NEW};
+  SYS_Thread_proc procedure = nullptr;
+  void* argument = nullptr;
+  std::string name;
+  std::atomic<uint32_t> id{0};
 };
 
 namespace {
@@ -33,17 +36,25 @@ bool useCriticalSections = true;
 CRITICAL_SECTION probe;
 bool probeLive = false;
 
-// The thread list and its lock. The lock is not a tracked block: player
-// threads may still reach it while the framework is being released.
+// The thread list (newest first), its records and its lock live outside the
+// tracked allocator: a thread that was never killed keeps running while the
+// framework is released, and must not find its record freed under it.
 SYS_NoDestroy<std::recursive_mutex> listLock;
-SYS_List_p threads = nullptr;
+SYS_NoDestroy<std::vector<std::unique_ptr<SYS_Thread_t>>> threads;
 
 SYS_Thread_p FindById(uint32_t id) {
-  for (SYS_List_p n = threads; n; n = n->next) {
-    auto* t = static_cast<SYS_Thread_p>(n->data);
-    if (t->id.load() == id) return t;
-  }
+  for (auto& t : *threads)
+    if (t->id.load() == id) return t.get();
   return nullptr;
+}
+
+void Unlist(SYS_Thread_p t) {
+  std::lock_guard<std::recursive_mutex> guard(*listLock);
+  for (auto it = threads->begin(); it != threads->end(); ++it)
+    if (it->get() == t) {
+      threads->erase(it);
+      return;
+    }
 }
 
 unsigned SYS_ThreadEntry(void* parameter) {
@@ -53,11 +64,6 @@ unsigned SYS_ThreadEntry(void* parameter) {
   return 0;
 }
 
-void FreeRecord(SYS_Thread_p t) {
-  SYS_MemFreeAt(t->name, kSource, __LINE__);
-  t->~SYS_Thread_t();
-  SYS_MemFreeAt(t, kSource, __LINE__);
-}
 
 }  // namespace
 
@@ -80,9 +86,9 @@ int SYS_ThreadDone(void) {
     probeLive = false;
   }
   std::lock_guard<std::recursive_mutex> guard(*listLock);
-  for (SYS_List_p n = threads; n; n = n->next)
+  for (auto& t : *threads)
     SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] !!! Unterminated thread: \"%s\"\n", SYS_LOGPOS,
-                   static_cast<SYS_Thread_p>(n->data)->name);
+                   t->name.c_str());
   return 0;
 }
 
@@ -127,53 +133,44 @@ SYS_Thread_p SYS_ThreadCreate(SYS_Thread_proc procedure, void* argument, int pri
     return nullptr;
   }
   if (!name) name = "";
-  void* raw = _SYS_MemGet(sizeof(SYS_Thread_t), kSource, __LINE__);
-  size_t n = std::strlen(name) + 1;
-  auto* nameCopy = static_cast<char*>(_SYS_MemGet(n, kSource, __LINE__));
-  if (!raw || !nameCopy) {
-    _SYS_MemFree(&raw, kSource, __LINE__);
-    SYS_MemFreeAt(nameCopy, kSource, __LINE__);
+  std::unique_ptr<SYS_Thread_t> record(new (std::nothrow) SYS_Thread_t);
+  if (!record) {
     errSetLastError(ERR_NOMEM);
     return nullptr;
   }
-  std::memcpy(nameCopy, name, n);
-  auto* t = new (raw) SYS_Thread_t{nullptr, {0}, {SYS_THREAD_NEW}, procedure, argument, nameCopy, {0}};
+  record->procedure = procedure;
+  record->argument = argument;
+  record->name = name;
+  SYS_Thread_p t = record.get();
   {
     std::lock_guard<std::recursive_mutex> guard(*listLock);
-    SYS_List_p head = SYS_ListAddFirst(threads, t);
-    if (!head) {
-      FreeRecord(t);
-      errSetLastError(ERR_NOMEM);
-      return nullptr;
-    }
-    threads = head;
+    threads->insert(threads->begin(), std::move(record));
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] create thread: \"%s\"\n", SYS_LOGPOS, t->name);
+  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] create thread: \"%s\"\n", SYS_LOGPOS, t->name.c_str());
   // Running before the thread starts: a fast thread's "finished" must not be
   // overwritten afterwards.
   t->state.store(SYS_THREAD_RUNNING);
   unsigned id = 0;
   t->handle = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, SYS_ThreadEntry, t, 0, &id));
   if (!t->handle) {
-    {
-      std::lock_guard<std::recursive_mutex> guard(*listLock);
-      threads = SYS_ListDelItem(threads, t);
-    }
-    FreeRecord(t);
+    Unlist(t);
     errSetLastError(ERR_NOMEM);
     return nullptr;
   }
   if (priority >= -1 && priority <= 2) SetThreadPriority(t->handle, priority);
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] thread created: \"%s\" (priority: %d)\n", SYS_LOGPOS, t->name,
+  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] thread created: \"%s\" (priority: %d)\n", SYS_LOGPOS, t->name.c_str(),
                  priority);
   return t;
 }
 
 SYS_Thread_p SYS_ThreadSelf(void) {
   SYS_Thread_p self;
+  // The look-up costs 25 ms, which paces every poll of a stop request. The
+  // wait comes before the lock, not under it: a polling thread would
+  // otherwise hold the lock almost all the time and starve everyone else.
+  SYS_Sleep(25);
   {
     std::lock_guard<std::recursive_mutex> guard(*listLock);
-    SYS_Sleep(25);
     self = FindById(GetCurrentThreadId());
   }
   if (!self) {
@@ -188,10 +185,7 @@ int SYS_ThreadExit(SYS_Thread_p thread) {
     // The poll costs one look-up of the caller's own record (25 ms), as the
     // sound system's player threads rely on; a caller that is not one of our
     // threads still gets its answer.
-    {
-      std::lock_guard<std::recursive_mutex> guard(*listLock);
-      SYS_Sleep(25);
-    }
+    SYS_Sleep(25);
     errClear();
     return (thread->stop.load() || thread->state.load() == SYS_THREAD_STOPPING) ? 1 : 0;
   }
@@ -200,7 +194,7 @@ int SYS_ThreadExit(SYS_Thread_p thread) {
   self->stop.store(0);
   self->state.store(SYS_THREAD_FINISHED);
   SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] [SYS_ThreadExit] thread: '%s' state: %d\n", SYS_LOGPOS,
-                 self->name, self->state.load());
+                 self->name.c_str(), self->state.load());
   _endthreadex(0);
 }
 
@@ -216,7 +210,7 @@ int SYS_ThreadKill(SYS_Thread_p thread) {
     return -1;
   }
   SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] [SYS_ThreadKill] terminate thread: \"%s\"\n", SYS_LOGPOS,
-                 thread->name);
+                 thread->name.c_str());
   int32_t running = SYS_THREAD_RUNNING;
   thread->state.compare_exchange_strong(running, SYS_THREAD_STOPPING);
   thread->stop.store(1);
@@ -226,15 +220,11 @@ int SYS_ThreadKill(SYS_Thread_p thread) {
   // The OS thread has ended, so it is finished whether or not it said so.
   thread->state.store(SYS_THREAD_FINISHED);
   SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] [SYS_ThreadKill] thread: '%s' state: %d\n", SYS_LOGPOS,
-                 thread->name, thread->state.load());
-  {
-    std::lock_guard<std::recursive_mutex> guard(*listLock);
-    threads = SYS_ListDelItem(threads, thread);
-  }
-  FreeRecord(thread);
+                 thread->name.c_str(), thread->state.load());
+  Unlist(thread);
   return 0;
 }
 
 int SYS_ThreadStopRequested(SYS_Thread_p thread) { return thread ? thread->stop.load() : 0; }
 int SYS_ThreadState(SYS_Thread_p thread) { return thread ? thread->state.load() : -1; }
-const char* SYS_ThreadName(SYS_Thread_p thread) { return thread ? thread->name : nullptr; }
+const char* SYS_ThreadName(SYS_Thread_p thread) { return thread ? thread->name.c_str() : nullptr; }
