@@ -41,6 +41,38 @@ size_t SkipDigits(std::string_view text, size_t i) {
   return i;
 }
 
+char* FileLine(void* context, char* buffer, int length) {
+  return SYS_FileGetStr(static_cast<SYS_File_p>(context), buffer, length);
+}
+
+// The line reader: "#" in the first column makes a comment, every other
+// line (an empty one too) is a value; past the end a read is empty.
+struct Reader {
+  ife_line_source source;
+  void* context;
+  bool ended = false;
+
+  ShortString Line() {
+    char line[512];
+    do {
+      line[0] = 0;
+      if (ended || !source(context, line, sizeof line)) {
+        ended = true;
+        return ShortString();
+      }
+      line[sizeof line - 1] = 0;
+    } while (line[0] == '#');
+    SYS_DbgLog(line);
+    return ife_trim(line);
+  }
+  bool Integer(int32_t& value, ShortString& error) {
+    ShortString line = Line();
+    if (ife_parse_int(line.view(), value)) return true;
+    error = line;
+    return false;
+  }
+};
+
 }  // namespace
 
 bool ife_parse_real(std::string_view text, double& value) {
@@ -107,13 +139,8 @@ int32_t ife_round(double value) {
 }
 
 ShortString ife_readline(SYS_File_p file) {
-  char line[512];
-  do {
-    line[0] = 0;
-    if (!SYS_FileGetStr(file, line, sizeof line)) return ShortString();
-  } while (line[0] == '#');
-  SYS_DbgLog(line);
-  return ife_trim(line);
+  Reader in{FileLine, file};
+  return in.Line();
 }
 
 ShortString ife_word(const ShortString& line, int32_t n) {
@@ -157,34 +184,6 @@ int32_t ife_resolve_texture(const ShortString& name, const ShortString& folder, 
 }
 
 namespace {
-
-struct Reader {
-  ife_line_source source;
-  void* context;
-
-  ShortString Line() {
-    char line[512];
-    do {
-      line[0] = 0;
-      if (!source(context, line, sizeof line)) return ShortString();
-      line[sizeof line - 1] = 0;
-    } while (line[0] == '#');
-    SYS_DbgLog(line);
-    return ife_trim(line);
-  }
-  bool Integer(int32_t& value, ShortString& error) {
-    ShortString line = Line();
-    if (ife_parse_int(line.view(), value)) return true;
-    error = line;
-    return false;
-  }
-  bool AtEnd() {
-    // An empty read past the end is what the key lines of a cut file give.
-    char probe[512];
-    probe[0] = 0;
-    return false && probe[0];
-  }
-};
 
 template <class T>
 T* AllocateZeroed(int32_t count, const char* tag) {
@@ -240,6 +239,9 @@ int ReadLayer(Reader& in, ife_layer& layer, const ShortString& folder, ife_textu
   layer.key_count = stored;
   if (stored > 0) layer.keys = AllocateZeroed<ife_keys>(stored, "Animation keys for interface");
   for (int32_t k = 0; k < stored; ++k) ReadKey(in.Line(), layer.keys[k]);
+  // Keys beyond the array are passed over, so the next layer starts where
+  // the file has it; a count far beyond the file stops at its end.
+  for (int64_t k = stored; k < keys && !in.ended; ++k) in.Line();
   return IFE_OK;
 }
 
@@ -266,12 +268,6 @@ int ife_read(ife_interface& ifc, ife_line_source source, void* context, const Sh
   }
   return IFE_OK;
 }
-
-namespace {
-char* FileLine(void* context, char* buffer, int length) {
-  return SYS_FileGetStr(static_cast<SYS_File_p>(context), buffer, length);
-}
-}  // namespace
 
 void ife_load(ife_interface& ifc, const ShortString& fileName, const ShortString& textureFolder) {
   Log(ShortString("[ife] load: ") + fileName);

@@ -6,6 +6,7 @@
 
 #include "app/ife.h"
 #include "platform/kernel.h"
+#include "platform/rtl.h"
 #include "units/glunit.h"
 #include "units/gluunit.h"
 

@@ -1,0 +1,47 @@
+// The application shell: the one application window, what its events say
+// (read by the main loop every frame), the start-up settings, and the
+// framework error callback that ends the program on a file it cannot open.
+#pragma once
+#include <cstdint>
+
+#include "units/wmunit.h"
+
+extern int32_t AppQuit;
+extern int32_t AppLastKey;
+extern int32_t AppMouseX;
+extern int32_t AppMouseY;
+extern int32_t AppMouseButton;
+extern wm_window_t* AppWindow;
+
+// Start-up settings, as the configuration dialog leaves them.
+extern int32_t CfgWidth;
+extern int32_t CfgHeight;
+extern int32_t CfgFullscreen;
+extern int32_t CfgVSync;
+extern int32_t CfgTextureQuality;
+extern int32_t CfgNoSound;
+
+extern bool ErrorHandled;
+
+// Settles the settings, then creates, places and shows the window with its
+// GL context; width, height and fullscreen come back as the settings chose.
+void AppCreateWindow(const char* title, int32_t& width, int32_t& height, int32_t& fullscreen);
+// Hides and destroys the window; AppWindow is null afterwards.
+void AppCloseWindow(void);
+int32_t AppWindowEvent(wm_event_t* event);
+void AppErrorHandler(int code, const char* text);
+// Shows the text to the user and waits until it is dismissed.
+int AppMessageBox(const ShortString& text);
+// The settings with the switch "default": the defaults and the initial
+// states of the configuration dialog, without showing it. Logs the result.
+int ConfigDialog(void);
+// The unit initialisation: installs the error callback.
+void AppShellUnitInit(void);
+
+// The message of the error handler for a code and text.
+ShortString AppErrorMessage(int code, const char* text);
+// The position of a centred window: half the difference, cut toward zero.
+int32_t AppCentre(int32_t desktop, int32_t size);
+// Whether a system version text ("major.minor") is 6.1 or later, the
+// releases on which a full-screen window is made frameless.
+bool AppFramelessVersion(const char* version);

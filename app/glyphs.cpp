@@ -1,0 +1,148 @@
+#include "app/glyphs.h"
+
+#include <cstring>
+#include <vector>
+
+#include "units/glunit.h"
+
+using namespace qgl;
+
+int32_t GlyphTex16[kGlyphSlots] = {};
+int32_t GlyphTex32[kGlyphSlots] = {};
+uint8_t GlyphWidth[kGlyphSlots] = {};
+int32_t GlyphCount = 0;
+uint8_t* ScrollText = nullptr;
+int64_t ScrollLength = 0;
+uint8_t* GlyphSetData = nullptr;
+int64_t GlyphSetSize = 0;
+int32_t DebugFontTexture = 0;
+
+// 36 rows of 64 pixels, 8 bytes a row, the leftmost pixel in the lowest
+// bit: the characters 32 to 127 in cells of 4 x 6, 16 cells a row. Small
+// letters share the capitals' cells' shapes.
+const uint8_t DebugFontBitmap[288] = {
+    0x20, 0x55, 0x56, 0x22, 0x14, 0x00, 0x00, 0x40,
+    0x20, 0x75, 0x43, 0x25, 0x22, 0x25, 0x00, 0x40,
+    0x20, 0x50, 0x22, 0x02, 0x22, 0x72, 0x70, 0x20,
+    0x00, 0x70, 0x16, 0x05, 0x22, 0x25, 0x02, 0x10,
+    0x20, 0x50, 0x53, 0x06, 0x14, 0x00, 0x01, 0x12,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x27, 0x77, 0x75, 0x77, 0x77, 0x00, 0x04, 0x71,
+    0x35, 0x44, 0x15, 0x41, 0x55, 0x22, 0x72, 0x42,
+    0x25, 0x67, 0x77, 0x27, 0x77, 0x00, 0x01, 0x64,
+    0x25, 0x41, 0x44, 0x25, 0x45, 0x22, 0x72, 0x02,
+    0x77, 0x77, 0x74, 0x27, 0x77, 0x10, 0x04, 0x21,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x22, 0x63, 0x73, 0x67, 0x75, 0x54, 0x51, 0x23,
+    0x55, 0x15, 0x15, 0x11, 0x25, 0x54, 0x71, 0x55,
+    0x77, 0x13, 0x35, 0x53, 0x27, 0x34, 0x71, 0x55,
+    0x51, 0x15, 0x15, 0x51, 0x25, 0x55, 0x51, 0x55,
+    0x56, 0x63, 0x73, 0x61, 0x75, 0x52, 0x57, 0x25,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x23, 0x63, 0x57, 0x55, 0x55, 0x67, 0x31, 0x02,
+    0x55, 0x15, 0x52, 0x55, 0x55, 0x24, 0x21, 0x05,
+    0x53, 0x23, 0x52, 0x75, 0x22, 0x22, 0x22, 0x00,
+    0x31, 0x45, 0x52, 0x75, 0x25, 0x21, 0x24, 0x00,
+    0x61, 0x35, 0x72, 0x52, 0x25, 0x67, 0x34, 0x70,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x21, 0x63, 0x73, 0x67, 0x75, 0x54, 0x51, 0x23,
+    0x52, 0x15, 0x15, 0x11, 0x25, 0x54, 0x71, 0x55,
+    0x70, 0x13, 0x35, 0x53, 0x27, 0x34, 0x71, 0x55,
+    0x50, 0x15, 0x15, 0x51, 0x25, 0x55, 0x51, 0x55,
+    0x50, 0x63, 0x73, 0x61, 0x75, 0x52, 0x57, 0x25,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x23, 0x63, 0x57, 0x55, 0x55, 0x47, 0x12, 0x00,
+    0x55, 0x15, 0x52, 0x55, 0x55, 0x24, 0x22, 0x03,
+    0x53, 0x23, 0x52, 0x75, 0x22, 0x32, 0x62, 0x04,
+    0x31, 0x45, 0x52, 0x75, 0x25, 0x21, 0x22, 0x00,
+    0x61, 0x35, 0x72, 0x52, 0x25, 0x47, 0x12, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+};
+
+namespace {
+
+int32_t NewTexture(GLsizei size, GLint components, GLenum format, GLenum filter, const void* pixels) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, components, size, size, 0, format, GL_UNSIGNED_BYTE, pixels);
+  return static_cast<int32_t>(texture);
+}
+
+// One glyph of columns first to first + width - 1 in both sizes.
+void MakeGlyph(const uint8_t* data, int32_t first, int32_t width, int32_t slot) {
+  uint8_t small[16 * 16 * 4] = {};
+  uint8_t large[32 * 32 * 4] = {};
+  int32_t used = width < 16 ? width : 16;
+  for (int32_t j = 0; j < kGlyphRows; ++j)
+    for (int32_t k = 0; k < used; ++k) {
+      auto v = static_cast<uint8_t>((data[kGlyphRowBytes * j + first + k] * 255) % 256);
+      std::memset(small + (16 * j + k) * 4, v, 4);
+    }
+  for (int32_t j = 0; j < 16; ++j)
+    for (int32_t k = 0; k < 16; ++k)
+      for (int32_t dy = 0; dy < 2; ++dy)
+        for (int32_t dx = 0; dx < 2; ++dx)
+          std::memcpy(large + (32 * (2 * j + dy) + 2 * k + dx) * 4, small + (16 * j + k) * 4, 4);
+  glEnable(GL_TEXTURE_2D);
+  GlyphTex16[slot] = NewTexture(16, 4, GL_RGBA, GL_NEAREST, small);
+  GlyphTex32[slot] = NewTexture(32, 4, GL_RGBA, GL_NEAREST, large);
+  GlyphWidth[slot] = static_cast<uint8_t>(used);
+}
+
+}  // namespace
+
+void BuildGlyphTextures(const uint8_t* data, int64_t size) {
+  GlyphCount = 0;
+  if (!data || size < static_cast<int64_t>(kGlyphRowBytes) * kGlyphRows) return;
+  int32_t start = 0;
+  for (int32_t i = 0; i <= 296 && GlyphCount < kGlyphSlots; ++i) {
+    if (data[i] != 2) continue;
+    MakeGlyph(data, start, i - start, GlyphCount);
+    ++GlyphCount;
+    start = i + 1;
+  }
+}
+
+int32_t DebugFontPixel(int32_t index, int32_t bit) {
+  if (index < 0 || index >= 288 || bit < 0 || bit > 7) return 0;
+  return (DebugFontBitmap[index] >> bit) & 1 ? 255 : 0;
+}
+
+void BuildDebugFontTexture(void) {
+  std::vector<uint8_t> pixels(4096, 0);
+  for (int32_t i = 0; i < 288; ++i)
+    for (int32_t b = 0; b < 8; ++b) pixels[static_cast<size_t>(8 * i + b)] = static_cast<uint8_t>(DebugFontPixel(i, b));
+  DebugFontTexture = NewTexture(64, 1, GL_LUMINANCE, GL_NEAREST, pixels.data());
+}
+
+void DebugFontChar(char character, bool raw, float a, float b) {
+  int32_t c = static_cast<unsigned char>(character) - 32;
+  if (c < 0 || c > 95) c = 0;
+  float x = raw ? a : a * 0.01f - 1.0f;
+  float y = raw ? b : 1.0f - b * 0.02f;
+  float s = static_cast<float>(c % 16) * 0.0625f;
+  float t = static_cast<float>(c / 16) * 0.09375f;
+  glBegin(GL_QUADS);
+  glTexCoord2f(s, t);
+  glVertex2f(x, y);
+  glTexCoord2f(s + 0.0625f, t);
+  glVertex2f(x + 0.01f, y);
+  glTexCoord2f(s + 0.0625f, t + 0.09375f);
+  glVertex2f(x + 0.01f, y - 0.02f);
+  glTexCoord2f(s, t + 0.09375f);
+  glVertex2f(x, y - 0.02f);
+  glEnd();
+}
+
+void DebugFontText(const ShortString& text, bool raw, float a, float b) {
+  for (unsigned i = 0; i < text.size(); ++i) {
+    float step = static_cast<float>(i);
+    DebugFontChar(text[i], raw, raw ? a + step * 0.01f : a + step, b);
+  }
+}

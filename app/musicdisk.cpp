@@ -1,0 +1,357 @@
+#include "app/musicdisk.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/appshell.h"
+#include "app/extract.h"
+#include "app/glyphs.h"
+#include "app/playback.h"
+#include "app/random.h"
+#include "app/screens.h"
+#include "app/slides.h"
+#include "app/spare.h"
+#include "framework/base/cfg.h"
+#include "framework/base/file.h"
+#include "framework/base/time.h"
+#include "framework/tl/TL.h"
+#include "platform/bass/bass.h"
+#include "platform/rtl.h"
+#include "units/glunit.h"
+#include "units/gluunit.h"
+#include "units/sysunit.h"
+#include "units/texmgr.h"
+#include "units/txunit.h"
+#include "units/wmunit.h"
+
+using namespace qgl;
+
+int32_t WindowWidth = 800;
+int32_t WindowHeight = 600;
+int32_t WindowFullscreen = 0;
+int32_t DebugOverlay = 0;
+int32_t ViewHeight = 0;
+int32_t ScreenState = 0;
+int32_t ScreenStart = 0;
+int32_t ElapsedMs = 0;
+int32_t VirtualMouseX = 0;
+int32_t VirtualMouseY = 0;
+int32_t MouseHeld = 0;
+bool MouseClicked = false;
+int32_t PreviousKey = 0;
+int32_t FrameCount = 0;
+int32_t FpsTime = 0;
+ShortString FpsString;
+ShortString FpsText;
+int32_t LoadingStep = 0;
+ife_interface LoadingLayers = {0, 0, nullptr};
+int32_t BufferTextures[4] = {};
+int32_t ScrollerTexture = 0;
+
+ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
+ife_interface LayersIntro[5];
+ife_interface LayersMainBkg, LayersBonusBkg;
+ife_interface LayersBalMely, LayersBalKozep, LayersBalMagas;
+ife_interface LayersJobbMely, LayersJobbKozep, LayersJobbMagas;
+ife_interface LayersKeret, LayersPreIntro, LayersGui, LayersEndScroll, LayersEnd2, LayersHighlight;
+
+// The engine owns these; until it is linked in, the program's own stand.
+__attribute__((weak)) int32_t TrianglesDrawn = 0;
+__attribute__((weak)) int32_t ObjectsDrawn = 0;
+__attribute__((weak)) int32_t ParticlesDrawn = 0;
+
+ScreenProc ScreenDraw[4] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
+ScreenProc ScreenEscape[4] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
+
+namespace {
+// The screen whose start the frames-per-second figure counts from.
+int32_t fpsScreenStart = 0;
+}  // namespace
+
+// --- pure helpers ----------------------------------------------------------------------
+
+int32_t LetterboxHeight(int32_t windowWidth) {
+  return static_cast<int32_t>(std::nearbyint(static_cast<double>(windowWidth) / 16.0 * 9.0));
+}
+
+int32_t LetterboxBar(int32_t windowHeight, int32_t viewHeight) { return (windowHeight - viewHeight) / 2; }
+
+int32_t VirtualY(int32_t mouseY, int32_t windowHeight, int32_t viewHeight) {
+  int64_t y = 720 - (static_cast<int64_t>(mouseY) - LetterboxBar(windowHeight, viewHeight));
+  return static_cast<int32_t>(y < 0 ? 0 : (y > 719 ? 719 : y));
+}
+
+ShortString FpsFigure(int32_t frames, int32_t milliseconds) {
+  if (milliseconds <= 0) return "0.00";
+  double fps = static_cast<double>(frames) / milliseconds * 1000.0;
+  char text[64];
+  auto r = std::to_chars(text, text + sizeof text, fps, std::chars_format::fixed, 2);
+  if (r.ec != std::errc()) return "0.00";
+  return ShortString(std::string_view(text, static_cast<size_t>(r.ptr - text)));
+}
+
+bool LoadingTickLit(int32_t tick, int32_t step) {
+  return tick <= static_cast<int32_t>(std::nearbyint(static_cast<double>(step) * 18.0 / 5.0));
+}
+
+// --- start-up -----------------------------------------------------------------------------
+
+void MusicDiskUnitInits(void) {
+  SysUnitInit();
+  WindowManagerUnitInit();
+  GLUnitInit();
+  GLUUnitInit();
+  TextureLoaderUnitInit();
+  // Before the first file is opened, so that a missing one reaches the user.
+  AppShellUnitInit();
+  TextureManagerUnitInit();
+}
+
+namespace {
+
+void SetLetterboxViewport(void) {
+  ViewHeight = LetterboxHeight(WindowWidth);
+  glViewport(0, LetterboxBar(WindowHeight, ViewHeight), WindowWidth, ViewHeight);
+}
+
+void IdentityMatrices(void) {
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+}
+
+void DrawLoadingRing(void) {
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  glLineWidth(2.0f);
+  glBegin(GL_LINES);
+  for (int32_t i = 0; i < 200; ++i) {
+    double a = M_PI * i / 133.0;
+    float grey = LoadingTickLit(i, LoadingStep) ? 0.5f : 0.2f;
+    glColor3f(grey, grey, grey);
+    glVertex2f(static_cast<float>(640 + 150 * std::sin(a)), static_cast<float>(472 - 150 * std::cos(a)));
+    glVertex2f(static_cast<float>(640 + 160 * std::sin(a)), static_cast<float>(472 - 160 * std::cos(a)));
+  }
+  glEnd();
+}
+
+// Zero-filled: nothing draws into them, and a layer that shows one must
+// not show whatever the memory held.
+void CreateBufferTextures(void) {
+  std::vector<uint8_t> black(512 * 512 * 3, 0);
+  for (int i = 0; i < 4; ++i) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 512, 512, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
+    BufferTextures[i] = static_cast<int32_t>(texture);
+    ife_buffers[i] = BufferTextures[i];
+  }
+}
+
+struct LayerFile {
+  ife_interface* layers;
+  const char* name;
+};
+
+ShortString TwoDigitName(int32_t n) { return TwoDigitStr(n) + ".tga"; }
+
+}  // namespace
+
+void LoadingFrame(void) {
+  ++LoadingStep;
+  SetLetterboxViewport();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  ife_render(LoadingLayers, static_cast<float>(LoadingStep) * 18.0f);
+  IdentityMatrices();
+  gluOrtho2D(0, 1280, 0, 720);
+  DrawLoadingRing();
+  wmSwapBuffers(AppWindow);
+  AppLastKey = 0;
+  wmPumpMessages();
+  SYS_Sleep(10);
+}
+
+void LoadingPhase(void) {
+  ife_load(LoadingLayers, "loading.ife", "");
+  LoadingFrame();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  txOptions(TX_OPT_ORDER, 1);
+  txOptions(TX_OPT_QUALITY, CfgTextureQuality);
+  // Forgets the loading screen's textures: they stay in GL, out of the table.
+  ResetTextures();
+
+  BuildDebugFontTexture();
+  CreateBufferTextures();
+  LoadingFrame();
+
+  const LayerFile files[] = {
+      {&LayersVBlur, "v_blur.ife"},         {&LayersHBlur, "h_blur.ife"},
+      {&LayersBlackFade, "blackfade.ife"},  {&LayersWhiteFade, "whitefade.ife"},
+      {&LayersIntro[0], "intro00.ife"},     {&LayersIntro[1], "intro01.ife"},
+      {&LayersIntro[2], "intro02.ife"},     {&LayersIntro[3], "intro03.ife"},
+      {&LayersIntro[4], "intro04.ife"},     {&LayersMainBkg, "main_bkg.ife"},
+      {&LayersBonusBkg, "bonus_bkg.ife"},   {&LayersBalMely, "bal_mely.ife"},
+      {&LayersBalKozep, "bal_kozep.ife"},   {&LayersBalMagas, "bal_magas.ife"},
+      {&LayersJobbMely, "jobb_mely.ife"},   {&LayersJobbKozep, "jobb_kozep.ife"},
+      {&LayersJobbMagas, "jobb_magas.ife"}, {&LayersKeret, "keret.ife"},
+      {&LayersPreIntro, "preintro.ife"},    {&LayersGui, "gui.ife"},
+      {&LayersEndScroll, "endscroll.ife"},  {&LayersEnd2, "end2.ife"},
+      {&LayersHighlight, "highlight.ife"},
+  };
+  for (const LayerFile& f : files) {
+    bool gui = f.layers == &LayersGui;
+    if (gui) ife_texture_mode = 0;
+    ife_load(*f.layers, f.name, "");
+    if (gui) ife_texture_mode = 1;
+    LoadingFrame();
+  }
+
+  EqTexture = LoadTexture("eq.tga", 0);
+  LoadingFrame();
+  VolumeTexture = LoadTexture("volume.tga", 0);
+  LoadingFrame();
+  ScrollerTexture = LoadTexture("swscroll.tga", 1);
+  LoadingFrame();
+  for (int32_t i = 0; i < kPhotoSlots; ++i) {
+    Photos[i] = LoadTexture(TwoDigitName(i + 1), 1);
+    LoadingFrame();
+  }
+
+  PhotoCount = 27;
+  FillCaptions();
+  LoadingFrame();
+  ScrollText = LoadWholeFile("scroll.txt");
+  LoadingFrame();
+  ScrollLength = SYS_FileSize("scroll.txt");
+  if (ScrollLength < 0) ScrollLength = 0;
+  GlyphSetData = LoadWholeFile("fontset.dat", &GlyphSetSize);
+  LoadingFrame();
+
+  BuildGlyphTextures(GlyphSetData, GlyphSetSize);
+  SlideIndex = 0;
+  PuzzleInOrder();
+  BuildShuffleOrder();
+}
+
+void MusicDiskMain(void) {
+  RunInits();
+  // A missing archive shows up at the first file read below.
+  char* archive = SYS_PathGet(SYS_PATH_PROGRAM, "kelm.dat");
+  SYS_FilePackOpen(archive);
+  MemFree(archive);
+  ReadTrackTable();
+  if (RtlArgc() > 1 && std::strcmp(RtlArgv()[1], "-extract") == 0) ExtractMusic();
+  AppCreateWindow("Zentrove Remix Competition 2 Musicdisk", WindowWidth, WindowHeight, WindowFullscreen);
+  DebugOverlay = SYS_CfgGet("debug", SYS_CFG_PRESENT) ? 1 : 0;
+  LoadingPhase();
+
+  glEnable(GL_NORMALIZE);
+  ElapsedMs = 0;
+  FpsString = "0";
+  Randomize();
+  if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) FatalError("Can't initialize device");
+  StartPiece("intro.ogg");
+  SYS_TimerReset();
+  ScreenStart = 0;
+  ScreenState = 0;
+  fpsScreenStart = 0;
+  while (AppQuit == 0) MusicDiskFrame();
+  AppCloseWindow();
+}
+
+// --- the frame loop ---------------------------------------------------------------------
+
+namespace {
+
+void CountFrame(void) {
+  // A new screen starts its clock at 0: the count starts again from this
+  // frame, so the first figure on it is not one of frames over a span that
+  // began on the old screen.
+  if (ScreenStart != fpsScreenStart) {
+    fpsScreenStart = ScreenStart;
+    FpsTime = SYS_TimerGet() - ScreenStart;
+    FrameCount = 0;
+  } else {
+    ++FrameCount;
+  }
+  if (ElapsedMs - FpsTime >= 200) {
+    FpsString = FpsFigure(FrameCount, ElapsedMs - FpsTime);
+    FpsTime = ElapsedMs;
+    FrameCount = 0;
+  }
+  FpsText = ShortString("FPS : [") + FpsString + "]";
+}
+
+void ReadMouse(void) {
+  VirtualMouseX = AppMouseX;
+  VirtualMouseY = VirtualY(AppMouseY, WindowHeight, ViewHeight);
+  int32_t wasHeld = MouseHeld;
+  MouseHeld = AppMouseButton;
+  MouseClicked = MouseHeld == 1 && wasHeld == 0;
+}
+
+void DrawDebugOverlay(void) {
+  glColor4f(1, 1, 1, 1);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(DebugFontTexture));
+  glEnable(GL_TEXTURE_2D);
+  DebugFontText(IntStr(ElapsedMs) + " frame : " + IntStr(ElapsedMs / 40) + " " + FpsText, false, 1, 1);
+  glEnable(GL_BLEND);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glBlendFunc(GL_ONE, GL_ONE);
+}
+
+}  // namespace
+
+void MusicDiskFrame(void) {
+  glViewport(0, 0, WindowWidth, WindowHeight);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  SetLetterboxViewport();
+  ElapsedMs = SYS_TimerGet() - ScreenStart;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(1, 1, 1, 1);
+  TrianglesDrawn = 0;
+  ObjectsDrawn = 0;
+  ParticlesDrawn = 0;
+
+  for (int32_t screen = 0; screen < 4; ++screen)
+    if (ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
+  if (PreviousKey == 0 && AppLastKey == 1 && ScreenState >= 0 && ScreenState < 4 && ScreenEscape[ScreenState])
+    ScreenEscape[ScreenState]();
+
+  glEnable(GL_TEXTURE_2D);
+  CountFrame();
+  if (wglSwapIntervalEXT) wglSwapIntervalEXT(CfgVSync ? 1 : 0);
+
+  glDisable(GL_LIGHTING);
+  glViewport(0, 0, WindowWidth, WindowHeight);
+  glColor4f(1, 1, 1, 1);
+  glDisable(GL_TEXTURE_2D);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+
+  ReadMouse();
+  if (DebugOverlay == 1) DrawDebugOverlay();
+
+  wmSwapBuffers(AppWindow);
+  PreviousKey = AppLastKey;
+  AppLastKey = 0;
+  wmPumpMessages();
+}

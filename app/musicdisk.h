@@ -1,0 +1,67 @@
+// The music disk's main program: the unit initialisations in their order,
+// start-up, the loading phase behind its ring of ticks, and the frame loop
+// over a letterboxed 1280 x 720 drawing space.
+#pragma once
+#include <cstdint>
+
+#include "app/ife.h"
+#include "units/shortstr.h"
+
+extern int32_t WindowWidth;
+extern int32_t WindowHeight;
+extern int32_t WindowFullscreen;
+extern int32_t DebugOverlay;
+extern int32_t ViewHeight;
+extern int32_t ScreenState;  // 0 intro, 1 main, 2 bonus, 3 end
+extern int32_t ScreenStart;
+extern int32_t ElapsedMs;
+extern int32_t VirtualMouseX;
+extern int32_t VirtualMouseY;
+extern int32_t MouseHeld;
+extern bool MouseClicked;
+extern int32_t PreviousKey;
+extern int32_t FrameCount;
+extern int32_t FpsTime;
+extern ShortString FpsString;
+extern ShortString FpsText;
+extern int32_t LoadingStep;
+extern ife_interface LoadingLayers;
+extern int32_t BufferTextures[4];
+extern int32_t ScrollerTexture;  // "swscroll.tga"
+
+// The layer sets, in the order they are loaded.
+extern ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
+extern ife_interface LayersIntro[5];
+extern ife_interface LayersMainBkg, LayersBonusBkg;
+extern ife_interface LayersBalMely, LayersBalKozep, LayersBalMagas;
+extern ife_interface LayersJobbMely, LayersJobbKozep, LayersJobbMagas;
+extern ife_interface LayersKeret, LayersPreIntro, LayersGui, LayersEndScroll, LayersEnd2, LayersHighlight;
+
+// The 3D engine's per-frame statistics, cleared before every frame.
+extern int32_t TrianglesDrawn, ObjectsDrawn, ParticlesDrawn;
+
+// The screens: what each draws in a frame and what Escape does on it. The
+// frame loop tests the four in a row, so a screen entered from a lower one
+// is drawn in the same frame.
+using ScreenProc = void (*)(void);
+extern ScreenProc ScreenDraw[4];
+extern ScreenProc ScreenEscape[4];
+
+// The unit initialisations of the program, in their order.
+void MusicDiskUnitInits(void);
+void MusicDiskMain(void);
+void LoadingFrame(void);
+void LoadingPhase(void);
+// One pass of the frame loop: draws and shows one frame.
+void MusicDiskFrame(void);
+
+// Letterbox: the 16:9 viewport's height (halves to even) and the bar
+// above and below it (cut toward zero).
+int32_t LetterboxHeight(int32_t windowWidth);
+int32_t LetterboxBar(int32_t windowHeight, int32_t viewHeight);
+// A window row (counted from the top) as a drawing-space y, clamped 0-719.
+int32_t VirtualY(int32_t mouseY, int32_t windowHeight, int32_t viewHeight);
+// The frames-per-second text: two digits after the point.
+ShortString FpsFigure(int32_t frames, int32_t milliseconds);
+// Whether tick i of the loading ring is lit at the step.
+bool LoadingTickLit(int32_t tick, int32_t step);

@@ -1,0 +1,562 @@
+#include "app/musicdisk.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/appshell.h"
+#include "app/extract.h"
+#include "app/glyphs.h"
+#include "app/playback.h"
+#include "app/random.h"
+#include "app/slides.h"
+#include "app/testgl.h"
+#include "framework/base/main.h"
+#include "framework/base/time.h"
+#include "framework/tl/tlfixtures.h"
+#include "platform/kernel.h"
+#include "testsupport/testsupport.h"
+#include "units/sysunit.h"
+#include "units/texmgr.h"
+#include "units/txunit.h"
+
+using apptest::Rec;
+
+namespace {
+
+TEST(Letterbox, ViewportAndMouseForTheOfferedSizes) {
+  struct Case {
+    int32_t height, bar;
+  } cases[] = {{720, 0}, {800, 40}, {1024, 152}};
+  for (const auto& c : cases) {
+    int32_t view = LetterboxHeight(1280);
+    EXPECT_EQ(view, 720);
+    EXPECT_EQ(LetterboxBar(c.height, view), c.bar);
+    // The top row of the picture is y 720, clamped to 719; its bottom row 1.
+    EXPECT_EQ(VirtualY(c.bar, c.height, view), 719);
+    EXPECT_EQ(VirtualY(c.bar + 1, c.height, view), 719);
+    EXPECT_EQ(VirtualY(c.bar + 719, c.height, view), 1);
+    EXPECT_EQ(VirtualY(c.bar + 360, c.height, view), 360);
+    // Clicks in the bars land on the nearest edge.
+    EXPECT_EQ(VirtualY(0, c.height, view), 719);
+    EXPECT_EQ(VirtualY(c.height - 1, c.height, view), c.bar ? 0 : 1);
+  }
+  EXPECT_EQ(LetterboxHeight(1000), 562);  // 562.5: halves go to the even neighbour
+  EXPECT_EQ(LetterboxHeight(1016), 572);  // 571.5
+  EXPECT_EQ(LetterboxHeight(800), 450);
+  EXPECT_EQ(LetterboxBar(600, 450), 75);
+  EXPECT_EQ(LetterboxBar(451, 450), 0);  // cut toward zero
+}
+
+TEST(FramesPerSecond, Figure) {
+  EXPECT_EQ(FpsFigure(10, 200), "50.00");
+  EXPECT_EQ(FpsFigure(7, 300), "23.33");
+  EXPECT_EQ(FpsFigure(1, 201), "4.98");
+  EXPECT_EQ(FpsFigure(0, 200), "0.00");
+  EXPECT_EQ(FpsFigure(5, 0), "0.00");
+}
+
+TEST(LoadingRing, TicksLitByStep) {
+  auto lit = [](int32_t step) {
+    int n = 0;
+    for (int32_t i = 0; i < 200; ++i) n += LoadingTickLit(i, step);
+    return n;
+  };
+  EXPECT_EQ(lit(1), 5);  // 3.6 rounds to 4: ticks 0 to 4
+  EXPECT_EQ(lit(55), 199);
+  EXPECT_EQ(lit(56), 200);
+  EXPECT_EQ(lit(58), 200);
+}
+
+TEST(ShuffleOrder, FixedPermutation) {
+  RandSeedSet(0);
+  BuildShuffleOrder();
+  const uint8_t expected[19] = {2, 3, 4, 8, 6, 1, 5, 9, 16, 0, 13, 14, 11, 7, 18, 12, 10, 15, 17};
+  EXPECT_EQ(std::vector<uint8_t>(ShuffleOrder, ShuffleOrder + 19), std::vector<uint8_t>(expected, expected + 19));
+  RandSeedSet(1234);
+  for (int i = 0; i < 100; ++i) {
+    int32_t r = Random(19);
+    EXPECT_GE(r, 0);
+    EXPECT_LT(r, 19);
+  }
+  EXPECT_EQ(Random(0), 0);
+  EXPECT_EQ(Random(-1), 0);  // n + 1 is used for a negative n
+}
+
+// --- the frame loop over fakes ------------------------------------------------------
+
+uint32_t fakeNow = 1000;
+DWORD FakeClock() { return fakeNow; }
+
+std::vector<std::string> drawn;
+int escapes[4] = {};
+int32_t switchFrom0 = -1, switchFrom2 = -1;
+void Draw0() {
+  drawn.push_back("0");
+  if (switchFrom0 >= 0) ScreenState = switchFrom0;
+}
+void Draw1() { drawn.push_back("1"); }
+void Draw2() {
+  drawn.push_back("2");
+  if (switchFrom2 >= 0) ScreenState = switchFrom2;
+}
+void Draw3() { drawn.push_back("3"); }
+void Escape0() { ++escapes[0]; }
+void Escape1() { ++escapes[1]; }
+void Escape2() { ++escapes[2]; }
+void Escape3() { ++escapes[3]; }
+
+void Press(int action, int code) {
+  wm_event_t e{};
+  e.type = WM_EVENT_KEY;
+  e.key.action = action;
+  e.key.code = code;
+  AppWindowEvent(&e);
+}
+void Mouse(int x, int y, int left) {
+  wm_event_t e{};
+  e.type = WM_EVENT_MOUSE;
+  e.mouse.x = x;
+  e.mouse.y = y;
+  e.mouse.left = left;
+  AppWindowEvent(&e);
+}
+
+class FrameLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    apptest::InstallGLRecorder();
+    plat::SetClockHook(FakeClock);
+    fakeNow = 1000;
+    SYS_TimerReset();
+    ScreenDraw[0] = Draw0;
+    ScreenDraw[1] = Draw1;
+    ScreenDraw[2] = Draw2;
+    ScreenDraw[3] = Draw3;
+    ScreenEscape[0] = Escape0;
+    ScreenEscape[1] = Escape1;
+    ScreenEscape[2] = Escape2;
+    ScreenEscape[3] = Escape3;
+    drawn.clear();
+    std::fill(std::begin(escapes), std::end(escapes), 0);
+    switchFrom0 = switchFrom2 = -1;
+    WindowWidth = 1280;
+    WindowHeight = 720;
+    ScreenState = 0;
+    ScreenStart = 0;
+    AppLastKey = PreviousKey = 0;
+    AppMouseButton = MouseHeld = 0;
+    AppMouseX = AppMouseY = 0;
+    DebugOverlay = 0;
+    FrameCount = FpsTime = 0;
+    CfgVSync = 1;
+    AppWindow = nullptr;
+  }
+  void TearDown() override { plat::SetClockHook(nullptr); }
+  void Frame(uint32_t advance = 10) {
+    fakeNow += advance;
+    MusicDiskFrame();
+  }
+};
+
+TEST_F(FrameLoop, ScreensAreTestedInARow) {
+  switchFrom0 = 1;  // the intro ends during its frame: main is drawn in it too
+  Frame();
+  EXPECT_EQ(drawn, (std::vector<std::string>{"0", "1"}));
+  drawn.clear();
+  ScreenState = 2;
+  switchFrom2 = 1;  // bonus to main: main shows from the next frame on
+  Frame();
+  EXPECT_EQ(drawn, (std::vector<std::string>{"2"}));
+  drawn.clear();
+  Frame();
+  EXPECT_EQ(drawn, (std::vector<std::string>{"1"}));
+  drawn.clear();
+  ScreenState = 3;
+  Frame();
+  ScreenState = 7;  // no such screen: nothing is drawn, nothing breaks
+  Frame();
+  EXPECT_EQ(drawn, (std::vector<std::string>{"3"}));
+}
+
+TEST_F(FrameLoop, EscapeCountsOnlyAfterAFrameWithoutKeys) {
+  ScreenState = 3;
+  Press(WM_KEY_DOWN, 1);
+  Frame();
+  EXPECT_EQ(escapes[3], 1);
+  Press(WM_KEY_UP, 1);  // the release of the same key, one frame later
+  Frame();
+  EXPECT_EQ(escapes[3], 1);
+  Press(WM_KEY_DOWN, 1);  // held: the repeat follows a frame with a key
+  Frame();
+  EXPECT_EQ(escapes[3], 1);
+  Frame();  // a frame without keys
+  Press(WM_KEY_DOWN, 1);
+  Frame();
+  EXPECT_EQ(escapes[3], 2);
+  Frame();
+  Press(WM_KEY_DOWN, 30);  // another key is no Escape
+  Frame();
+  EXPECT_EQ(escapes[3], 2);
+  EXPECT_EQ(escapes[0] + escapes[1] + escapes[2], 0);
+  EXPECT_EQ(AppLastKey, 0);  // cleared at the end of every frame
+}
+
+TEST_F(FrameLoop, MouseMappingAndClickEdge) {
+  WindowHeight = 1024;
+  Mouse(400, 152, 1);
+  Frame();
+  EXPECT_EQ(VirtualMouseX, 400);
+  EXPECT_EQ(VirtualMouseY, 719);
+  EXPECT_TRUE(MouseClicked);
+  EXPECT_EQ(Rec().With("viewport")[1], "viewport 0 152 1280 720");
+  Mouse(1500, 1000, 1);  // held, in the lower bar, x is not clamped
+  Frame();
+  EXPECT_FALSE(MouseClicked);
+  EXPECT_EQ(VirtualMouseX, 1500);
+  EXPECT_EQ(VirtualMouseY, 0);
+  Mouse(10, 500, 0);
+  Frame();
+  EXPECT_FALSE(MouseClicked);
+  EXPECT_EQ(VirtualMouseY, 372);
+  Mouse(10, 500, 1);
+  Frame();
+  EXPECT_TRUE(MouseClicked);
+}
+
+TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
+  TrianglesDrawn = ObjectsDrawn = ParticlesDrawn = 9;
+  for (int i = 0; i < 20; ++i) Frame(10);
+  EXPECT_EQ(TrianglesDrawn + ObjectsDrawn + ParticlesDrawn, 0);
+  EXPECT_EQ(FpsString, "100.00");
+  EXPECT_EQ(FpsText, "FPS : [100.00]");
+  EXPECT_EQ(Rec().swapIntervals, std::vector<int>(20, 1));
+  CfgVSync = 0;
+  Frame();
+  EXPECT_EQ(Rec().swapIntervals.back(), 0);
+  // A new screen starts its clock again: the next figure is counted on it,
+  // not over the span from the old screen's last figure.
+  ScreenStart = SYS_TimerGet();
+  for (int i = 0; i < 10; ++i) Frame(25);
+  EXPECT_EQ(FpsString, "40.00");
+  qgl::wglSwapIntervalEXT = nullptr;
+  size_t before = Rec().swapIntervals.size();
+  Frame();
+  EXPECT_EQ(Rec().swapIntervals.size(), before);
+}
+
+TEST_F(FrameLoop, DebugOverlay) {
+  DebugOverlay = 1;
+  DebugFontTexture = 33;
+  ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - 990;
+  Frame(10);
+  EXPECT_EQ(ElapsedMs, 1000);
+  ShortString text = ShortString("1000 frame : 25 ") + FpsText;
+  EXPECT_EQ(Rec().Count("begin 0x7"), text.size());
+  EXPECT_EQ(Rec().Count("bind 33"), 1u);
+  // The first cell is column 1, row 1 of the grid: the top left corner.
+  auto v = Rec().With("v ");
+  ASSERT_FALSE(v.empty());
+  EXPECT_EQ(v[0], "v -0.99 0.98");
+  EXPECT_EQ(Rec().With("tc ")[0], "tc 0.0625 0.09375");  // "1" is cell 17
+}
+
+// --- the loading phase over a folder of small files --------------------------------------
+
+std::string Layer(const char* texture) {
+  return std::string("1\n0\n") + texture + "\n-\n-\n1\n1\n0 640 360 0 0 10 10 255 255 255 255\n";
+}
+
+TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
+  qt::TempDir dir;
+  const char* layerFiles[] = {"v_blur.ife", "h_blur.ife", "blackfade.ife", "whitefade.ife", "intro00.ife",
+                              "intro01.ife", "intro02.ife", "intro03.ife", "intro04.ife", "main_bkg.ife",
+                              "bonus_bkg.ife", "bal_mely.ife", "bal_kozep.ife", "bal_magas.ife", "jobb_mely.ife",
+                              "jobb_kozep.ife", "jobb_magas.ife", "keret.ife", "preintro.ife", "endscroll.ife",
+                              "end2.ife", "highlight.ife"};
+  for (const char* f : layerFiles) ASSERT_TRUE(qt::WriteFile(dir / f, Layer("BUF0.JPG")));
+  ASSERT_TRUE(qt::WriteFile(dir / "loading.ife", Layer("ring.tga")));
+  ASSERT_TRUE(qt::WriteFile(dir / "gui.ife", Layer("buttons.tga")));
+  auto tga = tlfix::SimpleTga(4, 4, 24);
+  std::string image(tga.begin(), tga.end());
+  for (const char* f : {"ring.tga", "buttons.tga", "eq.tga", "volume.tga", "swscroll.tga"})
+    ASSERT_TRUE(qt::WriteFile(dir / f, image));
+  for (int i = 1; i <= 27; ++i) ASSERT_TRUE(qt::WriteFile(dir / (std::string(i < 10 ? "0" : "") + std::to_string(i) + ".tga"), image));
+  ASSERT_TRUE(qt::WriteFile(dir / "scroll.txt", "hello scroll"));
+  std::string glyphs(301 * 9, '\0');
+  glyphs[3] = 2;  // two glyphs, 3 and 5 columns wide
+  glyphs[9] = 2;
+  glyphs[301 * 4 + 1] = 1;
+  ASSERT_TRUE(qt::WriteFile(dir / "fontset.dat", glyphs));
+
+  auto r = qt::RunInChild([&] {
+    qt::ChangeDir cd(dir.path());
+    qt::Args args{"\\bin\\prog"};
+    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+    apptest::InstallGLRecorder();
+    RandSeedSet(0);  // the generator as the program starts with it
+    glMaxTextureSize = 2048;
+    TextureLoaderUnitInit();
+    TextureManagerUnitInit();
+    RunInits();
+    CfgTextureQuality = 0;
+    LoadingPhase();
+    std::vector<int> litPerFrame;
+    for (const auto& c : Rec().calls) {
+      if (c == "linewidth 2") litPerFrame.push_back(0);
+      if (c == "color3 0.5 0.5 0.5") ++litPerFrame.back();
+    }
+    std::printf("steps %d frames %zu lit1 %d lit55 %d lit56 %d lit58 %d\n", LoadingStep, litPerFrame.size(),
+                litPerFrame[0], litPerFrame[54], litPerFrame[55], litPerFrame[57]);
+    int guiNode = -1, ringNodes = 0;
+    for (int i = 0; i < kTextureNodes; ++i) {
+      if (txNodes[i].free) continue;
+      if (txNodes[i].name == "buttons.tga") guiNode = i;
+      if (txNodes[i].name == "ring.tga") ++ringNodes;
+    }
+    std::printf("gui mode %d ring in table %d\n", guiNode >= 0 ? txNodes[guiNode].mode : -1, ringNodes);
+    std::printf("buffers %d %d %d %d zero %zu layer %d\n", ife_buffers[0] == BufferTextures[0],
+                ife_buffers[3] == BufferTextures[3], ife_buffers[4], BufferTextures[0] != 0,
+                Rec().textureBytesSeen, LayersVBlur.layers[0].texture == BufferTextures[0]);
+    std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", PhotoCount, Photos[26] != 0,
+                Captions[26].size() > 0, Captions[0].data(), static_cast<long long>(ScrollLength), GlyphCount,
+                GlyphWidth[0], GlyphWidth[1]);
+    std::printf("puzzle %d %d shuffle %d\n", PuzzleBoard[4][0], PuzzleBoard[0][3], ShuffleOrder[0]);
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  auto lines = qt::SplitLines(r.out);
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  EXPECT_EQ(lines[0], "steps 58 frames 58 lit1 5 lit55 199 lit56 200 lit58 200");
+  // The loading screen's texture was forgotten by the table after its load.
+  EXPECT_EQ(lines[1], "gui mode 0 ring in table 0");
+  // The buffers are zero-filled images of their own; the layers that name
+  // them were loaded after them.
+  EXPECT_EQ(lines[2].substr(0, 19), "buffers 1 1 0 1 zer");
+  EXPECT_NE(lines[2].find("layer 1"), std::string::npos) << lines[2];
+  EXPECT_EQ(lines[3], "photos 27 1 captions 1 \"quarn scene news on screen\" scroll 12 glyphs 2 3 5");
+  EXPECT_EQ(lines[4], "puzzle -1 15 shuffle 2");
+}
+
+TEST(TrackTable, ShortAndLongFiles) {
+  qt::TempDir dir;
+  std::string one(1025, '\0');
+  one[768] = 6;
+  std::memcpy(&one[769], "01.ogg", 6);
+  one[1024] = 2;
+  ASSERT_TRUE(qt::WriteFile(dir / "tracks.dat", one));
+  auto r = qt::RunInChild([&] {
+    qt::ChangeDir cd(dir.path());
+    qt::Args args{"\\bin\\prog"};
+    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+    std::memset(Tracks, 0x55, sizeof Tracks);
+    std::memset(Tracks, 0, sizeof Tracks);
+    ReadTrackTable();
+    std::printf("%s %d %d\n", TrackText(Tracks[0].OggName).data(), Tracks[0].Column, Tracks[1].Column);
+    std::string many(1025 * 30, '\x03');
+    FILE* f = std::fopen("tracks.dat", "wb");
+    std::fwrite(many.data(), 1, many.size(), f);
+    std::fclose(f);
+    static uint8_t guard[2048];
+    std::memset(guard, 0, sizeof guard);
+    ReadTrackTable();  // only the 28 records are read
+    std::printf("%d\n", Tracks[27].Column);
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "01.ogg 2 0\n3\n");
+}
+
+TEST(Extraction, CopiesTheMusicWithAPlaylist) {
+  qt::TempDir dir;
+  for (const char* f : {"intro.ogg", "end.ogg", "folder.jpg", "05.ogg"}) ASSERT_TRUE(qt::WriteFile(dir / f, f));
+  auto r = qt::RunInChild([&] {
+    qt::ChangeDir cd(dir.path());
+    qt::Args args{"\\bin\\prog"};
+    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+    std::memset(Tracks, 0, sizeof Tracks);
+    for (int i = 0; i < kTrackCount; ++i) {
+      auto set = [](uint8_t(&field)[256], const char* text) {
+        field[0] = static_cast<uint8_t>(std::strlen(text));
+        std::memcpy(field + 1, text, std::strlen(text));
+      };
+      set(Tracks[i].Line1, "artist");
+      set(Tracks[i].Line2, "title");
+      set(Tracks[i].Line3, "remixer");
+      set(Tracks[i].OggName, "05.ogg");
+    }
+    ExtractMusic();
+    std::printf("done\n");
+    std::fflush(stdout);
+    ExtractMusic();  // the folder exists now: the run-time library stops here
+  });
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.out, "done\n");
+  std::string folder = dir / "VA-Zentrove_Remix_compo2-Morrowkin";
+  std::string playlist = qt::ReadFile(folder + "/00-VA-Zentrove_Remix_compo2-Morrowkin.m3u");
+  auto lines = qt::SplitLines(playlist);
+  ASSERT_EQ(lines.size(), 30u);
+  EXPECT_EQ(playlist.substr(0, 21), "01-arbolt-intro.ogg\r\n");
+  EXPECT_EQ(lines[1].substr(0, 27), "02-remixer-artist_title.ogg");
+  EXPECT_EQ(lines[28].substr(0, 3), "29-");
+  EXPECT_EQ(lines[29].substr(0, 19), "30-arbolt-outro.ogg");
+  EXPECT_EQ(qt::ReadFile(folder + "/29-remixer-artist_title.ogg"), "05.ogg");
+  EXPECT_EQ(qt::ReadFile(folder + "/folder.jpg"), "folder.jpg");
+  EXPECT_EQ(qt::ReadFile(folder + "/01-arbolt-intro.ogg"), "intro.ogg");
+}
+
+// --- the program itself, on the demo archive ---------------------------------------------
+
+// The top-level window whose name is the title, or 0.
+Window FindWindow(Display* d, const char* title) {
+  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
+  unsigned n = 0;
+  Window found = 0;
+  if (!XQueryTree(d, root, &root, &parent, &children, &n)) return 0;
+  for (unsigned i = 0; i < n && !found; ++i) {
+    char* name = nullptr;
+    if (XFetchName(d, children[i], &name) && name) {
+      if (std::strcmp(name, title) == 0) found = children[i];
+      XFree(name);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+void SendClose(Display* d, Window w) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, w, False, NoEventMask, &e);
+  XFlush(d);
+}
+
+long FileSize(const std::string& path) {
+  struct stat st{};
+  return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+// Starts a copy of the program in the folder (the archive beside it when
+// asked), audio through OpenAL Soft's wave writer or the given drivers.
+pid_t Launch(const qt::TempDir& dir, bool withArchive, const char* drivers = nullptr) {
+  std::filesystem::copy_file(MUSICDISK_EXE, dir / "musicdisk");
+  std::filesystem::permissions(dir / "musicdisk", std::filesystem::perms::owner_all);
+  if (withArchive) std::filesystem::create_symlink(MUSICDISK_ARCHIVE, dir / "kelm.dat");
+  std::string wav = dir / "out.wav";
+  qt::WriteFile(dir / "alsoft.conf", "drivers=wave\n[wave]\nfile=" + wav + "\n");
+  pid_t child = fork();
+  if (child != 0) return child;
+  std::string conf = dir / "alsoft.conf";
+  setenv("ALSOFT_CONF", conf.c_str(), 1);
+  if (drivers)
+    setenv("ALSOFT_DRIVERS", drivers, 1);
+  else
+    unsetenv("ALSOFT_DRIVERS");
+  std::string exe = dir / "musicdisk";
+  std::string err = dir / "stderr.txt";
+  if (!std::freopen(err.c_str(), "w", stderr)) _exit(126);
+  execl(exe.c_str(), exe.c_str(), "-default", "-v", static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+// The exit status, or -1 after the program was killed for taking too long.
+int WaitFor(pid_t child, int seconds) {
+  int status = 0;
+  for (int i = 0; i < seconds * 10; ++i) {
+    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  kill(child, SIGKILL);
+  waitpid(child, &status, 0);
+  return -1;
+}
+
+// Ends a program that a failed check left running.
+struct ChildGuard {
+  pid_t& pid;
+  ~ChildGuard() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+// A start that cannot go on ends with a message and code 1, never a hang.
+TEST(MusicDiskProgram, FailedStartsEndWithAMessage) {
+  if (!qt::FileExists(MUSICDISK_ARCHIVE)) GTEST_SKIP() << "kelm.dat has not been built";
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+  {
+    qt::TempDir dir;  // no archive: the track table is the first file missing
+    EXPECT_EQ(WaitFor(Launch(dir, false), 60), 1);
+    EXPECT_NE(qt::ReadFile(dir / "stderr.txt").find("File not found: tracks.dat."), std::string::npos);
+    EXPECT_NE(qt::ReadFile(dir / "debug.log").find("File not found: tracks.dat."), std::string::npos);
+  }
+  {
+    qt::TempDir dir;  // no audio device
+    EXPECT_EQ(WaitFor(Launch(dir, true, "no-such-backend"), 90), 1);
+    EXPECT_NE(qt::ReadFile(dir / "stderr.txt").find("Can't initialize device"), std::string::npos);
+  }
+}
+
+TEST(MusicDiskProgram, StartsOnTheDemoArchiveAndClosesCleanly) {
+  if (!qt::FileExists(MUSICDISK_ARCHIVE)) GTEST_SKIP() << "kelm.dat has not been built";
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+  qt::TempDir dir;
+  std::string wav = dir / "out.wav";
+  pid_t child = Launch(dir, true);
+  ChildGuard guard{child};
+  ASSERT_GT(child, 0);
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr);
+  // Wait until the window is there and music has been written: the loading
+  // phase is over and the frame loop runs.
+  Window w = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!w) w = FindWindow(d, "Zentrove Remix Competition 2 Musicdisk");
+    if (w && FileSize(wav) > 200000) break;
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) {
+      child = 0;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir / "stderr.txt");
+  ASSERT_NE(w, 0u) << "no window";
+  EXPECT_GT(FileSize(wav), 200000) << "no music written";
+  SendClose(d, w);
+  int code = WaitFor(child, 30);
+  child = 0;
+  XCloseDisplay(d);
+  EXPECT_EQ(code, 0) << qt::ReadFile(dir / "stderr.txt");
+
+  std::string log = qt::ReadFile(dir / "debug.log");
+  for (const char* line : {"[init] call : Window manager ...", "[init] call : GL unit ...", "[init] call : GLU unit ...",
+                           "[init] call : Texture loader ...", "[init] --- end", "creatwindow\n", "creatwindow2\n",
+                           "[cfg] windowed: true", "[ife] load: loading.ife", "[ife] load: gui.ife",
+                           "[ife] load: highlight.ife"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  EXPECT_LT(log.find("[init] --- end"), log.find("creatwindow"));
+  EXPECT_LT(log.find("[ife] load: v_blur.ife"), log.find("[ife] load: highlight.ife"));
+}
+
+}  // namespace

@@ -1,0 +1,12 @@
+// The run-time library's random generator: MT19937 with seed 0 until the
+// program seeds it, Random(n) from the high half of output x n.
+#pragma once
+#include <cstdint>
+
+extern uint32_t RandSeed;
+// 0 <= result < n for n > 0; for n < 0, n + 1 is used.
+int32_t Random(int32_t n);
+// A new seed; the next draw starts the generator from it.
+void RandSeedSet(uint32_t seed);
+// Seeds from the system's millisecond tick count.
+void Randomize(void);
