@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/musicdisk.h"
+#include "app/testevents.h"
 #include "app/testgl.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
@@ -18,29 +20,9 @@
 
 namespace {
 
-wm_event_t KeyEvent(int action, int code) {
-  wm_event_t e{};
-  e.type = WM_EVENT_KEY;
-  e.key.action = action;
-  e.key.code = code;
-  return e;
-}
-wm_event_t MouseEvent(int x, int y, int left) {
-  wm_event_t e{};
-  e.type = WM_EVENT_MOUSE;
-  e.mouse.x = x;
-  e.mouse.y = y;
-  e.mouse.left = left;
-  return e;
-}
-wm_event_t WindowEvent(int action, int width = 0, int height = 0) {
-  wm_event_t e{};
-  e.type = WM_EVENT_WINDOW;
-  e.conf.action = action;
-  e.conf.width = width;
-  e.conf.height = height;
-  return e;
-}
+using apptest::KeyEvent;
+using apptest::MouseEvent;
+using apptest::WindowEvent;
 
 void ResetShell() {
   AppQuit = AppLastKey = AppMouseX = AppMouseY = AppMouseButton = 0;
@@ -169,12 +151,7 @@ TEST(AppShellWindow, CreateAndCloseOnADisplay) {
   auto r = qt::RunInChild([] {
     qt::Args args{"/bin/prog", "-default"};
     RtlSetArgs(args.argc(), args.argv());
-    SysUnitInit();
-    WindowManagerUnitInit();
-    GLUnitInit();
-    GLUUnitInit();
-    TextureLoaderUnitInit();
-    AppShellUnitInit();
+    MusicDiskUnitInits();
     RunInits();
     int32_t w = 800, h = 600, fs = 1;
     AppCreateWindow("shell test", w, h, fs);

@@ -1,5 +1,7 @@
 #include "app/glyphs.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -108,6 +110,134 @@ void BuildGlyphTextures(const uint8_t* data, int64_t size) {
     start = i + 1;
   }
 }
+
+int32_t GlyphIndex(uint8_t character, bool capitals, bool colon) {
+  if (character >= 'a' && character <= 'z') return character - 'a';
+  if (capitals && character >= 'A' && character <= 'Z') return character - 'A';
+  if (character >= '0' && character <= '9') return 29 + (character - '0');
+  if (colon && character == ':') return 43;
+  switch (character) {
+    case '.': return 26;
+    case ',': return 27;
+    case '-': return 28;
+    case '!': return 39;
+    case '?': return 40;
+    case '@': return 41;
+    case '*': return 42;
+    default: return -1;
+  }
+}
+
+namespace {
+
+// The 32-pixel glyphs are the 16-pixel ones doubled: positions, sizes and
+// advances all scale by the same factor.
+constexpr int32_t kSmall = 1;
+constexpr int32_t kLarge = 2;
+
+// A glyph the loaded set does not hold counts as no glyph, so a short set
+// never draws a texture left from elsewhere.
+int32_t LoadedGlyph(uint8_t character, bool capitals, bool colon) {
+  int32_t n = GlyphIndex(character, capitals, colon);
+  return n >= 0 && n < GlyphCount ? n : -1;
+}
+
+int32_t GlyphAdvance(int32_t glyph, int32_t scale) { return scale * (GlyphWidth[glyph] + 1); }
+
+void GlyphQuad(int32_t glyph, int32_t scale, float x, float y) {
+  const int32_t* textures = scale == kSmall ? GlyphTex16 : GlyphTex32;
+  auto size = static_cast<float>(16 * scale);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(textures[glyph]));
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(x, y);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(x + size, y);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(x + size, y + size);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(x, y + size);
+  glEnd();
+}
+
+// Capitals are mapped only at the small size; the colon at both.
+int32_t TextGlyph(char character, int32_t scale) {
+  return LoadedGlyph(static_cast<uint8_t>(character), scale == kSmall, true);
+}
+
+int32_t TextWidth(const ShortString& text, int32_t scale) {
+  int32_t width = 0;
+  for (unsigned i = 0; i < text.size(); ++i) {
+    int32_t n = TextGlyph(text[i], scale);
+    width += n >= 0 ? GlyphAdvance(n, scale) : 4 * scale;
+  }
+  return width;
+}
+
+void DrawText(const ShortString& text, float x, float y, int32_t scale) {
+  for (unsigned i = 0; i < text.size(); ++i) {
+    int32_t n = TextGlyph(text[i], scale);
+    if (n < 0) {
+      x += static_cast<float>(4 * scale);
+      continue;
+    }
+    GlyphQuad(n, scale, x, y);
+    x += static_cast<float>(GlyphAdvance(n, scale));
+  }
+}
+
+void DrawTextCentered(const ShortString& text, float x, float y, int32_t scale) {
+  DrawText(text, x - static_cast<float>(TextWidth(text, scale)) / 2.0f, y, scale);
+}
+
+int64_t ScrollBytes(void) { return ScrollText ? std::max<int64_t>(ScrollLength, 0) : 0; }
+
+// Only a blank moves the scroll line without a glyph: line breaks and the
+// colon take no room.
+int64_t ScrollAdvance(uint8_t character, int32_t glyph, int32_t scale) {
+  if (glyph >= 0) return GlyphAdvance(glyph, scale);
+  return character == ' ' ? 4 * scale : 0;
+}
+
+int64_t ScrollWidth(int32_t scale) {
+  int64_t width = 0;
+  int64_t bytes = ScrollBytes();
+  for (int64_t i = 0; i < bytes; ++i)
+    width += ScrollAdvance(ScrollText[i], LoadedGlyph(ScrollText[i], true, false), scale);
+  return width;
+}
+
+// The offset rounded (halves to even) and taken modulo the line's width.
+// NaN and offsets beyond what 64 bits hold are brought into range before the
+// conversion, which would otherwise be undefined.
+int64_t ScrollShift(float offset, int64_t width) {
+  constexpr double kLimit = 4611686018427387904.0;  // 2^62
+  double rounded = std::isnan(offset) ? 0.0 : std::nearbyint(static_cast<double>(offset));
+  rounded = std::clamp(rounded, -kLimit, kLimit);
+  return static_cast<int64_t>(rounded) % width;
+}
+
+void DrawScroller(float startX, float y, float offset, int32_t scale) {
+  int64_t width = ScrollWidth(scale);
+  if (width == 0) return;
+  int64_t shift = ScrollShift(offset, width);
+  double pos = startX;
+  int64_t bytes = ScrollBytes();
+  for (int64_t i = 0; i < bytes; ++i) {
+    int32_t n = LoadedGlyph(ScrollText[i], true, false);
+    if (n >= 0) GlyphQuad(n, scale, static_cast<float>(pos - static_cast<double>(shift)), y);
+    pos += static_cast<double>(ScrollAdvance(ScrollText[i], n, scale));
+  }
+}
+
+}  // namespace
+
+void DrawText16(const ShortString& text, float x, float y) { DrawText(text, x, y, kSmall); }
+void DrawText16Centered(const ShortString& text, float x, float y) { DrawTextCentered(text, x, y, kSmall); }
+void DrawText32(const ShortString& text, float x, float y) { DrawText(text, x, y, kLarge); }
+void DrawText32Centered(const ShortString& text, float x, float y) { DrawTextCentered(text, x, y, kLarge); }
+void DrawScroller16(float startX, float y, float offset) { DrawScroller(startX, y, offset, kSmall); }
+void DrawScroller32(float startX, float y, float offset) { DrawScroller(startX, y, offset, kLarge); }
 
 int32_t DebugFontPixel(int32_t index, int32_t bit) {
   if (index < 0 || index >= 288 || bit < 0 || bit > 7) return 0;

@@ -317,13 +317,7 @@ void FindKeys(const ife_layer& layer, float t, int32_t& f, int32_t& g, float& s)
 bool FlipsRows(std::string_view name) { return name == "RT" || name == "BUF0.JPG" || name == "BUF2.JPG"; }
 
 void DrawLayer(const ife_layer& layer, float t) {
-  glMatrixMode(GL_TEXTURE);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, 1280, 0, 720);
+  ife_drawing_space();
   SetBlendMode(layer.blend_mode);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(layer.texture));
@@ -365,6 +359,16 @@ void DrawLayer(const ife_layer& layer, float t) {
 }
 
 }  // namespace
+
+void ife_drawing_space(void) {
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, 1280, 0, 720);
+}
 
 void ife_render(ife_interface& ifc, float time) {
   glDisable(GL_LIGHTING);

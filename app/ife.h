@@ -52,6 +52,9 @@ void ife_load(ife_interface& ifc, const ShortString& fileName, const ShortString
 void ife_render(ife_interface& ifc, float time);
 void ife_free(ife_interface& ifc);
 void ife_progress(void);
+// Texture, model-view and projection matrices to identity, then the
+// 1280 x 720 drawing space with y up that every layer is drawn in.
+void ife_drawing_space(void);
 float ife_interpolate(uint8_t easing, float a, float b, float s);
 ShortString ife_readline(SYS_File_p file);
 ShortString ife_word(const ShortString& line, int32_t n);

@@ -116,15 +116,6 @@ void SetLetterboxViewport(void) {
   glViewport(0, LetterboxBar(WindowHeight, ViewHeight), WindowWidth, ViewHeight);
 }
 
-void IdentityMatrices(void) {
-  glMatrixMode(GL_TEXTURE);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-}
-
 void DrawLoadingRing(void) {
   glDisable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
@@ -174,8 +165,7 @@ void LoadingFrame(void) {
   SetLetterboxViewport();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   ife_render(LoadingLayers, static_cast<float>(LoadingStep) * 18.0f);
-  IdentityMatrices();
-  gluOrtho2D(0, 1280, 0, 720);
+  ife_drawing_space();
   DrawLoadingRing();
   wmSwapBuffers(AppWindow);
   AppLastKey = 0;

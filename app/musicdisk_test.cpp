@@ -24,10 +24,13 @@
 #include "app/playback.h"
 #include "app/random.h"
 #include "app/slides.h"
+#include "app/testevents.h"
 #include "app/testgl.h"
 #include "framework/base/main.h"
 #include "framework/base/time.h"
 #include "framework/tl/tlfixtures.h"
+#include "platform/bass/testogg.h"
+#include "platform/bass/testwave.h"
 #include "platform/kernel.h"
 #include "testsupport/testsupport.h"
 #include "units/sysunit.h"
@@ -121,18 +124,11 @@ void Escape2() { ++escapes[2]; }
 void Escape3() { ++escapes[3]; }
 
 void Press(int action, int code) {
-  wm_event_t e{};
-  e.type = WM_EVENT_KEY;
-  e.key.action = action;
-  e.key.code = code;
+  wm_event_t e = apptest::KeyEvent(action, code);
   AppWindowEvent(&e);
 }
 void Mouse(int x, int y, int left) {
-  wm_event_t e{};
-  e.type = WM_EVENT_MOUSE;
-  e.mouse.x = x;
-  e.mouse.y = y;
-  e.mouse.left = left;
+  wm_event_t e = apptest::MouseEvent(x, y, left);
   AppWindowEvent(&e);
 }
 
@@ -419,8 +415,24 @@ TEST(Extraction, CopiesTheMusicWithAPlaylist) {
 
 // --- the program itself, on the demo archive ---------------------------------------------
 
-// The top-level window whose name is the title, or 0.
-Window FindWindow(Display* d, const char* title) {
+// The process a window belongs to, or 0.
+pid_t WindowPid(Display* d, Window w) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, left = 0;
+  unsigned char* data = nullptr;
+  pid_t pid = 0;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type, &format,
+                         &items, &left, &data) == Success &&
+      data && items == 1 && format == 32)
+    pid = static_cast<pid_t>(*reinterpret_cast<long*>(data));
+  if (data) XFree(data);
+  return pid;
+}
+
+// The top-level window of the process whose name is the title, or 0 (other
+// tests may show the same title at the same time).
+Window FindWindow(Display* d, const char* title, pid_t owner) {
   Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
   unsigned n = 0;
   Window found = 0;
@@ -428,7 +440,7 @@ Window FindWindow(Display* d, const char* title) {
   for (unsigned i = 0; i < n && !found; ++i) {
     char* name = nullptr;
     if (XFetchName(d, children[i], &name) && name) {
-      if (std::strcmp(name, title) == 0) found = children[i];
+      if (std::strcmp(name, title) == 0 && WindowPid(d, children[i]) == owner) found = children[i];
       XFree(name);
     }
   }
@@ -516,6 +528,25 @@ TEST(MusicDiskProgram, FailedStartsEndWithAMessage) {
   }
 }
 
+// Waits until the window is there and music has been written: the loading
+// phase is over and the frame loop runs. The window, or 0; child becomes 0
+// when the program has ended.
+Window WaitForTheFrameLoop(Display* d, pid_t& child, const std::string& wav) {
+  Window w = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!w) w = FindWindow(d, "Zentrove Remix Competition 2 Musicdisk", child);
+    if (w && FileSize(wav) > 200000) break;
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) {
+      child = 0;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return w;
+}
+
 TEST(MusicDiskProgram, StartsOnTheDemoArchiveAndClosesCleanly) {
   if (!qt::FileExists(MUSICDISK_ARCHIVE)) GTEST_SKIP() << "kelm.dat has not been built";
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
@@ -526,20 +557,7 @@ TEST(MusicDiskProgram, StartsOnTheDemoArchiveAndClosesCleanly) {
   ASSERT_GT(child, 0);
   Display* d = XOpenDisplay(nullptr);
   ASSERT_NE(d, nullptr);
-  // Wait until the window is there and music has been written: the loading
-  // phase is over and the frame loop runs.
-  Window w = 0;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (!w) w = FindWindow(d, "Zentrove Remix Competition 2 Musicdisk");
-    if (w && FileSize(wav) > 200000) break;
-    int status = 0;
-    if (waitpid(child, &status, WNOHANG) == child) {
-      child = 0;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  Window w = WaitForTheFrameLoop(d, child, wav);
   ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir / "stderr.txt");
   ASSERT_NE(w, 0u) << "no window";
   EXPECT_GT(FileSize(wav), 200000) << "no music written";
@@ -557,6 +575,103 @@ TEST(MusicDiskProgram, StartsOnTheDemoArchiveAndClosesCleanly) {
     EXPECT_NE(log.find(line), std::string::npos) << line;
   EXPECT_LT(log.find("[init] --- end"), log.find("creatwindow"));
   EXPECT_LT(log.find("[ife] load: v_blur.ife"), log.find("[ife] load: highlight.ife"));
+}
+
+// --- a whole run: intro, main, bonus and end screens -------------------------------------------
+
+// xdotool, on the test's own display.
+void Xdo(const std::string& args) {
+  const std::string command = "timeout 20 xdotool " + args + " >/dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// A press at a point of the drawing space (a 1280 x 720 window: no bars),
+// held long enough for slow frames (a loaded machine, a sanitizer build) to
+// see the button go down: a press and release within one frame is no click.
+void ClickAt(Window w, int x, int y) {
+  Xdo("mousemove --window " + std::to_string(w) + " " + std::to_string(x) + " " + std::to_string(720 - y));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  Xdo("mousedown 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  Xdo("mouseup 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+
+void Screenshot(Window w, const std::string& name) {
+  std::filesystem::create_directories(MUSICDISK_SCREENSHOTS);
+  const std::string file = std::string(MUSICDISK_SCREENSHOTS) + "/" + name + ".png";
+  const std::string command = "timeout 20 import -window " + std::to_string(w) + " " + file + " >/dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// How much of the last half second written is a tone of `hz`.
+double ToneNow(const std::string& wav, double hz) {
+  const bass_test::WaveData w = bass_test::ReadWave(qt::ReadFile(wav));
+  const size_t frames = w.Frames();
+  return frames < 22050 ? 0 : bass_test::ToneShare(w, frames - 22050, 22050, hz);
+}
+
+// Waits until the tone sounds, or has stopped (or the time is up); its
+// share at the end.
+double WaitForTone(const std::string& wav, double hz, int seconds, bool sounding = true) {
+  double share = sounding ? 0 : 1;
+  for (int i = 0; i < seconds * 5 && (sounding ? share < 0.9 : share > 0.5); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    share = ToneNow(wav, hz);
+  }
+  return share;
+}
+
+TEST(MusicDiskProgram, RunsFromIntroToOutro) {
+  if (!qt::FileExists(MUSICDISK_ARCHIVE)) GTEST_SKIP() << "kelm.dat has not been built";
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+  qt::OwnXServer server;
+  ASSERT_TRUE(server.running()) << "no X server of our own";
+  qt::TempDir dir;
+  // Files beside the program come before the archive's: the sixth main
+  // track, the first bonus track and the outro become tones that the
+  // written audio tells apart.
+  struct Tone {
+    const char* name;
+    double hz, seconds;
+  } tones[] = {{"06.ogg", 1500, 30}, {"20.ogg", 2500, 30}, {"end.ogg", 3500, 12}};
+  for (const Tone& t : tones) {
+    const auto image = bass_test::StereoTone(t.seconds, t.hz, 0.5f, 0.5f);
+    ASSERT_TRUE(qt::WriteFile(dir / t.name, std::string(image.begin(), image.end())));
+  }
+  const std::string wav = dir / "out.wav";
+  pid_t child = Launch(dir, true);
+  ChildGuard guard{child};
+  ASSERT_GT(child, 0);
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr);
+  const Window w = WaitForTheFrameLoop(d, child, wav);
+  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir / "stderr.txt");
+  ASSERT_NE(w, 0u) << "no window";
+  XCloseDisplay(d);
+
+  // Escape ends the intro; the main screen plays the first track.
+  Xdo("mousemove --window " + std::to_string(w) + " 5 5");
+  Xdo("key --window " + std::to_string(w) + " Escape");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  Screenshot(w, "main");
+  // The sixth record is the third row of the second column.
+  ClickAt(w, 300, 505);
+  EXPECT_GT(WaitForTone(wav, 1500, 20), 0.9) << "the clicked track does not play";
+  Screenshot(w, "main-playing");
+  ClickAt(w, 1178, 533);  // bonus
+  EXPECT_GT(WaitForTone(wav, 2500, 20), 0.9) << "the first bonus track does not play";
+  Screenshot(w, "bonus");
+  ClickAt(w, 640, 107);  // back to main menu
+  EXPECT_LT(WaitForTone(wav, 2500, 20, false), 0.5) << "still the bonus track";
+  ClickAt(w, 1248, 695);  // end
+  EXPECT_GT(WaitForTone(wav, 3500, 20), 0.9) << "the outro does not play";
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  Screenshot(w, "end");
+  // The program ends by itself when the outro has played.
+  const int code = WaitFor(child, 30);
+  child = 0;
+  EXPECT_EQ(code, 0) << qt::ReadFile(dir / "stderr.txt");
 }
 
 }  // namespace

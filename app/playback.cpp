@@ -4,10 +4,16 @@
 #include <cstring>
 #include <utility>
 
+#include "app/ife.h"
+#include "app/musicdisk.h"
 #include "app/random.h"
 #include "app/spare.h"
 #include "framework/base/file.h"
+#include "units/glunit.h"
+#include "units/gluunit.h"
 #include "units/sysunit.h"
+
+using namespace qgl;
 
 TrackRecord Tracks[kTrackCount] = {};
 HSTREAM MusicStream = 0;
@@ -40,6 +46,7 @@ void StartPiece(const ShortString& fileName) {
   // The library's lengths are 32 bits wide; larger images are no music file.
   DWORD length = size > 0 && size <= INT64_C(0xFFFFFFFF) ? static_cast<DWORD>(size) : 0;
   MusicStream = BASS_StreamCreateFile(TRUE, MusicImage, 0, length, BASS_STREAM_PRESCAN);
+  if (!MusicStream) Log(ShortString("[bass] cannot play ") + fileName);
   BASS_ChannelPlay(MusicStream, FALSE);
 }
 
@@ -58,4 +65,137 @@ void BuildShuffleOrder(void) {
     int32_t b = Random(19);
     std::swap(ShuffleOrder[a], ShuffleOrder[b]);
   }
+}
+
+// --- order of play -----------------------------------------------------------------------
+
+void PlayRecord(int32_t record) {
+  if (record < 0 || record >= kTrackCount) return;
+  ChangeTrack(TrackText(Tracks[record].OggName));
+}
+
+int32_t NextMainTrack(int32_t track, bool shuffle) {
+  if (!shuffle) return (track + 1) % kMainTracks;
+  for (int p = 0; p < kMainTracks; ++p)
+    if (ShuffleOrder[p] == track) return ShuffleOrder[(p + 1) % kMainTracks];
+  return 0;
+}
+
+bool PieceEnded(void) { return MusicStream != 0 && BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED; }
+
+void MainTrackEndTest(void) {
+  if (!PieceEnded()) return;
+  CurrentTrack = NextMainTrack(CurrentTrack, ShuffleOn);
+  PlayRecord(CurrentTrack);
+}
+
+void BonusTrackEndTest(void) {
+  if (!PieceEnded()) return;
+  CurrentBonus = (CurrentBonus + 1) % kBonusTracks;
+  PlayRecord(kFirstBonusRecord + CurrentBonus);
+}
+
+ShortString PlayTimeStr(uint32_t position) {
+  uint32_t seconds = position / 176400u;
+  return TwoDigitStr(static_cast<int32_t>(seconds / 60)) + ":" + TwoDigitStr(static_cast<int32_t>(seconds % 60));
+}
+
+// --- spectrum, meters and volume ------------------------------------------------------------
+
+namespace {
+
+struct SpectrumLayer {
+  ife_interface* layers;
+  int channel;
+  int first, last;
+  float factor;
+};
+
+struct MeterBand {
+  int first, last;
+  float factor;
+  float y;
+};
+
+constexpr MeterBand kBands[7] = {
+    {1, 2, 50, 15},    {3, 6, 45, 23},     {7, 14, 40, 31},   {15, 30, 35, 39},
+    {31, 62, 30, 47},  {63, 126, 25, 55},  {127, 255, 20, 63},
+};
+
+void EqBlock(float x, float y) {
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 1);
+  glVertex2f(x, y);
+  glTexCoord2f(1, 1);
+  glVertex2f(x + 8, y);
+  glTexCoord2f(1, 0);
+  glVertex2f(x + 8, y + 8);
+  glTexCoord2f(0, 0);
+  glVertex2f(x, y + 8);
+  glEnd();
+}
+
+void EqBar(int32_t count, float x, float y, float step) {
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(EqTexture));
+  for (int32_t k = 1; k <= count; ++k, x += step) EqBlock(x, y);
+}
+
+// The bar's quad from x 851 to 851 + width, its texture as wide in 256ths.
+void VolumeQuad(float width) {
+  const float s = width / 256.0f;
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 1);
+  glVertex2f(851, 413);
+  glTexCoord2f(s, 1);
+  glVertex2f(851 + width, 413);
+  glTexCoord2f(s, 0);
+  glVertex2f(851 + width, 421);
+  glTexCoord2f(0, 0);
+  glVertex2f(851, 421);
+  glEnd();
+}
+
+}  // namespace
+
+float SpectrumSum(int channel, int first, int last) {
+  float sum = 0;
+  for (int bin = std::max(first, 0); bin <= last && bin < 256; ++bin) sum += Spectrum[2 * bin + channel];
+  return sum;
+}
+
+int32_t MeterBlocks(int channel, int band) {
+  if (band < 1 || band > 7) return 0;
+  const MeterBand& b = kBands[band - 1];
+  return ife_round(b.factor * SpectrumSum(channel, b.first, b.last));
+}
+
+void DrawEqBarRight(int32_t count, float x, float y) { EqBar(count, x, y, 4); }
+
+void DrawEqBarLeft(int32_t count, float x, float y) { EqBar(count, x, y, -4); }
+
+void DrawSpectrum(void) {
+  BASS_ChannelGetData(MusicStream, Spectrum, BASS_DATA_FFT512 | BASS_DATA_FFT_INDIVIDUAL);
+  const SpectrumLayer layers[6] = {
+      {&LayersBalMely, 0, 1, 2, 250},   {&LayersBalKozep, 0, 2, 41, 150},  {&LayersBalMagas, 0, 42, 251, 60},
+      {&LayersJobbMely, 1, 1, 2, 250},  {&LayersJobbKozep, 1, 2, 41, 150}, {&LayersJobbMagas, 1, 42, 251, 60},
+  };
+  for (const SpectrumLayer& l : layers) ife_render(*l.layers, l.factor * SpectrumSum(l.channel, l.first, l.last));
+  ife_drawing_space();
+  for (int band = 1; band <= 7; ++band) DrawEqBarLeft(MeterBlocks(0, band), 633, kBands[band - 1].y);
+  for (int band = 1; band <= 7; ++band) DrawEqBarRight(MeterBlocks(1, band), 645, kBands[band - 1].y);
+}
+
+int32_t VolumeAt(int32_t x) { return ife_round((x - 851) / 2.15); }
+
+void DrawVolumeBar(void) {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  glColor4f(1, 1, 1, 1);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(VolumeTexture));
+  VolumeQuad(215);
+  // A failed query reads as -1: the level is drawn within the bar all the same.
+  const auto volume = std::clamp(static_cast<int32_t>(BASS_GetVolume()), 0, 100);
+  VolumeQuad(2.15f * static_cast<float>(volume));
+  if (MouseHeld == 1 && VirtualMouseX > 850 && VirtualMouseX < 1066 && VirtualMouseY > 412 && VirtualMouseY < 425)
+    BASS_SetVolume(static_cast<DWORD>(VolumeAt(VirtualMouseX)));
 }

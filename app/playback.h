@@ -42,3 +42,41 @@ void StartPiece(const ShortString& fileName);
 void ChangeTrack(const ShortString& fileName);
 // 0 to 18, then 1001 exchanges of two drawn positions.
 void BuildShuffleOrder(void);
+
+constexpr int kMainTracks = 19;
+constexpr int kBonusTracks = 9;
+constexpr int kFirstBonusRecord = 19;
+
+// The piece of a record, played through ChangeTrack.
+void PlayRecord(int32_t record);
+// The main track after `track` in the order of play: the next one, or the
+// next in ShuffleOrder (track 0 when `track` is not in it).
+int32_t NextMainTrack(int32_t track, bool shuffle);
+// Whether the playing piece has ended. A piece whose stream could not be
+// made has no end to wait for: it does not count as ended, so a broken file
+// is not loaded again every frame.
+bool PieceEnded(void);
+// The end-of-track tests of the main and bonus screens: the next piece.
+void MainTrackEndTest(void);
+void BonusTrackEndTest(void);
+
+// "mm:ss" of a position in bytes of 44.1 kHz 16-bit stereo; more than 99
+// minutes give three digits.
+ShortString PlayTimeStr(uint32_t position);
+
+// The sum of bins first to last of one channel (0 left, 1 right) of
+// Spectrum, in single precision.
+float SpectrumSum(int channel, int first, int last);
+// The blocks of bar meter `band` (1 to 7) of a channel.
+int32_t MeterBlocks(int channel, int band);
+// n blocks of 8 x 8 from (x, y), each 4 units right of (or left of) the last.
+void DrawEqBarRight(int32_t count, float x, float y);
+void DrawEqBarLeft(int32_t count, float x, float y);
+// Takes the FFT of the playing stream and draws the six spectrum layer sets
+// and the fourteen bar meters.
+void DrawSpectrum(void);
+// The volume a press at drawing-space x sets.
+int32_t VolumeAt(int32_t x);
+// The volume bar with its level, and the volume set while the button is
+// held over it.
+void DrawVolumeBar(void);

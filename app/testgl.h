@@ -16,6 +16,9 @@ struct GLRecord {
   std::vector<GLenum> pendingErrors;
   std::vector<int> swapIntervals;
   size_t textureBytesSeen = 0;
+  // With keepImages set, the pixels of every uploaded image, in upload order.
+  bool keepImages = false;
+  std::vector<std::vector<unsigned char>> images;
 
   // Calls whose text starts with the prefix.
   std::vector<std::string> With(const std::string& prefix) const {
@@ -86,6 +89,7 @@ inline void TexImage2D(GLenum, GLint level, GLint comps, GLsizei w, GLsizei h, G
   size_t sum = 0;
   for (size_t i = 0; p && i < n; ++i) sum += bytes[i];
   Rec().textureBytesSeen += sum;
+  if (Rec().keepImages) Rec().images.emplace_back(bytes, p ? bytes + n : bytes);
   Add("image " + std::to_string(level) + " " + std::to_string(comps) + " " + std::to_string(w) + "x" +
       std::to_string(h) + " " + Hex(format) + (p ? " data" : " null"));
 }

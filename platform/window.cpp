@@ -206,6 +206,10 @@ bool CreateXWindow(PlatWindow& w) {
                          CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attrs);
   if (!w.xwin) return false;
   XSetWMProtocols(d, w.xwin, &s.deleteWindow, 1);
+  // Which process the window belongs to, for window managers and tools.
+  long pid = static_cast<long>(getpid());
+  XChangeProperty(d, w.xwin, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&pid), 1);
   // A window without a frame that covers the whole screen is the full-screen
   // window: the window manager is asked to keep its panels off it.
   if (!(w.style & WS_CAPTION) && w.x <= 0 && w.y <= 0 && w.input.width >= DisplayWidth(d, screen) &&

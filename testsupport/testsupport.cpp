@@ -127,6 +127,43 @@ Watchdog::~Watchdog() {
   delete impl_;
 }
 
+OwnXServer::OwnXServer() {
+  if (const char* d = std::getenv("DISPLAY")) previous_ = d;
+  for (int n = 150; n < 250 && !running(); ++n) {
+    const std::string number = std::to_string(n);
+    const std::string socket = "/tmp/.X11-unix/X" + number;
+    if (FileExists("/tmp/.X" + number + "-lock") || FileExists(socket)) continue;
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (!std::freopen("/dev/null", "w", stderr)) _exit(126);
+      execlp("Xvfb", "Xvfb", (":" + number).c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 100 && running(); ++i) {
+      if (FileExists(socket)) {
+        setenv("DISPLAY", (":" + number).c_str(), 1);
+        return;
+      }
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = 0;  // another test took the number first
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    Stop();
+  }
+}
+
+OwnXServer::~OwnXServer() {
+  Stop();
+  if (!previous_.empty()) setenv("DISPLAY", previous_.c_str(), 1);
+}
+
+void OwnXServer::Stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+  pid_ = 0;
+}
+
 Args::Args(std::initializer_list<std::string> args) : store_(args) {
   for (auto& s : store_) ptrs_.push_back(s.data());
   ptrs_.push_back(nullptr);

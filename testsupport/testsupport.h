@@ -67,6 +67,24 @@ class Watchdog {
   Impl* impl_;
 };
 
+// An X server (Xvfb) of the test's own, with DISPLAY pointing at it, for as
+// long as the object lives: tests that move the pointer, press keys or take
+// screenshots are then safe from the others, which switch display modes and
+// open windows on the shared server. running() is false when none started.
+class OwnXServer {
+ public:
+  OwnXServer();
+  ~OwnXServer();
+  OwnXServer(const OwnXServer&) = delete;
+  OwnXServer& operator=(const OwnXServer&) = delete;
+  bool running() const { return pid_ > 0; }
+
+ private:
+  void Stop();
+  int pid_ = 0;
+  std::string previous_;
+};
+
 // An argv that owns its strings, for start-up tests.
 class Args {
  public:

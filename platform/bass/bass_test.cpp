@@ -14,6 +14,7 @@
 
 #include "platform/bass/output.h"
 #include "platform/bass/testogg.h"
+#include "platform/bass/testwave.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -271,41 +272,6 @@ TEST(Bass, NoStreamAndBadRequests) {
   });
 }
 
-// The first `data` chunk of a RIFF WAVE file, with its sample format.
-struct WaveData {
-  int channels = 0;
-  int bits = 0;
-  bool isFloat = false;
-  std::string samples;
-};
-
-WaveData ReadWave(const std::string& file) {
-  WaveData w;
-  size_t at = 12;
-  while (at + 8 <= file.size()) {
-    uint32_t size = 0;
-    std::memcpy(&size, file.data() + at + 4, 4);
-    const std::string id = file.substr(at, 4);
-    const size_t body = at + 8;
-    if (id == "fmt " && body + 16 <= file.size()) {
-      uint16_t tag = 0, ch = 0, bits = 0;
-      std::memcpy(&tag, file.data() + body, 2);
-      std::memcpy(&ch, file.data() + body + 2, 2);
-      std::memcpy(&bits, file.data() + body + 14, 2);
-      if (tag == 0xfffe && body + 26 <= file.size()) std::memcpy(&tag, file.data() + body + 24, 2);
-      w.channels = ch;
-      w.bits = bits;
-      w.isFloat = tag == 3;
-    } else if (id == "data") {
-      // A writer that was not closed leaves the size open; take the rest.
-      w.samples = file.substr(body, std::min<size_t>(size, file.size() - body));
-      break;
-    }
-    at = body + size + (size & 1);
-  }
-  return w;
-}
-
 TEST(Bass, TheWaveBackendWritesWhatPlayed) {
   qt::TempDir dir;
   const std::string wav = dir / "out.wav";
@@ -320,32 +286,23 @@ TEST(Bass, TheWaveBackendWritesWhatPlayed) {
     WaitForTheEnd(h, 5s);
     EXPECT_TRUE(BASS_Free());  // closes the file
   });
-  const WaveData w = ReadWave(qt::ReadFile(wav));
+  const bass_test::WaveData w = bass_test::ReadWave(qt::ReadFile(wav));
   ASSERT_EQ(w.channels, 2);
   ASSERT_TRUE((w.isFloat && w.bits == 32) || (!w.isFloat && w.bits == 16)) << w.bits;
-  const size_t width = static_cast<size_t>(w.bits / 8);
-  const size_t frames = w.samples.size() / (2 * width);
+  const size_t frames = w.Frames();
   double peakLeft = 0, peakRight = 0;
   for (size_t i = 0; i < frames; ++i) {
-    double side[2];
-    for (int c = 0; c < 2; ++c) {
-      const char* p = w.samples.data() + (2 * i + c) * width;
-      if (w.isFloat) {
-        float f;
-        std::memcpy(&f, p, 4);
-        side[c] = f;
-      } else {
-        int16_t s;
-        std::memcpy(&s, p, 2);
-        side[c] = s / 32768.0;
-      }
-    }
-    peakLeft = std::max(peakLeft, std::abs(side[0]));
-    peakRight = std::max(peakRight, std::abs(side[1]));
+    peakLeft = std::max(peakLeft, std::abs(w.At(i, 0)));
+    peakRight = std::max(peakRight, std::abs(w.At(i, 1)));
   }
   EXPECT_GE(frames, 22050u);
   EXPECT_NEAR(peakLeft, 0.5, 0.1);
   EXPECT_LT(peakRight, 0.05);
+  // What played is the tone, and only the tone.
+  size_t start = 0;
+  while (start < frames && std::abs(w.At(start, 0)) < 0.1) ++start;
+  EXPECT_GT(bass_test::ToneShare(w, start + 1000, 11025, 440.0), 0.9);
+  EXPECT_LT(bass_test::ToneShare(w, start + 1000, 11025, 1500.0), 0.1);
 }
 
 }  // namespace

@@ -1,0 +1,480 @@
+#include "app/screens.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/appshell.h"
+#include "app/ife.h"
+#include "app/musicdisk.h"
+#include "app/playback.h"
+#include "app/random.h"
+#include "app/slides.h"
+#include "app/testgl.h"
+#include "framework/base/main.h"
+#include "framework/base/time.h"
+#include "platform/bass/testogg.h"
+#include "platform/kernel.h"
+#include "testsupport/testsupport.h"
+
+using apptest::Rec;
+
+namespace {
+
+// --- layer sets that tell when they were drawn ------------------------------------------
+
+// A set of one layer whose centre moves one unit right per unit of time, so
+// the translation it draws with is the time it was drawn at; the texture
+// tells the sets apart.
+struct ClockSet {
+  ife_layer layer;
+  ife_keys keys[2];
+};
+
+enum SetId {
+  kPreIntro = 9001, kIntro0, kIntro1, kIntro2, kIntro3, kIntro4, kBlackFade, kMainBkg, kBonusBkg,
+  kBalMely, kBalKozep, kBalMagas, kJobbMely, kJobbKozep, kJobbMagas, kKeret, kGui, kEndScroll, kEnd2, kHighlight,
+};
+
+void MakeClock(ife_interface& set, SetId id) {
+  static std::map<int, ClockSet> storage;
+  ClockSet& c = storage[id];
+  c.keys[0] = {0, 0, 0, 0, 0, 10, 10, 255, 255, 255, 255};
+  c.keys[1] = {1000000, 1000000, 0, 0, 0, 10, 10, 255, 255, 255, 255};
+  c.layer.texture_name = "clock.tga";
+  c.layer.texture = id;
+  c.layer.key_count = 2;
+  c.layer.blend_mode = 0;
+  c.layer.keys = c.keys;
+  set = {1, 0, &c.layer};
+}
+
+void MakeClocks(void) {
+  MakeClock(LayersPreIntro, kPreIntro);
+  for (int i = 0; i < 5; ++i) MakeClock(LayersIntro[i], static_cast<SetId>(kIntro0 + i));
+  MakeClock(LayersBlackFade, kBlackFade);
+  MakeClock(LayersMainBkg, kMainBkg);
+  MakeClock(LayersBonusBkg, kBonusBkg);
+  MakeClock(LayersBalMely, kBalMely);
+  MakeClock(LayersBalKozep, kBalKozep);
+  MakeClock(LayersBalMagas, kBalMagas);
+  MakeClock(LayersJobbMely, kJobbMely);
+  MakeClock(LayersJobbKozep, kJobbKozep);
+  MakeClock(LayersJobbMagas, kJobbMagas);
+  MakeClock(LayersKeret, kKeret);
+  MakeClock(LayersGui, kGui);
+  MakeClock(LayersEndScroll, kEndScroll);
+  MakeClock(LayersEnd2, kEnd2);
+  MakeClock(LayersHighlight, kHighlight);
+}
+
+// The sets drawn since the recorder was cleared, with their times.
+std::vector<std::pair<int, std::string>> SetsDrawn() {
+  std::vector<std::pair<int, std::string>> out;
+  int pending = 0;
+  for (const auto& c : Rec().calls) {
+    if (c.rfind("bind ", 0) == 0) {
+      int t = std::atoi(c.c_str() + 5);
+      pending = t >= kPreIntro && t <= kHighlight ? t : 0;
+    } else if (pending && c.rfind("translate ", 0) == 0) {
+      out.emplace_back(pending, c.substr(10, c.find(' ', 10) - 10));
+      pending = 0;
+    }
+  }
+  return out;
+}
+
+std::string TimeOf(int set) {
+  for (const auto& [id, time] : SetsDrawn())
+    if (id == set) return time;
+  return "-";
+}
+
+// --- the disk over small files, the null audio device and a fake clock -------------------
+
+uint32_t fakeNow = 100000;
+DWORD FakeClock() { return fakeNow; }
+
+void SetText(uint8_t (&field)[256], const std::string& text) {
+  field[0] = static_cast<uint8_t>(text.size());
+  std::memcpy(field + 1, text.data(), text.size());
+}
+
+// The demo's columns: 0-2, 3-10 and 11-18; record 20, a bonus track, also
+// names a column.
+void FillTracks(void) {
+  std::memset(Tracks, 0, sizeof Tracks);
+  for (int i = 0; i < kTrackCount; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%02d.ogg", i + 1);
+    SetText(Tracks[i].OggName, name);
+    SetText(Tracks[i].Line1, "artist");
+    SetText(Tracks[i].Line2, "title");
+    SetText(Tracks[i].Line3, "remixed");
+    Tracks[i].Column = static_cast<uint8_t>(i < 3 ? 1 : i < 11 ? 2 : i < 19 ? 3 : 0);
+  }
+  Tracks[20].Column = 2;
+}
+
+// Runs the body in a child with the disk's state in place: pieces of a few
+// seconds as "01.ogg" ... "28.ogg" and "end.ogg" in the current folder,
+// audio on the null device, the recording GL, layer sets that tell their
+// times and a clock that moves only when told.
+void InDisk(const std::function<void()>& body) {
+  qt::TempDir dir;
+  const auto tone = bass_test::StereoTone(4.0, 440.0, 0.5f, 0.5f);
+  const std::string image(tone.begin(), tone.end());
+  for (int i = 1; i <= kTrackCount; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%02d.ogg", i);
+    ASSERT_TRUE(qt::WriteFile(dir / name, image));
+  }
+  ASSERT_TRUE(qt::WriteFile(dir / "end.ogg", image));
+  ASSERT_TRUE(qt::WriteFile(dir / "bad.ogg", "this is no music"));
+  const qt::ChildResult r = qt::RunInChild([&] {
+    qt::ChangeDir cd(dir.path());
+    qt::Args args{"\\bin\\prog"};
+    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) _exit(3);
+    apptest::InstallGLRecorder();
+    plat::SetClockHook(FakeClock);
+    SYS_TimerReset();
+    MakeClocks();
+    FillTracks();
+    RandSeedSet(0);
+    BuildShuffleOrder();
+    PhotoCount = 27;
+    WindowWidth = 1280;
+    WindowHeight = 720;
+    body();
+    std::fflush(stdout);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+}
+
+void SetElapsed(int32_t e) {
+  ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - e;
+  ElapsedMs = e;
+}
+
+void Point(int32_t x, int32_t y, bool click = false) {
+  VirtualMouseX = x;
+  VirtualMouseY = y;
+  MouseClicked = click;
+}
+
+// A press in one frame and the frame after it, through the frame loop: the
+// screens see the click in the second frame.
+void ClickThroughTheLoop(int32_t x, int32_t y) {
+  AppMouseX = x;
+  AppMouseY = 720 - y;
+  AppMouseButton = 1;
+  MusicDiskFrame();
+  AppMouseButton = 0;
+  Rec().calls.clear();
+  fakeNow += 10;
+  MusicDiskFrame();
+}
+
+// --- intro and screen changes ------------------------------------------------------------
+
+TEST(IntroScreen, Timeline) {
+  InDisk([] {
+    struct Step {
+      int32_t e;
+      std::vector<std::pair<int, std::string>> drawn;
+    } steps[] = {
+        {0, {{kPreIntro, "0"}}},
+        {8726, {{kPreIntro, "999.885"}}},
+        {8727, {{kIntro0, "0"}}},
+        {26181, {{kIntro2, "0"}}},
+        {43635, {{kIntro3, "8727"}}},
+        {52362, {{kIntro4, "8726"}}},
+        {52363, {{kIntro4, "8727"}, {kBlackFade, "0"}}},
+        {54500, {{kIntro4, "10864"}, {kBlackFade, "1068.5"}}},
+    };
+    for (const auto& s : steps) {
+      Rec().calls.clear();
+      ScreenState = 0;
+      SetElapsed(s.e);
+      DrawIntroScreen();
+      EXPECT_EQ(SetsDrawn(), s.drawn) << s.e;
+      EXPECT_EQ(ScreenState, 0) << s.e;
+    }
+    EXPECT_EQ(MusicStream, 0u);
+    SetElapsed(54501);
+    DrawIntroScreen();
+    EXPECT_EQ(ScreenState, 1);
+    EXPECT_EQ(CurrentTrack, 0);
+    EXPECT_NE(MusicStream, 0u);
+    EXPECT_EQ(ElapsedMs, 0);  // the main screen's clock
+    EXPECT_EQ(ScreenStart, static_cast<int32_t>(SYS_TimerGet()));
+    EXPECT_EQ(NextSlideTime, 10000);
+    EXPECT_EQ(GameOverTime, -20000);
+  });
+}
+
+TEST(ScreenChanges, EscapeOnEachScreen) {
+  InDisk([] {
+    // Escape during the intro: track 0 and the first photo's full 10 seconds.
+    ScreenState = 0;
+    SetElapsed(30000);
+    AppLastKey = 1;
+    PreviousKey = 0;
+    Rec().calls.clear();
+    MusicDiskFrame();
+    EXPECT_EQ(ScreenState, 1);
+    EXPECT_EQ(CurrentTrack, 0);
+    EXPECT_EQ(NextSlideTime, 10000);
+    EXPECT_EQ(GameOverTime, -20000);
+    const HSTREAM stream = MusicStream;
+    for (int32_t screen : {1, 2}) {
+      ScreenState = screen;
+      ScreenEscape[screen]();
+      EXPECT_EQ(ScreenState, screen);
+      EXPECT_EQ(AppQuit, 0);
+      EXPECT_EQ(MusicStream, stream);
+    }
+    ScreenEscape[3]();
+    EXPECT_EQ(AppQuit, 1);
+  });
+}
+
+TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
+  InDisk([] {
+    ScreenState = 1;
+    SetElapsed(5000);
+    EnterMainScreen();
+    SetElapsed(5000);
+    // The end button: the end screen follows in the same frame, at its own 0.
+    ClickThroughTheLoop(1250, 700);
+    EXPECT_EQ(ScreenState, 3);
+    EXPECT_EQ(TimeOf(kMainBkg), "0");
+    EXPECT_EQ(TimeOf(kEnd2), "0");
+    EXPECT_EQ(TimeOf(kEndScroll), "500");
+    // The bonus button, likewise.
+    ScreenState = 1;
+    SetElapsed(5000);
+    ClickThroughTheLoop(1180, 530);
+    EXPECT_EQ(ScreenState, 2);
+    EXPECT_EQ(CurrentBonus, 0);
+    EXPECT_EQ(TimeOf(kBonusBkg), "0");
+    EXPECT_EQ(ElapsedMs, 0);
+    // Back to the main menu: a drawn main track, the main screen from the
+    // next frame on.
+    RandSeedSet(42);
+    const int32_t expected = Random(19);
+    RandSeedSet(42);
+    fakeNow += 3000;
+    ClickThroughTheLoop(640, 110);
+    EXPECT_EQ(ScreenState, 1);
+    EXPECT_EQ(CurrentTrack, expected);
+    EXPECT_EQ(TimeOf(kMainBkg), "-");
+    EXPECT_EQ(GameOverTime, -20000);
+    EXPECT_EQ(NextSlideTime, ElapsedMs + 10000);
+  });
+}
+
+// --- the main screen -------------------------------------------------------------------------
+
+TEST(MainScreen, ButtonsHitBoxesAndHoverTimes) {
+  struct Expected {
+    int32_t left, right, bottom, top, hover;
+  } table[6] = {
+      {1163, 1194, 520, 547, 20},  {1233, 1264, 670, 719, 150}, {1233, 1264, 600, 660, 250},
+      {1233, 1264, 511, 573, 350}, {750, 770, 280, 308, 450},   {1126, 1146, 280, 308, 550},
+  };
+  for (int i = 0; i < 6; ++i) {
+    const ScreenButton& b = MainButtons[i];
+    const Expected& e = table[i];
+    EXPECT_EQ(b.hoverTime, e.hover);
+    EXPECT_TRUE(ButtonHovered(b, e.left + 1, e.bottom + 1)) << i;
+    EXPECT_TRUE(ButtonHovered(b, e.right - 1, e.top - 1)) << i;
+    EXPECT_FALSE(ButtonHovered(b, e.left, e.bottom + 1)) << i;  // every bound is strict
+    EXPECT_FALSE(ButtonHovered(b, e.right, e.bottom + 1)) << i;
+    EXPECT_FALSE(ButtonHovered(b, e.left + 1, e.bottom)) << i;
+    EXPECT_FALSE(ButtonHovered(b, e.left + 1, e.top)) << i;
+  }
+  InDisk([&table] {
+    ScreenState = 1;
+    EnterMainScreen();
+    for (const auto& e : table) {
+      Rec().calls.clear();
+      Point((e.left + e.right) / 2, (e.bottom + e.top) / 2);
+      DrawMainScreen();
+      EXPECT_EQ(TimeOf(kGui), std::to_string(e.hover));
+    }
+    Rec().calls.clear();
+    Point(10, 10);
+    DrawMainScreen();
+    EXPECT_EQ(TimeOf(kGui), "0");
+    EXPECT_EQ(HoverTime, 0);
+  });
+}
+
+TEST(MainScreen, ButtonActions) {
+  InDisk([] {
+    ScreenState = 1;
+    EnterMainScreen();
+    SetElapsed(3000);
+    Point(1250, 540, true);  // shuffle
+    DrawMainScreen();
+    EXPECT_TRUE(ShuffleOn);
+    DrawMainScreen();  // still clicked in this made-up frame: toggles back
+    EXPECT_FALSE(ShuffleOn);
+    Point(1250, 630, true);  // puzzle
+    DrawMainScreen();
+    EXPECT_TRUE(PuzzleOn);
+    EXPECT_EQ(PuzzleSteps, 0);
+    EXPECT_EQ(NextSlideTime, 13000);
+    EXPECT_EQ(GameOverTime, 3000 - 20000);
+    EXPECT_FALSE(PuzzleSolved());
+    Point(1250, 630, true);
+    DrawMainScreen();
+    EXPECT_FALSE(PuzzleOn);
+    SlideIndex = 0;
+    Point(760, 290, true);  // previous photo from the first: the last
+    DrawMainScreen();
+    EXPECT_EQ(SlideIndex, 26);
+    EXPECT_EQ(NextSlideTime, 12000);
+    Point(1136, 290, true);  // next photo from the last: the first
+    DrawMainScreen();
+    EXPECT_EQ(SlideIndex, 0);
+  });
+}
+
+TEST(MainScreen, TrackListBandsAndClicks) {
+  InDisk([] {
+    ScreenState = 1;
+    EnterMainScreen();
+    CurrentTrack = 4;  // column 2, second row: y0 550
+    Rec().calls.clear();
+    Point(500, 560);  // over record 12: column 3, second row
+    DrawMainScreen();
+    EXPECT_EQ(HighlightGroup, 1);
+    EXPECT_EQ(TimeOf(kHighlight), "100");
+    auto has = [](const std::vector<std::string>& quad) {
+      const auto& calls = Rec().calls;
+      for (size_t i = 0; i + quad.size() <= calls.size(); ++i)
+        if (std::equal(quad.begin(), quad.end(), calls.begin() + static_cast<std::ptrdiff_t>(i))) return true;
+      return false;
+    };
+    // The black band under the playing row, the faint one under the mouse.
+    EXPECT_TRUE(has({"color 0 0 0 1", "begin 0x7", "v 242 535", "v 432 535", "v 432 572", "v 242 572", "end"}));
+    EXPECT_TRUE(has({"begin 0x7", "v 443 535", "v 633 535", "v 633 572", "v 443 572", "end"}));
+    const HSTREAM before = MusicStream;
+    Point(500, 560, true);
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 12);
+    EXPECT_NE(MusicStream, before);
+    // A click on the playing row starts it again.
+    const HSTREAM again = MusicStream;
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 12);
+    EXPECT_NE(MusicStream, again);
+    // Record 20 names column 2 but is a bonus track: it has no row (it
+    // would have been the ninth, at y0 200).
+    Point(300, 210, true);
+    Rec().calls.clear();
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 12);
+    EXPECT_EQ(TimeOf(kHighlight), "200");
+  });
+}
+
+TEST(MainScreen, TheNextTrackFollowsTheEnd) {
+  InDisk([] {
+    ScreenState = 1;
+    EnterMainScreen();
+    Point(0, 0);
+    CurrentTrack = 18;
+    PlayRecord(18);
+    BASS_ChannelStop(MusicStream);
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 0);
+    ShuffleOn = true;
+    CurrentTrack = 17;
+    BASS_ChannelStop(MusicStream);
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 2);
+    DrawMainScreen();  // playing: nothing changes
+    EXPECT_EQ(CurrentTrack, 2);
+    // A piece that cannot be played is not loaded again every frame.
+    ShuffleOn = false;
+    CurrentTrack = 5;
+    SetText(Tracks[6].OggName, "bad.ogg");
+    BASS_ChannelStop(MusicStream);
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 6);
+    EXPECT_EQ(MusicStream, 0u);
+    DrawMainScreen();
+    DrawMainScreen();
+    EXPECT_EQ(CurrentTrack, 6);
+  });
+}
+
+// --- the bonus and end screens ----------------------------------------------------------
+
+TEST(BonusScreen, RowsAndTheNextBonusTrack) {
+  InDisk([] {
+    ScreenState = 2;
+    CurrentBonus = 2;
+    PlayRecord(21);
+    Rec().calls.clear();
+    Point(600, 340);  // the third row: y0 336, band 332 to 356
+    DrawBonusScreen();
+    // The playing row's black band: three quads fading out at 450 and 830.
+    auto calls = Rec().calls;
+    auto at = std::find(calls.begin(), calls.end(), "color 0 0 0 0");
+    ASSERT_NE(at, calls.end());
+    EXPECT_EQ(*(at + 1), "v 450 332");
+    EXPECT_EQ(*(at + 2), "color 0 0 0 1");
+    EXPECT_EQ(*(at + 3), "v 500 332");
+    Point(600, 340, true);
+    DrawBonusScreen();
+    EXPECT_EQ(CurrentBonus, 2);
+    Point(600, 310, true);  // the fourth row
+    DrawBonusScreen();
+    EXPECT_EQ(CurrentBonus, 3);
+    CurrentBonus = 8;
+    Point(0, 0);
+    BASS_ChannelStop(MusicStream);
+    DrawBonusScreen();
+    EXPECT_EQ(CurrentBonus, 0);  // after the last bonus track, the first
+    EXPECT_EQ(ScreenState, 2);
+  });
+}
+
+TEST(EndScreen, CreditsRiseAndTheEndOfTheOutroQuits) {
+  InDisk([] {
+    ScreenState = 3;
+    ChangeTrack("end.ogg");
+    ScrollerTexture = 55;
+    SetElapsed(2300);
+    Rec().calls.clear();
+    DrawEndScreen();
+    EXPECT_EQ(TimeOf(kEndScroll), "500");
+    EXPECT_EQ(TimeOf(kEnd2), "41.8182");
+    auto v = Rec().With("v ");
+    std::vector<std::string> credits;
+    for (const auto& c : Rec().calls)
+      if (c.rfind("v 128 ", 0) == 0 || c.rfind("v 1152 ", 0) == 0) credits.push_back(c);
+    EXPECT_EQ(credits, (std::vector<std::string>{"v 128 100", "v 1152 100", "v 1152 -1948", "v 128 -1948"}));
+    EXPECT_EQ(Rec().Count("bind 55"), 1u);
+    EXPECT_EQ(AppQuit, 0);
+    BASS_ChannelStop(MusicStream);
+    DrawEndScreen();
+    EXPECT_EQ(AppQuit, 1);
+  });
+}
+
+}  // namespace
