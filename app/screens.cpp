@@ -250,22 +250,22 @@ void EnterMainScreen(void) { ResumeMainScreen(0); }
 
 void DrawIntroScreen(void) {
   const int32_t e = ElapsedMs;
-  if (e < 8727) ife_render(LayersPreIntro, static_cast<float>(e) / 8.727f);
+  if (e < 8727) ife_render(LayersPreIntro, static_cast<float>(e / 8.727));
   static const int32_t kStarts[6] = {8727, 17457, 26181, 34908, 43636, INT32_MAX};
   for (int i = 0; i < 5; ++i)
     if (e >= kStarts[i] && e < kStarts[i + 1]) ife_render(LayersIntro[i], static_cast<float>(e - kStarts[i]));
-  if (e >= 52363) ife_render(LayersBlackFade, static_cast<float>(e - 52363) / 2.0f);
+  if (e >= 52363) ife_render(LayersBlackFade, static_cast<float>((e - 52363) / 2.0));
   if (e > 54500) EnterMainScreen();
 }
 
 void DrawMainScreen(void) {
-  const float e = static_cast<float>(ElapsedMs);
+  const double e = ElapsedMs;
   ife_render(LayersMainBkg, 0);
   ife_drawing_space();
   AlphaBlending();
   Colour255(137, 172, 216);
-  DrawScroller16(1280, 84, e / 16.666666666666668f);
-  DrawScroller32(1280, 88, e / 8.333333333333334f);
+  DrawScroller16(1280, 84, static_cast<float>(e / 16.666666666666668));
+  DrawScroller32(1280, 88, static_cast<float>(e / 8.333333333333334));
   HighlightGroup = TrackGroup(CurrentTrack);
   ife_render(LayersHighlight, static_cast<float>(100 * HighlightGroup));
   DrawSpectrum();
@@ -311,7 +311,7 @@ void DrawEndScreen(void) {
   glTexCoord2f(0, 1);
   glVertex2f(128, s - 2048);
   glEnd();
-  ife_render(LayersEnd2, static_cast<float>(ElapsedMs) / 55.0f);
+  ife_render(LayersEnd2, static_cast<float>(ElapsedMs / 55.0));
   if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) AppQuit = 1;
 }
 

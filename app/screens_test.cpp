@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <algorithm>
 #include <map>
+#include <thread>
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -419,6 +422,45 @@ TEST(MainScreen, TheNextTrackFollowsTheEnd) {
     DrawMainScreen();
     DrawMainScreen();
     EXPECT_EQ(CurrentTrack, 6);
+  });
+}
+
+TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
+  InDisk([] {
+    ScreenState = 1;
+    EnterMainScreen();  // a 440 Hz tone: bin 5 of both channels
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    Rec().calls.clear();
+    DrawSpectrum();
+    auto time = [](float v) { return apptest::Num(v); };
+    EXPECT_EQ(TimeOf(kBalMely), time(250 * SpectrumSum(0, 1, 2)));
+    EXPECT_EQ(TimeOf(kBalKozep), time(150 * SpectrumSum(0, 2, 41)));
+    EXPECT_EQ(TimeOf(kBalMagas), time(60 * SpectrumSum(0, 42, 251)));
+    EXPECT_EQ(TimeOf(kJobbMely), time(250 * SpectrumSum(1, 1, 2)));
+    EXPECT_EQ(TimeOf(kJobbKozep), time(150 * SpectrumSum(1, 2, 41)));
+    EXPECT_EQ(TimeOf(kJobbMagas), time(60 * SpectrumSum(1, 42, 251)));
+    EXPECT_GT(SpectrumSum(0, 2, 41), 0.3f);  // the tone is heard in the middle band
+    EXPECT_GT(MeterBlocks(0, 2), 0);         // bins 3 to 6
+    // Each meter block is one 8 x 8 quad at its band's height, the left
+    // ones growing left from 633, the right ones right from 645.
+    size_t blocks = 0;
+    for (int band = 1; band <= 7; ++band) blocks += static_cast<size_t>(MeterBlocks(0, band) + MeterBlocks(1, band));
+    EXPECT_EQ(Rec().Count("begin"), 6 + blocks);
+    std::vector<std::string> firstCorners;  // of each block
+    for (size_t i = 0; i + 2 < Rec().calls.size(); ++i)
+      if (Rec().calls[i] == "begin 0x7" && Rec().calls[i + 2].rfind("v 6", 0) == 0)
+        firstCorners.push_back(Rec().calls[i + 2]);
+    for (int band = 1; band <= 7; ++band) {
+      const std::string y = std::to_string(7 + 8 * band);
+      auto count = [&](const std::string& corner) {
+        return std::count(firstCorners.begin(), firstCorners.end(), corner);
+      };
+      EXPECT_EQ(count("v 633 " + y), MeterBlocks(0, band) > 0 ? 1 : 0) << band;
+      EXPECT_EQ(count("v 645 " + y), MeterBlocks(1, band) > 0 ? 1 : 0) << band;
+      if (MeterBlocks(0, band) > 1) {
+        EXPECT_EQ(count("v 629 " + y), 1) << band;
+      }
+    }
   });
 }
 
