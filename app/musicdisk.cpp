@@ -222,10 +222,9 @@ void LoadingPhase(void) {
   PhotoCount = 27;
   FillCaptions();
   LoadingFrame();
-  ScrollText = LoadWholeFile("scroll.txt");
+  // The length is the block's own: the scrollers read exactly what was loaded.
+  ScrollText = LoadWholeFile("scroll.txt", &ScrollLength);
   LoadingFrame();
-  ScrollLength = SYS_FileSize("scroll.txt");
-  if (ScrollLength < 0) ScrollLength = 0;
   GlyphSetData = LoadWholeFile("fontset.dat", &GlyphSetSize);
   LoadingFrame();
 

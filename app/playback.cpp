@@ -10,7 +10,6 @@
 #include "app/spare.h"
 #include "framework/base/file.h"
 #include "units/glunit.h"
-#include "units/gluunit.h"
 #include "units/sysunit.h"
 
 using namespace qgl;

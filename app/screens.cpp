@@ -6,7 +6,6 @@
 #include "app/playback.h"
 #include "app/random.h"
 #include "app/slides.h"
-#include "app/spare.h"
 #include "framework/base/time.h"
 #include "units/glunit.h"
 

@@ -14,7 +14,7 @@
 
 #include "platform/bass/decoder.h"
 #include "platform/bass/output.h"
-#include "platform/bass/spectrum.h"
+#include "platform/bass/fft.h"
 
 namespace {
 

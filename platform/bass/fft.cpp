@@ -1,4 +1,4 @@
-#include "platform/bass/spectrum.h"
+#include "platform/bass/fft.h"
 
 #include <algorithm>
 #include <cmath>
