@@ -152,8 +152,7 @@ int SYS_CfgLoad(const char* path, SYS_CFG_t* table) {
   }
   SYS_File_p f = SYS_FileOpen(path, SYS_FILE_TEXT);
   if (!f) {
-    int code = errGetLastError();
-    errSetLastError(code ? code : ERR_NOTFOUND);
+    if (errPeekLastError() == ERR_NONE) errSetLastError(ERR_NOTFOUND);
     return -1;
   }
   SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] load config file: %s...\n", SYS_LOGPOS, path);
@@ -179,8 +178,7 @@ int SYS_CfgSave(const char* path, SYS_CFG_t* table) {
   }
   SYS_File_p f = SYS_FileOpen(path, SYS_FILE_WRITE | SYS_FILE_TEXT);
   if (!f) {
-    int code = errGetLastError();
-    errSetLastError(code ? code : ERR_CANTOPEN);
+    if (errPeekLastError() == ERR_NONE) errSetLastError(ERR_CANTOPEN);
     return -1;
   }
   SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] save config file: %s...\n", SYS_LOGPOS, path);

@@ -248,9 +248,8 @@ int SYS_FileOpen_pack(SYS_File_p file) {
       const int result = SYS_ZUncompress(stored, entry->storedSize, &unpacked, &length);
       SYS_MemFree(stored);
       if (result != 0) {
-        const int code = errGetLastError();
+        SYS_ErrKeeper keep;
         SYS_MemFree(view);
-        errSetLastError(code);
         return -1;
       }
       view->data = static_cast<uint8_t*>(unpacked);

@@ -96,7 +96,7 @@ SYS_File_p SYS_FileOpen(const char* name, int flags) {
   if (handler->open(file) != 0) {
     // The callback gets the caller's name (the record's copy is gone by
     // then) and always a code, even from a handler that left none.
-    int code = errGetLastError();
+    int code = errPeekLastError();
     if (code == ERR_NONE) code = ERR_CANTOPEN;
     ReleaseRecord(file);
     errSetLastErrorEx(code, name);

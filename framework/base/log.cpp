@@ -193,6 +193,11 @@ int errGetLastError(void) {
   return code;
 }
 
+int errPeekLastError(void) {
+  std::lock_guard<std::mutex> guard(err->lock);
+  return err->code;
+}
+
 void errSetCallback(errCallback_t callback) {
   std::lock_guard<std::mutex> guard(err->lock);
   err->callback = callback;

@@ -57,3 +57,24 @@ void errSetLastError(int code);
 void errSetLastErrorEx(int code, const char* text);
 int errGetLastError(void);
 void errSetCallback(errCallback_t callback);
+
+// Inside the framework: the code without clearing it (errGetLastError is
+// the public read, and it clears).
+int errPeekLastError(void);
+
+// Keeps the last-error code across a cleanup: what the cleanup's calls do to
+// the code is undone when the keeper goes out of scope.
+//   SYS_ErrKeeper keep;   // the failure's code
+//   SYS_MemFree(part);    // may clear it
+//                         // restored here
+class SYS_ErrKeeper {
+ public:
+  SYS_ErrKeeper() : code_(errPeekLastError()) {}
+  ~SYS_ErrKeeper() { errSetLastError(code_); }
+  SYS_ErrKeeper(const SYS_ErrKeeper&) = delete;
+  SYS_ErrKeeper& operator=(const SYS_ErrKeeper&) = delete;
+  int code() const { return code_; }
+
+ private:
+  int code_;
+};

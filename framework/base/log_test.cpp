@@ -161,3 +161,19 @@ TEST(LastError, CallbackRunsWithTheLockFree) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LastError, PeekKeepsTheCodeAndTheKeeperRestoresIt) {
+  errSetLastError(ERR_NOMEM);
+  EXPECT_EQ(errPeekLastError(), ERR_NOMEM);
+  {
+    SYS_ErrKeeper keep;
+    EXPECT_EQ(keep.code(), ERR_NOMEM);
+    errClear();  // what a cleanup's calls may do
+    errSetLastError(ERR_BADARG);
+  }
+  EXPECT_EQ(errGetLastError(), ERR_NOMEM);
+}
+
+}  // namespace

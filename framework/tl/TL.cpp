@@ -200,9 +200,8 @@ txBitmap* LoadNamed(const char* name) {
   uint8_t* buffer = tl.io.fRead();
   if (!buffer) {
     TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to read texture (%s).\n", SYS_LOGPOS, name);
-    int code = errGetLastError();
+    SYS_ErrKeeper keep;
     tl.io.fClose();
-    errSetLastError(code);
     return nullptr;
   }
   int64_t size = tl.io.fFSize();
@@ -270,9 +269,7 @@ int txSave(int32_t id, const char* path, txBitmap* bitmap) {
     if (!filter->write) continue;
     int result = filter->write(path, bitmap);
     if (result != 0) {
-      int code = errGetLastError();
-      TL_VERBOSE("[TL][%s:%d:%s()]  ! returned with error, code: %d\n", SYS_LOGPOS, code);
-      errSetLastError(code);
+      TL_VERBOSE("[TL][%s:%d:%s()]  ! returned with error, code: %d\n", SYS_LOGPOS, errPeekLastError());
     }
     return result;
   }
@@ -440,9 +437,8 @@ int txAddAlphaChannel(const char* name, txBitmap* bitmap) {
     errSetLastError(ERR_NOMEM);
     result = -1;
   }
-  int code = errGetLastError();
+  SYS_ErrKeeper keep;
   txFree(&alpha);
-  errSetLastError(code);
   return result;
 }
 

@@ -47,11 +47,7 @@ int Load(const char* line, const char* library, void*& handle, void* table, cons
   errClear();
   SYS_DbgPrintf(1, "%s", line);
   handle = SYS_DlOpen(library);
-  if (!handle) {
-    // Keep the module loader's code for the caller.
-    errSetLastError(errGetLastError());
-    return -1;
-  }
+  if (!handle) return -1;  // with the module loader's code
   Fill(table, handle, slots, count);
   errClear();
   return 0;
