@@ -345,7 +345,14 @@ const Backend& X11Backend() { return kX11; }
 }  // namespace plat::win
 
 namespace plat {
+
 bool DisplayAvailable() { return x11::Connection() != nullptr; }
+
+const char* DisplayName() {
+  const char* name = std::getenv("DISPLAY");
+  return name && *name ? name : nullptr;
+}
+
 }  // namespace plat
 
 namespace plat::x11 {
@@ -356,8 +363,7 @@ Display* Connection() {
   s.triedOpen = true;
   static bool atForkInstalled = false;
   if (!atForkInstalled) atForkInstalled = pthread_atfork(nullptr, nullptr, ForgetConnectionInChild) == 0;
-  const char* name = std::getenv("DISPLAY");
-  if (!name || !*name) return nullptr;
+  if (!plat::DisplayName()) return nullptr;
   XInitThreads();
   s.display = XOpenDisplay(nullptr);
   if (!s.display) return nullptr;

@@ -240,6 +240,9 @@ namespace plat {
 void SetHeadlessWindows(bool headless);
 // True when an X display could be opened (DISPLAY set and reachable).
 bool DisplayAvailable();
+// The display the window layer opens (the DISPLAY variable), or null when
+// none is named; for telling the user which display could not be opened.
+const char* DisplayName();
 
 // Makes MessageBoxA show a small modal X window when a display is open.
 void InstallX11MessageBox();
