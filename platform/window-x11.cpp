@@ -32,20 +32,15 @@ struct Connected {
 };
 
 // Plain data only: the fork-child handler resets it without allocating.
-Connected x;
+Connected connection;
 
-Connected& S() { return x; }
+Connected& S() { return connection; }
 
 int NonFatalXError(Display*, XErrorEvent* error) {
   // A window or drawable gone under us must not end the process.
   ++S().errors;
   (void)error;
   return 0;
-}
-
-DWORD NowMs() {
-  using namespace std::chrono;
-  return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 // The window made by this back end whose X window is xwin, or null.
@@ -219,12 +214,12 @@ void Translate(XEvent& ev) {
       in.kind = Kind::Configure;
       in.width = ev.xconfigure.width;
       in.height = ev.xconfigure.height;
-      in.time = NowMs();
+      in.time = plat::win::NowMs();
       break;
     case ClientMessage:
       if (static_cast<Atom>(ev.xclient.data.l[0]) != S().deleteWindow) return;
       in.kind = Kind::CloseRequest;
-      in.time = NowMs();
+      in.time = plat::win::NowMs();
       break;
     case MapNotify:
       w->mapped = true;
@@ -249,8 +244,6 @@ void PumpX() {
     Translate(ev);
   }
 }
-
-
 
 // --- the back end's table ----------------------------------------------------------
 

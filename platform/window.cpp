@@ -64,11 +64,6 @@ std::string ClassKey(const char* name) {
   return key;
 }
 
-DWORD NowMs() {
-  using namespace std::chrono;
-  return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 bool Matches(const MSG& m, HWND window, UINT first, UINT last) {
   if (window && m.hwnd != window) return false;
   if (first == 0 && last == 0) return true;
@@ -99,6 +94,11 @@ void ForEachWindowDo(void (*visit)(Window& w, void* context), void* context) {
 }
 
 void Enqueue(const MSG& message) { S().queue.push_back(message); }
+
+DWORD NowMs() {
+  using namespace std::chrono;
+  return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 }  // namespace plat::win
 
@@ -337,7 +337,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   m.message = message;
   m.wParam = wParam;
   m.lParam = lParam;
-  m.time = NowMs();
+  m.time = plat::win::NowMs();
   plat::win::Enqueue(m);
   return TRUE;
 }

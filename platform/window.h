@@ -235,8 +235,9 @@ int GetDeviceCaps(HDC dc, int index);
 
 namespace plat {
 
-// Test seam: windows without an X display. Such windows have a client size,
-// a style, a title and messages, but no pixels and no GL context.
+// Test seam: windows made from now on use the headless back end (true) or
+// the X11 one (false, the default). Headless windows have a client size, a
+// style, a title and messages, but no pixels and no GL context.
 void SetHeadlessWindows(bool headless);
 // True when an X display could be opened (DISPLAY set and reachable).
 bool DisplayAvailable();

@@ -59,6 +59,8 @@ const Backend& X11Backend();
 Window* Find(HWND handle);
 void ForEachWindowDo(void (*visit)(Window& w, void* context), void* context);
 void Enqueue(const MSG& message);
+// The time stamp of a message made here, in milliseconds.
+DWORD NowMs();
 
 template <class Visit>
 void ForEachWindow(Visit visit) {
