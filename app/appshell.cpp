@@ -66,6 +66,15 @@ void ClearFrames(void) {
     wmSwapBuffers(AppWindow);
   }
 }
+
+// The program cannot run without its window: the user is told why, and
+// which display could not be opened.
+ShortString NoWindowText(void) {
+  if (plat::DisplayAvailable()) return "Unable to create window.";
+  const char* display = plat::DisplayName();
+  if (!display) return "Cannot open display: DISPLAY is not set.";
+  return ShortString("Cannot open display \"") + display + "\".";
+}
 }  // namespace
 
 void AppCreateWindow(const char* title, int32_t& width, int32_t& height, int32_t& fullscreen) {
@@ -77,25 +86,25 @@ void AppCreateWindow(const char* title, int32_t& width, int32_t& height, int32_t
   fullscreen = CfgFullscreen;
   int32_t x = 0, y = 0;
   if (!fullscreen) {
-    x = AppCentre(static_cast<int32_t>(wmOptions(nullptr, 5, 0)), width);
-    y = AppCentre(static_cast<int32_t>(wmOptions(nullptr, 6, 0)), height);
+    x = AppCentre(static_cast<int32_t>(wmOptions(nullptr, WM_OPT_DESKTOP_WIDTH, 0)), width);
+    y = AppCentre(static_cast<int32_t>(wmOptions(nullptr, WM_OPT_DESKTOP_HEIGHT, 0)), height);
   }
   AppWindow = wmNewWindow(x, y, width, height);
   if (!AppWindow) FatalError("Unable to create window.");
-  wmOptions(AppWindow, 102, reinterpret_cast<intptr_t>(title));
-  wmOptions(AppWindow, 3, reinterpret_cast<intptr_t>(&AppWindowEvent));
+  wmOptions(AppWindow, WM_OPT_TITLE, reinterpret_cast<intptr_t>(title));
+  wmOptions(AppWindow, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(&AppWindowEvent));
   Log(" - set view mode.");
   if (fullscreen) {
     wmTransitionBegin(0, 0.5f);
-    if (AppFramelessVersion(SYS_GetString(SYS_INFO_KERNEL))) wmOptions(AppWindow, 104, 1);
+    if (AppFramelessVersion(SYS_GetString(SYS_INFO_KERNEL))) wmOptions(AppWindow, WM_OPT_FRAMELESS, 1);
     wmSetVideoMode(width, height, 32, 0);
   }
-  wmShowWindow(AppWindow);
+  if (wmShowWindow(AppWindow) != 0) FatalError(NoWindowText());
   glInitExt();
   ClearFrames();
   if (fullscreen) {
-    wmOptions(AppWindow, 104, 1);
-    wmOptions(AppWindow, 101, 1);
+    wmOptions(AppWindow, WM_OPT_FRAMELESS, 1);
+    wmOptions(AppWindow, WM_OPT_FULLSCREEN, 1);
     wmTransitionEnd();
   }
 }

@@ -155,9 +155,9 @@ TEST(AppShellWindow, CreateAndCloseOnADisplay) {
     RunInits();
     int32_t w = 800, h = 600, fs = 1;
     AppCreateWindow("shell test", w, h, fs);
-    intptr_t dw = wmOptions(nullptr, 5, 0), dh = wmOptions(nullptr, 6, 0);
-    std::printf("size %dx%d fs %d at %ld,%ld desktop %ldx%ld\n", w, h, fs, static_cast<long>(wmOptions(AppWindow, 11, 0)),
-                static_cast<long>(wmOptions(AppWindow, 12, 0)), static_cast<long>(dw), static_cast<long>(dh));
+    intptr_t dw = wmOptions(nullptr, WM_OPT_DESKTOP_WIDTH, 0), dh = wmOptions(nullptr, WM_OPT_DESKTOP_HEIGHT, 0);
+    std::printf("size %dx%d fs %d at %ld,%ld desktop %ldx%ld\n", w, h, fs, static_cast<long>(wmOptions(AppWindow, WM_OPT_X, 0)),
+                static_cast<long>(wmOptions(AppWindow, WM_OPT_Y, 0)), static_cast<long>(dw), static_cast<long>(dh));
     AppQuit = 0;
     AppCloseWindow();
     wmPumpMessages();

@@ -30,9 +30,13 @@ struct GlxState {
   int swapInterval = 0;
 };
 
+// Made on first use and never destroyed (a context may outlive every
+// static destructor); dropped, not freed, in a forked child.
+GlxState* glx = nullptr;
+
 GlxState& G() {
-  static GlxState& state = *std::make_unique<GlxState>().release();
-  return state;
+  if (!glx) glx = std::make_unique<GlxState>().release();
+  return *glx;
 }
 
 // The current binding of this (the main) thread.
@@ -112,12 +116,10 @@ XVisualInfo* GLVisual() {
 }
 
 void ForgetGLInChild() {
-  GlxState& g = G();
-  g.visualChosen = false;
-  g.visual = nullptr;
-  g.shareRoot = nullptr;
-  g.contexts.clear();
-  g.formats.clear();
+  // Runs in a fork-child handler: what the parent made is left where it
+  // is (a small leak in the child) instead of freed, and the next use
+  // makes a fresh table.
+  glx = nullptr;
   currentDC = nullptr;
   currentContext = nullptr;
 }

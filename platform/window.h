@@ -235,11 +235,15 @@ int GetDeviceCaps(HDC dc, int index);
 
 namespace plat {
 
-// Test seam: windows without an X display. Such windows have a client size,
-// a style, a title and messages, but no pixels and no GL context.
+// Test seam: windows made from now on use the headless back end (true) or
+// the X11 one (false, the default). Headless windows have a client size, a
+// style, a title and messages, but no pixels and no GL context.
 void SetHeadlessWindows(bool headless);
 // True when an X display could be opened (DISPLAY set and reachable).
 bool DisplayAvailable();
+// The display the window layer opens (the DISPLAY variable), or null when
+// none is named; for telling the user which display could not be opened.
+const char* DisplayName();
 
 // Makes MessageBoxA show a small modal X window when a display is open.
 void InstallX11MessageBox();

@@ -23,7 +23,8 @@ XVisualInfo* GLVisual();
 // none (headless windows, the screen, stale handles).
 ::Window WindowOf(HWND window);
 ::Window DrawableOf(HDC dc);
-// In a forked child: the parent's visual and contexts are not ours.
+// In a forked child (from its fork-child handler, so it neither allocates
+// nor frees): the parent's visual and contexts are not ours.
 void ForgetGLInChild();
 // Called before an X window goes, so a context bound to it is released.
 void DrawableGone(::Window drawable);

@@ -4,7 +4,11 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -166,6 +170,41 @@ TEST_F(OnDisplay, ContextsAreCurrentSwapAndShareTextures) {
   EXPECT_EQ(wglGetCurrentContext(), nullptr);
   EXPECT_TRUE(wglDeleteContext(ca));
   DestroyWindow(b);
+  EXPECT_EQ(plat::x11::TakeErrorCount(), 0);
+}
+
+// A forked child drops the parent's connection, X windows and contexts (its
+// fork handler may not allocate or free, so the child only looks here);
+// the parent goes on with its own.
+TEST_F(OnDisplay, AForkedChildLetsTheParentsConnectionGo) {
+  HWND hwnd = Open();
+  ASSERT_NE(hwnd, nullptr);
+  HDC dc = GetDC(hwnd);
+  PIXELFORMATDESCRIPTOR pfd{};
+  pfd.nSize = sizeof pfd;
+  ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd));
+  HGLRC context = wglCreateContext(dc);
+  ASSERT_NE(context, nullptr);
+  ASSERT_TRUE(wglMakeCurrent(dc, context));
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    int seen = 0;
+    if (plat::x11::WindowOf(hwnd) != 0) seen |= 1;
+    if (wglGetCurrentContext() != nullptr || wglGetCurrentDC() != nullptr) seen |= 2;
+    if (!IsWindow(hwnd)) seen |= 4;  // the Windows side of the window stays
+    _exit(seen);
+  }
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(plat::x11::WindowOf(hwnd), 0u);
+  EXPECT_EQ(wglGetCurrentContext(), context);
+  EXPECT_TRUE(SwapBuffers(dc));
+  EXPECT_TRUE(wglDeleteContext(context));
+  EXPECT_TRUE(DestroyWindow(hwnd));
   EXPECT_EQ(plat::x11::TakeErrorCount(), 0);
 }
 

@@ -81,9 +81,9 @@ void SetResizable(wm_window_t* w, bool on) {
 void SetFrameless(wm_window_t* w, bool on) {
   w->frameless = on ? 1 : 0;
   if (on)
-    w->style &= kWmFramelessMask;
+    w->style &= WM_STYLE_FRAMELESS_MASK;
   else
-    w->style |= kWmDefaultStyle;
+    w->style |= WM_STYLE_DEFAULT;
   if (w->hwnd) {
     ShowWindow(w->hwnd, SW_HIDE);
     SetWindowLongA(w->hwnd, GWL_STYLE, static_cast<LONG>(w->style));
@@ -106,12 +106,21 @@ void SetTitle(wm_window_t* w, const char* text) {
   if (w->hwnd) SetWindowTextA(w->hwnd, w->title ? w->title : "");
 }
 
-bool IsGlobalOption(uint32_t option) { return option == 0 || option == 1 || (option >= 5 && option <= 8); }
+bool IsGlobalOption(uint32_t option) {
+  switch (option) {
+    case WM_OPT_DRIVER_NAME: case WM_OPT_VIDEO_MEMORY:
+    case WM_OPT_DESKTOP_WIDTH: case WM_OPT_DESKTOP_HEIGHT: case WM_OPT_DESKTOP_BITS: case WM_OPT_DESKTOP_FREQUENCY:
+      return true;
+    default:
+      return false;
+  }
+}
 
 bool IsWindowOption(uint32_t option) {
   switch (option) {
-    case 3: case 4: case 9: case 10: case 11: case 12: case 13:
-    case 100: case 101: case 102: case 104: case 105: case 106: case 108:
+    case WM_OPT_CALLBACK: case WM_OPT_SET_GEOMETRY: case WM_OPT_WIDTH: case WM_OPT_HEIGHT: case WM_OPT_X:
+    case WM_OPT_Y: case WM_OPT_GET_GEOMETRY: case WM_OPT_HIDE_CURSOR: case WM_OPT_FULLSCREEN: case WM_OPT_TITLE:
+    case WM_OPT_FRAMELESS: case WM_OPT_SET_USERDATA: case WM_OPT_GET_USERDATA: case WM_OPT_RESIZABLE:
       return true;
     default:
       return false;
@@ -120,25 +129,26 @@ bool IsWindowOption(uint32_t option) {
 
 intptr_t GlobalOption(uint32_t option) {
   switch (option) {
-    case 0: return reinterpret_cast<intptr_t>(wmState.driverName);
-    case 1: return wmState.videoMemory;
-    case 5: return wmState.desktopWidth;
-    case 6: return wmState.desktopHeight;
-    case 7: return wmState.desktopBits;
-    case 8: return wmState.desktopFrequency;
+    case WM_OPT_DRIVER_NAME: return reinterpret_cast<intptr_t>(wmState.driverName);
+    case WM_OPT_VIDEO_MEMORY: return wmState.videoMemory;
+    case WM_OPT_DESKTOP_WIDTH: return wmState.desktopWidth;
+    case WM_OPT_DESKTOP_HEIGHT: return wmState.desktopHeight;
+    case WM_OPT_DESKTOP_BITS: return wmState.desktopBits;
+    case WM_OPT_DESKTOP_FREQUENCY: return wmState.desktopFrequency;
     default: return 0;
   }
 }
 
-intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value) {
+// fn: the framework function that asks, named in the log line.
+intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value, const char* fn) {
   switch (option) {
-    case 3: w->callback = reinterpret_cast<wm_callback_t>(value); return 0;
-    case 4: SetGeometry(w, reinterpret_cast<const wm_conf_t*>(value)); return 0;
-    case 9: return w->width;
-    case 10: return w->height;
-    case 11: return w->x;
-    case 12: return w->y;
-    case 13:
+    case WM_OPT_CALLBACK: w->callback = reinterpret_cast<wm_callback_t>(value); return 0;
+    case WM_OPT_SET_GEOMETRY: SetGeometry(w, reinterpret_cast<const wm_conf_t*>(value)); return 0;
+    case WM_OPT_WIDTH: return w->width;
+    case WM_OPT_HEIGHT: return w->height;
+    case WM_OPT_X: return w->x;
+    case WM_OPT_Y: return w->y;
+    case WM_OPT_GET_GEOMETRY:
       if (auto* conf = reinterpret_cast<wm_conf_t*>(value)) {
         conf->x = w->x;
         conf->y = w->y;
@@ -146,39 +156,40 @@ intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value) {
         conf->height = w->height;
       }
       return 0;
-    case 100:
+    case WM_OPT_HIDE_CURSOR:
       w->hideCursor = value != 0;
       ShowCursorTwice(value == 0);
       return 0;
-    case 101:
+    case WM_OPT_FULLSCREEN:
       w->fullscreen = value != 0;
       if (w->hwnd)
-        SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! TODO: switch fullscreen (%s:%d)\n", SYS_LOGPOS,
-                       SYS_SrcName(__FILE__), __LINE__);
+        SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! TODO: switch fullscreen (%s:%d)\n", SYS_SrcName(__FILE__),
+                       __LINE__, fn, SYS_SrcName(__FILE__), __LINE__);
       return 0;
-    case 102: SetTitle(w, reinterpret_cast<const char*>(value)); return 0;
-    case 104: SetFrameless(w, value != 0); return 0;
-    case 105: w->userData = value; return 0;
-    case 106: return w->userData;
-    case 108: SetResizable(w, value != 0); return 0;
+    case WM_OPT_TITLE: SetTitle(w, reinterpret_cast<const char*>(value)); return 0;
+    case WM_OPT_FRAMELESS: SetFrameless(w, value != 0); return 0;
+    case WM_OPT_SET_USERDATA: w->userData = value; return 0;
+    case WM_OPT_GET_USERDATA: return w->userData;
+    case WM_OPT_RESIZABLE: SetResizable(w, value != 0); return 0;
     default: return 0;
   }
 }
 
 // --- the GL report of a new context ---------------------------------------------
+// fn: the framework function that made the context, named in the log lines.
 
-void LogGLString(const char* name, GLenum which) {
+void LogGLString(const char* name, GLenum which, const char* fn) {
   const GLubyte* s = wmWGL.glGetString ? wmWGL.glGetString(which) : nullptr;
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %s\n", SYS_LOGPOS, name,
+  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %s\n", SYS_SrcName(__FILE__), __LINE__, fn, name,
                  s ? reinterpret_cast<const char*>(s) : "");
 }
 
-void LogGLReport() {
-  LogGLString("GL_VENDOR", GL_VENDOR);
-  LogGLString("GL_RENDERER", GL_RENDERER);
-  LogGLString("GL_VERSION", GL_VERSION);
-  LogGLString("GL_SHADING_LANGUAGE_VERSION", GL_SHADING_LANGUAGE_VERSION);
-  LogGLString("GL_EXTENSIONS", GL_EXTENSIONS);
+void LogGLReport(const char* fn) {
+  LogGLString("GL_VENDOR", GL_VENDOR, fn);
+  LogGLString("GL_RENDERER", GL_RENDERER, fn);
+  LogGLString("GL_VERSION", GL_VERSION, fn);
+  LogGLString("GL_SHADING_LANGUAGE_VERSION", GL_SHADING_LANGUAGE_VERSION, fn);
+  LogGLString("GL_EXTENSIONS", GL_EXTENSIONS, fn);
   static const struct {
     const char* name;
     GLenum which;
@@ -198,7 +209,8 @@ void LogGLReport() {
   GLint value = 0;
   for (const auto& limit : kLimits) {
     if (wmWGL.glGetIntegerv) wmWGL.glGetIntegerv(limit.which, &value);
-    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %d\n", SYS_LOGPOS, limit.name, value);
+    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %d\n", SYS_SrcName(__FILE__), __LINE__, fn, limit.name,
+                   value);
   }
   // A query the driver refuses leaves an error queued; later users would
   // take it for theirs.
@@ -348,7 +360,7 @@ wm_window_t* wmNewWindow(int32_t x, int32_t y, int32_t width, int32_t height) {
   w->y = y;
   w->width = width;
   w->height = height;
-  w->style = kWmDefaultStyle;
+  w->style = WM_STYLE_DEFAULT;
   SYS_List_p head = SYS_ListAddFirst(wmState.windows, w);
   if (!head) {
     SYS_MemFree(w);
@@ -367,7 +379,7 @@ intptr_t wmOptions(wm_window_t* window, uint32_t option, intptr_t value) {
     errSetLastError(WM_ERR_NOWINDOW);
     return -1;
   }
-  return WindowOption(window, option, value);
+  return WindowOption(window, option, value, __func__);
 }
 
 int wmShowWindow(wm_window_t* w) {
@@ -381,7 +393,7 @@ int wmShowWindow(wm_window_t* w) {
   if (w->hwnd) return ShowAgain(w);
   RECT r{w->x, w->y, w->x + w->width, w->y + w->height};
   AdjustWindowRect(&r, w->style, FALSE);
-  DWORD style = w->style | (w->fullscreen ? 8u : 0u);
+  DWORD style = w->style | (w->fullscreen ? WM_STYLE_FULLSCREEN : 0u);
   w->hwnd = CreateWindowExA(0, kClassName, w->title ? w->title : "", style, r.left, r.top, r.right - r.left,
                             r.bottom - r.top, nullptr, nullptr, wmState.instance, nullptr);
   if (!w->hwnd) {
@@ -397,7 +409,7 @@ int wmShowWindow(wm_window_t* w) {
     errSetLastError(WM_ERR_GL);
     return -1;
   }
-  LogGLReport();
+  LogGLReport(__func__);
   return 0;
 }
 

@@ -113,11 +113,27 @@ TEST_F(Records, OptionsTable) {
     int error;
   };
   const Case cases[] = {
-      {false, 5, 1920, 0}, {false, 6, 1080, 0}, {false, 7, 32, 0},  {false, 8, 60, 0},
-      {false, 9, -1, 3006}, {false, 3, -1, 3006}, {false, 108, -1, 3006}, {false, 200, 0, 0},
-      {true, 9, 640, 0},   {true, 10, 480, 0},  {true, 11, 10, 0},  {true, 12, 20, 0},
-      {true, 2, 0, 0},     {true, 14, 0, 0},    {true, 99, 0, 0},   {true, 103, 0, 0},
-      {true, 107, 0, 0},   {true, 109, 0, 0},   {true, 200, 0, 0},  {true, 5, 1920, 0},
+      {false, WM_OPT_DESKTOP_WIDTH, 1920, 0},
+      {false, WM_OPT_DESKTOP_HEIGHT, 1080, 0},
+      {false, WM_OPT_DESKTOP_BITS, 32, 0},
+      {false, WM_OPT_DESKTOP_FREQUENCY, 60, 0},
+      {false, WM_OPT_WIDTH, -1, 3006},
+      {false, WM_OPT_CALLBACK, -1, 3006},
+      {false, WM_OPT_RESIZABLE, -1, 3006},
+      {false, 200, 0, 0},
+      {true, WM_OPT_WIDTH, 640, 0},
+      {true, WM_OPT_HEIGHT, 480, 0},
+      {true, WM_OPT_X, 10, 0},
+      {true, WM_OPT_Y, 20, 0},
+      // Numbers without an option, and the one the window manager ignores.
+      {true, 2, 0, 0},
+      {true, 14, 0, 0},
+      {true, 99, 0, 0},
+      {true, 103, 0, 0},
+      {true, 107, 0, 0},
+      {true, WM_OPT_DND, 0, 0},
+      {true, 200, 0, 0},
+      {true, WM_OPT_DESKTOP_WIDTH, 1920, 0},
   };
   for (const auto& c : cases) {
     errSetLastError(77);
@@ -130,34 +146,34 @@ TEST_F(Records, SettersOnARecordWithoutWindow) {
   wm_window_t* w = New();
   // Pointer-sized values come back whole.
   intptr_t big = static_cast<intptr_t>(0x123456789ABCLL);
-  EXPECT_EQ(wmOptions(w, 105, big), 0);
-  EXPECT_EQ(wmOptions(w, 106, 0), big);
+  EXPECT_EQ(wmOptions(w, WM_OPT_SET_USERDATA, big), 0);
+  EXPECT_EQ(wmOptions(w, WM_OPT_GET_USERDATA, 0), big);
   // Frameless clears the caption bits, resizable toggles the thick frame.
-  wmOptions(w, 104, 1);
+  wmOptions(w, WM_OPT_FRAMELESS, 1);
   EXPECT_EQ(w->style, 0u);
-  wmOptions(w, 108, 1);
+  wmOptions(w, WM_OPT_RESIZABLE, 1);
   EXPECT_EQ(w->style, 0x40000u);
-  wmOptions(w, 104, 0);
+  wmOptions(w, WM_OPT_FRAMELESS, 0);
   EXPECT_EQ(w->style, 0x90CE0000u);
-  wmOptions(w, 108, 0);
+  wmOptions(w, WM_OPT_RESIZABLE, 0);
   EXPECT_EQ(w->style, 0x90CA0000u);
   // Geometry in and out; a null record pointer does nothing.
   wm_conf_t conf{0, 1, 2, 300, 200};
-  EXPECT_EQ(wmOptions(w, 4, reinterpret_cast<intptr_t>(&conf)), 0);
-  EXPECT_EQ(wmOptions(w, 4, 0), 0);
+  EXPECT_EQ(wmOptions(w, WM_OPT_SET_GEOMETRY, reinterpret_cast<intptr_t>(&conf)), 0);
+  EXPECT_EQ(wmOptions(w, WM_OPT_SET_GEOMETRY, 0), 0);
   wm_conf_t out{};
-  wmOptions(w, 13, reinterpret_cast<intptr_t>(&out));
+  wmOptions(w, WM_OPT_GET_GEOMETRY, reinterpret_cast<intptr_t>(&out));
   EXPECT_EQ(out.x, 1);
   EXPECT_EQ(out.y, 2);
   EXPECT_EQ(out.width, 300);
   EXPECT_EQ(out.height, 200);
-  EXPECT_EQ(wmOptions(w, 13, 0), 0);
+  EXPECT_EQ(wmOptions(w, WM_OPT_GET_GEOMETRY, 0), 0);
   // The title is only kept until there is a window; null is the empty title.
-  wmOptions(w, 102, reinterpret_cast<intptr_t>("first"));
+  wmOptions(w, WM_OPT_TITLE, reinterpret_cast<intptr_t>("first"));
   EXPECT_STREQ(w->title, "first");
-  wmOptions(w, 102, 0);
+  wmOptions(w, WM_OPT_TITLE, 0);
   EXPECT_STREQ(w->title, "");
-  wmOptions(w, 101, 1);
+  wmOptions(w, WM_OPT_FULLSCREEN, 1);
   EXPECT_EQ(w->fullscreen, 1);
 }
 
@@ -190,7 +206,7 @@ class Headless : public ::testing::Test {
   void SetUp() override {
     w = wmNewWindow(0, 0, 320, 200);
     ASSERT_NE(w, nullptr);
-    wmOptions(w, 3, reinterpret_cast<intptr_t>(&Collect));
+    wmOptions(w, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(&Collect));
     EXPECT_EQ(wmShowWindow(w), -1);  // the window is made, the context cannot be
     EXPECT_EQ(errGetLastError(), WM_ERR_GL);
     ASSERT_NE(w->hwnd, nullptr);
@@ -289,8 +305,8 @@ TEST_F(Headless, WindowMessagesAndOthers) {
     EXPECT_EQ(ev.conf.width, 500);
     EXPECT_EQ(ev.conf.height, 300);
   }
-  EXPECT_EQ(wmOptions(w, 9, 0), 500);
-  EXPECT_EQ(wmOptions(w, 10, 0), 300);
+  EXPECT_EQ(wmOptions(w, WM_OPT_WIDTH, 0), 500);
+  EXPECT_EQ(wmOptions(w, WM_OPT_HEIGHT, 0), 300);
   events.clear();
   PostMessageA(w->hwnd, WM_USER + 7, 0, 0);
   PostMessageA(w->hwnd, WM_SETFOCUS, 0, 0);
@@ -303,7 +319,7 @@ TEST_F(Headless, DestroyDeliversOneCloseWhileListed) {
   static bool listed;
   self = w;
   listed = false;
-  wmOptions(w, 3, reinterpret_cast<intptr_t>(+[](wm_event_t* ev) -> int32_t {
+  wmOptions(w, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(+[](wm_event_t* ev) -> int32_t {
               events.push_back(*ev);
               for (SYS_List_p n = wmState.windows; n; n = n->next)
                 if (n->data == self) listed = true;
@@ -351,6 +367,35 @@ TEST_F(Headless, SecondShowReusesTheWindow) {
   EXPECT_EQ(GetWindowLongA(w->hwnd, GWL_STYLE) & WS_THICKFRAME, 0);
 }
 
+// The full-screen option on a made window only logs; the line names the
+// framework function asked and repeats its own source position.
+TEST(FullscreenOption, LogsTheTodoLineOfWmOptions) {
+  auto run = wmtest::RunLogged([] {
+    plat::SetHeadlessWindows(true);
+    if (wmInit() != 0) _exit(10);
+    wm_window_t* w = wmNewWindow(0, 0, 64, 48);
+    wmShowWindow(w);  // headless: the window is made, the context cannot be
+    if (!w->hwnd) _exit(11);
+    wmOptions(w, WM_OPT_FULLSCREEN, 1);
+    _exit(w->fullscreen == 1 ? 0 : 12);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // "[wm][WM.cpp:<line>:wmOptions()]  ! TODO: switch fullscreen (WM.cpp:<line>)"
+  const std::string head = "[wm][WM.cpp:";
+  const std::string middle = ":wmOptions()]  ! TODO: switch fullscreen (WM.cpp:";
+  size_t at = run.log.find(middle);
+  ASSERT_NE(at, std::string::npos) << run.log;
+  size_t lineStart = run.log.rfind(head, at);
+  size_t close = run.log.find(")\n", at);
+  ASSERT_NE(lineStart, std::string::npos) << run.log;
+  ASSERT_NE(close, std::string::npos) << run.log;
+  std::string ownLine = run.log.substr(lineStart + head.size(), at - lineStart - head.size());
+  std::string repeated = run.log.substr(at + middle.size(), close - at - middle.size());
+  EXPECT_FALSE(ownLine.empty());
+  EXPECT_EQ(ownLine.find_first_not_of("0123456789"), std::string::npos) << ownLine;
+  EXPECT_EQ(ownLine, repeated);
+}
+
 // --- under X -------------------------------------------------------------------------------
 
 TEST(OnDisplay, CreateShowSwapHideDestroy) {
@@ -361,11 +406,11 @@ TEST(OnDisplay, CreateShowSwapHideDestroy) {
     int closes = 0;
     static int* counter;
     counter = &closes;
-    wmOptions(w, 3, reinterpret_cast<intptr_t>(+[](wm_event_t* ev) -> int32_t {
+    wmOptions(w, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(+[](wm_event_t* ev) -> int32_t {
                 if (ev->type == 2 && ev->conf.action == 5) ++*counter;
                 return 0;
               }));
-    wmOptions(w, 102, reinterpret_cast<intptr_t>("wm test"));
+    wmOptions(w, WM_OPT_TITLE, reinterpret_cast<intptr_t>("wm test"));
     if (wmShowWindow(w) != 0) _exit(11);
     char title[32] = {};
     GetWindowTextA(w->hwnd, title, sizeof title);
@@ -395,6 +440,9 @@ TEST(OnDisplay, CreateShowSwapHideDestroy) {
   EXPECT_NE(run.log.find("()]  - GL_RENDERER: "), std::string::npos) << run.log;
   EXPECT_NE(run.log.find("()]  - GL_MAX_TEXTURE_UNITS: "), std::string::npos);
   EXPECT_NE(run.log.find("()]  - GL_MAX_FRAGMENT_UNIFORM_COMPONENTS_ARB: "), std::string::npos);
+  // The report's lines name the framework function that made the context.
+  EXPECT_NE(run.log.find(":wmShowWindow()]  - GL_RENDERER: "), std::string::npos);
+  EXPECT_NE(run.log.find(":wmShowWindow()]  - GL_MAX_TEXTURE_UNITS: "), std::string::npos);
   EXPECT_NE(run.log.find("[wm][dm][dm.cpp:"), std::string::npos);
   EXPECT_NE(run.log.find("ScreenSaver & DPMS disabled.\n"), std::string::npos);
 }

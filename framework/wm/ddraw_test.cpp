@@ -148,8 +148,8 @@ TEST(AdapterOnThisPlatform, TakesTheFailurePath) {
   EXPECT_NE(run.log.find("()] ...failed\n"), std::string::npos);
   // The window manager then answers no name and no memory.
   EXPECT_EQ(wmState.driverName, nullptr);
-  EXPECT_EQ(wmOptions(nullptr, 0, 0), 0);
-  EXPECT_EQ(wmOptions(nullptr, 1, 0), 0);
+  EXPECT_EQ(wmOptions(nullptr, WM_OPT_DRIVER_NAME, 0), 0);
+  EXPECT_EQ(wmOptions(nullptr, WM_OPT_VIDEO_MEMORY, 0), 0);
 }
 
 }  // namespace

@@ -55,10 +55,10 @@ class Modes : public ::testing::Test {
 };
 
 TEST_F(Modes, DesktopModeIsReadAtStart) {
-  EXPECT_EQ(wmOptions(nullptr, 5, 0), 1920);
-  EXPECT_EQ(wmOptions(nullptr, 6, 0), 1080);
-  EXPECT_EQ(wmOptions(nullptr, 7, 0), 32);
-  EXPECT_EQ(wmOptions(nullptr, 8, 0), 60);
+  EXPECT_EQ(wmOptions(nullptr, WM_OPT_DESKTOP_WIDTH, 0), 1920);
+  EXPECT_EQ(wmOptions(nullptr, WM_OPT_DESKTOP_HEIGHT, 0), 1080);
+  EXPECT_EQ(wmOptions(nullptr, WM_OPT_DESKTOP_BITS, 0), 32);
+  EXPECT_EQ(wmOptions(nullptr, WM_OPT_DESKTOP_FREQUENCY, 0), 60);
 }
 
 TEST_F(Modes, ResultCodes) {

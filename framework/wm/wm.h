@@ -13,6 +13,40 @@
 #define WM_ERR_VIDEOMODE 3007   // the display mode could not be switched
 #define WM_ERR_CLASS 3008       // the window class could not be registered
 
+// Options of wmOptions. The global ones ignore the window; every other one
+// asked of a null window fails with WM_ERR_NOWINDOW. Any other number does
+// nothing and returns 0.
+#define WM_OPT_DRIVER_NAME 0        // global get: the display driver's name (text), null when unknown
+#define WM_OPT_VIDEO_MEMORY 1       // global get: video memory in MB, 0 when unknown
+#define WM_OPT_CALLBACK 3           // set: the window's wm_callback_t
+#define WM_OPT_SET_GEOMETRY 4       // set: x, y, width, height from a wm_conf_t pointer
+#define WM_OPT_DESKTOP_WIDTH 5      // global get
+#define WM_OPT_DESKTOP_HEIGHT 6     // global get
+#define WM_OPT_DESKTOP_BITS 7       // global get: bits per pixel
+#define WM_OPT_DESKTOP_FREQUENCY 8  // global get: in Hz
+#define WM_OPT_WIDTH 9              // get: client width
+#define WM_OPT_HEIGHT 10            // get: client height
+#define WM_OPT_X 11                 // get
+#define WM_OPT_Y 12                 // get
+#define WM_OPT_GET_GEOMETRY 13      // get: x, y, width, height into a wm_conf_t pointer
+#define WM_OPT_HIDE_CURSOR 100      // set: 0 shows, non-zero hides
+#define WM_OPT_FULLSCREEN 101       // set: the full-screen flag (recorded only)
+#define WM_OPT_TITLE 102            // set: zero-terminated title, kept as a copy
+#define WM_OPT_FRAMELESS 104        // set: non-zero clears WM_STYLE_DEFAULT's bits, zero sets them
+#define WM_OPT_SET_USERDATA 105     // set: one pointer-sized value for the caller
+#define WM_OPT_GET_USERDATA 106     // get: that value
+#define WM_OPT_RESIZABLE 108        // set: WS_THICKFRAME on or off
+#define WM_OPT_DND 109              // set by the widget toolkit's windows; the window manager takes no action
+
+// Window styles of the records. A record starts with WM_STYLE_DEFAULT
+// (WS_POPUP, WS_VISIBLE, WS_CAPTION, WS_SYSMENU, WS_THICKFRAME,
+// WS_MINIMIZEBOX); a frameless one keeps only the bits of the mask; a
+// full-screen flag set before the window is shown adds WM_STYLE_FULLSCREEN
+// to the creation style.
+#define WM_STYLE_DEFAULT 0x90CE0000u
+#define WM_STYLE_FRAMELESS_MASK 0x6F31FFFFu
+#define WM_STYLE_FULLSCREEN 0x8u
+
 // Event types and actions.
 #define WM_EVENT_KEY 0
 #define WM_EVENT_MOUSE 1
@@ -64,7 +98,7 @@ extern const int32_t wm_keytable[256];
 int wmInit(void);
 int wmDone(void);
 wm_window_t* wmNewWindow(int32_t x, int32_t y, int32_t width, int32_t height);
-// Pointer-sized: options 0 and 106 answer pointers.
+// Pointer-sized: WM_OPT_DRIVER_NAME and WM_OPT_GET_USERDATA answer pointers.
 intptr_t wmOptions(wm_window_t* window, uint32_t option, intptr_t value);
 int wmShowWindow(wm_window_t* window);
 int wmHideWindow(wm_window_t* window);

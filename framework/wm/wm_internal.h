@@ -25,11 +25,6 @@ struct wm_window_t {
   intptr_t userData;
 };
 
-// The style a record starts with: WS_POPUP, WS_VISIBLE, WS_CAPTION,
-// WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX.
-constexpr uint32_t kWmDefaultStyle = 0x90CE0000u;
-constexpr uint32_t kWmFramelessMask = 0x6F31FFFFu;
-
 // Module state.
 struct wm_state_t {
   HINSTANCE instance;
