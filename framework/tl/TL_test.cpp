@@ -16,6 +16,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/tlfixtures.h"
+#include "framework/tl/tlloadinput.h"
 #include "framework/tl/tlmemfiles.h"
 #include "testsupport/testsupport.h"
 
@@ -467,6 +468,57 @@ TEST_F(Loader, FuzzSeedsLoad) {
       mkdir(dir.c_str(), 0755);
       ASSERT_TRUE(qt::WriteFile(dir + "/" + seed.name, std::string(seed.bytes.begin(), seed.bytes.end())));
     }
+  }
+}
+
+// The whole-load seeds unpack to what was packed and load under their
+// options, alpha images included; written to "txload" like the others.
+TEST_F(Loader, WholeLoadSeedsLoad) {
+  const char* out = std::getenv("QUARN_WRITE_SEEDS");
+  for (const auto& [name, input] : tlfix::LoadSeeds()) {
+    SCOPED_TRACE(name);
+    Bytes packed = tlfix::PackLoadInput(input);
+    tlfix::LoadInput back = tlfix::UnpackLoadInput(packed);
+    EXPECT_EQ(back.options, input.options);
+    EXPECT_EQ(back.image, input.image);
+    EXPECT_EQ(back.alpha, input.alpha);
+    txBitmap* b = tlfix::LoadFromInput(back);
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_TRUE(tlfix::HoldsItsPixels(b));
+    if (!input.alpha.empty()) {
+      EXPECT_EQ(b->bits, 32);
+    }
+    txFree(&b);
+    if (out) {
+      std::string dir = std::string(out) + "/txload";
+      mkdir(dir.c_str(), 0755);
+      ASSERT_TRUE(qt::WriteFile(dir + "/" + name, std::string(packed.begin(), packed.end())));
+    }
+  }
+}
+
+// Blocks too short for the option header, and alpha lengths past the end,
+// still make an input: the fuzz target never has to refuse one.
+TEST(WholeLoadInput, EveryBlockUnpacks) {
+  struct Case {
+    const char* what;
+    Bytes block;
+    uint8_t options;
+    size_t image, alpha;
+  };
+  const Case cases[] = {
+      {"empty", {}, 0, 0, 0},
+      {"options only", {7}, 7, 0, 0},
+      {"alpha longer than the rest", {1, 9, 0, 'a', 'b'}, 1, 2, 0},
+      {"alpha is all the rest", {2, 2, 0, 'a', 'b'}, 2, 0, 2},
+      {"image and alpha", {3, 1, 0, 'a', 'b', 'c'}, 3, 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    tlfix::LoadInput in = tlfix::UnpackLoadInput(c.block);
+    EXPECT_EQ(in.options, c.options);
+    EXPECT_EQ(in.image.size(), c.image);
+    EXPECT_EQ(in.alpha.size(), c.alpha);
   }
 }
 
