@@ -410,6 +410,46 @@ TEST(LoaderSwitches, RefusedDxtFormatsStayOff) {
   EXPECT_EQ(r.out, "0 1 0 1\n");
 }
 
+// The "%s()" field of a framework log line: the function that writes it.
+std::string FunctionField(const std::string& line) {
+  size_t end = line.find("()] ");
+  size_t start = line.rfind(':', end);
+  return end == std::string::npos || start == std::string::npos ? "" : line.substr(start + 1, end - start - 1);
+}
+
+// The readers' verbose lines carry the reader's own name, whichever helper
+// writes them.
+TEST(LoaderLog, ReaderLinesNameTheReader) {
+  qt::TempDir dir;
+  std::string log = dir / "debug.log";
+  auto r = qt::RunInChild([&] {
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    tlfix::MemFiles& files = tlfix::UseMemFiles();
+    tlfix::BmpSpec bmp;
+    bmp.rows = tlfix::Pattern(18);
+    files.files["v.bmp"] = tlfix::Bmp(bmp);
+    files.files["v.ppm"] = tlfix::Pnm("P6", 2, 1, "255", tlfix::Pattern(6));
+    txOptions(TX_OPT_VERBOSE, 1);
+    for (const char* name : {"v.bmp", "v.ppm"}) {
+      txBitmap* b = txLoad(name);
+      if (!b) _exit(2);
+      txFree(&b);
+    }
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, std::string> functionOfTag = {{"[TL][bmp]", "bmpRead"}, {"[TL][pnm]", "pnmRead"}};
+  std::map<std::string, int> linesOfTag;
+  for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
+    std::string tag = l.substr(0, 9);
+    if (!functionOfTag.count(tag)) continue;
+    linesOfTag[tag]++;
+    EXPECT_EQ(FunctionField(l), functionOfTag[tag]) << l;
+  }
+  EXPECT_EQ(linesOfTag["[TL][bmp]"], 5);
+  EXPECT_EQ(linesOfTag["[TL][pnm]"], 3);
+}
+
 TEST(LoaderLog, VerboseLines) {
   qt::TempDir dir;
   std::string log = dir / "debug.log";
@@ -428,11 +468,17 @@ TEST(LoaderLog, VerboseLines) {
     txSave(42, "x", nullptr);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::vector<std::string> tails;
+  std::vector<std::string> tails, functions;
   for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
     EXPECT_EQ(l.rfind("[TL][TL.cpp:", 0), 0u) << l;
     tails.push_back(l.substr(l.find("()] ") + 4));
+    functions.push_back(FunctionField(l));
   }
+  // The load's helpers write in the name of the loader function.
+  std::vector<std::string> expected(tails.size(), "txLoad");
+  expected.front() = "txOptions";
+  expected.back() = "txSave";
+  EXPECT_EQ(functions, expected);
   EXPECT_EQ(tails, (std::vector<std::string>{"Set texture quality: 0",
                                              "Load bitmap: v.tga",
                                              "type: Targa (TGA)",

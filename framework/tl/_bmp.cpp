@@ -60,16 +60,17 @@ int64_t PaletteEntries(const BmpHeader& h, int64_t paletteAt) {
   return entries > 0 ? entries : 0;
 }
 
-void LogHeader(const BmpHeader& h, const txBitmap* b) {
+// The verbose lines of `fn`, the reader.
+void LogHeader(const BmpHeader& h, const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()] BMP: %s\n", SYS_LOGPOS, txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()] BMP: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), b->width, b->height,
                  b->bits);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  clr used: %d\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  clr used: %d\n", SYS_LOGPOS_AS(fn),
                  static_cast<int>(h.coloursUsed));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  compression: %d\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  compression: %d\n", SYS_LOGPOS_AS(fn),
                  static_cast<int>(h.compression));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS_AS(fn),
                  static_cast<unsigned long>(b->sizes[0]));
 }
 
@@ -111,7 +112,7 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   int64_t levelBytes = rowBytes * h.height;
   if (levelBytes > INT32_MAX) return Fail(b, ERR_NOMEM);
   b->sizes[0] = static_cast<int32_t>(levelBytes);
-  LogHeader(h, b);
+  LogHeader(h, b, __func__);
 
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(levelBytes)));
   if (!b->data[0]) return Fail(b, ERR_NOMEM);

@@ -61,12 +61,13 @@ bool ParseSize(std::string_view line, int32_t& width, int32_t& height) {
   return line.empty();
 }
 
-void LogRead(const txBitmap* b) {
+// The verbose lines of `fn`, the reader.
+void LogRead(const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] PNM: %s\n", SYS_LOGPOS, txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] PNM: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), b->width, b->height,
                  b->bits);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS_AS(fn),
                  static_cast<unsigned long>(b->sizes[0]));
 }
 
@@ -112,7 +113,7 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   if (!r.copy(std::span<uint8_t>(b->data[0], static_cast<size_t>(bytes)))) return Fail(b, TX_ERR_SHORT);
   // The file's R, G, B samples become the readers' common B, G, R order.
   if (colour) txSwapRB(b);
-  LogRead(b);
+  LogRead(b, __func__);
   return b;
 }
 
