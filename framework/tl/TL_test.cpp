@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -417,19 +418,33 @@ std::string FunctionField(const std::string& line) {
   return end == std::string::npos || start == std::string::npos ? "" : line.substr(start + 1, end - start - 1);
 }
 
-// The readers' verbose lines carry the reader's own name, whichever helper
-// writes them.
-TEST(LoaderLog, ReaderLinesNameTheReader) {
+// What a child wrote to the log, with the in-memory store holding `files`
+// while it ran `body`.
+struct LogRun {
+  int exitCode;
+  std::string err;
+  std::vector<std::string> lines;
+};
+LogRun RunLogged(const std::map<std::string, Bytes>& files, const std::function<void()>& body) {
   qt::TempDir dir;
   std::string log = dir / "debug.log";
   auto r = qt::RunInChild([&] {
     SYS_DbgLogFile(log.c_str());
     SYS_DbgSetFlag(SYS_DBG_ON);
-    tlfix::MemFiles& files = tlfix::UseMemFiles();
-    tlfix::BmpSpec bmp;
-    bmp.rows = tlfix::Pattern(18);
-    files.files["v.bmp"] = tlfix::Bmp(bmp);
-    files.files["v.ppm"] = tlfix::Pnm("P6", 2, 1, "255", tlfix::Pattern(6));
+    tlfix::UseMemFiles().files = files;
+    body();
+  });
+  return {r.exitCode, r.err, qt::SplitLines(qt::ReadFile(log))};
+}
+
+// The readers' verbose lines carry the reader's own name, whichever helper
+// writes them.
+TEST(LoaderLog, ReaderLinesNameTheReader) {
+  tlfix::BmpSpec bmp;
+  bmp.rows = tlfix::Pattern(18);
+  std::map<std::string, Bytes> files = {{"v.bmp", tlfix::Bmp(bmp)},
+                                        {"v.ppm", tlfix::Pnm("P6", 2, 1, "255", tlfix::Pattern(6))}};
+  LogRun r = RunLogged(files, [] {
     txOptions(TX_OPT_VERBOSE, 1);
     for (const char* name : {"v.bmp", "v.ppm"}) {
       txBitmap* b = txLoad(name);
@@ -440,7 +455,7 @@ TEST(LoaderLog, ReaderLinesNameTheReader) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::map<std::string, std::string> functionOfTag = {{"[TL][bmp]", "bmpRead"}, {"[TL][pnm]", "pnmRead"}};
   std::map<std::string, int> linesOfTag;
-  for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
+  for (const auto& l : r.lines) {
     std::string tag = l.substr(0, 9);
     if (!functionOfTag.count(tag)) continue;
     linesOfTag[tag]++;
@@ -451,13 +466,7 @@ TEST(LoaderLog, ReaderLinesNameTheReader) {
 }
 
 TEST(LoaderLog, VerboseLines) {
-  qt::TempDir dir;
-  std::string log = dir / "debug.log";
-  auto r = qt::RunInChild([&] {
-    SYS_DbgLogFile(log.c_str());
-    SYS_DbgSetFlag(SYS_DBG_ON);
-    tlfix::MemFiles& files = tlfix::UseMemFiles();
-    files.files["v.tga"] = tlfix::SimpleTga(2, 1, 24);
+  LogRun r = RunLogged({{"v.tga", tlfix::SimpleTga(2, 1, 24)}}, [] {
     txOptions(TX_OPT_QUALITY, 0);  // written always
     txBitmap* quiet = txLoad("v.tga");
     txFree(&quiet);
@@ -469,7 +478,7 @@ TEST(LoaderLog, VerboseLines) {
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::vector<std::string> tails, functions;
-  for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
+  for (const auto& l : r.lines) {
     EXPECT_EQ(l.rfind("[TL][TL.cpp:", 0), 0u) << l;
     tails.push_back(l.substr(l.find("()] ") + 4));
     functions.push_back(FunctionField(l));
