@@ -207,10 +207,8 @@ int tgaWrite(const char* path, txBitmap* bitmap) {
   uint8_t header[kHeader] = {};
   header[0] = static_cast<uint8_t>(commentLength);
   header[2] = static_cast<uint8_t>(imageType);
-  header[12] = static_cast<uint8_t>(bitmap->width);
-  header[13] = static_cast<uint8_t>(bitmap->width >> 8);
-  header[14] = static_cast<uint8_t>(bitmap->height);
-  header[15] = static_cast<uint8_t>(bitmap->height >> 8);
+  SYS_ByteWriter::PutU16(header + 12, static_cast<uint16_t>(bitmap->width));
+  SYS_ByteWriter::PutU16(header + 14, static_cast<uint16_t>(bitmap->height));
   header[16] = static_cast<uint8_t>(bits);
   header[17] = 0x20;
 
