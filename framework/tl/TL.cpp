@@ -116,23 +116,24 @@ int MergeAlpha(txBitmap* colour, const txBitmap* alpha) {
 
 // Loads the companion alpha image and merges it when it fits. Returns -1 only
 // when memory runs out; a missing or unfitting alpha image is no failure.
-int ApplyAlphaMap(txBitmap* bitmap, const char* name) {
+// `fn` is the loader function whose log lines these are.
+int ApplyAlphaMap(txBitmap* bitmap, const char* name, const char* fn) {
   std::string alphaName = AlphaMapName(name);
   tl.alphaMaps = 0;
   txBitmap* alpha = txLoad(alphaName.c_str());
   tl.alphaMaps = 1;
   int result = 0;
   if (!alpha) {
-    TL_VERBOSE("[TL][%s:%d:%s()] alpha map not found.\n", SYS_LOGPOS);
+    TL_VERBOSE("[TL][%s:%d:%s()] alpha map not found.\n", SYS_LOGPOS_AS(fn));
   } else if (!AlphaFits(bitmap, alpha)) {
-    TL_VERBOSE("[TL][%s:%d:%s()] alpha map does not fit (%dx%d bits: %d).\n", SYS_LOGPOS, alpha->width,
+    TL_VERBOSE("[TL][%s:%d:%s()] alpha map does not fit (%dx%d bits: %d).\n", SYS_LOGPOS_AS(fn), alpha->width,
                alpha->height, alpha->bits);
   } else {
     result = MergeAlpha(bitmap, alpha);
   }
   txFree(&alpha);
   errClear();
-  TL_VERBOSE("[TL][%s:%d:%s()] ---\n", SYS_LOGPOS);
+  TL_VERBOSE("[TL][%s:%d:%s()] ---\n", SYS_LOGPOS_AS(fn));
   return result;
 }
 
@@ -156,8 +157,8 @@ int32_t Reduced(int32_t side, int32_t quality) {
 }
 
 // Steps 6 to 10 of a load: alpha map, colour order, flip and quality.
-txBitmap* PostProcess(txBitmap* bitmap, const char* name) {
-  if (ApplyAlphaMap(bitmap, name) != 0) {
+txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn) {
+  if (ApplyAlphaMap(bitmap, name, fn) != 0) {
     txFree(&bitmap);
     errSetLastError(ERR_NOMEM);
     return nullptr;
@@ -169,7 +170,7 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name) {
       (bitmap->type == TX_TYPE_BGR || bitmap->type == TX_TYPE_RGB))
     bitmap->type = tl.order;
   if (tl.flip) {
-    TL_VERBOSE("[TL][%s:%d:%s()] Horizontal flipping.\n", SYS_LOGPOS);
+    TL_VERBOSE("[TL][%s:%d:%s()] Horizontal flipping.\n", SYS_LOGPOS_AS(fn));
     if (FlipLevels(bitmap) != 0) {
       txFree(&bitmap);
       errSetLastError(ERR_NOMEM);
@@ -187,19 +188,20 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name) {
   return bitmap;
 }
 
-txBitmap* LoadNamed(const char* name) {
-  TL_VERBOSE("[TL][%s:%d:%s()] Load bitmap: %s\n", SYS_LOGPOS, name);
+// The load itself; its log lines are those of `fn`, the loader function.
+txBitmap* LoadNamed(const char* name, const char* fn) {
+  TL_VERBOSE("[TL][%s:%d:%s()] Load bitmap: %s\n", SYS_LOGPOS_AS(fn), name);
   if (!tl.io.fOpen || !tl.io.fRead || !tl.io.fFSize || !tl.io.fClose) {
     errSetLastError(ERR_BADARG);
     return nullptr;
   }
   if (tl.io.fOpen(name) != 0) {
-    TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to open texture (%s).\n", SYS_LOGPOS, name);
+    TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to open texture (%s).\n", SYS_LOGPOS_AS(fn), name);
     return nullptr;
   }
   uint8_t* buffer = tl.io.fRead();
   if (!buffer) {
-    TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to read texture (%s).\n", SYS_LOGPOS, name);
+    TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to read texture (%s).\n", SYS_LOGPOS_AS(fn), name);
     SYS_ErrKeeper keep;
     tl.io.fClose();
     return nullptr;
@@ -213,16 +215,16 @@ txBitmap* LoadNamed(const char* name) {
     errSetLastError(TX_ERR_FORMAT);
     return nullptr;
   }
-  TL_VERBOSE("[TL][%s:%d:%s()] type: %s\n", SYS_LOGPOS, filter->description);
+  TL_VERBOSE("[TL][%s:%d:%s()] type: %s\n", SYS_LOGPOS_AS(fn), filter->description);
   txBitmap* bitmap = filter->read(buffer, size);
   SYS_MemFree(buffer);
   if (!bitmap) return nullptr;
   bitmap->filter = filter->id;
-  TL_VERBOSE("[TL][%s:%d:%s()] size: %dx%d bits: %d\n", SYS_LOGPOS, bitmap->width, bitmap->height, bitmap->bits);
-  TL_VERBOSE("[TL][%s:%d:%s()] imagesize: %u\n", SYS_LOGPOS, static_cast<unsigned>(bitmap->sizes[0]));
+  TL_VERBOSE("[TL][%s:%d:%s()] size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), bitmap->width, bitmap->height, bitmap->bits);
+  TL_VERBOSE("[TL][%s:%d:%s()] imagesize: %u\n", SYS_LOGPOS_AS(fn), static_cast<unsigned>(bitmap->sizes[0]));
 
   if (tl.alphaMaps == 0 || bitmap->type == TX_TYPE_COMPRESSED) return bitmap;
-  return PostProcess(bitmap, name);
+  return PostProcess(bitmap, name, fn);
 }
 
 }  // namespace
@@ -254,7 +256,7 @@ txBitmap* txLoad(const char* name) {
   char own[kNameMax];
   std::snprintf(own, sizeof own, "%s", name);
   SetCurrentName(own);
-  txBitmap* bitmap = LoadNamed(own);
+  txBitmap* bitmap = LoadNamed(own, __func__);
   std::memcpy(tl.name, previous, sizeof previous);
   if (bitmap) errClear();
   return bitmap;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/tlfixtures.h"
+#include "framework/tl/tlloadinput.h"
 #include "framework/tl/tlmemfiles.h"
 #include "testsupport/testsupport.h"
 
@@ -409,14 +411,62 @@ TEST(LoaderSwitches, RefusedDxtFormatsStayOff) {
   EXPECT_EQ(r.out, "0 1 0 1\n");
 }
 
-TEST(LoaderLog, VerboseLines) {
+// The "%s()" field of a framework log line: the function that writes it.
+std::string FunctionField(const std::string& line) {
+  size_t end = line.find("()] ");
+  size_t start = line.rfind(':', end);
+  return end == std::string::npos || start == std::string::npos ? "" : line.substr(start + 1, end - start - 1);
+}
+
+// What a child wrote to the log, with the in-memory store holding `files`
+// while it ran `body`.
+struct LogRun {
+  int exitCode;
+  std::string err;
+  std::vector<std::string> lines;
+};
+LogRun RunLogged(const std::map<std::string, Bytes>& files, const std::function<void()>& body) {
   qt::TempDir dir;
   std::string log = dir / "debug.log";
   auto r = qt::RunInChild([&] {
     SYS_DbgLogFile(log.c_str());
     SYS_DbgSetFlag(SYS_DBG_ON);
-    tlfix::MemFiles& files = tlfix::UseMemFiles();
-    files.files["v.tga"] = tlfix::SimpleTga(2, 1, 24);
+    tlfix::UseMemFiles().files = files;
+    body();
+  });
+  return {r.exitCode, r.err, qt::SplitLines(qt::ReadFile(log))};
+}
+
+// The readers' verbose lines carry the reader's own name, whichever helper
+// writes them.
+TEST(LoaderLog, ReaderLinesNameTheReader) {
+  tlfix::BmpSpec bmp;
+  bmp.rows = tlfix::Pattern(18);
+  std::map<std::string, Bytes> files = {{"v.bmp", tlfix::Bmp(bmp)},
+                                        {"v.ppm", tlfix::Pnm("P6", 2, 1, "255", tlfix::Pattern(6))}};
+  LogRun r = RunLogged(files, [] {
+    txOptions(TX_OPT_VERBOSE, 1);
+    for (const char* name : {"v.bmp", "v.ppm"}) {
+      txBitmap* b = txLoad(name);
+      if (!b) _exit(2);
+      txFree(&b);
+    }
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, std::string> functionOfTag = {{"[TL][bmp]", "bmpRead"}, {"[TL][pnm]", "pnmRead"}};
+  std::map<std::string, int> linesOfTag;
+  for (const auto& l : r.lines) {
+    std::string tag = l.substr(0, 9);
+    if (!functionOfTag.count(tag)) continue;
+    linesOfTag[tag]++;
+    EXPECT_EQ(FunctionField(l), functionOfTag[tag]) << l;
+  }
+  EXPECT_EQ(linesOfTag["[TL][bmp]"], 5);
+  EXPECT_EQ(linesOfTag["[TL][pnm]"], 3);
+}
+
+TEST(LoaderLog, VerboseLines) {
+  LogRun r = RunLogged({{"v.tga", tlfix::SimpleTga(2, 1, 24)}}, [] {
     txOptions(TX_OPT_QUALITY, 0);  // written always
     txBitmap* quiet = txLoad("v.tga");
     txFree(&quiet);
@@ -427,11 +477,17 @@ TEST(LoaderLog, VerboseLines) {
     txSave(42, "x", nullptr);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::vector<std::string> tails;
-  for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
+  std::vector<std::string> tails, functions;
+  for (const auto& l : r.lines) {
     EXPECT_EQ(l.rfind("[TL][TL.cpp:", 0), 0u) << l;
     tails.push_back(l.substr(l.find("()] ") + 4));
+    functions.push_back(FunctionField(l));
   }
+  // The load's helpers write in the name of the loader function.
+  std::vector<std::string> expected(tails.size(), "txLoad");
+  expected.front() = "txOptions";
+  expected.back() = "txSave";
+  EXPECT_EQ(functions, expected);
   EXPECT_EQ(tails, (std::vector<std::string>{"Set texture quality: 0",
                                              "Load bitmap: v.tga",
                                              "type: Targa (TGA)",
@@ -467,6 +523,57 @@ TEST_F(Loader, FuzzSeedsLoad) {
       mkdir(dir.c_str(), 0755);
       ASSERT_TRUE(qt::WriteFile(dir + "/" + seed.name, std::string(seed.bytes.begin(), seed.bytes.end())));
     }
+  }
+}
+
+// The whole-load seeds unpack to what was packed and load under their
+// options, alpha images included; written to "txload" like the others.
+TEST_F(Loader, WholeLoadSeedsLoad) {
+  const char* out = std::getenv("QUARN_WRITE_SEEDS");
+  for (const auto& [name, input] : tlfix::LoadSeeds()) {
+    SCOPED_TRACE(name);
+    Bytes packed = tlfix::PackLoadInput(input);
+    tlfix::LoadInput back = tlfix::UnpackLoadInput(packed);
+    EXPECT_EQ(back.options, input.options);
+    EXPECT_EQ(back.image, input.image);
+    EXPECT_EQ(back.alpha, input.alpha);
+    txBitmap* b = tlfix::LoadFromInput(back);
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_TRUE(tlfix::HoldsItsPixels(b));
+    if (!input.alpha.empty()) {
+      EXPECT_EQ(b->bits, 32);
+    }
+    txFree(&b);
+    if (out) {
+      std::string dir = std::string(out) + "/txload";
+      mkdir(dir.c_str(), 0755);
+      ASSERT_TRUE(qt::WriteFile(dir + "/" + name, std::string(packed.begin(), packed.end())));
+    }
+  }
+}
+
+// Blocks too short for the option header, and alpha lengths past the end,
+// still make an input: the fuzz target never has to refuse one.
+TEST(WholeLoadInput, EveryBlockUnpacks) {
+  struct Case {
+    const char* what;
+    Bytes block;
+    uint8_t options;
+    size_t image, alpha;
+  };
+  const Case cases[] = {
+      {"empty", {}, 0, 0, 0},
+      {"options only", {7}, 7, 0, 0},
+      {"alpha longer than the rest", {1, 9, 0, 'a', 'b'}, 1, 2, 0},
+      {"alpha is all the rest", {2, 2, 0, 'a', 'b'}, 2, 0, 2},
+      {"image and alpha", {3, 1, 0, 'a', 'b', 'c'}, 3, 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    tlfix::LoadInput in = tlfix::UnpackLoadInput(c.block);
+    EXPECT_EQ(in.options, c.options);
+    EXPECT_EQ(in.image.size(), c.image);
+    EXPECT_EQ(in.alpha.size(), c.alpha);
   }
 }
 

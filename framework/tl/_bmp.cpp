@@ -1,8 +1,6 @@
 // The BMP filter.
 #include "framework/tl/_bmp.h"
 
-#include <cstring>
-
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
@@ -14,9 +12,8 @@ using namespace tlfilter;
 constexpr int64_t kHeader = 54;       // file header and the 40-byte info header
 constexpr int64_t kInfoAt = 14;       // where the info header starts
 constexpr int64_t kMinInfoSize = 40;  // older 12-byte core headers have other fields
+constexpr int64_t kPixelsAtField = 10;  // bfOffBits, the last field before the info header
 constexpr int kMaxPalette = 256;
-
-int32_t S32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
 
 struct BmpHeader {
   int64_t pixelsAt;   // bfOffBits
@@ -30,18 +27,25 @@ struct BmpHeader {
   uint32_t coloursUsed;
 };
 
-BmpHeader ParseHeader(const uint8_t* buffer) {
+// The fields of the file header and of the 40-byte info header that every
+// later version begins with. The caller has checked that all of them are
+// there; a cursor that ran out anyway leaves the header zero.
+BmpHeader ParseHeader(SYS_ByteReader r) {
   BmpHeader h{};
-  h.pixelsAt = U32(buffer + 10);
-  h.infoSize = U32(buffer + kInfoAt);
-  h.width = S32(buffer + 18);
-  int64_t height = S32(buffer + 22);
+  r.seek(kPixelsAtField);
+  h.pixelsAt = r.u32();
+  h.infoSize = r.u32();
+  h.width = r.i32();
+  int64_t height = r.i32();
+  r.skip(2);  // planes
+  h.bits = r.u16();
+  h.compression = r.u32();
+  h.imageSize = r.u32();
+  r.skip(8);  // resolution
+  h.coloursUsed = r.u32();
+  if (!r.ok()) return BmpHeader{};
   h.topDown = height < 0;
   h.height = height < 0 ? -height : height;
-  h.bits = U16(buffer + 28);
-  h.compression = U32(buffer + 30);
-  h.imageSize = U32(buffer + 34);
-  h.coloursUsed = U32(buffer + 46);
   return h;
 }
 
@@ -56,29 +60,32 @@ int64_t PaletteEntries(const BmpHeader& h, int64_t paletteAt) {
   return entries > 0 ? entries : 0;
 }
 
-void LogHeader(const BmpHeader& h, const txBitmap* b) {
+// The verbose lines of `fn`, the reader.
+void LogHeader(const BmpHeader& h, const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()] BMP: %s\n", SYS_LOGPOS, txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()] BMP: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), b->width, b->height,
                  b->bits);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  clr used: %d\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  clr used: %d\n", SYS_LOGPOS_AS(fn),
                  static_cast<int>(h.coloursUsed));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  compression: %d\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  compression: %d\n", SYS_LOGPOS_AS(fn),
                  static_cast<int>(h.compression));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS_AS(fn),
                  static_cast<unsigned long>(b->sizes[0]));
 }
 
 }  // namespace
 
 int bmpDetect(const uint8_t* buffer, int64_t length) {
-  return buffer && length >= 2 && buffer[0] == 'B' && buffer[1] == 'M' ? 0 : TX_ERR_FORMAT;
+  SYS_ByteReader r = ReaderOf(buffer, length);
+  return r.expect("BM") ? 0 : TX_ERR_FORMAT;
 }
 
 txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   errClear();
   if (!buffer || length < kHeader) return Fail(nullptr, TX_ERR_SHORT);
-  BmpHeader h = ParseHeader(buffer);
+  SYS_ByteReader r = ReaderOf(buffer, length);
+  BmpHeader h = ParseHeader(r);
   if (h.bits < 8 || h.bits == 16 || h.bits % 8 != 0 || h.bits > 64) return Fail(nullptr, TX_ERR_DEPTH);
   // Run-length packed pixels (1, 2) cannot be copied as rows; bit fields (3)
   // over 32-bit pixels can.
@@ -105,19 +112,22 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   int64_t levelBytes = rowBytes * h.height;
   if (levelBytes > INT32_MAX) return Fail(b, ERR_NOMEM);
   b->sizes[0] = static_cast<int32_t>(levelBytes);
-  LogHeader(h, b);
+  LogHeader(h, b, __func__);
 
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(levelBytes)));
   if (!b->data[0]) return Fail(b, ERR_NOMEM);
   if (entries) {
     b->comment = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(entries * 4)));
     if (!b->comment) return Fail(b, ERR_NOMEM);
-    std::memcpy(b->comment, buffer + paletteAt, static_cast<size_t>(entries * 4));
+    if (!CopyAt(r, static_cast<uint64_t>(paletteAt), b->comment, static_cast<uint64_t>(entries * 4)))
+      return Fail(b, TX_ERR_SHORT);
   }
   // Bottom-up files (positive height) store the last row first.
   for (int64_t y = 0; y < h.height; ++y) {
     int64_t fileRow = h.topDown ? y : h.height - 1 - y;
-    std::memcpy(b->data[0] + y * rowBytes, buffer + h.pixelsAt + fileRow * stride, static_cast<size_t>(rowBytes));
+    if (!CopyAt(r, static_cast<uint64_t>(h.pixelsAt + fileRow * stride), b->data[0] + y * rowBytes,
+                static_cast<uint64_t>(rowBytes)))
+      return Fail(b, TX_ERR_SHORT);
   }
   return b;
 }

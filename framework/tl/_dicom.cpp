@@ -1,7 +1,7 @@
 // The DICOM filter.
 #include "framework/tl/_dicom.h"
 
-#include <cstring>
+#include <string_view>
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
@@ -18,14 +18,17 @@ constexpr int kMaxNesting = 16;
 
 
 // Value representations whose length is 32 bits after two reserved bytes.
-bool LongVR(const uint8_t* vr) {
-  static const char* const kLong[] = {"OB", "OD", "OF", "OL", "OV", "OW", "SQ", "SV", "UC", "UN", "UR", "UT", "UV"};
-  for (const char* l : kLong)
-    if (vr[0] == l[0] && vr[1] == l[1]) return true;
+bool LongVR(std::string_view vr) {
+  static constexpr std::string_view kLong[] = {"OB", "OD", "OF", "OL", "OV", "OW", "SQ",
+                                               "SV", "UC", "UN", "UR", "UT", "UV"};
+  for (std::string_view l : kLong)
+    if (vr == l) return true;
   return false;
 }
 
-bool IsVR(const uint8_t* vr) { return vr[0] >= 'A' && vr[0] <= 'Z' && vr[1] >= 'A' && vr[1] <= 'Z'; }
+bool IsVR(std::string_view vr) {
+  return vr.size() == 2 && vr[0] >= 'A' && vr[0] <= 'Z' && vr[1] >= 'A' && vr[1] <= 'Z';
+}
 
 struct Element {
   uint16_t group, element;
@@ -41,30 +44,30 @@ struct Image {
 
 class Walker {
  public:
-  Walker(const uint8_t* buffer, int64_t length) : buf_(buffer), len_(length) {}
+  explicit Walker(SYS_ByteReader bytes) : bytes_(bytes) {}
 
   // Reads the element header at pos. Items and delimiters (group 0xFFFE)
   // carry no VR. False when the header does not fit or has no valid VR.
   bool Header(int64_t pos, Element& e) const {
-    if (pos < 0 || len_ - pos < 8) return false;
-    e.group = U16(buf_ + pos);
-    e.element = U16(buf_ + pos + 2);
-    const uint8_t* vr = buf_ + pos + 4;
+    SYS_ByteReader r = bytes_;
+    if (pos < 0 || !r.seek(static_cast<uint64_t>(pos))) return false;
+    e.group = r.u16();
+    e.element = r.u16();
     if (e.group == 0xFFFE) {
-      e.length = U32(buf_ + pos + 4);
-      e.valueAt = pos + 8;
-      return true;
+      e.length = r.u32();
+      e.valueAt = static_cast<int64_t>(r.offset());
+      return r.ok();
     }
+    std::string_view vr = r.text(2);
     if (!IsVR(vr)) return false;  // implicit-VR data is not read
     if (LongVR(vr)) {
-      if (len_ - pos < 12) return false;
-      e.length = U32(buf_ + pos + 8);
-      e.valueAt = pos + 12;
+      r.skip(2);  // reserved
+      e.length = r.u32();
     } else {
-      e.length = U16(buf_ + pos + 6);
-      e.valueAt = pos + 8;
+      e.length = r.u16();
     }
-    return true;
+    e.valueAt = static_cast<int64_t>(r.offset());
+    return r.ok();
   }
 
   // Skips the content of an undefined-length sequence or item: its elements
@@ -87,20 +90,29 @@ class Walker {
       uint16_t delimiter = e.group == 0xFFFE && e.element == 0xE000 ? 0xE00D : 0xE0DD;
       return SkipUndefined(e.valueAt, delimiter, depth);
     }
-    if (e.length > len_ - e.valueAt) return -1;
+    if (!Holds(e)) return -1;
     return e.valueAt + e.length;
   }
 
-  int32_t Value16(const Element& e) const { return e.length >= 2 ? U16(buf_ + e.valueAt) : 0; }
+  // Whether the element's whole value lies inside the data.
+  bool Holds(const Element& e) const {
+    SYS_ByteReader r = bytes_;
+    return r.seek(static_cast<uint64_t>(e.valueAt)) && r.has(e.length);
+  }
+
+  int32_t Value16(const Element& e) const {
+    uint16_t value = 0;
+    return e.length >= 2 && SYS_ByteReader::U16At(bytes_.bytes(), static_cast<uint64_t>(e.valueAt), value) ? value : 0;
+  }
 
  private:
-  const uint8_t* buf_;
-  int64_t len_;
+  SYS_ByteReader bytes_;
 };
 
 // Collects the image attributes of the top level; returns 0 or an error code.
-int Walk(const uint8_t* buffer, int64_t length, Image& img) {
-  Walker w(buffer, length);
+int Walk(SYS_ByteReader bytes, Image& img) {
+  Walker w(bytes);
+  int64_t length = static_cast<int64_t>(bytes.size());
   int64_t pos = kFirstElement;
   while (pos < length) {
     Element e;
@@ -108,10 +120,10 @@ int Walk(const uint8_t* buffer, int64_t length, Image& img) {
     if (e.group == 0x7FE0 && e.element == 0x0010) {
       // Encapsulated (compressed) pixel data come with an undefined length.
       if (e.length == kUndefined) return TX_ERR_DEPTH;
-      if (e.length > length - e.valueAt) return TX_ERR_SHORT;
+      if (!w.Holds(e)) return TX_ERR_SHORT;
       img.pixelsAt = e.valueAt;
       img.pixelBytes = e.length;
-    } else if (e.group == 0x0028 && e.length != kUndefined && e.length <= length - e.valueAt) {
+    } else if (e.group == 0x0028 && e.length != kUndefined && w.Holds(e)) {
       switch (e.element) {
         case 0x0002: img.samples = w.Value16(e); break;
         case 0x0006: img.planar = w.Value16(e); break;
@@ -131,17 +143,18 @@ int Walk(const uint8_t* buffer, int64_t length, Image& img) {
 }  // namespace
 
 int dicomDetect(const uint8_t* buffer, int64_t length) {
-  if (!buffer || length < kFirstElement) return TX_ERR_FORMAT;
-  for (int64_t i = 0; i < kPreamble; ++i)
-    if (buffer[i] != 0) return TX_ERR_FORMAT;
-  return std::memcmp(buffer + kPreamble, "DICM", 4) == 0 ? 0 : TX_ERR_FORMAT;
+  SYS_ByteReader r = ReaderOf(buffer, length);
+  for (uint8_t b : r.take(kPreamble))
+    if (b != 0) return TX_ERR_FORMAT;
+  return r.expect("DICM") ? 0 : TX_ERR_FORMAT;
 }
 
 txBitmap* dicomRead(const uint8_t* buffer, int64_t length) {
   errClear();
   if (!buffer || length < kFirstElement) return Fail(nullptr, TX_ERR_SHORT);
+  SYS_ByteReader r = ReaderOf(buffer, length);
   Image img;
-  int code = Walk(buffer, length, img);
+  int code = Walk(r, img);
   if (code != 0) return Fail(nullptr, code);
   // Without pixel data there is no image.
   if (img.pixelsAt < 0) return Fail(nullptr, TX_ERR_SHORT);
@@ -164,6 +177,7 @@ txBitmap* dicomRead(const uint8_t* buffer, int64_t length) {
   b->sizes[0] = static_cast<int32_t>(bytes);
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
   if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  std::memcpy(b->data[0], buffer + img.pixelsAt, static_cast<size_t>(bytes));
+  if (!CopyAt(r, static_cast<uint64_t>(img.pixelsAt), b->data[0], static_cast<uint64_t>(bytes)))
+    return Fail(b, TX_ERR_SHORT);
   return b;
 }

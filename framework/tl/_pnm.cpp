@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "framework/base/file.h"
@@ -20,16 +21,16 @@ const char* const kComment = "Created by Quarnel's PNM output filter";
 // Walks the header line by line inside the buffer.
 class HeaderLines {
  public:
-  HeaderLines(const uint8_t* buffer, int64_t length) : text_(reinterpret_cast<const char*>(buffer)), length_(length) {}
+  explicit HeaderLines(SYS_ByteReader& r) : r_(r) {}
   // The next line that is not a comment, without its "\n" (and a "\r"
   // before it). False when the buffer ends first or the line is too long.
   bool Next(std::string_view& line) {
     for (;;) {
-      const void* end = pos_ < length_ ? std::memchr(text_ + pos_, '\n', static_cast<size_t>(length_ - pos_)) : nullptr;
+      std::span<const uint8_t> rest = r_.bytes().subspan(static_cast<size_t>(r_.offset()));
+      const void* end = rest.empty() ? nullptr : std::memchr(rest.data(), '\n', rest.size());
       if (!end) return false;
-      int64_t stop = static_cast<const char*>(end) - text_;
-      std::string_view l(text_ + pos_, static_cast<size_t>(stop - pos_));
-      pos_ = stop + 1;
+      std::string_view l = r_.text(static_cast<uint64_t>(static_cast<const uint8_t*>(end) - rest.data()));
+      r_.skip(1);
       if (!l.empty() && l[0] == '#') continue;
       if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
       if (l.size() > kMaxLine) return false;
@@ -37,12 +38,9 @@ class HeaderLines {
       return true;
     }
   }
-  int64_t position() const { return pos_; }
 
  private:
-  const char* text_;
-  int64_t length_;
-  int64_t pos_ = 0;
+  SYS_ByteReader& r_;
 };
 
 // A positive decimal number of at most nine digits after blanks.
@@ -63,26 +61,28 @@ bool ParseSize(std::string_view line, int32_t& width, int32_t& height) {
   return line.empty();
 }
 
-void LogRead(const txBitmap* b) {
+// The verbose lines of `fn`, the reader.
+void LogRead(const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] PNM: %s\n", SYS_LOGPOS, txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] PNM: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), b->width, b->height,
                  b->bits);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
+  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS_AS(fn),
                  static_cast<unsigned long>(b->sizes[0]));
 }
 
 }  // namespace
 
 int pnmDetect(const uint8_t* buffer, int64_t length) {
-  if (!buffer || length < 3) return TX_ERR_FORMAT;
-  return std::memcmp(buffer, "P6\n", 3) == 0 || std::memcmp(buffer, "P5\n", 3) == 0 ? 0 : TX_ERR_FORMAT;
+  SYS_ByteReader colour = ReaderOf(buffer, length), grey = colour;
+  return colour.expect("P6\n") || grey.expect("P5\n") ? 0 : TX_ERR_FORMAT;
 }
 
 txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   errClear();
   if (!buffer || length <= 0) return Fail(nullptr, TX_ERR_FORMAT);
-  HeaderLines lines(buffer, length);
+  SYS_ByteReader r = ReaderOf(buffer, length);
+  HeaderLines lines(r);
   std::string_view magic, size, maxval;
   if (!lines.Next(magic) || magic.size() != 2 || magic[0] != 'P' || magic[1] < '1' || magic[1] > '6')
     return Fail(nullptr, TX_ERR_FORMAT);
@@ -96,8 +96,8 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   bool colour = magic[1] == '6';
   int32_t bits = colour ? 24 : 8;
   int64_t bytes = static_cast<int64_t>(width) * height * (bits / 8);
-  int64_t samplesAt = lines.position();
-  if (bytes > length - samplesAt) return Fail(nullptr, TX_ERR_SHORT);
+  // The samples follow the "255" line directly.
+  if (!r.has(static_cast<uint64_t>(bytes))) return Fail(nullptr, TX_ERR_SHORT);
   if (bytes > INT32_MAX) return Fail(nullptr, ERR_NOMEM);
 
   txBitmap* b = txNewBitmap();
@@ -110,10 +110,10 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   b->sizes[0] = static_cast<int32_t>(bytes);
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
   if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  std::memcpy(b->data[0], buffer + samplesAt, static_cast<size_t>(bytes));
+  if (!r.copy(std::span<uint8_t>(b->data[0], static_cast<size_t>(bytes)))) return Fail(b, TX_ERR_SHORT);
   // The file's R, G, B samples become the readers' common B, G, R order.
   if (colour) txSwapRB(b);
-  LogRead(b);
+  LogRead(b, __func__);
   return b;
 }
 

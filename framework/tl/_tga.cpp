@@ -2,6 +2,7 @@
 #include "framework/tl/_tga.h"
 
 #include <cstring>
+#include <span>
 
 #include "framework/base/file.h"
 #include "framework/base/log.h"
@@ -17,42 +18,73 @@ constexpr int64_t kHeader = 18;
 constexpr int kPaletteEntries = 256;
 
 
+// The header fields that the reader uses.
+struct TgaHeader {
+  uint8_t idLength;
+  uint16_t mapEntries;
+  uint8_t mapBits;
+  int32_t width, height, bits;
+  bool topFirst;  // descriptor bit 5
+};
+
+TgaHeader ParseHeader(SYS_ByteReader& r) {
+  TgaHeader h{};
+  h.idLength = r.u8();
+  r.skip(4);  // map type, image type, first map entry
+  h.mapEntries = r.u16();
+  h.mapBits = r.u8();
+  r.skip(4);  // origin
+  h.width = r.u16();
+  h.height = r.u16();
+  h.bits = r.u8();
+  h.topFirst = (r.u8() & 0x20) != 0;
+  return h;
+}
+
 // Builds the 256-entry palette (R, G, B, A) from a map of 24- or 32-bit
-// entries stored B, G, R(, A). Returns NULL with the last error set.
-uint8_t* ReadPalette(const uint8_t* map, int64_t entries, int entryBytes) {
+// entries stored B, G, R(, A), read at the cursor. Returns NULL with the last
+// error set.
+uint8_t* ReadPalette(SYS_ByteReader& r, int64_t entries, int entryBytes) {
   auto* palette = static_cast<uint8_t*>(SYS_MemGet(kPaletteEntries * 4));
   if (!palette) {
     errSetLastError(ERR_NOMEM);
     return nullptr;
   }
   for (int64_t i = 0; i < entries && i < kPaletteEntries; ++i) {
-    const uint8_t* e = map + i * entryBytes;
-    palette[i * 4] = e[2];
-    palette[i * 4 + 1] = e[1];
-    palette[i * 4 + 2] = e[0];
-    palette[i * 4 + 3] = entryBytes == 4 ? e[3] : 255;
+    uint8_t blue = r.u8(), green = r.u8(), red = r.u8();
+    palette[i * 4] = red;
+    palette[i * 4 + 1] = green;
+    palette[i * 4 + 2] = blue;
+    palette[i * 4 + 3] = entryBytes == 4 ? r.u8() : 255;
+  }
+  if (!r.ok()) {
+    SYS_MemFree(palette);
+    errSetLastError(TX_ERR_SHORT);
+    return nullptr;
   }
   return palette;
 }
 
 // Expands 8-bit indices through the colour map into R, G, B pixels.
-txBitmap* ReadMapped(txBitmap* b, const uint8_t* buffer, int64_t length, int64_t mapStart, int64_t mapEntries,
-                     int mapBits) {
+txBitmap* ReadMapped(txBitmap* b, SYS_ByteReader r, int64_t mapStart, int64_t mapEntries, int mapBits) {
   if (mapBits != 24 && mapBits != 32) return Fail(b, TX_ERR_DEPTH);
   if (b->bits != 8) return Fail(b, TX_ERR_DEPTH);
   int entryBytes = mapBits / 8;
   int64_t pixelsAt = mapStart + mapEntries * entryBytes;
   int64_t count = static_cast<int64_t>(b->width) * b->height;
-  if (pixelsAt > length || count > length - pixelsAt) return Fail(b, TX_ERR_SHORT);
+  if (!r.seek(static_cast<uint64_t>(pixelsAt)) || !r.has(static_cast<uint64_t>(count))) return Fail(b, TX_ERR_SHORT);
   if (count * 3 > INT32_MAX) return Fail(b, ERR_NOMEM);
-  uint8_t* palette = ReadPalette(buffer + mapStart, mapEntries, entryBytes);
-  if (!palette) return Fail(b, ERR_NOMEM);
+  r.seek(static_cast<uint64_t>(mapStart));
+  uint8_t* palette = ReadPalette(r, mapEntries, entryBytes);
+  if (!palette) return Fail(b, errPeekLastError());
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(count * 3)));
-  if (!b->data[0]) {
+  r.seek(static_cast<uint64_t>(pixelsAt));
+  std::span<const uint8_t> indices = r.take(static_cast<uint64_t>(count));
+  if (!b->data[0] || !r.ok()) {
     SYS_MemFree(palette);
-    return Fail(b, ERR_NOMEM);
+    return Fail(b, b->data[0] ? TX_ERR_SHORT : ERR_NOMEM);
   }
-  txExpandPalette(buffer + pixelsAt, b->data[0], count, palette);
+  txExpandPalette(indices.data(), b->data[0], count, palette);
   SYS_MemFree(palette);
   b->bits = 24;
   b->subtype = TX_SUB_24;
@@ -61,13 +93,13 @@ txBitmap* ReadMapped(txBitmap* b, const uint8_t* buffer, int64_t length, int64_t
   return b;
 }
 
-txBitmap* ReadDirect(txBitmap* b, const uint8_t* buffer, int64_t length, int64_t pixelsAt) {
+txBitmap* ReadDirect(txBitmap* b, SYS_ByteReader r, int64_t pixelsAt) {
   int64_t bytes = static_cast<int64_t>(b->width) * b->height * (b->bits / 8);
-  if (pixelsAt > length || bytes > length - pixelsAt) return Fail(b, TX_ERR_SHORT);
+  if (!r.seek(static_cast<uint64_t>(pixelsAt)) || !r.has(static_cast<uint64_t>(bytes))) return Fail(b, TX_ERR_SHORT);
   if (bytes > INT32_MAX) return Fail(b, ERR_NOMEM);
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
   if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  std::memcpy(b->data[0], buffer + pixelsAt, static_cast<size_t>(bytes));
+  if (!r.copy(std::span<uint8_t>(b->data[0], static_cast<size_t>(bytes)))) return Fail(b, TX_ERR_SHORT);
   b->sizes[0] = static_cast<int32_t>(bytes);
   return b;
 }
@@ -80,9 +112,12 @@ int tgaDetect(const uint8_t* buffer, int64_t length) {
   // Colour-mapped images start their map at entry 0; the map may have any
   // length, as the reader takes the entries the file holds.
   static const uint8_t mapped[4] = {1, 1, 0, 0};
-  if (!buffer || length < 8) return TX_ERR_FORMAT;
-  if (std::memcmp(buffer + 1, trueColour, 7) == 0 || std::memcmp(buffer + 1, grey, 7) == 0 ||
-      std::memcmp(buffer + 1, mapped, 4) == 0)
+  SYS_ByteReader r = ReaderOf(buffer, length);
+  r.skip(1);  // identification length
+  std::span<const uint8_t> head = r.take(sizeof trueColour);
+  if (!r.ok()) return TX_ERR_FORMAT;
+  if (std::memcmp(head.data(), trueColour, 7) == 0 || std::memcmp(head.data(), grey, 7) == 0 ||
+      std::memcmp(head.data(), mapped, 4) == 0)
     return 0;
   return TX_ERR_FORMAT;
 }
@@ -90,25 +125,25 @@ int tgaDetect(const uint8_t* buffer, int64_t length) {
 txBitmap* tgaRead(const uint8_t* buffer, int64_t length) {
   errClear();
   if (!buffer || length < kHeader) return Fail(nullptr, TX_ERR_SHORT);
-  int32_t width = U16(buffer + 12), height = U16(buffer + 14), bits = buffer[16];
-  int64_t mapEntries = U16(buffer + 5);
-  if (width == 0 || height == 0) return Fail(nullptr, TX_ERR_FORMAT);
-  if (bits == 0 || bits % 8 != 0 || bits > 32) return Fail(nullptr, TX_ERR_DEPTH);
+  SYS_ByteReader r = ReaderOf(buffer, length);
+  TgaHeader h = ParseHeader(r);
+  if (!r.ok()) return Fail(nullptr, TX_ERR_SHORT);
+  if (h.width == 0 || h.height == 0) return Fail(nullptr, TX_ERR_FORMAT);
+  if (h.bits == 0 || h.bits % 8 != 0 || h.bits > 32) return Fail(nullptr, TX_ERR_DEPTH);
 
   txBitmap* b = txNewBitmap();
   if (!b) return Fail(nullptr, ERR_NOMEM);
-  b->width = width;
-  b->height = height;
-  b->bits = bits;
+  b->width = h.width;
+  b->height = h.height;
+  b->bits = h.bits;
   b->type = TX_TYPE_BGR;
-  b->subtype = SubtypeOf(bits, mapEntries != 0);
-  int64_t dataAt = kHeader + buffer[0];
+  b->subtype = SubtypeOf(h.bits, h.mapEntries != 0);
+  int64_t dataAt = kHeader + h.idLength;
   // The map holds its own number of entries (only the first 256 can be
   // indexed by 8-bit pixels); the pixels follow the whole map.
-  b = mapEntries ? ReadMapped(b, buffer, length, dataAt, mapEntries, buffer[7]) : ReadDirect(b, buffer, length, dataAt);
+  b = h.mapEntries ? ReadMapped(b, r, dataAt, h.mapEntries, h.mapBits) : ReadDirect(b, r, dataAt);
   if (!b) return nullptr;
-  bool topFirst = (buffer[17] & 0x20) != 0;
-  if (!topFirst && txFlipRows(b->data[0], static_cast<int64_t>(b->width) * b->bits / 8, b->height) != 0)
+  if (!h.topFirst && txFlipRows(b->data[0], static_cast<int64_t>(b->width) * b->bits / 8, b->height) != 0)
     return Fail(b, ERR_NOMEM);
   return b;
 }
@@ -172,10 +207,8 @@ int tgaWrite(const char* path, txBitmap* bitmap) {
   uint8_t header[kHeader] = {};
   header[0] = static_cast<uint8_t>(commentLength);
   header[2] = static_cast<uint8_t>(imageType);
-  header[12] = static_cast<uint8_t>(bitmap->width);
-  header[13] = static_cast<uint8_t>(bitmap->width >> 8);
-  header[14] = static_cast<uint8_t>(bitmap->height);
-  header[15] = static_cast<uint8_t>(bitmap->height >> 8);
+  SYS_ByteWriter::PutU16(header + 12, static_cast<uint16_t>(bitmap->width));
+  SYS_ByteWriter::PutU16(header + 14, static_cast<uint16_t>(bitmap->height));
   header[16] = static_cast<uint8_t>(bits);
   header[17] = 0x20;
 

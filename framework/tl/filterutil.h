@@ -1,17 +1,25 @@
-// Small pieces that the image filters share: little-endian fields, the pixel
-// layout of a depth, and the common failure exit.
+// Small pieces that the image filters share: the bounded cursor over a file
+// buffer, the pixel layout of a depth, and the common failure exit.
 #pragma once
 #include <cstdint>
+#include <span>
 
+#include "framework/base/bytes.h"
 #include "framework/base/log.h"
 #include "framework/tl/TL.h"
 
 namespace tlfilter {
 
-inline uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+// A cursor over the file bytes a reader was handed. A negative length (a
+// caller's mistake) gives an empty cursor rather than a huge one.
+inline SYS_ByteReader ReaderOf(const uint8_t* buffer, int64_t length) {
+  return SYS_ByteReader(buffer, length > 0 ? static_cast<uint64_t>(length) : 0);
+}
+
+// Copies count bytes from offset into out; false, and nothing read, when
+// they do not all lie inside.
+inline bool CopyAt(SYS_ByteReader& r, uint64_t offset, uint8_t* out, uint64_t count) {
+  return r.seek(offset) && r.copy(std::span<uint8_t>(out, static_cast<size_t>(count)));
 }
 
 // The pixel layout of a depth; 8 bits are palette indices when a palette
