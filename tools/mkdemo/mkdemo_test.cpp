@@ -445,6 +445,14 @@ TEST(DemoData, GlyphWidthsAreOddSoCentredTextStartsOnAWholeUnit) {
   for (const Glyph& g : glyphs) EXPECT_EQ(g.width % 2, 1) << "'" << g.character << "' is " << g.width << " wide";
 }
 
+TEST(DemoData, GlyphsLeaveTheirLastRowClear) {
+  // Track texts are stacked nine units apart, the glyphs' own height: a
+  // clear last row keeps a descender off the ascenders of the next line.
+  const std::vector<Glyph> glyphs = GlyphSet();
+  ASSERT_EQ(glyphs.size(), 44u);
+  for (const Glyph& g : glyphs) EXPECT_FALSE(g.RowInked(8)) << "'" << g.character << "'\n" << Picture(g);
+}
+
 TEST(DemoData, NoTwoGlyphsAreAlike) {
   const std::vector<Glyph> glyphs = GlyphSet();
   ASSERT_EQ(glyphs.size(), 44u);
