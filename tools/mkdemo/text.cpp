@@ -140,11 +140,23 @@ constexpr std::array<Bank, 5> kGlyphBanks = {{
 }};
 
 // A column of a bank that belongs to no glyph.
-bool IsGap(const Bank& bank, size_t column) {
+constexpr bool IsGap(const Bank& bank, size_t column) {
   for (std::string_view row : bank)
     if (column < row.size() && row[column] != ' ') return false;
   return true;
 }
+
+// Columns the glyphs and their separators take in the image.
+constexpr int SetColumns() {
+  int columns = 0;
+  for (const Bank& bank : kGlyphBanks)
+    for (size_t k = 0; k < bank[0].size(); ++k)
+      if (!IsGap(bank, k)) columns += IsGap(bank, k + 1) ? 2 : 1;
+  return columns;
+}
+// The disk looks for separators in the searched columns only, and the
+// image rows are no wider.
+static_assert(SetColumns() <= kSearchedColumns, "the glyph set is wider than the searched columns");
 
 // Copies the glyphs of one bank into the image from `column` on, each
 // followed by its separator; the column after the last separator.
