@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   bool ok = true;
   const std::vector<uint8_t> table = BuildTrackTable(Tracks());
   ok &= WriteBytes(out / "tracks.dat", table.data(), table.size());
-  const std::vector<uint8_t> fontset = BuildFontset(regular);
+  const std::vector<uint8_t> fontset = BuildFontset();
   ok &= WriteBytes(out / "fontset.dat", fontset.data(), fontset.size());
   ok &= WriteText(out / "scroll.txt", ScrollText());
   ok &= WriteText(out / "cfg.xml", ConfigDialogXml(kDialogFont));

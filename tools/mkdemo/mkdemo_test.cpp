@@ -248,6 +248,48 @@ std::map<int, Tag> CheckDialog(const std::string& file, const std::set<int>& ite
   return byId;
 }
 
+// --- the glyph set: cut at its separators as the disk cuts it ------------------
+
+struct Glyph {
+  char character = 0;
+  int width = 0;
+  std::vector<std::string> rows;  // '#' set, '.' clear; row 0 at the top
+  bool Set(int row, int column) const { return rows[static_cast<size_t>(row)][static_cast<size_t>(column)] == '#'; }
+  bool RowInked(int row) const { return rows[static_cast<size_t>(row)].find('#') != std::string::npos; }
+  bool ColumnInked(int column) const {
+    for (int row = 0; row < 9; ++row)
+      if (Set(row, column)) return true;
+    return false;
+  }
+};
+
+std::vector<Glyph> GlyphSet() {
+  const std::string bytes = Read("fontset.dat");
+  std::vector<Glyph> glyphs;
+  if (bytes.size() < 9u * 301u) return glyphs;
+  int start = 0;
+  for (int i = 0; i < 297; ++i) {
+    if (bytes[static_cast<size_t>(i)] != 2) continue;
+    Glyph g;
+    g.character = glyphs.size() < 44 ? mkdemo::kGlyphChars[glyphs.size()] : '?';
+    g.width = i - start;
+    for (int row = 0; row < 9; ++row) {
+      std::string line;
+      for (int k = start; k < i; ++k) line += bytes[static_cast<size_t>(row) * 301 + static_cast<size_t>(k)] == 1 ? '#' : '.';
+      g.rows.push_back(line);
+    }
+    glyphs.push_back(g);
+    start = i + 1;
+  }
+  return glyphs;
+}
+
+std::string Picture(const Glyph& g) {
+  std::string picture;
+  for (const std::string& row : g.rows) picture += row + "\n";
+  return picture;
+}
+
 // --- music ------------------------------------------------------------------------
 
 struct Decoded {
@@ -368,6 +410,75 @@ TEST(DemoData, GlyphSetHas44GlyphsInItsLayout) {
       for (int k = start; k < start + widths[g]; ++k) ink += image[static_cast<size_t>(row) * 301 + k] == 1;
     EXPECT_GT(ink, 0) << "glyph " << mkdemo::kGlyphChars[g];
     start += widths[g] + 1;
+  }
+  // Separator columns and the columns after the last glyph belong to no
+  // glyph: ink there would never be drawn.
+  std::vector<bool> inGlyph(301, false);
+  start = 0;
+  for (int w : widths) {
+    for (int k = start; k < start + w; ++k) inGlyph[static_cast<size_t>(k)] = true;
+    start += w + 1;
+  }
+  for (int row = 0; row < 9; ++row)
+    for (int k = 0; k < 301; ++k) {
+      if (inGlyph[static_cast<size_t>(k)] || (row == 0 && image[static_cast<size_t>(k)] == 2)) continue;
+      EXPECT_EQ(image[static_cast<size_t>(row) * 301 + static_cast<size_t>(k)], 0) << "row " << row << " column " << k;
+    }
+}
+
+TEST(DemoData, GlyphsHaveInkInTheirFirstAndLastColumns) {
+  // The drawers put one clear column between glyphs; a clear edge column
+  // more reads as a blank inside the word.
+  const std::vector<Glyph> glyphs = GlyphSet();
+  ASSERT_EQ(glyphs.size(), 44u);
+  for (const Glyph& g : glyphs) {
+    EXPECT_TRUE(g.ColumnInked(0)) << "'" << g.character << "'\n" << Picture(g);
+    EXPECT_TRUE(g.ColumnInked(g.width - 1)) << "'" << g.character << "'\n" << Picture(g);
+  }
+}
+
+TEST(DemoData, GlyphWidthsAreOddSoCentredTextStartsOnAWholeUnit) {
+  // A centred 16-pixel text starts half its width left of the centre: with
+  // odd glyph widths every advance is even and that start is a whole unit.
+  const std::vector<Glyph> glyphs = GlyphSet();
+  ASSERT_EQ(glyphs.size(), 44u);
+  for (const Glyph& g : glyphs) EXPECT_EQ(g.width % 2, 1) << "'" << g.character << "' is " << g.width << " wide";
+}
+
+TEST(DemoData, GlyphsLeaveTheirLastRowClear) {
+  // Track texts are stacked nine units apart, the glyphs' own height: a
+  // clear last row keeps a descender off the ascenders of the next line.
+  const std::vector<Glyph> glyphs = GlyphSet();
+  ASSERT_EQ(glyphs.size(), 44u);
+  for (const Glyph& g : glyphs) EXPECT_FALSE(g.RowInked(8)) << "'" << g.character << "'\n" << Picture(g);
+}
+
+TEST(DemoData, NoTwoGlyphsAreAlike) {
+  const std::vector<Glyph> glyphs = GlyphSet();
+  ASSERT_EQ(glyphs.size(), 44u);
+  std::map<std::string, char> seen;
+  for (const Glyph& g : glyphs) {
+    const auto [it, fresh] = seen.emplace(Picture(g), g.character);
+    EXPECT_TRUE(fresh) << "'" << g.character << "' draws as '" << it->second << "'\n" << Picture(g);
+  }
+}
+
+TEST(DemoData, IAndJHaveADotApartFromTheirStems) {
+  const std::vector<Glyph> glyphs = GlyphSet();
+  ASSERT_EQ(glyphs.size(), 44u);
+  for (char c : {'i', 'j'}) {
+    const Glyph& g = glyphs[static_cast<size_t>(c - 'a')];
+    int top = 0;
+    while (top < 9 && !g.RowInked(top)) ++top;
+    ASSERT_LT(top + 2, 9) << c;
+    // One row of dot, a clear row, then the stem.
+    EXPECT_EQ(std::count(g.rows[static_cast<size_t>(top)].begin(), g.rows[static_cast<size_t>(top)].end(), '#'), 1)
+        << c << "\n" << Picture(g);
+    EXPECT_FALSE(g.RowInked(top + 1)) << c << "\n" << Picture(g);
+    EXPECT_TRUE(g.RowInked(top + 2)) << c << "\n" << Picture(g);
+    // The dot stands over the stem, not beside it.
+    const size_t dot = g.rows[static_cast<size_t>(top)].find('#');
+    EXPECT_EQ(g.rows[static_cast<size_t>(top + 2)][dot], '#') << c << "\n" << Picture(g);
   }
 }
 

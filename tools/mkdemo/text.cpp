@@ -1,8 +1,9 @@
 #include "tools/mkdemo/text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <numeric>
+#include <string_view>
 
 namespace mkdemo {
 
@@ -61,27 +62,6 @@ Mask Face::Render(const std::string& text, int pixelSize, int tracking) const {
   return mask;
 }
 
-Face::Bits Face::RenderMono(char c, int pixelSize) const {
-  Bits bits;
-  if (!face_) return bits;
-  FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(pixelSize));
-  const FT_UInt index = FT_Get_Char_Index(face_, static_cast<unsigned char>(c));
-  if (FT_Load_Glyph(face_, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) return bits;
-  const FT_GlyphSlot slot = face_->glyph;
-  const FT_Bitmap& bm = slot->bitmap;
-  bits.width = static_cast<int>(bm.width);
-  bits.height = static_cast<int>(bm.rows);
-  bits.left = slot->bitmap_left;
-  bits.top = slot->bitmap_top;
-  bits.on.assign(static_cast<size_t>(bits.width) * bits.height, 0);
-  for (int r = 0; r < bits.height; ++r)
-    for (int k = 0; k < bits.width; ++k) {
-      const uint8_t byte = bm.buffer[r * bm.pitch + k / 8];
-      bits.on[static_cast<size_t>(r) * bits.width + k] = (byte >> (7 - k % 8)) & 1;
-    }
-  return bits;
-}
-
 bool IsGlyphText(char c) {
   if (c == ' ') return true;
   if (c >= 'A' && c <= 'Z') return true;
@@ -90,67 +70,120 @@ bool IsGlyphText(char c) {
 
 namespace {
 
-constexpr int kMaxGlyphWidth = 16;
 // Row 0 searched for separators spans columns 0 to 296.
 constexpr int kSearchedColumns = 297;
+constexpr uint8_t kClear = 0, kSet = 1, kSeparator = 2;
 
-struct Placed {
-  Face::Bits bits;
-  int width = 0;
-};
+// The glyphs as pictures, in glyph order, a few to a bank: '#' is a set
+// pixel, '.' a clear one, and a column of blanks parts two glyphs. The rows
+// are laid out for the disk's 9-row cell: ascenders and digits from row 0,
+// the x-height in rows 2 to 6 (so the dots of i and j stand clear of their
+// stems), descenders in row 7 below raised bowls. Row 8 stays clear: the
+// disk stacks lines nine units apart, and a clear row keeps descenders off
+// the ascenders of the line below. No glyph has an empty first or last
+// column, since the drawers put one clear column between glyphs already.
+// Every width is odd: a centred text is then an even number of units wide
+// and starts on a whole unit, where half a unit would make nearest
+// sampling drop or double columns.
+using Bank = std::array<std::string_view, kFontsetRows>;
+constexpr std::array<Bank, 5> kGlyphBanks = {{
+    // a      b      c      d      e      f    g      h      i
+    {".....  #....  .....  ....#  .....  .##  .....  #....  #",
+     ".....  #....  .....  ....#  .....  .#.  .....  #....  .",
+     ".###.  ####.  .####  .####  .###.  ###  .####  ####.  #",
+     "....#  #...#  #....  #...#  #...#  .#.  #...#  #...#  #",
+     ".####  #...#  #....  #...#  #####  .#.  #...#  #...#  #",
+     "#...#  #...#  #....  #...#  #....  .#.  .####  #...#  #",
+     ".####  ####.  .####  .####  .####  .#.  ....#  #...#  #",
+     ".....  .....  .....  .....  .....  ...  .###.  .....  .",
+     ".....  .....  .....  .....  .....  ...  .....  .....  ."},
+    // j   k      l    m      n      o      p      q      r
+    {"..#  #....  ##.  .....  .....  .....  .....  .....  .....",
+     "...  #....  .#.  .....  .....  .....  .....  .....  .....",
+     "..#  #...#  .#.  ##.#.  ####.  .###.  ####.  .####  #.##.",
+     "..#  #..#.  .#.  #.#.#  #...#  #...#  #...#  #...#  ##..#",
+     "..#  ###..  .#.  #.#.#  #...#  #...#  #...#  #...#  #....",
+     "..#  #..#.  .#.  #.#.#  #...#  #...#  ####.  .####  #....",
+     "..#  #...#  ..#  #.#.#  #...#  .###.  #....  ....#  #....",
+     "##.  .....  ...  .....  .....  .....  #....  ....#  .....",
+     "...  .....  ...  .....  .....  .....  .....  .....  ....."},
+    // s      t    u      v      w      x      y      z
+    {".....  ...  .....  .....  .....  .....  .....  .....",
+     ".....  .#.  .....  .....  .....  .....  .....  .....",
+     ".####  ###  #...#  #...#  #...#  #...#  #...#  #####",
+     "#....  .#.  #...#  #...#  #...#  .#.#.  #...#  ...#.",
+     ".###.  .#.  #...#  .#.#.  #.#.#  ..#..  #...#  ..#..",
+     "....#  .#.  #...#  .#.#.  #.#.#  .#.#.  .####  .#...",
+     "####.  ..#  .####  ..#..  .#.#.  #...#  ....#  #####",
+     ".....  ...  .....  .....  .....  .....  .###.  .....",
+     ".....  ...  .....  .....  .....  .....  .....  ....."},
+    // . , -    0      1      2      3      4      5      6
+    {".  .  ...  .###.  ..#..  .###.  ####.  ...#.  #####  .###.",
+     ".  .  ...  #...#  .##..  #...#  ....#  ..##.  #....  #....",
+     ".  .  ...  #...#  #.#..  ....#  ....#  .#.#.  ####.  #....",
+     ".  .  ...  #...#  ..#..  ...#.  .###.  #..#.  ....#  ####.",
+     ".  .  ###  #...#  ..#..  ..#..  ....#  #####  ....#  #...#",
+     ".  .  ...  #...#  ..#..  .#...  ....#  ...#.  #...#  #...#",
+     "#  #  ...  .###.  #####  #####  ####.  ...#.  .###.  .###.",
+     ".  #  ...  .....  .....  .....  .....  .....  .....  .....",
+     ".  .  ...  .....  .....  .....  .....  .....  .....  ....."},
+    // 7      8      9    ! ?      @      *      :
+    {"#####  .###.  .###.  #  .###.  .###.  .....  .",
+     "....#  #...#  #...#  #  #...#  #...#  ..#..  .",
+     "...#.  #...#  #...#  #  ....#  #.###  #.#.#  #",
+     "..#..  .###.  .####  #  ...#.  #.#.#  .###.  .",
+     ".#...  #...#  ....#  #  ..#..  #.###  #.#.#  .",
+     ".#...  #...#  ....#  .  .....  #....  ..#..  #",
+     ".#...  .###.  .###.  #  ..#..  .####  .....  .",
+     ".....  .....  .....  .  .....  .....  .....  .",
+     ".....  .....  .....  .  .....  .....  .....  ."},
+}};
 
-struct Layout {
-  std::vector<Placed> glyphs;
-  int baseline = 0;  // first row below the baseline
-};
+// A column of a bank that belongs to no glyph.
+constexpr bool IsGap(const Bank& bank, size_t column) {
+  for (std::string_view row : bank)
+    if (column < row.size() && row[column] != ' ') return false;
+  return true;
+}
 
-// The glyphs at one size, or an empty layout when they do not fit the
-// searched columns or the 9 rows: the x-height with two rows of ascender above
-// it, and the descenders. Taller ascenders lose their top rows; a larger
-// x-height reads better at these sizes than full ascenders.
-Layout LayOut(const Face& face, int pixelSize) {
-  Layout layout;
-  const int xHeight = face.RenderMono('x', pixelSize).height;
-  int below = 0, total = 0;
-  for (int n = 0; n < kGlyphCount; ++n) {
-    Placed p;
-    p.bits = face.RenderMono(kGlyphChars[n], pixelSize);
-    p.width = std::clamp(p.bits.width, 1, kMaxGlyphWidth);
-    below = std::max(below, p.bits.height - p.bits.top);
-    total += p.width + 1;
-    layout.glyphs.push_back(std::move(p));
+// Columns the glyphs and their separators take in the image.
+constexpr int SetColumns() {
+  int columns = 0;
+  for (const Bank& bank : kGlyphBanks)
+    for (size_t k = 0; k < bank[0].size(); ++k)
+      if (!IsGap(bank, k)) columns += IsGap(bank, k + 1) ? 2 : 1;
+  return columns;
+}
+// The disk looks for separators in the searched columns only, and the
+// image rows are no wider.
+static_assert(SetColumns() <= kSearchedColumns, "the glyph set is wider than the searched columns");
+
+// Copies the glyphs of one bank into the image from `column` on, each
+// followed by its separator; the column after the last separator.
+int PlaceBank(const Bank& bank, std::vector<uint8_t>& image, int column) {
+  const size_t width = bank[0].size();
+  size_t k = 0;
+  while (k < width) {
+    if (IsGap(bank, k)) {
+      ++k;
+      continue;
+    }
+    for (; k < width && !IsGap(bank, k); ++k, ++column)
+      for (int row = 0; row < kFontsetRows; ++row)
+        if (k < bank[static_cast<size_t>(row)].size() && bank[static_cast<size_t>(row)][k] == '#')
+          image[static_cast<size_t>(row) * kFontsetStride + static_cast<size_t>(column)] = kSet;
+    image[static_cast<size_t>(column)] = kSeparator;  // row 0, the column after the glyph
+    ++column;
   }
-  if (xHeight + 2 + below > kFontsetRows || total > kSearchedColumns) layout.glyphs.clear();
-  layout.baseline = kFontsetRows - below;
-  return layout;
+  return column;
 }
 
 }  // namespace
 
-std::vector<uint8_t> BuildFontset(const Face& face) {
-  // The largest size whose glyphs fit; failing that the smallest, cut to fit.
-  Layout layout;
-  for (int size = 12; size >= 6 && layout.glyphs.empty(); --size) layout = LayOut(face, size);
-  if (layout.glyphs.empty()) {
-    layout = LayOut(face, 6);
-    layout.baseline = kFontsetRows - 2;
-  }
-  std::vector<uint8_t> image(static_cast<size_t>(kFontsetStride) * kFontsetRows, 0);
+std::vector<uint8_t> BuildFontset() {
+  std::vector<uint8_t> image(static_cast<size_t>(kFontsetStride) * kFontsetRows, kClear);
   int column = 0;
-  for (const Placed& g : layout.glyphs) {
-    if (column + g.width >= kSearchedColumns) break;
-    const int topRow = layout.baseline - g.bits.top;
-    for (int r = 0; r < g.bits.height; ++r)
-      for (int k = 0; k < std::min(g.bits.width, g.width); ++k) {
-        const int row = topRow + r;
-        if (row < 0 || row >= kFontsetRows) continue;
-        if (g.bits.on[static_cast<size_t>(r) * g.bits.width + k])
-          image[static_cast<size_t>(row) * kFontsetStride + column + k] = 1;
-      }
-    column += g.width;
-    image[column] = 2;  // separator in row 0, the column after the glyph
-    ++column;
-  }
+  for (const Bank& bank : kGlyphBanks) column = PlaceBank(bank, image, column);
   return image;
 }
 
@@ -158,7 +191,7 @@ std::vector<int> FontsetWidths(const std::vector<uint8_t>& fontset) {
   std::vector<int> widths;
   int start = 0;
   for (int i = 0; i < kSearchedColumns && i < static_cast<int>(fontset.size()); ++i)
-    if (fontset[i] == 2) {
+    if (fontset[i] == kSeparator) {
       widths.push_back(i - start);
       start = i + 1;
     }

@@ -1,6 +1,5 @@
-// Text rendering for the demo data with FreeType: anti-aliased masks for
-// titles and credits, and the 9-row glyph set the disk draws all its texts
-// with.
+// Text for the demo data: anti-aliased masks for titles and credits with
+// FreeType, and the 9-row glyph set the disk draws all its texts with.
 #pragma once
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -24,12 +23,6 @@ class Face {
   // One line of text at a pixel size; the mask is cut to the ink's height
   // band of the face (ascender to descender) and spaced letters by tracking.
   Mask Render(const std::string& text, int pixelSize, int tracking = 0) const;
-  // The glyph of one character as a 1-bit image with its bearing.
-  struct Bits {
-    int width = 0, height = 0, left = 0, top = 0;
-    std::vector<uint8_t> on;  // 0 or 1, row 0 at the top
-  };
-  Bits RenderMono(char c, int pixelSize) const;
 
  private:
   FT_Library library_ = nullptr;
@@ -48,7 +41,9 @@ inline constexpr int kFontsetRows = 9;
 bool IsGlyphText(char c);
 
 // "fontset.dat": 9 rows of 301 bytes; pixel bytes 0/1, separators 2 in row 0.
-std::vector<uint8_t> BuildFontset(const Face& face);
+// Drawn by hand rather than rasterised from the dialog face: at nine rows a
+// scaled outline loses the dots of i and j and the hook of f.
+std::vector<uint8_t> BuildFontset();
 
 // Column widths of the glyphs in a glyph-set image, from its separators.
 std::vector<int> FontsetWidths(const std::vector<uint8_t>& fontset);
