@@ -64,6 +64,14 @@ void SetTailGuard(SYS_MemBlock_t* b, uint32_t g) {
   std::memcpy(reinterpret_cast<unsigned char*>(b) + kHeader + b->size, &g, kTail);
 }
 
+// The header of a block the allocator made and has not released, or null:
+// anything else (a released block, a stray pointer) is not ours to read.
+// Called with the lock held.
+SYS_MemBlock_t* LiveHeader(const void* p) {
+  SYS_MemBlock_t* b = HeaderOf(p);
+  return state->live.count(b) ? b : nullptr;
+}
+
 void Unlink(SYS_MemBlock_t* b) {
   if (b->newer) b->newer->older = b->older;
   else state->newest = b->older;
@@ -102,7 +110,7 @@ SYS_MemBlock_t* Allocate(size_t size, const char* file, int line) {
 // process); the block stays listed. Called with the lock held.
 bool Release(void* p, const char* file, int line) {
   SYS_MemBlock_t* b = HeaderOf(p);
-  bool listed = state->live.count(b) != 0;
+  const bool listed = LiveHeader(p) != nullptr;
   uint32_t head = listed ? b->guard : 0;
   uint32_t tail = listed ? TailGuard(b) : 0;
   if (listed && head == SYS_MEM_GUARD && tail == SYS_MEM_GUARD) {
@@ -176,16 +184,19 @@ void* _SYS_MemRealloc(void** pointer, size_t size, const char* file, int line) {
 }
 
 int64_t SYS_MemSize(const void* pointer) {
-  if (!pointer) {
-    errSetLastError(ERR_BADARG);
-    return -1;
+  if (pointer) {
+    std::lock_guard<std::recursive_mutex> guard(state->lock);
+    if (const SYS_MemBlock_t* b = LiveHeader(pointer)) return b->size;
   }
-  return HeaderOf(pointer)->size;
+  errSetLastError(ERR_BADARG);
+  return -1;
 }
 
 int SYS_MemDump(const char* name, const void* pointer) {
   errClear();
-  if (!name || !pointer) {
+  std::lock_guard<std::recursive_mutex> guard(state->lock);
+  const SYS_MemBlock_t* b = pointer ? LiveHeader(pointer) : nullptr;
+  if (!name || !b) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
@@ -196,8 +207,6 @@ int SYS_MemDump(const char* name, const void* pointer) {
     errSetLastError(ERR_CANTCREATE);
     return -1;
   }
-  std::lock_guard<std::recursive_mutex> guard(state->lock);
-  const SYS_MemBlock_t* b = HeaderOf(pointer);
   // The dump keeps the 32-bit layout: 4-byte links, 64 bytes of header.
   PutU32(f, b->size);
   PutU32(f, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->newer)));

@@ -194,6 +194,30 @@ TEST(Mem, DumpHasTheFixedLayout) {
   _SYS_MemFree(&v, "dump.c", 1);
 }
 
+// A pointer the allocator does not hold (released, foreign, or inside a
+// block) has no header to read: asking for its size or dump must not touch
+// it. Under the address sanitizer a read would abort the test.
+TEST(Mem, SizeAndDumpRefuseBlocksThatAreNotLive) {
+  qt::TempDir dir;
+  qt::ChangeDir cd(dir.path());
+  void* released = _SYS_MemGet(24, "gone.c", 1);
+  const void* stale = released;
+  _SYS_MemFree(&released, "gone.c", 2);
+  unsigned char foreign[128] = {};
+  void* live = _SYS_MemGet(32, "live.c", 3);
+  const void* inside = static_cast<unsigned char*>(live) + 16;
+  for (const void* p : {stale, static_cast<const void*>(foreign + 96), inside}) {
+    errClear();
+    EXPECT_EQ(SYS_MemSize(p), -1);
+    EXPECT_EQ(errGetLastError(), 10);
+    EXPECT_EQ(SYS_MemDump("stray", p), -1);
+    EXPECT_EQ(errGetLastError(), 10);
+  }
+  EXPECT_FALSE(qt::FileExists("stray.memdump"));
+  EXPECT_EQ(SYS_MemSize(live), 32);
+  _SYS_MemFree(&live, "live.c", 4);
+}
+
 TEST(Mem, MachineMemory) {
   EXPECT_GT(SYS_MemTotal(), 0u);
   EXPECT_LE(SYS_MemAvail(), SYS_MemTotal());
