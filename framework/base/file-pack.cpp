@@ -67,19 +67,23 @@ void ReleaseNames(SYS_Pack_p pack, uint32_t named) {
 // A mount in the making: whatever it holds is released unless it is kept.
 class Mount {
  public:
-  explicit Mount(SYS_File_p archive) : archive_(archive) {}
+  Mount(SYS_File_p archive, const char* path) : archive_(archive), path_(path) {}
   ~Mount() { Release(); }
   Mount(const Mount&) = delete;
   Mount& operator=(const Mount&) = delete;
 
-  // Releases everything, then leaves the code (the releases may clear it).
-  int Fail(int code) {
+  // Says in the log why the archive was refused (a user who finds an entry
+  // missing looks there), releases everything, then leaves the code (the
+  // releases may clear it).
+  int Fail(int code, const char* reason, const char* entry = nullptr) {
+    SYS_DbgMessage(SYS_DBG_WRN, "[file-pack][%s:%d:%s()] %s refused: %s%s%s\n", SYS_LOGPOS, path_, reason,
+                   entry ? ": " : "", entry ? entry : "");
     Release();
     errSetLastError(code);
     return -1;
   }
 
-  int Run(const char* path);
+  int Run();
 
  private:
   int ReadCatalogue(uint32_t offset, int64_t fileSize);
@@ -87,6 +91,7 @@ class Mount {
   void Release();
 
   SYS_File_p archive_;
+  const char* path_;
   SYS_Pack_p pack_ = nullptr;
   uint8_t* catalogue_ = nullptr;
   uint32_t catalogueLength_ = 0;
@@ -107,11 +112,12 @@ void Mount::Release() {
   archive_ = nullptr;
 }
 
-int Mount::Run(const char* path) {
+int Mount::Run() {
+  const char* path = path_;
   uint8_t header[SYS_PACK_HEADER];
   if (SYS_FileRead(archive_, header, sizeof header) != int64_t(sizeof header) ||
       std::memcmp(header, SYS_PACK_MAGIC, 4) != 0)
-    return Fail(ERR_NOTARCHIVE);
+    return Fail(ERR_NOTARCHIVE, "not an archive");
   count_ = GetU32(header + 4);
   const uint32_t catalogueOffset = GetU32(header + 8);
   const int detail = FileDetail();
@@ -120,23 +126,24 @@ int Mount::Run(const char* path) {
   SYS_DbgMessage(detail, "[file-pack][%s:%d:%s()]  - catalog's offset: %u\n", SYS_LOGPOS, catalogueOffset);
 
   const int64_t fileSize = archive_->size;
-  if (catalogueOffset < SYS_PACK_HEADER || int64_t(catalogueOffset) > fileSize) return Fail(ERR_NOTARCHIVE);
+  if (catalogueOffset < SYS_PACK_HEADER || int64_t(catalogueOffset) > fileSize)
+    return Fail(ERR_NOTARCHIVE, "bad catalogue (offset outside the file)");
   // An empty archive needs no catalogue (and an empty block cannot exist).
   if (count_ > 0 && ReadCatalogue(catalogueOffset, fileSize) != 0) return -1;
 
   pack_ = static_cast<SYS_Pack_p>(SYS_MemGet(sizeof(SYS_Pack_t)));
-  if (!pack_) return Fail(ERR_NOMEM);
+  if (!pack_) return Fail(ERR_NOMEM, "out of memory");
   pack_->path = SYS_StrDup(path);
   pack_->entries = count_ ? static_cast<SYS_PackEntry_t*>(SYS_MemGet(uint64_t(count_) * sizeof(SYS_PackEntry_t)))
                           : nullptr;
-  if (!pack_->path || (count_ && !pack_->entries)) return Fail(ERR_NOMEM);
+  if (!pack_->path || (count_ && !pack_->entries)) return Fail(ERR_NOMEM, "out of memory");
   SYS_DbgMessage(detail, "[file-pack][%s:%d:%s()]  - files:\n", SYS_LOGPOS);
   if (ReadRecords(fileSize) != 0) return -1;
   pack_->archive = archive_;
   pack_->count = count_;
 
   SYS_List_p list = SYS_ListAddFirst(packs, pack_);
-  if (!list) return Fail(ERR_NOMEM);
+  if (!list) return Fail(ERR_NOMEM, "out of memory");
   packs = list;
   pack_ = nullptr;
   archive_ = nullptr;
@@ -145,43 +152,50 @@ int Mount::Run(const char* path) {
 
 int Mount::ReadCatalogue(uint32_t offset, int64_t fileSize) {
   const int64_t size = fileSize - offset;
-  if (size < int64_t(SYS_ZBLOCK_HEADER) || size > UINT32_MAX) return Fail(ERR_NOTARCHIVE);
+  if (size < int64_t(SYS_ZBLOCK_HEADER) || size > UINT32_MAX) return Fail(ERR_NOTARCHIVE, "bad catalogue (no block)");
   uint8_t* packed = ReadAt(archive_, offset, static_cast<uint32_t>(size));
-  if (!packed) return Fail(errGetLastError() == ERR_NOMEM ? ERR_NOMEM : ERR_NOTARCHIVE);
+  if (!packed)
+    return errPeekLastError() == ERR_NOMEM ? Fail(ERR_NOMEM, "out of memory")
+                                           : Fail(ERR_NOTARCHIVE, "bad catalogue (cannot be read)");
   void* unpacked = nullptr;
   const int result = SYS_ZUncompress(packed, static_cast<uint64_t>(size), &unpacked, &catalogueLength_);
+  // The release may clear the decompressor's code, which the caller gets.
+  const int code = errPeekLastError();
   SYS_MemFree(packed);
-  if (result != 0) return Fail(errGetLastError());
+  if (result != 0) return Fail(code, "bad catalogue (cannot be unpacked)");
   catalogue_ = static_cast<uint8_t*>(unpacked);
   // Every record takes at least its fixed part.
-  if (uint64_t(count_) * SYS_PACK_RECORD > catalogueLength_) return Fail(ERR_NOTARCHIVE);
+  if (uint64_t(count_) * SYS_PACK_RECORD > catalogueLength_)
+    return Fail(ERR_NOTARCHIVE, "bad catalogue (shorter than its count)");
   return 0;
 }
 
 int Mount::ReadRecords(int64_t fileSize) {
   uint64_t at = 0;
   for (uint32_t i = 0; i < count_; ++i) {
-    if (at + SYS_PACK_RECORD > catalogueLength_) return Fail(ERR_NOTARCHIVE);
+    if (at + SYS_PACK_RECORD > catalogueLength_) return Fail(ERR_NOTARCHIVE, "bad catalogue (record cut short)");
     const uint8_t* record = catalogue_ + at;
     const uint16_t nameLength = GetU16(record + 9);
-    if (at + SYS_PACK_RECORD + nameLength > catalogueLength_) return Fail(ERR_NOTARCHIVE);
+    if (at + SYS_PACK_RECORD + nameLength > catalogueLength_)
+      return Fail(ERR_NOTARCHIVE, "bad catalogue (record cut short)");
     SYS_PackEntry_t& entry = pack_->entries[i];
     entry.storedSize = GetU32(record);
     entry.dataOffset = GetU32(record + 4);
     entry.flags = record[8];
-    if (uint64_t(entry.dataOffset) + entry.storedSize > uint64_t(fileSize)) return Fail(ERR_NOTARCHIVE);
-    if ((entry.flags & SYS_PACK_COMPRESSED) && entry.storedSize < SYS_ZBLOCK_HEADER) return Fail(ERR_NOTARCHIVE);
-
     entry.name = static_cast<char*>(SYS_MemGet(size_t(nameLength) + 1));
-    if (!entry.name) return Fail(ERR_NOMEM);
+    if (!entry.name) return Fail(ERR_NOMEM, "out of memory");
     ++named_;
     std::memcpy(entry.name, record + SYS_PACK_RECORD, nameLength);
+    if (uint64_t(entry.dataOffset) + entry.storedSize > uint64_t(fileSize))
+      return Fail(ERR_NOTARCHIVE, "entry outside the file", entry.name);
+    if ((entry.flags & SYS_PACK_COMPRESSED) && entry.storedSize < SYS_ZBLOCK_HEADER)
+      return Fail(ERR_NOTARCHIVE, "entry outside the file", entry.name);
     entry.realSize = entry.storedSize;
     if (entry.flags & SYS_PACK_COMPRESSED) {
       // The block's first field is the unpacked length.
       uint8_t length[4];
       if (SYS_FileSeek(archive_, entry.dataOffset) != 0 || SYS_FileRead(archive_, length, 4) != 4)
-        return Fail(ERR_NOTARCHIVE);
+        return Fail(ERR_NOTARCHIVE, "entry outside the file", entry.name);
       entry.realSize = GetU32(length);
     }
     SYS_DbgMessage(FileDetail(), "[file-pack][%s:%d:%s()]     - %s\n", SYS_LOGPOS, entry.name);
@@ -207,13 +221,14 @@ int SYS_FilePackOpen_pack(const char* path) {
   // before the file layer could report a failed open.
   struct stat st{};
   if (stat(plat::HostPath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    SYS_DbgMessage(SYS_DBG_WRN, "[file-pack][%s:%d:%s()] %s refused: no such file\n", SYS_LOGPOS, path);
     errSetLastError(ERR_NOTFOUND);
     return -1;
   }
   SYS_File_p archive = SYS_FileOpen(path, 0);
   if (!archive) return -1;
-  Mount mount(archive);
-  return mount.Run(path);
+  Mount mount(archive, path);
+  return mount.Run();
 }
 
 int SYS_FileOpen_pack(SYS_File_p file) {

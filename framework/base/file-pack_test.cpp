@@ -12,6 +12,7 @@
 #include "framework/base/file-pack_test.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
+#include "framework/base/main.h"
 #include "framework/base/mem.h"
 #include "testsupport/testsupport.h"
 
@@ -281,6 +282,44 @@ TEST_F(Pack, DamagedArchives) {
   }
   // The good one mounts, so the table above is about the damage only.
   EXPECT_EQ(Mount("good.dat", good), 0);
+}
+
+// A refused archive says why in the log, with "v" (file) and "c" (console
+// too), whatever the module switches: the user otherwise only learns that
+// an entry is missing.
+TEST(PackLog, RefusalsSayWhy) {
+  const std::string good = packtest::Archive({{"a.txt", "alpha"}, {"b.bin", kThousand, true}});
+  using packtest::Record;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"wrong magic", "QRNX" + good.substr(4), "bad.dat refused: not an archive\n"},
+      {"truncated", good.substr(0, good.size() - 5), "bad.dat refused: bad catalogue"},
+      {"entry outside",
+       packtest::Archive({{"a.txt", "alpha"}, {"b.bin", kThousand, true}},
+                         {.records = [](std::vector<Record>& r) { r[1].stored += 500; }}),
+       "bad.dat refused: entry outside the file: b.bin\n"},
+      {"missing", "", "gone.dat refused: no such file\n"},
+  };
+  for (const char* logSwitch : {"-v", "-c"}) {
+    for (const Case& c : cases) {
+      qt::TempDir dir;
+      qt::ChildResult r = qt::RunInChild([&] {
+        qt::ChangeDir cd(dir.path());
+        qt::Args args{"\\opt\\prog", logSwitch};
+        SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+        qt::WriteFile("bad.dat", c.bytes);
+        if (SYS_FilePackOpen(std::strcmp(c.what, "missing") == 0 ? "gone.dat" : "bad.dat") == 0) _exit(3);
+      });
+      ASSERT_EQ(r.exitCode, 0) << c.what << r.err;
+      const std::string log = qt::ReadFile(dir / "debug.log");
+      EXPECT_NE(log.find(std::string("[wrn][file-pack][file-pack.cpp:")), std::string::npos) << c.what << log;
+      EXPECT_NE(log.find(c.reason), std::string::npos) << c.what << log;
+      EXPECT_EQ(r.out.find(c.reason) != std::string::npos, std::strcmp(logSwitch, "-c") == 0) << c.what << r.out;
+    }
+  }
 }
 
 TEST_F(Pack, MissingOrOddPaths) {
