@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/base/ascii.h"
 #include "framework/base/cfg.h"
 #include "framework/base/file-pack.h"
 #include "framework/base/log.h"
@@ -312,8 +313,6 @@ int SYS_MkDir(const char* path) {
 // --- folder listing --------------------------------------------------------
 
 namespace {
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Windows wildcard rules: "*" any run, "?" any one character, letter case
 // ignored, no escapes or brackets.
 bool WildcardMatch(const char* mask, const char* name) {
@@ -323,7 +322,7 @@ bool WildcardMatch(const char* mask, const char* name) {
     if (*mask == '*') {
       starMask = ++mask;
       starName = name;
-    } else if (*mask == '?' || (*mask && LowerAscii(*mask) == LowerAscii(*name))) {
+    } else if (*mask == '?' || (*mask && SYS_AsciiLower(*mask) == SYS_AsciiLower(*name))) {
       ++mask;
       ++name;
     } else if (starMask) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "framework/base/bytes.h"
 #include "framework/base/cfg.h"
 #include "framework/base/log.h"
 #include "framework/base/nodestroy.h"
@@ -131,12 +132,6 @@ bool Release(void* p, const char* file, int line) {
   return false;
 }
 
-void PutU32(FILE* f, uint32_t v) {
-  unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                        static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-  std::fwrite(b, 1, 4, f);
-}
-
 }  // namespace
 
 void* _SYS_MemGet(size_t size, const char* file, int line) {
@@ -208,14 +203,18 @@ int SYS_MemDump(const char* name, const void* pointer) {
     return -1;
   }
   // The dump keeps the 32-bit layout: 4-byte links, 64 bytes of header.
-  PutU32(f, b->size);
-  PutU32(f, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->newer)));
-  PutU32(f, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->older)));
-  std::fwrite(b->file, 1, sizeof b->file, f);
-  PutU32(f, static_cast<uint32_t>(b->line));
-  PutU32(f, b->guard);
+  SYS_ByteWriter header;
+  header.u32(b->size);
+  header.u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->newer)));
+  header.u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->older)));
+  header.bytes({reinterpret_cast<const uint8_t*>(b->file), sizeof b->file});
+  header.u32(static_cast<uint32_t>(b->line));
+  header.u32(b->guard);
+  SYS_ByteWriter tail;
+  tail.u32(TailGuard(b));
+  std::fwrite(header.data().data(), 1, header.size(), f);
   std::fwrite(DataOf(const_cast<SYS_MemBlock_t*>(b)), 1, b->size, f);
-  PutU32(f, TailGuard(b));
+  std::fwrite(tail.data().data(), 1, tail.size(), f);
   int rc = std::fclose(f) == 0 ? 0 : -1;
   if (rc) errSetLastError(ERR_CANTCREATE);
   return rc;
