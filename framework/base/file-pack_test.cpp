@@ -279,6 +279,10 @@ TEST_F(Pack, DamagedArchives) {
     EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED) << c.what;
     EXPECT_TRUE(calls.empty()) << c.what;
     EXPECT_EQ(SYS_FileExist("a.txt"), -1) << c.what;
+    // Mounted from memory, the same bytes are refused for the same reason.
+    EXPECT_EQ(SYS_FilePackOpenMem("bad.dat", c.bytes.data(), c.bytes.size()), -1) << c.what;
+    EXPECT_EQ(errGetLastError(), c.code) << c.what;
+    EXPECT_EQ(SYS_FileExist("a.txt"), -1) << c.what;
   }
   // The good one mounts, so the table above is about the damage only.
   EXPECT_EQ(Mount("good.dat", good), 0);
@@ -320,6 +324,49 @@ TEST(PackLog, RefusalsSayWhy) {
       EXPECT_EQ(r.out.find(c.reason) != std::string::npos, std::strcmp(logSwitch, "-c") == 0) << c.what << r.out;
     }
   }
+}
+
+// An archive mounted from memory serves the file layer as one mounted from
+// disk, and keeps its own copy of the bytes.
+TEST_F(Pack, MountsFromMemory) {
+  std::string bytes = packtest::Archive({{"plain.txt", "ab\ncd"}, {"big.bin", kThousand, true}, {"empty.txt", ""}});
+  ASSERT_EQ(SYS_FilePackOpenMem("memory.dat", bytes.data(), bytes.size()), 0);
+  std::fill(bytes.begin(), bytes.end(), '\0');
+  EXPECT_STREQ(SYS_FindPack("big.bin")->path, "memory.dat");
+  EXPECT_EQ(SYS_FileSize("big.bin"), 1000);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Lines("plain.txt", 64), (V{"ab\n", "cd"}));
+  for (const char* name : {"plain.txt", "big.bin", "empty.txt"}) {
+    SYS_File_p f = SYS_FileOpen(name, 0);
+    ASSERT_NE(f, nullptr) << name;
+    const std::string expected = name[0] == 'p' ? "ab\ncd" : name[0] == 'b' ? kThousand : "";
+    EXPECT_TRUE(ReadAll(f) == expected) << name;
+    SYS_FileClose(f);
+  }
+  EXPECT_EQ(SYS_FilePackOpenMem(nullptr, "QRNP", 4), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_FilePackOpenMem("none.dat", nullptr, 0), -1);
+  EXPECT_EQ(errGetLastError(), ERR_NOTARCHIVE);
+  EXPECT_TRUE(calls.empty());
+}
+
+// A plain entry is read straight from the archive: reads in pieces, seeks
+// and a line read after them all agree with the stored bytes.
+TEST_F(Pack, PlainEntriesReadInPieces) {
+  const std::string text = Random(3000, 11) + "\nlast line\n";
+  ASSERT_EQ(Mount("plain.dat", packtest::Archive({{"a.bin", "x"}, {"text.txt", text}})), 0);
+  SYS_File_p f = SYS_FileOpen("text.txt", 0);
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(ReadAll(f) == text);
+  ASSERT_EQ(SYS_FileSeek(f, 3001), 0);
+  char line[64];
+  ASSERT_NE(SYS_FileGetStr(f, line, sizeof line), nullptr);
+  EXPECT_STREQ(line, "last line\n");
+  ASSERT_EQ(SYS_FileSeek(f, 2), 0);
+  char piece[5] = {};
+  EXPECT_EQ(SYS_FileRead(f, piece, 4), 4);
+  EXPECT_EQ(std::string(piece), text.substr(2, 4));
+  SYS_FileClose(f);
 }
 
 TEST_F(Pack, MissingOrOddPaths) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/base/file-pack.h"
 #include "framework/base/mem.h"
 #include "framework/base/z.h"
 
@@ -41,17 +42,11 @@ inline std::string Block(const std::string& data) {
   return out;
 }
 
+// The records as the archive module's own writer lays them out.
 inline std::string Catalogue(const std::vector<Record>& records) {
-  std::string out;
-  for (const Record& r : records) {
-    PutU32(out, r.stored);
-    PutU32(out, r.offset);
-    out.push_back(static_cast<char>(r.flags));
-    out.push_back(static_cast<char>(r.name.size() & 0xFF));
-    out.push_back(static_cast<char>(r.name.size() >> 8));
-    out += r.name;
-  }
-  return out;
+  SYS_ByteWriter out;
+  for (const Record& r : records) SYS_PackWriteRecord(out, {r.stored, r.offset, r.flags, r.name});
+  return std::string(out.data().begin(), out.data().end());
 }
 
 // Changes applied before the archive is put together: to the records, to
