@@ -36,6 +36,12 @@ PathStatus StatLink(std::string_view path) {
   return StatusOf(st);
 }
 
+PathStatus StatStream(FILE* stream) {
+  struct stat st{};
+  if (!stream || fstat(fileno(stream), &st) != 0) return {};
+  return StatusOf(st);
+}
+
 bool ListFolder(std::string_view folder, std::vector<std::string>& names) {
   DIR* dir = opendir(HostPath(folder).c_str());
   if (!dir) return false;

@@ -21,6 +21,8 @@ struct PathStatus {
 PathStatus StatPath(std::string_view path);
 // The status of the path itself: a symbolic link reports Link.
 PathStatus StatLink(std::string_view path);
+// The status of what an open stream reads or writes.
+PathStatus StatStream(FILE* stream);
 
 // Every name in the folder, "." and ".." included, in the order the host
 // lists them; false when the folder cannot be listed.

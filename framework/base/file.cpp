@@ -2,11 +2,7 @@
 // paths, folder listing and folder creation.
 #include "framework/base/file.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +16,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/str.h"
-#include "platform/kernel.h"
+#include "platform/files.h"
 #include "platform/shell.h"
 
 const SYS_FileHandler_t* const SYS_FileHandlers[] = {&SYS_FileHandlerRegular, &SYS_FileHandlerDir,
@@ -300,14 +296,14 @@ int SYS_MkDir(const char* path) {
   std::string folder(path);
   // A trailing separator names the same folder.
   while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-  const std::string host = plat::HostPath(folder);
-  if (mkdir(host.c_str(), 0777) == 0) return 0;
-  if (errno != ENOENT && errno != ENOTDIR) return 1;
+  const plat::MakeFolderResult result = plat::MakeFolder(folder);
+  if (result == plat::MakeFolderResult::Made) return 0;
+  if (result == plat::MakeFolderResult::Failed) return 1;
   const size_t cut = folder.find_last_of("\\/");
   if (cut == std::string::npos || cut == 0) return 1;
   SYS_MkDir(folder.substr(0, cut).c_str());
   // Only the second attempt tells whether the folder now exists.
-  return mkdir(host.c_str(), 0777) == 0 ? 0 : 1;
+  return plat::MakeFolder(folder) == plat::MakeFolderResult::Made ? 0 : 1;
 }
 
 // --- folder listing --------------------------------------------------------
@@ -340,15 +336,14 @@ bool WildcardMatch(const char* mask, const char* name) {
 // ("." and ".." included), as the Windows find functions would report.
 bool ListMatches(const std::string& folder, const std::string& mask, std::vector<std::string>& names) {
   const char* wildcards = mask == "*.*" ? "*" : mask.c_str();
-  DIR* dir = opendir(plat::HostPath(folder).c_str());
-  if (!dir) return false;
+  std::vector<std::string> all;
+  if (!plat::ListFolder(folder, all)) return false;
   bool any = false;
-  while (dirent* e = readdir(dir)) {
-    if (!WildcardMatch(wildcards, e->d_name)) continue;
+  for (std::string& name : all) {
+    if (!WildcardMatch(wildcards, name.c_str())) continue;
     any = true;
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    if (name != "." && name != "..") names.push_back(std::move(name));
   }
-  closedir(dir);
   std::sort(names.begin(), names.end());
   return any;
 }
