@@ -122,20 +122,46 @@ SYS_PackEntry_t* FindEntry(const char* name, SYS_Pack_p* owner) {
   return nullptr;
 }
 
+// Small reads go through a window of the archive kept from read to read,
+// as a stream's buffer would be if a seek did not throw it away: neighbouring
+// small entries, and an entry's size and bytes, cost one read together.
+constexpr uint32_t kWindowSize = 64 * 1024;
+constexpr uint32_t kSmallRead = 16 * 1024;
+constexpr uint64_t kWindowAlign = 4096;
+
+bool ReadThroughWindow(SYS_Pack_t* pack, uint64_t offset, uint8_t* out, uint32_t length) {
+  const bool inside = pack->window && offset >= pack->windowOffset &&
+                      offset + length <= pack->windowOffset + pack->windowLength;
+  if (!inside) {
+    if (!pack->window) pack->window = static_cast<uint8_t*>(SYS_MemGet(kWindowSize));
+    if (!pack->window) return false;
+    const uint64_t start = offset & ~(kWindowAlign - 1);
+    const int64_t got = plat::ReadAt(static_cast<FILE*>(pack->archive->handle), start, pack->window,
+                                     std::min<uint64_t>(kWindowSize, pack->size - start));
+    pack->windowOffset = start;
+    pack->windowLength = got < 0 ? 0 : static_cast<uint32_t>(got);
+    if (offset + length > start + pack->windowLength) return false;
+  }
+  std::memcpy(out, pack->window + (offset - pack->windowOffset), length);
+  return true;
+}
+
 // Copies length bytes at offset of the archive into out; false when they
 // are not all there.
-bool ReadAt(const SYS_Pack_t* pack, uint64_t offset, uint8_t* out, uint32_t length) {
+bool ReadAt(SYS_Pack_t* pack, uint64_t offset, uint8_t* out, uint32_t length) {
   if (offset + length > pack->size) return false;
+  if (length == 0) return true;
   if (pack->image) {
-    if (length) std::memcpy(out, pack->image + offset, length);
+    std::memcpy(out, pack->image + offset, length);
     return true;
   }
+  if (length <= kSmallRead) return ReadThroughWindow(pack, offset, out, length);
   return plat::ReadAt(static_cast<FILE*>(pack->archive->handle), offset, out, length) == int64_t(length);
 }
 
 // A compressed entry's real size is the first field of its block, read when
 // first needed, so that a mount reads nothing but its catalogue.
-bool EnsureSized(const SYS_Pack_t* pack, SYS_PackEntry_t& entry) {
+bool EnsureSized(SYS_Pack_t* pack, SYS_PackEntry_t& entry) {
   if (entry.sized) return true;
   uint8_t field[4];
   if (!ReadAt(pack, entry.dataOffset, field, sizeof field)) return false;
@@ -146,6 +172,7 @@ bool EnsureSized(const SYS_Pack_t* pack, SYS_PackEntry_t& entry) {
 
 void ReleasePack(SYS_Pack_p pack) {
   if (!pack) return;
+  SYS_MemFree(pack->window);
   SYS_MemFree(pack->index);
   SYS_MemFree(pack->names);
   SYS_MemFree(pack->entries);
@@ -345,11 +372,19 @@ SYS_PackEntry_t* View(SYS_File_p file) { return file ? file->entry : nullptr; }
 
 // Unpacks a compressed entry into the view's own image; the code of a
 // failure is the read's or the decompressor's.
-bool Unpacked(const SYS_Pack_t* pack, SYS_PackEntry_t* view) {
+bool Unpacked(SYS_Pack_t* pack, SYS_PackEntry_t* view) {
   std::span<const uint8_t> block;
   uint8_t* stored = nullptr;
+  // Small blocks (most of an archive's entries) are read onto the stack.
+  uint8_t small[4096];
   if (pack->image) {
     block = {pack->image + view->dataOffset, view->storedSize};
+  } else if (view->storedSize <= sizeof small) {
+    if (!ReadAt(pack, view->dataOffset, small, view->storedSize)) {
+      errSetLastError(ERR_READ);
+      return false;
+    }
+    block = {small, view->storedSize};
   } else {
     stored = static_cast<uint8_t*>(SYS_MemGet(view->storedSize));
     if (!stored) {

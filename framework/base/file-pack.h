@@ -99,6 +99,9 @@ struct SYS_Pack_t {
   char* names;          // every entry's name, each zero-terminated
   uint32_t* index;      // hash of the names: entry number + 1, or 0 for a free slot
   uint32_t indexMask;   // slots - 1
+  uint8_t* window;      // the archive's bytes last read for small reads (as a stream's buffer)
+  uint64_t windowOffset;
+  uint32_t windowLength;
 };
 typedef SYS_Pack_t* SYS_Pack_p;
 

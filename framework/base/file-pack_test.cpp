@@ -369,6 +369,43 @@ TEST_F(Pack, PlainEntriesReadInPieces) {
   SYS_FileClose(f);
 }
 
+// Small entries are served from a window of the archive kept between reads;
+// entries spread over several windows read back right in any order, and
+// sizes asked before the opens agree.
+TEST_F(Pack, SmallEntriesAcrossManyWindows) {
+  std::vector<packtest::Item> items;
+  for (int i = 0; i < 60; ++i)
+    items.push_back({"e" + std::to_string(i), Random(2500 + 97 * i, 100 + i), i % 3 == 0});
+  items.push_back({"large", Random(70000, 5), false});
+  ASSERT_EQ(Mount("many.dat", packtest::Archive(items)), 0);
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<size_t> reversed(order.rbegin(), order.rend());
+  for (const auto& sequence : {order, reversed, order}) {
+    for (size_t i : sequence) {
+      const packtest::Item& item = items[i];
+      EXPECT_EQ(SYS_FileSize(item.name.c_str()), static_cast<int64_t>(item.data.size())) << item.name;
+      SYS_File_p f = SYS_FileOpen(item.name.c_str(), 0);
+      ASSERT_NE(f, nullptr) << item.name;
+      EXPECT_TRUE(ReadAll(f) == item.data) << item.name;
+      SYS_FileClose(f);
+    }
+  }
+}
+
+// While a name is open from an archive, its size comes from that open: a
+// load that opens and then sizes a file asks the disk once. Once closed,
+// a loose file of the name comes first again.
+TEST_F(Pack, SizeOfAnOpenEntry) {
+  MountFixture();
+  SYS_File_p f = SYS_FileOpen("plain.txt", 0);
+  ASSERT_NE(f, nullptr);
+  ASSERT_TRUE(qt::WriteFile("plain.txt", "a loose file, longer"));
+  EXPECT_EQ(SYS_FileSize("plain.txt"), 5);
+  SYS_FileClose(f);
+  EXPECT_EQ(SYS_FileSize("plain.txt"), 20);
+}
+
 TEST_F(Pack, MissingOrOddPaths) {
   EXPECT_EQ(SYS_FilePackOpen_pack("missing.dat"), -1);
   EXPECT_EQ(errGetLastError(), ERR_NOTFOUND);

@@ -39,6 +39,15 @@ const SYS_FileHandler_t* HandlerOf(const char* name) {
   return nullptr;
 }
 
+// The newest file open through the archive handler under exactly the name.
+const SYS_File_t* OpenArchiveEntry(const char* name) {
+  for (SYS_List_p node = openFiles; node; node = node->next) {
+    const auto* file = static_cast<const SYS_File_t*>(node->data);
+    if (file->handler == &SYS_FileHandlerPack && std::strcmp(file->name, name) == 0) return file;
+  }
+  return nullptr;
+}
+
 void ReleaseRecord(SYS_File_p file) {
   if (!file) return;
   SYS_MemFree(file->name);
@@ -201,6 +210,10 @@ int64_t SYS_FileSize(const char* name) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
+  // A name open through the archive handler is that handler's: it won the
+  // name at the open, and an archive entry cannot change while it is open.
+  // A load that opens and then sizes a file so asks the disk only once.
+  if (const SYS_File_t* open = OpenArchiveEntry(name)) return open->size;
   const SYS_FileHandler_t* handler = HandlerOf(name);
   if (!handler) {
     errSetLastError(ERR_NOTFOUND);

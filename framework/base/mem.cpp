@@ -86,7 +86,8 @@ SYS_MemBlock_t* Allocate(size_t size, const char* file, int line) {
   auto* b = static_cast<SYS_MemBlock_t*>(std::calloc(1, kHeader + size + kTail));
   if (!b) return nullptr;
   b->size = static_cast<uint32_t>(size);
-  std::snprintf(b->file, sizeof b->file, "%s", file ? file : "");
+  // The caller's name, cut to the field (it is zero-filled already).
+  if (file) std::memcpy(b->file, file, strnlen(file, sizeof b->file - 1));
   b->line = line;
   b->guard = SYS_MEM_GUARD;
   SetTailGuard(b, SYS_MEM_GUARD);
