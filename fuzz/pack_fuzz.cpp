@@ -1,31 +1,14 @@
 // Mounts arbitrary bytes as a packed archive, from memory, and reads every
 // entry it announces: whatever the header and catalogue claim, the archive
 // handler must stay inside the bytes and fail with a code.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "framework/base/file-pack.h"
 #include "framework/base/file.h"
+#include "fuzz/empty_folder.h"
 
 namespace {
-// The current folder is an empty private one, so loose files cannot shadow
-// the archive's entries.
-char folder[] = "/tmp/pack-fuzz-XXXXXX";
-
-void RemoveFolder() { rmdir(folder); }
-
-bool InEmptyFolder() {
-  static bool ready = [] {
-    if (!mkdtemp(folder) || chdir(folder) != 0) return false;
-    std::atexit(RemoveFolder);
-    return true;
-  }();
-  return ready;
-}
-
 void ReadEntry(const char* name) {
   // A name that exists on disk would open from there (a loose file comes
   // first), and devices such as /dev/zero never end.

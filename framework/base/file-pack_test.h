@@ -25,9 +25,6 @@ struct Record {
   std::string name;
 };
 
-inline void PutU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
 inline void SetU32(std::string& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>(v >> (8 * i));
 }
@@ -75,10 +72,9 @@ inline std::string Archive(const std::vector<Item>& items, const Tweaks& tweaks 
   if (tweaks.catalogue) tweaks.catalogue(catalogue);
   std::string block = catalogue.empty() ? std::string() : Block(catalogue);
   if (tweaks.block) tweaks.block(block);
-  std::string out = "QRNP";
-  PutU32(out, count);
-  PutU32(out, static_cast<uint32_t>(12 + data.size()));
-  return out + data + block;
+  SYS_ByteWriter header;
+  SYS_PackWriteHeader(header, {count, static_cast<uint32_t>(SYS_PACK_HEADER + data.size())});
+  return std::string(header.data().begin(), header.data().end()) + data + block;
 }
 
 }  // namespace packtest
