@@ -26,7 +26,7 @@ struct Record {
 };
 
 inline void SetU32(std::string& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>(v >> (8 * i));
+  SYS_ByteWriter::PutU32(reinterpret_cast<uint8_t*>(out.data()) + at, v);
 }
 
 // One compressed block of the bytes, made by the framework's compressor.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/base/bytes.h"
 #include "framework/base/cfg.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"
@@ -179,8 +180,9 @@ TEST(Mem, DumpHasTheFixedLayout) {
   std::string d = qt::ReadFile("blk.memdump");
   ASSERT_EQ(d.size(), 3u + 68u);
   auto u32 = [&](size_t at) {
-    return uint32_t(uint8_t(d[at])) | uint32_t(uint8_t(d[at + 1])) << 8 | uint32_t(uint8_t(d[at + 2])) << 16 |
-           uint32_t(uint8_t(d[at + 3])) << 24;
+    uint32_t v = 0;
+    SYS_ByteReader::U32At({reinterpret_cast<const uint8_t*>(d.data()), d.size()}, at, v);
+    return v;
   };
   EXPECT_EQ(u32(0), 3u);
   EXPECT_EQ(std::string(d.data() + 12), "dump.c");
