@@ -113,8 +113,12 @@ void SmallEntryBare(benchmark::State& state) {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) perIteration[run.benchmark_name()] = run.GetAdjustedRealTime();
+    // One run each, or with repetitions their median.
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration) perIteration.emplace(run.run_name.function_name, run.GetAdjustedRealTime());
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+        perIteration[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> perIteration;

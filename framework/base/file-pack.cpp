@@ -110,15 +110,11 @@ SYS_PackEntry_t* FindIn(SYS_Pack_p pack, const char* name) {
   }
 }
 
-SYS_PackEntry_t* FindEntry(const char* name, SYS_Pack_p* owner) {
+// Newest archive first: a name in a newer archive hides an older one's.
+SYS_PackEntry_t* FindEntry(const char* name) {
   if (!name) return nullptr;
-  for (SYS_List_p node = packs; node; node = node->next) {
-    auto* pack = static_cast<SYS_Pack_p>(node->data);
-    if (SYS_PackEntry_t* entry = FindIn(pack, name)) {
-      if (owner) *owner = pack;
-      return entry;
-    }
-  }
+  for (SYS_List_p node = packs; node; node = node->next)
+    if (SYS_PackEntry_t* entry = FindIn(static_cast<SYS_Pack_p>(node->data), name)) return entry;
   return nullptr;
 }
 
@@ -370,33 +366,38 @@ bool Mount::Index() {
 
 SYS_PackEntry_t* View(SYS_File_p file) { return file ? file->entry : nullptr; }
 
+// An entry's stored bytes: in place for an archive in memory, else read
+// into small when they fit (most entries do) or into a tracked buffer that
+// the caller releases (owned). Empty with code 3 or 5 when they cannot be
+// had.
+std::span<const uint8_t> StoredBytes(SYS_Pack_t* pack, const SYS_PackEntry_t& entry, std::span<uint8_t> small,
+                                     uint8_t*& owned) {
+  if (pack->image) return {pack->image + entry.dataOffset, entry.storedSize};
+  uint8_t* to = small.data();
+  if (entry.storedSize > small.size()) {
+    to = owned = static_cast<uint8_t*>(SYS_MemGet(entry.storedSize));
+    if (!owned) {
+      errSetLastError(ERR_NOMEM);
+      return {};
+    }
+  }
+  if (!ReadAt(pack, entry.dataOffset, to, entry.storedSize)) {
+    errSetLastError(ERR_READ);
+    return {};
+  }
+  return {to, entry.storedSize};
+}
+
 // Unpacks a compressed entry into the view's own image; the code of a
 // failure is the read's or the decompressor's.
 bool Unpacked(SYS_Pack_t* pack, SYS_PackEntry_t* view) {
-  std::span<const uint8_t> block;
-  uint8_t* stored = nullptr;
-  // Small blocks (most of an archive's entries) are read onto the stack.
   uint8_t small[4096];
-  if (pack->image) {
-    block = {pack->image + view->dataOffset, view->storedSize};
-  } else if (view->storedSize <= sizeof small) {
-    if (!ReadAt(pack, view->dataOffset, small, view->storedSize)) {
-      errSetLastError(ERR_READ);
-      return false;
-    }
-    block = {small, view->storedSize};
-  } else {
-    stored = static_cast<uint8_t*>(SYS_MemGet(view->storedSize));
-    if (!stored) {
-      errSetLastError(ERR_NOMEM);
-      return false;
-    }
-    if (!ReadAt(pack, view->dataOffset, stored, view->storedSize)) {
-      SYS_MemFree(stored);
-      errSetLastError(ERR_READ);
-      return false;
-    }
-    block = {stored, view->storedSize};
+  uint8_t* stored = nullptr;
+  const std::span<const uint8_t> block = StoredBytes(pack, *view, small, stored);
+  if (block.empty()) {
+    SYS_ErrKeeper keep;
+    SYS_MemFree(stored);
+    return false;
   }
   void* unpacked = nullptr;
   uint32_t length = 0;
@@ -429,8 +430,8 @@ bool Loaded(SYS_PackEntry_t* view) {
 }  // namespace
 
 SYS_Pack_p SYS_FindPack(const char* name) {
-  SYS_Pack_p pack = nullptr;
-  return FindEntry(name, &pack) ? pack : nullptr;
+  const SYS_PackEntry_t* entry = FindEntry(name);
+  return entry ? entry->pack : nullptr;
 }
 
 int SYS_FilePackOpen_pack(const char* path) {
@@ -467,7 +468,7 @@ int SYS_FileOpen_pack(SYS_File_p file) {
     errSetLastError(ERR_UNSUPPORTED);
     return -1;
   }
-  const SYS_PackEntry_t* entry = FindEntry(file->name, nullptr);
+  SYS_PackEntry_t* entry = FindEntry(file->name);
   if (!entry) {
     errSetLastError(ERR_NOTFOUND);
     return -1;
@@ -485,7 +486,12 @@ int SYS_FileOpen_pack(SYS_File_p file) {
     SYS_MemFree(view);
     return -1;
   }
-  file->handle = entry->pack->archive;
+  // The unpacking has read the block's length field: the size is known now.
+  entry->realSize = view->realSize;
+  entry->sized = 1;
+  // The archive's own file; an archive mounted from memory has none, and
+  // the handle stays non-null while the file is open.
+  file->handle = entry->pack->archive ? static_cast<void*>(entry->pack->archive) : static_cast<void*>(entry->pack);
   file->entry = view;
   file->size = view->realSize;
   return 0;
@@ -589,14 +595,14 @@ void SYS_FileClose_pack(SYS_File_p file) {
 
 int SYS_FileExist_pack(const char* name) {
   errClear();
-  if (FindEntry(name, nullptr)) return 0;
+  if (FindEntry(name)) return 0;
   errSetLastError(ERR_NOTFOUND);
   return -1;
 }
 
 int64_t SYS_FileSize_pack(const char* name) {
   errClear();
-  SYS_PackEntry_t* entry = FindEntry(name, nullptr);
+  SYS_PackEntry_t* entry = FindEntry(name);
   if (!entry) {
     errSetLastError(ERR_NOTFOUND);
     return -1;

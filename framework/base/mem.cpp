@@ -12,7 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
 #include "framework/base/bytes.h"
 #include "framework/base/cfg.h"
@@ -37,9 +37,72 @@ struct alignas(16) SYS_MemBlock_t {
 constexpr size_t kHeader = sizeof(SYS_MemBlock_t);
 constexpr size_t kTail = sizeof(uint32_t);
 
+// The set of live headers: open addressing with linear probing, at most half
+// full, so that recording a block allocates nothing of its own (a node per
+// block would double the allocations behind every tracked one). A removal
+// moves the later members of its probe run back, so no tombstones pile up.
+class LiveSet {
+ public:
+  bool contains(const void* p) const {
+    if (slots_.empty()) return false;
+    for (size_t i = Home(p);; i = Next(i)) {
+      if (slots_[i] == p) return true;
+      if (!slots_[i]) return false;
+    }
+  }
+  void insert(const void* p) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    size_t i = Home(p);
+    while (slots_[i]) i = Next(i);
+    slots_[i] = p;
+    ++count_;
+  }
+  void erase(const void* p) {
+    if (slots_.empty()) return;
+    size_t hole = Home(p);
+    while (slots_[hole] != p) {
+      if (!slots_[hole]) return;
+      hole = Next(hole);
+    }
+    for (size_t i = Next(hole); slots_[i]; i = Next(i)) {
+      // A member may fill the hole when its home does not lie cyclically
+      // in (hole, i]: its probe run then passes through the hole.
+      const size_t home = Home(slots_[i]);
+      const bool homeBetween = hole < i ? (home > hole && home <= i) : (home > hole || home <= i);
+      if (!homeBetween) {
+        slots_[hole] = slots_[i];
+        hole = i;
+      }
+    }
+    slots_[hole] = nullptr;
+    --count_;
+  }
+  void clear() {
+    slots_.clear();
+    count_ = 0;
+  }
+
+ private:
+  size_t Home(const void* p) const {
+    uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h ^ (h >> 29)) & (slots_.size() - 1);
+  }
+  size_t Next(size_t i) const { return (i + 1) & (slots_.size() - 1); }
+  void Grow() {
+    std::vector<const void*> old(slots_.empty() ? 64 : slots_.size() * 2, nullptr);
+    old.swap(slots_);
+    count_ = 0;
+    for (const void* p : old)
+      if (p) insert(p);
+  }
+
+  std::vector<const void*> slots_;
+  size_t count_ = 0;
+};
+
 struct State {
   std::recursive_mutex lock;
-  std::unordered_set<const SYS_MemBlock_t*> live;
+  LiveSet live;
   SYS_MemBlock_t* newest = nullptr;
   bool logAllocations = false;
   bool leakReport = false;
@@ -70,7 +133,7 @@ void SetTailGuard(SYS_MemBlock_t* b, uint32_t g) {
 // Called with the lock held.
 SYS_MemBlock_t* LiveHeader(const void* p) {
   SYS_MemBlock_t* b = HeaderOf(p);
-  return state->live.count(b) ? b : nullptr;
+  return state->live.contains(b) ? b : nullptr;
 }
 
 void Unlink(SYS_MemBlock_t* b) {
@@ -166,7 +229,7 @@ void* _SYS_MemRealloc(void** pointer, size_t size, const char* file, int line) {
   std::lock_guard<std::recursive_mutex> guard(state->lock);
   SYS_MemBlock_t* old = HeaderOf(*pointer);
   // The old block's guards are checked before anything is copied from it.
-  if (!state->live.count(old) || old->guard != SYS_MEM_GUARD || TailGuard(old) != SYS_MEM_GUARD) {
+  if (!state->live.contains(old) || old->guard != SYS_MEM_GUARD || TailGuard(old) != SYS_MEM_GUARD) {
     Release(*pointer, file, line);
     return nullptr;
   }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "framework/base/bytes.h"
@@ -218,6 +222,39 @@ TEST(Mem, SizeAndDumpRefuseBlocksThatAreNotLive) {
   EXPECT_FALSE(qt::FileExists("stray.memdump"));
   EXPECT_EQ(SYS_MemSize(live), 32);
   _SYS_MemFree(&live, "live.c", 4);
+}
+
+// The allocator's record of live blocks stays right through any order of
+// allocations and releases: every live block answers with its size and
+// every released one is refused.
+TEST(Mem, LiveBlocksStayKnownInAnyOrder) {
+  std::mt19937 rng(1234);
+  std::vector<std::pair<void*, size_t>> live;
+  std::vector<const void*> released;
+  for (int step = 0; step < 20000; ++step) {
+    if (live.empty() || rng() % 3 != 0) {
+      const size_t size = 1 + rng() % 200;
+      live.emplace_back(_SYS_MemGet(size, "order.c", step), size);
+    } else {
+      const size_t at = rng() % live.size();
+      void* p = live[at].first;
+      released.push_back(p);
+      _SYS_MemFree(&p, "order.c", step);
+      ASSERT_EQ(p, nullptr);
+      live[at] = live.back();
+      live.pop_back();
+    }
+  }
+  for (const auto& [p, size] : live) ASSERT_EQ(SYS_MemSize(p), static_cast<int64_t>(size));
+  size_t refused = 0;
+  for (const void* p : released) {
+    // The system may hand a released address out again for a later block.
+    if (std::any_of(live.begin(), live.end(), [&](const auto& b) { return b.first == p; })) continue;
+    EXPECT_EQ(SYS_MemSize(p), -1);
+    ++refused;
+  }
+  EXPECT_GT(refused, 0u);
+  for (auto& [p, size] : live) _SYS_MemFree(&p, "order.c", 0);
 }
 
 TEST(Mem, MachineMemory) {

@@ -36,21 +36,50 @@ int64_t Deflate(const unsigned char* source, uint32_t length, unsigned char* out
   return packed;
 }
 
+// One decompressor per thread, reset for every block: its state and its
+// 32 KB window are set up once instead of for each of the many small blocks
+// an archive holds.
+class Inflater {
+ public:
+  Inflater() = default;
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  ~Inflater() {
+    if (ready_) inflateEnd(&z_);
+  }
+  // The stream, ready for a new block; null when zlib cannot start one.
+  z_stream* Fresh() {
+    if (ready_ && inflateReset(&z_) != Z_OK) {
+      inflateEnd(&z_);
+      ready_ = false;
+    }
+    if (!ready_) {
+      z_ = z_stream{};
+      ready_ = inflateInit(&z_) == Z_OK;
+    }
+    return ready_ ? &z_ : nullptr;
+  }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+};
+thread_local Inflater inflater;
+
 // Inflates packed bytes into exactly unpacked bytes of out; true at the
 // stream's end.
 bool Inflate(const unsigned char* packed, uint32_t packedLength, unsigned char* out, uint32_t unpacked) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return false;
-  z.next_in = const_cast<Bytef*>(packed);
-  z.avail_in = packedLength;
-  z.next_out = out;
-  z.avail_out = unpacked;
+  z_stream* z = inflater.Fresh();
+  if (!z) return false;
+  z->next_in = const_cast<Bytef*>(packed);
+  z->avail_in = packedLength;
+  z->next_out = out;
+  z->avail_out = unpacked;
   int r = Z_DATA_ERROR;  // no input never reaches the end
-  while (z.avail_in > 0) {
-    r = inflate(&z, Z_SYNC_FLUSH);
+  while (z->avail_in > 0) {
+    r = inflate(z, Z_SYNC_FLUSH);
     if (r != Z_OK) break;
   }
-  inflateEnd(&z);
   return r == Z_STREAM_END;
 }
 }  // namespace
