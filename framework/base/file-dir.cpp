@@ -74,10 +74,10 @@ bool Scan(DirPack* pack, const std::string& folder) {
   bool ok = true;
   for (int32_t i = 0; ok && i < glob->count; ++i) {
     const char* name = glob->names[i];
-    plat::PathStatus status = plat::StatLink(name);
-    if (status.kind == plat::PathKind::Link) status = plat::StatPath(name);
-    else if (status.kind == plat::PathKind::Folder) ok = Scan(pack, name);
-    if (status.kind == plat::PathKind::File) ok = std::strlen(name) > skip && AddEntry(pack, name + skip, status.size);
+    const plat::PathStatus itself = plat::StatLink(name);
+    const plat::PathStatus named = itself.kind == plat::PathKind::Link ? plat::StatPath(name) : itself;
+    if (itself.kind == plat::PathKind::Folder) ok = Scan(pack, name);
+    else if (named.kind == plat::PathKind::File) ok = std::strlen(name) > skip && AddEntry(pack, name + skip, named.size);
   }
   SYS_GlobFree(&glob);
   return ok;
