@@ -10,6 +10,7 @@
 #include "app/playback.h"
 #include "app/spare.h"
 #include "framework/base/file.h"
+#include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/rtl.h"
 
@@ -61,7 +62,7 @@ ShortString ExtractTrackName(int i) {
 }
 
 void ExtractMusic(void) {
-  if (mkdir(plat::HostPath(kFolder).c_str(), 0777) != 0) RtlIOError("mkdir", errno);
+  if (plat::MakeFolder(kFolder) != plat::MakeFolderResult::Made) RtlIOError("mkdir", errno);
   ExtractFolder = ShortString(kFolder) + "\\";
   FILE* playlist = Create(ExtractFolder + kPlaylist);
   CopyOut("intro.ogg", "01-arbolt-intro.ogg");

@@ -17,17 +17,12 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/base/ascii.h"
+
 namespace {
 
 thread_local DWORD lastError = ERROR_SUCCESS;
 std::atomic<bool> hideTryEnter{false};
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  return out;
-}
 
 // How a well-known Windows name is served on this platform.
 enum class Serve { Kernel, Host, Absent };
@@ -51,7 +46,7 @@ constexpr WellKnown kWellKnown[] = {
 };
 
 const WellKnown* FindWellKnown(std::string_view name) {
-  std::string lower = Lower(name);
+  std::string lower = SYS_AsciiLowered(name);
   for (const auto& w : kWellKnown)
     if (lower == w.key || lower == w.bare) return &w;
   return nullptr;
@@ -167,7 +162,7 @@ HMODULE LoadLibraryA(LPCSTR name) {
         return OpenWellKnown(s, *w);
     }
   }
-  return OpenHost(s, Lower(name), plat::HostPath(name));
+  return OpenHost(s, SYS_AsciiLowered(name), plat::HostPath(name));
 }
 
 BOOL FreeLibrary(HMODULE module) {
@@ -198,7 +193,7 @@ HMODULE GetModuleHandleA(LPCSTR name) {
   std::lock_guard<std::recursive_mutex> guard(s.lock);
   const WellKnown* w = FindWellKnown(name);
   if (w && w->serve == Serve::Kernel) return &s.kernel;
-  std::string key = w ? std::string(w->key) : Lower(name);
+  std::string key = w ? std::string(w->key) : SYS_AsciiLowered(name);
   for (auto& m : s.live)
     if (m->key == key) return m.get();
   SetLastError(ERROR_MOD_NOT_FOUND);
@@ -237,7 +232,7 @@ void SetModuleExports(const char* moduleName, ExportLookup lookup) {
   Loader& s = State();
   std::lock_guard<std::recursive_mutex> guard(s.lock);
   const WellKnown* w = FindWellKnown(moduleName);
-  std::string key = w ? std::string(w->key) : Lower(moduleName);
+  std::string key = w ? std::string(w->key) : SYS_AsciiLowered(moduleName);
   if (lookup)
     s.exports[key] = lookup;
   else

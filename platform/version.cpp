@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/base/ascii.h"
+
 // An open registry key: the lower-case path below its root.
 struct plat_registry_key {
   std::string path;
@@ -82,13 +84,6 @@ Registry& Store() {
   return registry;
 }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  return out;
-}
-
 const char* RootName(HKEY key) {
   if (key == HKEY_CLASSES_ROOT) return "hkey_classes_root";
   if (key == HKEY_CURRENT_USER) return "hkey_current_user";
@@ -98,7 +93,7 @@ const char* RootName(HKEY key) {
 }
 
 std::string Join(const std::string& base, const char* subKey) {
-  std::string sub = subKey ? Lower(subKey) : std::string();
+  std::string sub = subKey ? SYS_AsciiLowered(subKey) : std::string();
   while (!sub.empty() && sub.front() == '\\') sub.erase(sub.begin());
   while (!sub.empty() && sub.back() == '\\') sub.pop_back();
   return sub.empty() ? base : base + "\\" + sub;
@@ -161,7 +156,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, DWORD* reserved, DWORD* type, 
   if (!PathOf(r, key, &path)) return ERROR_INVALID_HANDLE;
   auto k = r.keys.find(path);
   if (k == r.keys.end()) return ERROR_FILE_NOT_FOUND;
-  auto v = k->second.find(Lower(valueName ? valueName : ""));
+  auto v = k->second.find(SYS_AsciiLowered(valueName ? valueName : ""));
   if (v == k->second.end()) return ERROR_FILE_NOT_FOUND;
   const Value& value = v->second;
   if (type) *type = value.type;
@@ -221,7 +216,7 @@ void SetRegistryText(HKEY root, const char* subKey, const char* valueName, const
   value.type = REG_SZ;
   value.bytes.assign(t.begin(), t.end());
   value.bytes.push_back(0);
-  values[Lower(valueName)] = std::move(value);
+  values[SYS_AsciiLowered(valueName)] = std::move(value);
 }
 
 void ClearRegistry() {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/rtl.h"
 
@@ -133,5 +134,5 @@ void SysUnitInit(void) {
   BaseStart();
   HomeDir = TakePath(SYS_PathGet(SYS_PATH_HOME, ""));
   ProgramDir = TakePath(SYS_PathGet(SYS_PATH_PROGRAM, ""));
-  if (chdir(plat::HostPath(ProgramDir.view()).c_str()) != 0) RtlIOError("chdir", errno);
+  if (!plat::ChangeFolder(ProgramDir.view())) RtlIOError("chdir", errno);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/base/ascii.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
@@ -15,16 +16,8 @@ namespace {
 char** args = nullptr;
 int count = 0;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool SameNoCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (Lower(*a) != Lower(*b)) return false;
-  return *a == *b;
-}
-
 bool IsSwitch(const char* arg, const char* name) {
-  return arg && (arg[0] == '-' || arg[0] == '/') && SameNoCase(arg + 1, name);
+  return arg && (arg[0] == '-' || arg[0] == '/') && SYS_AsciiEqualNoCase(arg + 1, name);
 }
 
 // One line of a configuration file, split into key and quoted value.

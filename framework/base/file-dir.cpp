@@ -1,8 +1,6 @@
 // The directory handler: a folder mounted as a pack. Its files are listed
 // once at mount time and found by their path relative to the folder, with
 // "\" between folder names.
-#include <sys/stat.h>
-
 #include <cstring>
 #include <string>
 
@@ -10,7 +8,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/str.h"
-#include "platform/kernel.h"
+#include "platform/files.h"
 
 const SYS_FileHandler_t SYS_FileHandlerDir = {
     "Dir pack handler", SYS_FilePackOpen_dir, SYS_FileOpen_dir,  SYS_FileSeek_reg,  SYS_FileRead_reg,
@@ -76,14 +74,10 @@ bool Scan(DirPack* pack, const std::string& folder) {
   bool ok = true;
   for (int32_t i = 0; ok && i < glob->count; ++i) {
     const char* name = glob->names[i];
-    const std::string host = plat::HostPath(name);
-    struct stat st{};
-    if (lstat(host.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      ok = Scan(pack, name);
-    } else if (S_ISREG(st.st_mode) || (S_ISLNK(st.st_mode) && stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode))) {
-      ok = std::strlen(name) > skip && AddEntry(pack, name + skip, static_cast<int64_t>(st.st_size));
-    }
+    const plat::PathStatus itself = plat::StatLink(name);
+    const plat::PathStatus named = itself.kind == plat::PathKind::Link ? plat::StatPath(name) : itself;
+    if (itself.kind == plat::PathKind::Folder) ok = Scan(pack, name);
+    else if (named.kind == plat::PathKind::File) ok = std::strlen(name) > skip && AddEntry(pack, name + skip, named.size);
   }
   SYS_GlobFree(&glob);
   return ok;
@@ -106,8 +100,7 @@ std::string Joined(const DirPack* pack, const char* name) { return std::string(p
 }  // namespace
 
 int SYS_FilePackOpen_dir(const char* path) {
-  struct stat st{};
-  if (!path || stat(plat::HostPath(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return -1;
+  if (!path || plat::StatPath(path).kind != plat::PathKind::Folder) return -1;
   for (SYS_List_p node = dirPacks; node; node = node->next)
     if (std::strcmp(AsPack(node)->root, path) == 0) return 0;
   SYS_DbgMessage(FileDetail(), "[file-dir][%s:%d:%s()] open new pack: %s\n", SYS_LOGPOS, path);
@@ -137,9 +130,8 @@ int SYS_FileExist_dir(const char* name) { return FindEntry(name, nullptr) ? 0 : 
 int64_t SYS_FileSize_dir(const char* name) {
   const DirPack* pack = nullptr;
   if (!FindEntry(name, &pack)) return -1;
-  struct stat st{};
-  if (stat(plat::HostPath(Joined(pack, name)).c_str(), &st) != 0) return -1;
-  return static_cast<int64_t>(st.st_size);
+  const plat::PathStatus status = plat::StatPath(Joined(pack, name));
+  return status.kind == plat::PathKind::None ? -1 : status.size;
 }
 
 int SYS_FileOpen_dir(SYS_File_p file) {

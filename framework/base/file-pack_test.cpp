@@ -12,6 +12,7 @@
 #include "framework/base/file-pack_test.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
+#include "framework/base/main.h"
 #include "framework/base/mem.h"
 #include "testsupport/testsupport.h"
 
@@ -278,9 +279,131 @@ TEST_F(Pack, DamagedArchives) {
     EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED) << c.what;
     EXPECT_TRUE(calls.empty()) << c.what;
     EXPECT_EQ(SYS_FileExist("a.txt"), -1) << c.what;
+    // Mounted from memory, the same bytes are refused for the same reason.
+    EXPECT_EQ(SYS_FilePackOpenMem("bad.dat", c.bytes.data(), c.bytes.size()), -1) << c.what;
+    EXPECT_EQ(errGetLastError(), c.code) << c.what;
+    EXPECT_EQ(SYS_FileExist("a.txt"), -1) << c.what;
   }
   // The good one mounts, so the table above is about the damage only.
   EXPECT_EQ(Mount("good.dat", good), 0);
+}
+
+// A refused archive says why in the log, with "v" (file) and "c" (console
+// too), whatever the module switches: the user otherwise only learns that
+// an entry is missing.
+TEST(PackLog, RefusalsSayWhy) {
+  const std::string good = packtest::Archive({{"a.txt", "alpha"}, {"b.bin", kThousand, true}});
+  using packtest::Record;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"wrong magic", "QRNX" + good.substr(4), "bad.dat refused: not an archive\n"},
+      {"truncated", good.substr(0, good.size() - 5), "bad.dat refused: bad catalogue"},
+      {"entry outside",
+       packtest::Archive({{"a.txt", "alpha"}, {"b.bin", kThousand, true}},
+                         {.records = [](std::vector<Record>& r) { r[1].stored += 500; }}),
+       "bad.dat refused: entry outside the file: b.bin\n"},
+      {"missing", "", "gone.dat refused: no such file\n"},
+  };
+  for (const char* logSwitch : {"-v", "-c"}) {
+    for (const Case& c : cases) {
+      qt::TempDir dir;
+      qt::ChildResult r = qt::RunInChild([&] {
+        qt::ChangeDir cd(dir.path());
+        qt::Args args{"\\opt\\prog", logSwitch};
+        SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+        qt::WriteFile("bad.dat", c.bytes);
+        if (SYS_FilePackOpen(std::strcmp(c.what, "missing") == 0 ? "gone.dat" : "bad.dat") == 0) _exit(3);
+      });
+      ASSERT_EQ(r.exitCode, 0) << c.what << r.err;
+      const std::string log = qt::ReadFile(dir / "debug.log");
+      EXPECT_NE(log.find(std::string("[wrn][file-pack][file-pack.cpp:")), std::string::npos) << c.what << log;
+      EXPECT_NE(log.find(c.reason), std::string::npos) << c.what << log;
+      EXPECT_EQ(r.out.find(c.reason) != std::string::npos, std::strcmp(logSwitch, "-c") == 0) << c.what << r.out;
+    }
+  }
+}
+
+// An archive mounted from memory serves the file layer as one mounted from
+// disk, and keeps its own copy of the bytes.
+TEST_F(Pack, MountsFromMemory) {
+  std::string bytes = packtest::Archive({{"plain.txt", "ab\ncd"}, {"big.bin", kThousand, true}, {"empty.txt", ""}});
+  ASSERT_EQ(SYS_FilePackOpenMem("memory.dat", bytes.data(), bytes.size()), 0);
+  std::fill(bytes.begin(), bytes.end(), '\0');
+  EXPECT_STREQ(SYS_FindPack("big.bin")->path, "memory.dat");
+  EXPECT_EQ(SYS_FileSize("big.bin"), 1000);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Lines("plain.txt", 64), (V{"ab\n", "cd"}));
+  for (const char* name : {"plain.txt", "big.bin", "empty.txt"}) {
+    SYS_File_p f = SYS_FileOpen(name, 0);
+    ASSERT_NE(f, nullptr) << name;
+    const std::string expected = name[0] == 'p' ? "ab\ncd" : name[0] == 'b' ? kThousand : "";
+    EXPECT_TRUE(ReadAll(f) == expected) << name;
+    SYS_FileClose(f);
+  }
+  EXPECT_EQ(SYS_FilePackOpenMem(nullptr, "QRNP", 4), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_FilePackOpenMem("none.dat", nullptr, 0), -1);
+  EXPECT_EQ(errGetLastError(), ERR_NOTARCHIVE);
+  EXPECT_TRUE(calls.empty());
+}
+
+// A plain entry is read straight from the archive: reads in pieces, seeks
+// and a line read after them all agree with the stored bytes.
+TEST_F(Pack, PlainEntriesReadInPieces) {
+  const std::string text = Random(3000, 11) + "\nlast line\n";
+  ASSERT_EQ(Mount("plain.dat", packtest::Archive({{"a.bin", "x"}, {"text.txt", text}})), 0);
+  SYS_File_p f = SYS_FileOpen("text.txt", 0);
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(ReadAll(f) == text);
+  ASSERT_EQ(SYS_FileSeek(f, 3001), 0);
+  char line[64];
+  ASSERT_NE(SYS_FileGetStr(f, line, sizeof line), nullptr);
+  EXPECT_STREQ(line, "last line\n");
+  ASSERT_EQ(SYS_FileSeek(f, 2), 0);
+  char piece[5] = {};
+  EXPECT_EQ(SYS_FileRead(f, piece, 4), 4);
+  EXPECT_EQ(std::string(piece), text.substr(2, 4));
+  SYS_FileClose(f);
+}
+
+// Small entries are served from a window of the archive kept between reads;
+// entries spread over several windows read back right in any order, and
+// sizes asked before the opens agree.
+TEST_F(Pack, SmallEntriesAcrossManyWindows) {
+  std::vector<packtest::Item> items;
+  for (int i = 0; i < 60; ++i)
+    items.push_back({"e" + std::to_string(i), Random(2500 + 97 * i, 100 + i), i % 3 == 0});
+  items.push_back({"large", Random(70000, 5), false});
+  ASSERT_EQ(Mount("many.dat", packtest::Archive(items)), 0);
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<size_t> reversed(order.rbegin(), order.rend());
+  for (const auto& sequence : {order, reversed, order}) {
+    for (size_t i : sequence) {
+      const packtest::Item& item = items[i];
+      EXPECT_EQ(SYS_FileSize(item.name.c_str()), static_cast<int64_t>(item.data.size())) << item.name;
+      SYS_File_p f = SYS_FileOpen(item.name.c_str(), 0);
+      ASSERT_NE(f, nullptr) << item.name;
+      EXPECT_TRUE(ReadAll(f) == item.data) << item.name;
+      SYS_FileClose(f);
+    }
+  }
+}
+
+// While a name is open from an archive, its size comes from that open: a
+// load that opens and then sizes a file asks the disk once. Once closed,
+// a loose file of the name comes first again.
+TEST_F(Pack, SizeOfAnOpenEntry) {
+  MountFixture();
+  SYS_File_p f = SYS_FileOpen("plain.txt", 0);
+  ASSERT_NE(f, nullptr);
+  ASSERT_TRUE(qt::WriteFile("plain.txt", "a loose file, longer"));
+  EXPECT_EQ(SYS_FileSize("plain.txt"), 5);
+  SYS_FileClose(f);
+  EXPECT_EQ(SYS_FileSize("plain.txt"), 20);
 }
 
 TEST_F(Pack, MissingOrOddPaths) {

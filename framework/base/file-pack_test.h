@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/base/file-pack.h"
 #include "framework/base/mem.h"
 #include "framework/base/z.h"
 
@@ -24,11 +25,8 @@ struct Record {
   std::string name;
 };
 
-inline void PutU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
 inline void SetU32(std::string& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>(v >> (8 * i));
+  SYS_ByteWriter::PutU32(reinterpret_cast<uint8_t*>(out.data()) + at, v);
 }
 
 // One compressed block of the bytes, made by the framework's compressor.
@@ -41,17 +39,11 @@ inline std::string Block(const std::string& data) {
   return out;
 }
 
+// The records as the archive module's own writer lays them out.
 inline std::string Catalogue(const std::vector<Record>& records) {
-  std::string out;
-  for (const Record& r : records) {
-    PutU32(out, r.stored);
-    PutU32(out, r.offset);
-    out.push_back(static_cast<char>(r.flags));
-    out.push_back(static_cast<char>(r.name.size() & 0xFF));
-    out.push_back(static_cast<char>(r.name.size() >> 8));
-    out += r.name;
-  }
-  return out;
+  SYS_ByteWriter out;
+  for (const Record& r : records) SYS_PackWriteRecord(out, {r.stored, r.offset, r.flags, r.name});
+  return std::string(out.data().begin(), out.data().end());
 }
 
 // Changes applied before the archive is put together: to the records, to
@@ -80,10 +72,9 @@ inline std::string Archive(const std::vector<Item>& items, const Tweaks& tweaks 
   if (tweaks.catalogue) tweaks.catalogue(catalogue);
   std::string block = catalogue.empty() ? std::string() : Block(catalogue);
   if (tweaks.block) tweaks.block(block);
-  std::string out = "QRNP";
-  PutU32(out, count);
-  PutU32(out, static_cast<uint32_t>(12 + data.size()));
-  return out + data + block;
+  SYS_ByteWriter header;
+  SYS_PackWriteHeader(header, {count, static_cast<uint32_t>(SYS_PACK_HEADER + data.size())});
+  return std::string(header.data().begin(), header.data().end()) + data + block;
 }
 
 }  // namespace packtest

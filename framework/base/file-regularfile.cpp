@@ -1,6 +1,4 @@
 // The regular-file handler: files on disk, relative to the current folder.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +7,7 @@
 
 #include "framework/base/file.h"
 #include "framework/base/log.h"
+#include "platform/files.h"
 #include "platform/kernel.h"
 
 const SYS_FileHandler_t SYS_FileHandlerRegular = {
@@ -37,14 +36,13 @@ int FileDetail() { return SYS_DbgDetail(SYS_DbgSwitches.file); }
 }  // namespace
 
 int SYS_FileExist_reg(const char* name) {
-  struct stat st{};
-  return name && stat(plat::HostPath(name).c_str(), &st) == 0 ? 0 : -1;
+  return name && plat::StatPath(name).kind != plat::PathKind::None ? 0 : -1;
 }
 
 int64_t SYS_FileSize_reg(const char* name) {
-  struct stat st{};
-  if (!name || stat(plat::HostPath(name).c_str(), &st) != 0) return -1;
-  return static_cast<int64_t>(st.st_size);
+  if (!name) return -1;
+  const plat::PathStatus status = plat::StatPath(name);
+  return status.kind == plat::PathKind::None ? -1 : status.size;
 }
 
 int SYS_FileOpen_reg(SYS_File_p file) {
@@ -55,11 +53,11 @@ int SYS_FileOpen_reg(SYS_File_p file) {
                  file->name, path.c_str());
   const char* mode = ModeOf(file->flags);
   FILE* stream = std::fopen(plat::HostPath(path).c_str(), HostMode(mode).c_str());
-  struct stat st{};
   int error = errno;
-  if (stream && (fstat(fileno(stream), &st) != 0 || S_ISDIR(st.st_mode))) {
+  const plat::PathStatus status = plat::StatStream(stream);
+  if (stream && (status.kind == plat::PathKind::None || status.kind == plat::PathKind::Folder)) {
     // The host opens folders for reading; a folder is never a file here.
-    error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    error = status.kind == plat::PathKind::Folder ? EISDIR : errno;
     std::fclose(stream);
     stream = nullptr;
   }
@@ -70,7 +68,7 @@ int SYS_FileOpen_reg(SYS_File_p file) {
     return -1;
   }
   file->handle = stream;
-  file->size = static_cast<int64_t>(st.st_size);
+  file->size = status.size;
   return 0;
 }
 

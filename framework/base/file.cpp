@@ -2,11 +2,7 @@
 // paths, folder listing and folder creation.
 #include "framework/base/file.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "framework/base/ascii.h"
 #include "framework/base/cfg.h"
 #include "framework/base/file-pack.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/str.h"
-#include "platform/kernel.h"
+#include "platform/files.h"
 #include "platform/shell.h"
 
 const SYS_FileHandler_t* const SYS_FileHandlers[] = {&SYS_FileHandlerRegular, &SYS_FileHandlerDir,
@@ -39,6 +36,15 @@ bool IsOpen(SYS_File_p file) {
 const SYS_FileHandler_t* HandlerOf(const char* name) {
   for (const SYS_FileHandler_t* const* h = SYS_FileHandlers; *h; ++h)
     if ((*h)->exist && (*h)->exist(name) == 0) return *h;
+  return nullptr;
+}
+
+// The newest file open through the archive handler under exactly the name.
+const SYS_File_t* OpenArchiveEntry(const char* name) {
+  for (SYS_List_p node = openFiles; node; node = node->next) {
+    const auto* file = static_cast<const SYS_File_t*>(node->data);
+    if (file->handler == &SYS_FileHandlerPack && std::strcmp(file->name, name) == 0) return file;
+  }
   return nullptr;
 }
 
@@ -204,6 +210,10 @@ int64_t SYS_FileSize(const char* name) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
+  // A name open through the archive handler is that handler's: it won the
+  // name at the open, and an archive entry cannot change while it is open.
+  // A load that opens and then sizes a file so asks the disk only once.
+  if (const SYS_File_t* open = OpenArchiveEntry(name)) return open->size;
   const SYS_FileHandler_t* handler = HandlerOf(name);
   if (!handler) {
     errSetLastError(ERR_NOTFOUND);
@@ -299,21 +309,19 @@ int SYS_MkDir(const char* path) {
   std::string folder(path);
   // A trailing separator names the same folder.
   while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-  const std::string host = plat::HostPath(folder);
-  if (mkdir(host.c_str(), 0777) == 0) return 0;
-  if (errno != ENOENT && errno != ENOTDIR) return 1;
+  const plat::MakeFolderResult result = plat::MakeFolder(folder);
+  if (result == plat::MakeFolderResult::Made) return 0;
+  if (result == plat::MakeFolderResult::Failed) return 1;
   const size_t cut = folder.find_last_of("\\/");
   if (cut == std::string::npos || cut == 0) return 1;
   SYS_MkDir(folder.substr(0, cut).c_str());
   // Only the second attempt tells whether the folder now exists.
-  return mkdir(host.c_str(), 0777) == 0 ? 0 : 1;
+  return plat::MakeFolder(folder) == plat::MakeFolderResult::Made ? 0 : 1;
 }
 
 // --- folder listing --------------------------------------------------------
 
 namespace {
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Windows wildcard rules: "*" any run, "?" any one character, letter case
 // ignored, no escapes or brackets.
 bool WildcardMatch(const char* mask, const char* name) {
@@ -323,7 +331,7 @@ bool WildcardMatch(const char* mask, const char* name) {
     if (*mask == '*') {
       starMask = ++mask;
       starName = name;
-    } else if (*mask == '?' || (*mask && LowerAscii(*mask) == LowerAscii(*name))) {
+    } else if (*mask == '?' || (*mask && SYS_AsciiLower(*mask) == SYS_AsciiLower(*name))) {
       ++mask;
       ++name;
     } else if (starMask) {
@@ -341,15 +349,14 @@ bool WildcardMatch(const char* mask, const char* name) {
 // ("." and ".." included), as the Windows find functions would report.
 bool ListMatches(const std::string& folder, const std::string& mask, std::vector<std::string>& names) {
   const char* wildcards = mask == "*.*" ? "*" : mask.c_str();
-  DIR* dir = opendir(plat::HostPath(folder).c_str());
-  if (!dir) return false;
+  std::vector<std::string> all;
+  if (!plat::ListFolder(folder, all)) return false;
   bool any = false;
-  while (dirent* e = readdir(dir)) {
-    if (!WildcardMatch(wildcards, e->d_name)) continue;
+  for (std::string& name : all) {
+    if (!WildcardMatch(wildcards, name.c_str())) continue;
     any = true;
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    if (name != "." && name != "..") names.push_back(std::move(name));
   }
-  closedir(dir);
   std::sort(names.begin(), names.end());
   return any;
 }

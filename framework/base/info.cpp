@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/base/ascii.h"
 #include "framework/base/cpu.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
@@ -30,15 +31,6 @@ SYS_PCPU_t cpu = nullptr;
 char clockText[kClockRoom];
 
 int Level() { return SYS_DbgDetail(SYS_DbgSwitches.info); }
-
-bool SameNoCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
-    char y = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 32) : *b;
-    if (x != y) return false;
-  }
-  return *a == *b;
-}
 
 // Appends one piece, formatted within 63 characters.
 void Add(std::string& text, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -128,11 +120,11 @@ void AddNtEditionFromRegistry(std::string& text, const OSVERSIONINFOEXA& v) {
     LONG result = RegQueryValueExA(key, "ProductType", nullptr, nullptr, reinterpret_cast<BYTE*>(type), &size);
     RegCloseKey(key);
     if (result == ERROR_SUCCESS && size <= kProductTypeRoom) {
-      if (SameNoCase(type, "WINNT"))
+      if (SYS_AsciiEqualNoCase(type, "WINNT"))
         Add(text, "Workstation ");
-      else if (SameNoCase(type, "LANMANNT"))
+      else if (SYS_AsciiEqualNoCase(type, "LANMANNT"))
         Add(text, "Server ");
-      else if (SameNoCase(type, "SERVERNT"))
+      else if (SYS_AsciiEqualNoCase(type, "SERVERNT"))
         Add(text, "Advanced Server ");
     }
   }
@@ -148,7 +140,7 @@ bool HasSp6aHotfix() {
 
 void AddServicePackAndBuild(std::string& text, const OSVERSIONINFOEXA& v) {
   unsigned build = v.dwBuildNumber & 0xFFFFu;
-  if (v.dwMajorVersion == 4 && SameNoCase(v.szCSDVersion, "Service Pack 6") && HasSp6aHotfix())
+  if (v.dwMajorVersion == 4 && SYS_AsciiEqualNoCase(v.szCSDVersion, "Service Pack 6") && HasSp6aHotfix())
     Add(text, "Service Pack 6a (Build %u)", build);
   else
     Add(text, "%s (Build %u)", v.szCSDVersion, build);

@@ -12,6 +12,7 @@
 #include "framework/base/nodestroy.h"
 #include "framework/base/thread.h"
 #include "framework/base/time.h"
+#include "platform/files.h"
 #include "platform/kernel.h"
 
 SYS_DbgSwitches_t SYS_DbgSwitches;
@@ -138,7 +139,7 @@ int SYS_DbgInit(void) {
     fileName = CopyName(named ? named : "debug.log");
   }
   errClear();
-  if (!SYS_CfgHas("debug-append") && fileName) std::remove(plat::HostPath(fileName).c_str());
+  if (!SYS_CfgHas("debug-append") && fileName) plat::RemoveFile(fileName);
   if (!logLock) logLock = SYS_MutexCreate();
   SYS_DbgSwitches.dlsymbols = SYS_CfgHas("debug-dlsymbols");
   SYS_DbgSwitches.dlerrors = SYS_CfgHas("debug-dlerrors");

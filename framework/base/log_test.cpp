@@ -1,9 +1,15 @@
 #include "framework/base/log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <regex>
+#include <set>
 #include <string>
 
+#include "framework/base/file-pack.h"
+#include "framework/base/file-pack_test.h"
+#include "framework/base/file.h"
 #include "framework/base/main.h"
 #include "framework/base/mem.h"
 #include "testsupport/testsupport.h"
@@ -124,6 +130,36 @@ std::string seenText;
 void Remember(int code, const char* text) {
   seenCode = code;
   seenText = text;
+}
+
+// The position field of a framework line names the framework function whose
+// line it is, never a helper that writes it on that function's behalf.
+TEST(Log, PositionsNameFrameworkFunctions) {
+  qt::TempDir dir;
+  auto r = InBase(dir, {"-v", "-debug-all", "-debug-file", "-debug-base"}, [] {
+    mkdir("folder", 0777);
+    qt::WriteFile("folder/a.txt", "a");
+    const std::string good = packtest::Archive({{"b.txt", "bee", true}});
+    qt::WriteFile("good.dat", good);
+    qt::WriteFile("bad.dat", "QRNP" + std::string(20, '\x7f'));
+    SYS_FilePackOpen("folder");
+    SYS_FilePackOpen("good.dat");
+    SYS_FilePackOpen("bad.dat");
+    SYS_FilePackOpen("missing.dat");
+    SYS_FilePackOpenMem("memory.dat", good.data(), good.size());
+    SYS_FilePackOpenMem("memory-bad.dat", "QRNX", 4);
+    for (const char* name : {"a.txt", "b.txt", "missing.txt"}) SYS_FileClose(SYS_FileOpen(name, 0));
+    SYS_MemInfo("leaks.txt");
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string log = qt::ReadFile(dir / "debug.log");
+  const std::regex position(R"(\]\[[A-Za-z0-9_.-]+\.cpp:[0-9]+:([^()\]]*)\(\)\])");
+  std::set<std::string> functions;
+  for (std::sregex_iterator m(log.begin(), log.end(), position), end; m != end; ++m) functions.insert((*m)[1]);
+  for (const char* expected : {"SYS_BaseInit", "SYS_FilePackOpen_pack", "SYS_FilePackOpenMem", "SYS_FileOpen"})
+    EXPECT_EQ(functions.count(expected), 1u) << expected << "\n" << log;
+  for (const std::string& fn : functions)
+    EXPECT_TRUE(fn.rfind("SYS_", 0) == 0 || fn.rfind("_SYS_", 0) == 0) << fn << "\n" << log;
 }
 
 TEST(LastError, GetClearsAndCallbackOnlyWithText) {

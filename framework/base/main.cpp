@@ -13,9 +13,10 @@
 #include "framework/base/time.h"
 
 namespace {
-void LogPath(int type, const char* format) {
+// Logs a standard path for fn, the start-up function whose line it is.
+void LogPath(int type, const char* format, const char* fn) {
   char* path = SYS_PathGet(type, "");
-  SYS_DbgMessage(SYS_DbgDetail(SYS_DbgSwitches.base), format, SYS_LOGPOS, path ? path : "");
+  SYS_DbgMessage(SYS_DbgDetail(SYS_DbgSwitches.base), format, SYS_LOGPOS_AS(fn), path ? path : "");
   SYS_MemFree(path);
 }
 }  // namespace
@@ -30,8 +31,8 @@ int SYS_BaseInit(void* handle, int argc, char** argv, SYS_PPCPU_t cpu) {
   if (cpu) *cpu = SYS_GetCPU();
   SYS_TimerReset();
   if (handle) SYS_DlAddModule(handle, "Base");
-  LogPath(SYS_PATH_HOME, "[base][%s:%d:%s()] HOME: '%s'\n");
-  LogPath(SYS_PATH_PROGRAM, "[base][%s:%d:%s()] SYSTEM DIR: '%s'\n");
+  LogPath(SYS_PATH_HOME, "[base][%s:%d:%s()] HOME: '%s'\n", __func__);
+  LogPath(SYS_PATH_PROGRAM, "[base][%s:%d:%s()] SYSTEM DIR: '%s'\n", __func__);
   return 0;
 }
 

@@ -12,8 +12,9 @@
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
+#include "framework/base/bytes.h"
 #include "framework/base/cfg.h"
 #include "framework/base/log.h"
 #include "framework/base/nodestroy.h"
@@ -36,9 +37,72 @@ struct alignas(16) SYS_MemBlock_t {
 constexpr size_t kHeader = sizeof(SYS_MemBlock_t);
 constexpr size_t kTail = sizeof(uint32_t);
 
+// The set of live headers: open addressing with linear probing, at most half
+// full, so that recording a block allocates nothing of its own (a node per
+// block would double the allocations behind every tracked one). A removal
+// moves the later members of its probe run back, so no tombstones pile up.
+class LiveSet {
+ public:
+  bool contains(const void* p) const {
+    if (slots_.empty()) return false;
+    for (size_t i = Home(p);; i = Next(i)) {
+      if (slots_[i] == p) return true;
+      if (!slots_[i]) return false;
+    }
+  }
+  void insert(const void* p) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    size_t i = Home(p);
+    while (slots_[i]) i = Next(i);
+    slots_[i] = p;
+    ++count_;
+  }
+  void erase(const void* p) {
+    if (slots_.empty()) return;
+    size_t hole = Home(p);
+    while (slots_[hole] != p) {
+      if (!slots_[hole]) return;
+      hole = Next(hole);
+    }
+    for (size_t i = Next(hole); slots_[i]; i = Next(i)) {
+      // A member may fill the hole when its home does not lie cyclically
+      // in (hole, i]: its probe run then passes through the hole.
+      const size_t home = Home(slots_[i]);
+      const bool homeBetween = hole < i ? (home > hole && home <= i) : (home > hole || home <= i);
+      if (!homeBetween) {
+        slots_[hole] = slots_[i];
+        hole = i;
+      }
+    }
+    slots_[hole] = nullptr;
+    --count_;
+  }
+  void clear() {
+    slots_.clear();
+    count_ = 0;
+  }
+
+ private:
+  size_t Home(const void* p) const {
+    uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h ^ (h >> 29)) & (slots_.size() - 1);
+  }
+  size_t Next(size_t i) const { return (i + 1) & (slots_.size() - 1); }
+  void Grow() {
+    std::vector<const void*> old(slots_.empty() ? 64 : slots_.size() * 2, nullptr);
+    old.swap(slots_);
+    count_ = 0;
+    for (const void* p : old)
+      if (p) insert(p);
+  }
+
+  std::vector<const void*> slots_;
+  size_t count_ = 0;
+};
+
 struct State {
   std::recursive_mutex lock;
-  std::unordered_set<const SYS_MemBlock_t*> live;
+  LiveSet live;
   SYS_MemBlock_t* newest = nullptr;
   bool logAllocations = false;
   bool leakReport = false;
@@ -64,6 +128,14 @@ void SetTailGuard(SYS_MemBlock_t* b, uint32_t g) {
   std::memcpy(reinterpret_cast<unsigned char*>(b) + kHeader + b->size, &g, kTail);
 }
 
+// The header of a block the allocator made and has not released, or null:
+// anything else (a released block, a stray pointer) is not ours to read.
+// Called with the lock held.
+SYS_MemBlock_t* LiveHeader(const void* p) {
+  SYS_MemBlock_t* b = HeaderOf(p);
+  return state->live.contains(b) ? b : nullptr;
+}
+
 void Unlink(SYS_MemBlock_t* b) {
   if (b->newer) b->newer->older = b->older;
   else state->newest = b->older;
@@ -77,7 +149,8 @@ SYS_MemBlock_t* Allocate(size_t size, const char* file, int line) {
   auto* b = static_cast<SYS_MemBlock_t*>(std::calloc(1, kHeader + size + kTail));
   if (!b) return nullptr;
   b->size = static_cast<uint32_t>(size);
-  std::snprintf(b->file, sizeof b->file, "%s", file ? file : "");
+  // The caller's name, cut to the field (it is zero-filled already).
+  if (file) std::memcpy(b->file, file, strnlen(file, sizeof b->file - 1));
   b->line = line;
   b->guard = SYS_MEM_GUARD;
   SetTailGuard(b, SYS_MEM_GUARD);
@@ -102,7 +175,7 @@ SYS_MemBlock_t* Allocate(size_t size, const char* file, int line) {
 // process); the block stays listed. Called with the lock held.
 bool Release(void* p, const char* file, int line) {
   SYS_MemBlock_t* b = HeaderOf(p);
-  bool listed = state->live.count(b) != 0;
+  const bool listed = LiveHeader(p) != nullptr;
   uint32_t head = listed ? b->guard : 0;
   uint32_t tail = listed ? TailGuard(b) : 0;
   if (listed && head == SYS_MEM_GUARD && tail == SYS_MEM_GUARD) {
@@ -121,12 +194,6 @@ bool Release(void* p, const char* file, int line) {
     plat::Exit(1);
   }
   return false;
-}
-
-void PutU32(FILE* f, uint32_t v) {
-  unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                        static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-  std::fwrite(b, 1, 4, f);
 }
 
 }  // namespace
@@ -162,7 +229,7 @@ void* _SYS_MemRealloc(void** pointer, size_t size, const char* file, int line) {
   std::lock_guard<std::recursive_mutex> guard(state->lock);
   SYS_MemBlock_t* old = HeaderOf(*pointer);
   // The old block's guards are checked before anything is copied from it.
-  if (!state->live.count(old) || old->guard != SYS_MEM_GUARD || TailGuard(old) != SYS_MEM_GUARD) {
+  if (!state->live.contains(old) || old->guard != SYS_MEM_GUARD || TailGuard(old) != SYS_MEM_GUARD) {
     Release(*pointer, file, line);
     return nullptr;
   }
@@ -176,16 +243,19 @@ void* _SYS_MemRealloc(void** pointer, size_t size, const char* file, int line) {
 }
 
 int64_t SYS_MemSize(const void* pointer) {
-  if (!pointer) {
-    errSetLastError(ERR_BADARG);
-    return -1;
+  if (pointer) {
+    std::lock_guard<std::recursive_mutex> guard(state->lock);
+    if (const SYS_MemBlock_t* b = LiveHeader(pointer)) return b->size;
   }
-  return HeaderOf(pointer)->size;
+  errSetLastError(ERR_BADARG);
+  return -1;
 }
 
 int SYS_MemDump(const char* name, const void* pointer) {
   errClear();
-  if (!name || !pointer) {
+  std::lock_guard<std::recursive_mutex> guard(state->lock);
+  const SYS_MemBlock_t* b = pointer ? LiveHeader(pointer) : nullptr;
+  if (!name || !b) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
@@ -196,17 +266,19 @@ int SYS_MemDump(const char* name, const void* pointer) {
     errSetLastError(ERR_CANTCREATE);
     return -1;
   }
-  std::lock_guard<std::recursive_mutex> guard(state->lock);
-  const SYS_MemBlock_t* b = HeaderOf(pointer);
   // The dump keeps the 32-bit layout: 4-byte links, 64 bytes of header.
-  PutU32(f, b->size);
-  PutU32(f, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->newer)));
-  PutU32(f, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->older)));
-  std::fwrite(b->file, 1, sizeof b->file, f);
-  PutU32(f, static_cast<uint32_t>(b->line));
-  PutU32(f, b->guard);
+  SYS_ByteWriter header;
+  header.u32(b->size);
+  header.u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->newer)));
+  header.u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(b->older)));
+  header.bytes({reinterpret_cast<const uint8_t*>(b->file), sizeof b->file});
+  header.u32(static_cast<uint32_t>(b->line));
+  header.u32(b->guard);
+  SYS_ByteWriter tail;
+  tail.u32(TailGuard(b));
+  std::fwrite(header.data().data(), 1, header.size(), f);
   std::fwrite(DataOf(const_cast<SYS_MemBlock_t*>(b)), 1, b->size, f);
-  PutU32(f, TailGuard(b));
+  std::fwrite(tail.data().data(), 1, tail.size(), f);
   int rc = std::fclose(f) == 0 ? 0 : -1;
   if (rc) errSetLastError(ERR_CANTCREATE);
   return rc;

@@ -11,6 +11,8 @@
 void* _SYS_MemGet(size_t size, const char* file, int line);
 void _SYS_MemFree(void** pointer, const char* file, int line);
 void* _SYS_MemRealloc(void** pointer, size_t size, const char* file, int line);
+// Both answer only for a live block of this allocator: a null, released or
+// foreign pointer gives -1 with code 10, and its memory is never read.
 int64_t SYS_MemSize(const void* pointer);
 int SYS_MemDump(const char* name, const void* pointer);
 int SYS_MemInfo(const char* name);

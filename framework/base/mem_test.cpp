@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
 #include <string>
 
+#include "framework/base/bytes.h"
 #include "framework/base/cfg.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"
@@ -179,8 +184,9 @@ TEST(Mem, DumpHasTheFixedLayout) {
   std::string d = qt::ReadFile("blk.memdump");
   ASSERT_EQ(d.size(), 3u + 68u);
   auto u32 = [&](size_t at) {
-    return uint32_t(uint8_t(d[at])) | uint32_t(uint8_t(d[at + 1])) << 8 | uint32_t(uint8_t(d[at + 2])) << 16 |
-           uint32_t(uint8_t(d[at + 3])) << 24;
+    uint32_t v = 0;
+    SYS_ByteReader::U32At({reinterpret_cast<const uint8_t*>(d.data()), d.size()}, at, v);
+    return v;
   };
   EXPECT_EQ(u32(0), 3u);
   EXPECT_EQ(std::string(d.data() + 12), "dump.c");
@@ -192,6 +198,63 @@ TEST(Mem, DumpHasTheFixedLayout) {
   EXPECT_EQ(errGetLastError(), 9);
   void* v = p;
   _SYS_MemFree(&v, "dump.c", 1);
+}
+
+// A pointer the allocator does not hold (released, foreign, or inside a
+// block) has no header to read: asking for its size or dump must not touch
+// it. Under the address sanitizer a read would abort the test.
+TEST(Mem, SizeAndDumpRefuseBlocksThatAreNotLive) {
+  qt::TempDir dir;
+  qt::ChangeDir cd(dir.path());
+  void* released = _SYS_MemGet(24, "gone.c", 1);
+  const void* stale = released;
+  _SYS_MemFree(&released, "gone.c", 2);
+  unsigned char foreign[128] = {};
+  void* live = _SYS_MemGet(32, "live.c", 3);
+  const void* inside = static_cast<unsigned char*>(live) + 16;
+  for (const void* p : {stale, static_cast<const void*>(foreign + 96), inside}) {
+    errClear();
+    EXPECT_EQ(SYS_MemSize(p), -1);
+    EXPECT_EQ(errGetLastError(), 10);
+    EXPECT_EQ(SYS_MemDump("stray", p), -1);
+    EXPECT_EQ(errGetLastError(), 10);
+  }
+  EXPECT_FALSE(qt::FileExists("stray.memdump"));
+  EXPECT_EQ(SYS_MemSize(live), 32);
+  _SYS_MemFree(&live, "live.c", 4);
+}
+
+// The allocator's record of live blocks stays right through any order of
+// allocations and releases: every live block answers with its size and
+// every released one is refused.
+TEST(Mem, LiveBlocksStayKnownInAnyOrder) {
+  std::mt19937 rng(1234);
+  std::vector<std::pair<void*, size_t>> live;
+  std::vector<const void*> released;
+  for (int step = 0; step < 20000; ++step) {
+    if (live.empty() || rng() % 3 != 0) {
+      const size_t size = 1 + rng() % 200;
+      live.emplace_back(_SYS_MemGet(size, "order.c", step), size);
+    } else {
+      const size_t at = rng() % live.size();
+      void* p = live[at].first;
+      released.push_back(p);
+      _SYS_MemFree(&p, "order.c", step);
+      ASSERT_EQ(p, nullptr);
+      live[at] = live.back();
+      live.pop_back();
+    }
+  }
+  for (const auto& [p, size] : live) ASSERT_EQ(SYS_MemSize(p), static_cast<int64_t>(size));
+  size_t refused = 0;
+  for (const void* p : released) {
+    // The system may hand a released address out again for a later block.
+    if (std::any_of(live.begin(), live.end(), [&](const auto& b) { return b.first == p; })) continue;
+    EXPECT_EQ(SYS_MemSize(p), -1);
+    ++refused;
+  }
+  EXPECT_GT(refused, 0u);
+  for (auto& [p, size] : live) _SYS_MemFree(&p, "order.c", 0);
 }
 
 TEST(Mem, MachineMemory) {

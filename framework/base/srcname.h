@@ -10,7 +10,6 @@ constexpr const char* SYS_SrcName(const char* path) {
 
 // Source position of a framework log line: "[tag][%s:%d:%s()] ..."
 #define SYS_LOGPOS SYS_SrcName(__FILE__), __LINE__, __func__
-
-// The same position with the name of the framework function that a helper
-// logs for, so that the "%s()" field names that function and not the helper.
+// The same for a helper that logs on behalf of a framework function: the
+// line names that function, not the helper.
 #define SYS_LOGPOS_AS(fn) SYS_SrcName(__FILE__), __LINE__, (fn)

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "framework/base/ascii.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/numconv.h"
@@ -179,14 +180,12 @@ char* SYS_StrRep(const char* text, const char* pattern, const char* replacement)
 
 char* SYS_StrLwr(char* text) {
   if (!text) return nullptr;
-  for (char* p = text; *p; ++p)
-    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+  SYS_AsciiLowerInPlace(text);
   return text;
 }
 
 char* SYS_StrUpr(char* text) {
   if (!text) return nullptr;
-  for (char* p = text; *p; ++p)
-    if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+  for (char* p = text; *p; ++p) *p = SYS_AsciiUpper(*p);
   return text;
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/base/bytes.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 
@@ -16,16 +17,6 @@ std::atomic<int> compLevel{9};
 // A zlib stream never unpacks to more than about 1032 times its length
 // (one 258-byte match per two bits), so anything beyond is a damaged field.
 constexpr uint64_t kMaxRatio = 1032;
-
-uint32_t GetU32(const unsigned char* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void PutU32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 // Runs deflate over the whole source into room bytes of out; the stream's
 // length, or -1 when it did not fit or zlib failed.
@@ -45,21 +36,50 @@ int64_t Deflate(const unsigned char* source, uint32_t length, unsigned char* out
   return packed;
 }
 
+// One decompressor per thread, reset for every block: its state and its
+// 32 KB window are set up once instead of for each of the many small blocks
+// an archive holds.
+class Inflater {
+ public:
+  Inflater() = default;
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  ~Inflater() {
+    if (ready_) inflateEnd(&z_);
+  }
+  // The stream, ready for a new block; null when zlib cannot start one.
+  z_stream* Fresh() {
+    if (ready_ && inflateReset(&z_) != Z_OK) {
+      inflateEnd(&z_);
+      ready_ = false;
+    }
+    if (!ready_) {
+      z_ = z_stream{};
+      ready_ = inflateInit(&z_) == Z_OK;
+    }
+    return ready_ ? &z_ : nullptr;
+  }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+};
+thread_local Inflater inflater;
+
 // Inflates packed bytes into exactly unpacked bytes of out; true at the
 // stream's end.
 bool Inflate(const unsigned char* packed, uint32_t packedLength, unsigned char* out, uint32_t unpacked) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return false;
-  z.next_in = const_cast<Bytef*>(packed);
-  z.avail_in = packedLength;
-  z.next_out = out;
-  z.avail_out = unpacked;
+  z_stream* z = inflater.Fresh();
+  if (!z) return false;
+  z->next_in = const_cast<Bytef*>(packed);
+  z->avail_in = packedLength;
+  z->next_out = out;
+  z->avail_out = unpacked;
   int r = Z_DATA_ERROR;  // no input never reaches the end
-  while (z.avail_in > 0) {
-    r = inflate(&z, Z_SYNC_FLUSH);
+  while (z->avail_in > 0) {
+    r = inflate(z, Z_SYNC_FLUSH);
     if (r != Z_OK) break;
   }
-  inflateEnd(&z);
   return r == Z_STREAM_END;
 }
 }  // namespace
@@ -99,9 +119,9 @@ int SYS_ZCompress(const void* source, uint32_t length, void** result, uint32_t* 
     errSetLastError(ERR_NOMEM);
     return -1;
   }
-  PutU32(block, length);
-  PutU32(block + 4, static_cast<uint32_t>(packed));
-  PutU32(block + 8, static_cast<uint32_t>(crc32(0L, work, static_cast<uInt>(packed))));
+  SYS_ByteWriter::PutU32(block, length);
+  SYS_ByteWriter::PutU32(block + 4, static_cast<uint32_t>(packed));
+  SYS_ByteWriter::PutU32(block + 8, static_cast<uint32_t>(crc32(0L, work, static_cast<uInt>(packed))));
   std::memcpy(block + SYS_ZBLOCK_HEADER, work, static_cast<size_t>(packed));
   SYS_MemFree(work);
   *result = block;
@@ -117,18 +137,19 @@ int SYS_ZUncompress(const void* block, uint64_t blockLength, void** result, uint
   }
   *result = nullptr;
   *resultLength = 0;
-  if (blockLength < SYS_ZBLOCK_HEADER) {
+  SYS_ByteReader header(block, blockLength);
+  const uint32_t unpacked = header.u32();
+  const uint32_t packed = header.u32();
+  header.skip(4);  // the CRC is the writer's; zlib checks its own trailer
+  if (!header.ok()) {
     errSetLastError(ERR_ZLIB);
     return -1;
   }
-  const auto* b = static_cast<const unsigned char*>(block);
-  const uint32_t unpacked = GetU32(b);
-  const uint32_t packed = GetU32(b + 4);
   if (unpacked == 0) {
     errSetLastError(ERR_NOMEM);
     return -1;
   }
-  if (packed > blockLength - SYS_ZBLOCK_HEADER || unpacked > uint64_t(packed) * kMaxRatio) {
+  if (!header.has(packed) || unpacked > uint64_t(packed) * kMaxRatio) {
     errSetLastError(ERR_ZLIB);
     return -1;
   }
@@ -137,7 +158,7 @@ int SYS_ZUncompress(const void* block, uint64_t blockLength, void** result, uint
     errSetLastError(ERR_NOMEM);
     return -1;
   }
-  if (!Inflate(b + SYS_ZBLOCK_HEADER, packed, out, unpacked)) {
+  if (!Inflate(header.take(packed).data(), packed, out, unpacked)) {
     SYS_MemFree(out);
     errSetLastError(ERR_ZLIB);
     return -1;

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,13 +57,6 @@ bool WriteWhole(const std::string& path, const std::string& data) {
   out.write(data.data(), static_cast<std::streamsize>(data.size()));
   out.close();
   return static_cast<bool>(out);
-}
-
-void PutU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-uint32_t GetU32(const unsigned char* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 std::optional<std::string> Compress(const std::string& data) {
@@ -128,24 +122,20 @@ int Pack(const std::string& archive, const std::string& folder) {
     entries.push_back(std::move(entry));
   }
 
-  std::string catalogue;
-  for (const Entry& e : entries) {
-    PutU32(catalogue, static_cast<uint32_t>(e.stored.size()));
-    PutU32(catalogue, e.offset);
-    catalogue.push_back(e.compressed ? SYS_PACK_COMPRESSED : 0);
-    catalogue.push_back(static_cast<char>(e.name.size() & 0xFF));
-    catalogue.push_back(static_cast<char>(e.name.size() >> 8));
-    catalogue += e.name;
-  }
+  SYS_ByteWriter catalogue;
+  for (const Entry& e : entries)
+    SYS_PackWriteRecord(catalogue, {static_cast<uint32_t>(e.stored.size()), e.offset,
+                                    static_cast<uint8_t>(e.compressed ? SYS_PACK_COMPRESSED : 0), e.name});
   std::string block;
-  if (!catalogue.empty()) {
-    std::optional<std::string> packed = Compress(catalogue);
+  if (catalogue.size() > 0) {
+    const std::vector<uint8_t>& records = catalogue.data();
+    std::optional<std::string> packed = Compress(std::string(records.begin(), records.end()));
     if (!packed) return Fail("cannot compress the catalogue");
     block = std::move(*packed);
   }
-  std::string out = SYS_PACK_MAGIC;
-  PutU32(out, static_cast<uint32_t>(entries.size()));
-  PutU32(out, static_cast<uint32_t>(SYS_PACK_HEADER + data.size()));
+  SYS_ByteWriter header;
+  SYS_PackWriteHeader(header, {static_cast<uint32_t>(entries.size()), static_cast<uint32_t>(SYS_PACK_HEADER + data.size())});
+  std::string out(header.data().begin(), header.data().end());
   out += data;
   out += block;
   if (!WriteWhole(archive, out)) return Fail("cannot write " + archive);
@@ -155,38 +145,28 @@ int Pack(const std::string& archive, const std::string& folder) {
 int List(const std::string& archive) {
   std::optional<std::string> bytes = ReadWhole(archive);
   if (!bytes) return Fail("cannot read " + archive);
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes->data());
-  const uint64_t size = bytes->size();
-  if (size < SYS_PACK_HEADER || std::memcmp(p, SYS_PACK_MAGIC, 4) != 0) return Fail(archive + " is no archive");
-  const uint32_t count = GetU32(p + 4);
-  const uint32_t catalogueOffset = GetU32(p + 8);
-  if (catalogueOffset < SYS_PACK_HEADER || catalogueOffset > size) return Fail("catalogue outside the file");
-  if (count == 0) return 0;
+  const std::span<const uint8_t> file(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+  SYS_PackHeader_t header{};
+  if (SYS_PackFault_t fault = SYS_PackReadHeader(file, file.size(), header))
+    return Fail(archive + ": " + SYS_PackFaultText(fault));
+  if (header.count == 0) return 0;
   void* unpacked = nullptr;
   uint32_t length = 0;
-  if (SYS_ZUncompress(p + catalogueOffset, size - catalogueOffset, &unpacked, &length) != 0)
-    return Fail("damaged catalogue");
-  const auto* c = static_cast<const unsigned char*>(unpacked);
-  uint64_t at = 0;
-  int status = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (at + SYS_PACK_RECORD > length || at + SYS_PACK_RECORD + (c[at + 9] | c[at + 10] << 8) > length) {
-      status = Fail("catalogue shorter than its count");
-      break;
-    }
-    const uint32_t stored = GetU32(c + at);
-    const uint32_t offset = GetU32(c + at + 4);
-    const bool compressed = c[at + 8] & SYS_PACK_COMPRESSED;
-    const uint16_t nameLength = static_cast<uint16_t>(c[at + 9] | c[at + 10] << 8);
-    const std::string name(reinterpret_cast<const char*>(c + at + SYS_PACK_RECORD), nameLength);
-    if (uint64_t(offset) + stored > size || (compressed && stored < SYS_ZBLOCK_HEADER)) {
-      status = Fail("entry outside the file: " + name);
-      break;
-    }
-    const uint32_t real = compressed ? GetU32(p + offset) : stored;
-    std::printf("%10u %10u %c %s\n", real, stored, compressed ? 'z' : '-', name.c_str());
-    at += SYS_PACK_RECORD + nameLength;
+  const std::span<const uint8_t> block = file.subspan(header.catalogueOffset);
+  if (SYS_ZUncompress(block.data(), block.size(), &unpacked, &length) != 0) return Fail("damaged catalogue");
+  SYS_PackCatalogueReader reader({static_cast<const uint8_t*>(unpacked), length}, header.count, file.size());
+  SYS_PackRecord_t record;
+  while (reader.Next(record)) {
+    const bool compressed = record.flags & SYS_PACK_COMPRESSED;
+    uint32_t real = record.storedSize;
+    if (compressed) SYS_ByteReader::U32At(file, record.dataOffset, real);
+    std::printf("%10u %10u %c %.*s\n", real, record.storedSize, compressed ? 'z' : '-',
+                static_cast<int>(record.name.size()), record.name.data());
   }
+  const int status = reader.fault() ? Fail(std::string(SYS_PackFaultText(reader.fault())) +
+                                           (reader.fault() == SYS_PACK_ENTRY_OUTSIDE ? ": " + std::string(record.name)
+                                                                                      : std::string()))
+                                    : 0;
   SYS_MemFree(unpacked);
   return status;
 }
