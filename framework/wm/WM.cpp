@@ -163,8 +163,8 @@ intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value, const cha
     case WM_OPT_FULLSCREEN:
       w->fullscreen = value != 0;
       if (w->hwnd)
-        SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! TODO: switch fullscreen (%s:%d)\n", SYS_SrcName(__FILE__),
-                       __LINE__, fn, SYS_SrcName(__FILE__), __LINE__);
+        SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! TODO: switch fullscreen (%s:%d)\n",
+                       SYS_LOGPOS_AS(fn), SYS_SrcName(__FILE__), __LINE__);
       return 0;
     case WM_OPT_TITLE: SetTitle(w, reinterpret_cast<const char*>(value)); return 0;
     case WM_OPT_FRAMELESS: SetFrameless(w, value != 0); return 0;
@@ -180,7 +180,7 @@ intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value, const cha
 
 void LogGLString(const char* name, GLenum which, const char* fn) {
   const GLubyte* s = wmWGL.glGetString ? wmWGL.glGetString(which) : nullptr;
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %s\n", SYS_SrcName(__FILE__), __LINE__, fn, name,
+  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %s\n", SYS_LOGPOS_AS(fn), name,
                  s ? reinterpret_cast<const char*>(s) : "");
 }
 
@@ -209,8 +209,7 @@ void LogGLReport(const char* fn) {
   GLint value = 0;
   for (const auto& limit : kLimits) {
     if (wmWGL.glGetIntegerv) wmWGL.glGetIntegerv(limit.which, &value);
-    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %d\n", SYS_SrcName(__FILE__), __LINE__, fn, limit.name,
-                   value);
+    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %d\n", SYS_LOGPOS_AS(fn), limit.name, value);
   }
   // A query the driver refuses leaves an error queued; later users would
   // take it for theirs.
