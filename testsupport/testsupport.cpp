@@ -215,7 +215,11 @@ std::string RunningTestName() {
 }
 
 pid_t Reexecute(const std::string& test, int call, int timeoutSeconds, const std::string& outPath,
-                const std::string& errPath, const std::string& planPath) {
+                const std::string& errPath, std::string& planPath) {
+  planPath = TempBase() + "/qt-plan-XXXXXX";
+  const int planFd = mkstemp(planPath.data());
+  if (planFd < 0) return -1;
+  close(planFd);
   if (!WriteFile(planPath, PlanText(call, timeoutSeconds, test, outPath, errPath))) return -1;
   SpawnSpec spec;
   spec.argv = {"/proc/self/exe", "--gtest_filter=" + test, "--gtest_also_run_disabled_tests", "--gtest_repeat=1"};
@@ -386,11 +390,9 @@ ChildResult RunInChild(const std::function<void()>& body, int timeoutSeconds) {
   ChildResult result;
   std::string outName = TempBase() + "/qt-out-XXXXXX";
   std::string errName = TempBase() + "/qt-err-XXXXXX";
-  std::string planName = TempBase() + "/qt-plan-XXXXXX";
+  std::string planName;
   const int outFd = mkstemp(outName.data());
   const int errFd = mkstemp(errName.data());
-  const int planFd = mkstemp(planName.data());
-  if (planFd >= 0) close(planFd);
   std::fflush(nullptr);
   const std::string test = RunningTestName();
   pid_t pid = -1;
@@ -419,7 +421,7 @@ ChildResult RunInChild(const std::function<void()>& body, int timeoutSeconds) {
   result.err = ReadFile(errName);
   unlink(outName.c_str());
   unlink(errName.c_str());
-  unlink(planName.c_str());
+  if (!planName.empty()) unlink(planName.c_str());
   std::lock_guard<std::mutex> guard(track.lock);
   track.results.push_back(result);
   return result;
