@@ -6,12 +6,16 @@
 #include <X11/extensions/dpms.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 namespace plat::restore {
 
@@ -24,9 +28,15 @@ struct Record {
   int32_t a, b, c;
 };
 
+// What the guardian finds in its environment: the descriptor of the pipe's
+// read end, and the test's record file.
+constexpr char kGuardianVariable[] = "QUARN_DISPLAY_GUARDIAN";
+constexpr char kRecordVariable[] = "QUARN_DISPLAY_GUARDIAN_RECORD";
+constexpr int kGuardianReadFd = 3;
+
 int writeEnd = -1;
 bool started = false;
-RestoreHook restoreHook = nullptr;
+std::string recordFile;
 
 bool ReadRecord(int fd, Record& r) {
   auto* p = reinterpret_cast<unsigned char*>(&r);
@@ -43,16 +53,18 @@ bool ReadRecord(int fd, Record& r) {
   return true;
 }
 
-[[noreturn]] void Guard(int readEnd, const std::string& displayName) {
+void WriteRecords(const char* path, const Record* mode, const Record* power) {
+  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (fd < 0) return;
+  for (const Record* r : {mode, power})
+    if (r) dprintf(fd, "%d %d %d %d\n", r->kind, r->a, r->b, r->c);
+  close(fd);
+}
+
+[[noreturn]] void Guard(int readEnd) {
   // Our parent's signals (Ctrl-C to the process group) must not end us
   // before we have done our job.
   for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_IGN);
-  int devnull = open("/dev/null", O_RDWR);
-  if (devnull >= 0) {
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-  }
   // Hold nothing of the parent's open: its pipes and sockets must close
   // when it ends.
   long maxFd = sysconf(_SC_OPEN_MAX);
@@ -76,11 +88,10 @@ bool ReadRecord(int fd, Record& r) {
       havePower = false;
     }
   }
-  if (restoreHook) {
-    if (haveMode) restoreHook(mode.kind, mode.a, mode.b, mode.c);
-    if (havePower) restoreHook(power.kind, power.a, power.b, power.c);
+  if (const char* record = std::getenv(kRecordVariable)) {
+    WriteRecords(record, haveMode ? &mode : nullptr, havePower ? &power : nullptr);
   } else if (haveMode || havePower) {
-    if (Display* d = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str())) {
+    if (Display* d = XOpenDisplay(nullptr)) {
       if (haveMode) RestoreMode(d, mode.a, mode.b, mode.c);
       if (havePower) RestorePowerOff(d, power.a != 0);
       XCloseDisplay(d);
@@ -89,26 +100,73 @@ bool ReadRecord(int fd, Record& r) {
   _exit(0);
 }
 
+// The guardian is this program again: it takes that road before main, ahead
+// of everything the program would start.
+[[maybe_unused]] const bool guardianMode = [] {
+  if (std::getenv(kGuardianVariable)) Guard(kGuardianReadFd);
+  return false;
+}();
+
+// This process's environment with the display it uses now and the
+// guardian's variables.
+std::vector<std::string> GuardianEnvironment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (name != kGuardianVariable && name != kRecordVariable) env.push_back(entry);
+  }
+  env.push_back(std::string(kGuardianVariable) + "=" + std::to_string(kGuardianReadFd));
+  if (!recordFile.empty()) env.push_back(std::string(kRecordVariable) + "=" + recordFile);
+  return env;
+}
+
+// Stdin, stdout and stderr from /dev/null, the read end as descriptor 3, in
+// a process group of its own so that a Ctrl-C to ours does not reach it.
+bool SpawnGuardian(int readEnd) {
+  // dup2 onto itself would keep close-on-exec: bring the read end elsewhere
+  // first.
+  const int source = fcntl(readEnd, F_DUPFD_CLOEXEC, kGuardianReadFd + 1);
+  if (source < 0) return false;
+  std::vector<std::string> env = GuardianEnvironment();
+  std::vector<char*> envp;
+  for (auto& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  char program[] = "/proc/self/exe";
+  char* argv[] = {program, nullptr};
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+  posix_spawn_file_actions_adddup2(&actions, source, kGuardianReadFd);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+  pid_t pid = 0;
+  const int failed = posix_spawn(&pid, program, &actions, &attr, argv, envp.data());
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
+  close(source);
+  return failed == 0;
+}
+
 bool Start() {
   if (started) return writeEnd >= 0;
   started = true;
   int fds[2];
-  if (pipe(fds) != 0) return false;
-  const char* name = std::getenv("DISPLAY");
-  std::string displayName = name ? name : "";
-  pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  const bool spawned = SpawnGuardian(fds[0]);
+  close(fds[0]);
+  if (!spawned) {
     close(fds[1]);
     return false;
   }
-  if (pid == 0) {
-    close(fds[1]);
-    Guard(fds[0], displayName);
-  }
-  close(fds[0]);
-  // Programs we start must not keep the guardian waiting.
-  fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+  // The write end stays close-on-exec: programs we start must not keep the
+  // guardian waiting.
   writeEnd = fds[1];
   return true;
 }
@@ -127,7 +185,7 @@ void Send(const Record& r) {
 
 }  // namespace
 
-void SetRestoreHook(RestoreHook hook) { restoreHook = hook; }
+void SetRestoreRecordFile(const char* path) { recordFile = path ? path : ""; }
 
 void RememberMode(int sizeIndex, int rotation, int rate) { Send(Record{kMode, sizeIndex, rotation, rate}); }
 void ForgetMode() {

@@ -9,22 +9,41 @@ configure_and_build() {
   cmake --build "$dir" -j "$JOBS" >"$dir.log" 2>&1 || { tail -n 60 "$dir.log"; echo "build failed: $dir (see $dir.log)"; return 1; }
 }
 
-# Starts an Xvfb of our own on a free display number and exports DISPLAY.
+# Starts an Xvfb of our own and exports DISPLAY. Xvfb itself makes sure one
+# server only gets a number and reports it on a descriptor when it is ready;
+# the server found there must be the one we started (it holds the socket).
 XVFB_PID=""
 start_xvfb() {
-  local n
+  local n report reported
+  report="$(mktemp)"
   for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
+    : >"$report"
+    Xvfb ":$n" -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$report" >/dev/null 2>&1 &
     XVFB_PID=$!
-    for _ in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+    for _ in $(seq 1 200); do
+      [ -s "$report" ] && break
       kill -0 "$XVFB_PID" 2>/dev/null || break
       sleep 0.1
     done
-    kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""
+    reported="$(head -n 1 "$report")"
+    if [ "$reported" = "$n" ] && xvfb_serves "$XVFB_PID" "$n"; then
+      rm -f "$report"
+      export DISPLAY=":$n"
+      return 0
+    fi
+    stop_xvfb
   done
+  rm -f "$report"
   echo "could not start Xvfb" >&2
   return 1
 }
-stop_xvfb() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""; }
+# xvfb_serves PID N: the process holds a listening socket of display N.
+xvfb_serves() {
+  local inode
+  for inode in $(awk -v s="/tmp/.X11-unix/X$2" '$8 == s || $8 == "@" s { print $7 }' /proc/net/unix); do
+    ls -l "/proc/$1/fd" 2>/dev/null | grep -q "socket:\[$inode\]" && return 0
+  done
+  return 1
+}
+stop_xvfb() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null; XVFB_PID=""; }
