@@ -16,6 +16,7 @@ int32_t AppMouseX = 0;
 int32_t AppMouseY = 0;
 int32_t AppMouseButton = 0;
 wm_window_t* AppWindow = nullptr;
+int32_t AppMousePressed = 0;
 
 int32_t CfgWidth = 0;
 int32_t CfgHeight = 0;
@@ -120,6 +121,7 @@ int32_t AppWindowEvent(wm_event_t* event) {
       AppLastKey = event->key.code;
       break;
     case WM_EVENT_MOUSE:
+      if (event->mouse.left && !AppMouseButton) AppMousePressed = 1;
       AppMouseX = event->mouse.x;
       AppMouseY = event->mouse.y;
       AppMouseButton = event->mouse.left;

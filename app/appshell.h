@@ -12,6 +12,10 @@ extern int32_t AppMouseX;
 extern int32_t AppMouseY;
 extern int32_t AppMouseButton;
 extern wm_window_t* AppWindow;
+// 1 once the left button has gone down since the frame loop last read the
+// mouse: a press and its release can both arrive in one pump, and the
+// frame must still see the click.
+extern int32_t AppMousePressed;
 
 // Start-up settings, as the configuration dialog leaves them.
 extern int32_t CfgWidth;

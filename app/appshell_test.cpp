@@ -25,7 +25,28 @@ using apptest::MouseEvent;
 using apptest::WindowEvent;
 
 void ResetShell() {
-  AppQuit = AppLastKey = AppMouseX = AppMouseY = AppMouseButton = 0;
+  AppQuit = AppLastKey = AppMouseX = AppMouseY = AppMouseButton = AppMousePressed = 0;
+}
+
+// The press latch: set by the left button going down, kept through the
+// release, not set by moving or releasing; the frame loop clears it.
+TEST(AppShellEvents, LatchesAPressUntilTheFrameReadsIt) {
+  struct Step {
+    int left;
+    int32_t pressed, button;
+  };
+  const Step steps[] = {{0, 0, 0}, {1, 1, 1}, {0, 1, 0}, {1, 1, 1}, {1, 1, 1}};
+  ResetShell();
+  for (const auto& s : steps) {
+    wm_event_t e = MouseEvent(5, 6, s.left);
+    AppWindowEvent(&e);
+    EXPECT_EQ(AppMousePressed, s.pressed);
+    EXPECT_EQ(AppMouseButton, s.button);
+  }
+  AppMousePressed = 0;
+  wm_event_t moved = MouseEvent(7, 8, 1);  // still held: no new press
+  AppWindowEvent(&moved);
+  EXPECT_EQ(AppMousePressed, 0);
 }
 
 TEST(AppShellEvents, WhatEachEventRecords) {

@@ -287,8 +287,13 @@ void ReadMouse(void) {
   VirtualMouseX = AppMouseX;
   VirtualMouseY = VirtualY(AppMouseY, WindowHeight, ViewHeight);
   int32_t wasHeld = MouseHeld;
-  MouseHeld = AppMouseButton;
-  MouseClicked = MouseHeld == 1 && wasHeld == 0;
+  // A press latched since the last frame counts as held for this one frame,
+  // even when its release came in the same pump, so that a quick click
+  // reaches the buttons, rows, tiles and the volume bar alike.
+  const bool pressed = AppMousePressed != 0;
+  AppMousePressed = 0;
+  MouseHeld = AppMouseButton == 1 || pressed ? 1 : 0;
+  MouseClicked = MouseHeld == 1 && (wasHeld == 0 || pressed);
 }
 
 void DrawDebugOverlay(void) {

@@ -29,9 +29,11 @@
 #include "framework/base/main.h"
 #include "framework/base/time.h"
 #include "framework/tl/tlfixtures.h"
+#include "framework/wm/wm_internal.h"
 #include "platform/bass/testogg.h"
 #include "platform/bass/testwave.h"
 #include "platform/kernel.h"
+#include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/sysunit.h"
 #include "units/texmgr.h"
@@ -112,7 +114,12 @@ void Draw0() {
   drawn.push_back("0");
   if (switchFrom0 >= 0) ScreenState = switchFrom0;
 }
-void Draw1() { drawn.push_back("1"); }
+// What the main screen's stand-in saw of the mouse in each frame.
+std::vector<std::pair<int32_t, bool>> mouseSeen;
+void Draw1() {
+  drawn.push_back("1");
+  mouseSeen.emplace_back(MouseHeld, MouseClicked);
+}
 void Draw2() {
   drawn.push_back("2");
   if (switchFrom2 >= 0) ScreenState = switchFrom2;
@@ -156,6 +163,9 @@ class FrameLoop : public ::testing::Test {
     ScreenStart = 0;
     AppLastKey = PreviousKey = 0;
     AppMouseButton = MouseHeld = 0;
+    AppMousePressed = 0;
+    MouseClicked = false;
+    mouseSeen.clear();
     AppMouseX = AppMouseY = 0;
     DebugOverlay = 0;
     FrameCount = FpsTime = 0;
@@ -232,6 +242,50 @@ TEST_F(FrameLoop, MouseMappingAndClickEdge) {
   Mouse(10, 500, 1);
   Frame();
   EXPECT_TRUE(MouseClicked);
+}
+
+// Press and release delivered by one pump of real window messages: the
+// screens of the frame after the one that read them see one click, held for
+// that frame only, at the press's place.
+TEST_F(FrameLoop, QuickClickWithinOnePumpIsSeen) {
+  plat::SetHeadlessWindows(true);
+  ASSERT_EQ(wmInit(), 0);
+  wm_window_t* w = wmNewWindow(0, 0, 1280, 720);
+  ASSERT_NE(w, nullptr);
+  wmOptions(w, 3, reinterpret_cast<intptr_t>(&AppWindowEvent));
+  wmShowWindow(w);  // makes the window and its queue; no GL context without a display
+  ASSERT_NE(w->hwnd, nullptr);
+  wmPumpMessages();
+  auto click = [&](UINT message, int x, int y) { PostMessageA(w->hwnd, message, 0, MAKELPARAM(x, y)); };
+
+  ScreenState = 1;
+  click(WM_LBUTTONDOWN, 400, 300);
+  click(WM_LBUTTONUP, 400, 300);
+  Frame();  // its pump delivers both
+  EXPECT_EQ(AppMouseButton, 0);
+  Frame();  // reads the mouse
+  Frame();
+  Frame();
+  EXPECT_EQ(mouseSeen, (std::vector<std::pair<int32_t, bool>>{{0, false}, {0, false}, {1, true}, {0, false}}));
+  EXPECT_EQ(VirtualMouseX, 400);
+  EXPECT_EQ(VirtualMouseY, 420);
+
+  // Held over a frame, then released and pressed again within one pump:
+  // the second press is a click of its own.
+  mouseSeen.clear();
+  click(WM_LBUTTONDOWN, 10, 10);
+  Frame();
+  Frame();
+  click(WM_LBUTTONUP, 10, 10);
+  click(WM_LBUTTONDOWN, 10, 10);
+  Frame();
+  Frame();
+  Frame();
+  EXPECT_EQ(mouseSeen,
+            (std::vector<std::pair<int32_t, bool>>{{0, false}, {0, false}, {1, true}, {1, false}, {1, true}}));
+
+  wmDestroyWindow(w);
+  plat::SetHeadlessWindows(false);
 }
 
 TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
