@@ -55,8 +55,9 @@ void ListLine(FILE* playlist, const ShortString& name) {
 ShortString ExtractTrackName(int i) {
   const TrackRecord& r = Tracks[i];
   ShortString ogg = TrackText(r.OggName);
-  // Characters 3 to 6 of the Ogg name: its extension, such as ".ogg".
-  std::string_view ext = ogg.view().size() > 2 ? ogg.view().substr(2, 4) : std::string_view();
+  // Characters 3 to 6 of the Ogg name: its extension, such as ".ogg". A
+  // name of two characters or fewer has none.
+  std::string_view ext = ogg.view().size() > 2 ? ogg.view().substr(2, 4) : std::string_view("");
   return TwoDigitStr(i + 2) + "-" + TrackText(r.Line3) + "-" + TrackText(r.Line1) + "_" + TrackText(r.Line2) + ext;
 }
 

@@ -429,6 +429,56 @@ TEST(TrackTable, ShortAndLongFiles) {
   EXPECT_EQ(r.out, "01.ogg 2 0\n3\n");
 }
 
+// The table is the bytes given, up to the 28 records; a record cut short
+// keeps the bytes it has, and everything after them is zero, whatever the
+// table held before.
+TEST(TrackTable, FromBytes) {
+  std::vector<uint8_t> bytes(kTrackRecordSize + 3, 0);
+  bytes[768] = 2;
+  bytes[769] = 'a';
+  bytes[770] = 'b';
+  bytes[kTrackRecordSize - 1] = 3;
+  bytes[kTrackRecordSize] = 5;  // the next record's first line: its length only
+  std::memset(Tracks, 0x55, sizeof Tracks);
+  TrackTableFromBytes(bytes);
+  EXPECT_EQ(TrackText(Tracks[0].OggName), "ab");
+  EXPECT_EQ(Tracks[0].Column, 3);
+  EXPECT_EQ(Tracks[1].Line1[0], 5);
+  EXPECT_EQ(TrackText(Tracks[1].Line1), std::string(5, '\0'));
+  EXPECT_EQ(Tracks[1].Line1[3], 0);
+  EXPECT_EQ(Tracks[27].Column, 0);
+  TrackTableFromBytes({});
+  EXPECT_EQ(Tracks[0].Column, 0);
+  std::vector<uint8_t> more(sizeof Tracks + 100, 7);
+  TrackTableFromBytes(more);
+  EXPECT_EQ(Tracks[27].Column, 7);
+}
+
+// The name's extension is characters 3 to 6 of the Ogg name; a name of two
+// characters or fewer gives none.
+TEST(Extraction, NameOfEveryOggNameLength) {
+  std::memset(Tracks, 0, sizeof Tracks);
+  auto set = [](uint8_t(&field)[256], std::string_view text) {
+    field[0] = static_cast<uint8_t>(text.size());
+    std::memcpy(field + 1, text.data(), text.size());
+  };
+  set(Tracks[3].Line1, "a");
+  set(Tracks[3].Line2, "t");
+  set(Tracks[3].Line3, "r");
+  const struct {
+    const char* ogg;
+    const char* name;
+  } cases[] = {{"", "05-r-a_t"},         {"x", "05-r-a_t"},          {"xy", "05-r-a_t"},
+               {"xyz", "05-r-a_tz"},     {"05.ogg", "05-r-a_t.ogg"}, {"05.oggvorbis", "05-r-a_t.ogg"}};
+  for (const auto& c : cases) {
+    std::memset(Tracks[3].OggName, 0, sizeof Tracks[3].OggName);
+    set(Tracks[3].OggName, c.ogg);
+    EXPECT_EQ(ExtractTrackName(3), c.name) << c.ogg;
+  }
+  std::memset(Tracks, 0, sizeof Tracks);
+  EXPECT_EQ(ExtractTrackName(0), "02--_");
+}
+
 TEST(Extraction, CopiesTheMusicWithAPlaylist) {
   qt::TempDir dir;
   for (const char* f : {"intro.ogg", "end.ogg", "folder.jpg", "05.ogg"}) ASSERT_TRUE(qt::WriteFile(dir / f, f));

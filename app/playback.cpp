@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "app/ife.h"
 #include "app/musicdisk.h"
 #include "app/random.h"
 #include "app/spare.h"
+#include "framework/base/bytes.h"
 #include "framework/base/file.h"
 #include "units/glunit.h"
 #include "units/sysunit.h"
@@ -29,13 +31,24 @@ ShortString TrackText(const uint8_t (&field)[256]) {
   return ShortString(std::string_view(reinterpret_cast<const char*>(field + 1), field[0]));
 }
 
+void TrackTableFromBytes(std::span<const uint8_t> bytes) {
+  SYS_ByteReader reader(bytes);
+  std::span<const uint8_t> table = reader.take(std::min<uint64_t>(reader.remaining(), sizeof Tracks));
+  auto* out = reinterpret_cast<uint8_t*>(Tracks);
+  std::fill(std::copy(table.begin(), table.end(), out), out + sizeof Tracks, uint8_t{0});
+}
+
 void ReadTrackTable(void) {
   SYS_File_p file = SYS_FileOpen("tracks.dat", 0);
   if (!file) return;
   int64_t size = SYS_FileSize("tracks.dat");
-  int64_t wanted = std::clamp<int64_t>(size, 0, static_cast<int64_t>(sizeof Tracks));
-  SYS_FileRead(file, Tracks, wanted);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::clamp<int64_t>(size, 0, static_cast<int64_t>(sizeof Tracks))));
+  // What the read brought, not what the size promised: a short read leaves
+  // the rest of the table zero.
+  int64_t got = SYS_FileRead(file, bytes.data(), static_cast<int64_t>(bytes.size()));
   SYS_FileClose(file);
+  bytes.resize(static_cast<size_t>(std::clamp<int64_t>(got, 0, static_cast<int64_t>(bytes.size()))));
+  TrackTableFromBytes(bytes);
 }
 
 void StartPiece(const ShortString& fileName) {

@@ -2,6 +2,7 @@
 // whole and handed to the audio library as a stream from memory.
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "platform/bass/bass.h"
 #include "units/shortstr.h"
@@ -36,6 +37,9 @@ ShortString TrackText(const uint8_t (&field)[256]);
 // Reads "tracks.dat": as many bytes as it has, at most the 28 records;
 // missing records stay zero.
 void ReadTrackTable(void);
+// The track table from the bytes of a "tracks.dat": the first 28 records'
+// worth, the rest (a record cut short included) zero.
+void TrackTableFromBytes(std::span<const uint8_t> bytes);
 // Loads the piece and plays it from memory (no stream to stop before it).
 void StartPiece(const ShortString& fileName);
 // Stops and frees the playing stream and its image, then starts the piece.

@@ -134,6 +134,8 @@ void DrawListRow(int32_t record, int32_t column, float y0) {
   DrawText16(TrackText(track.Line3), c.textX, y0 - 18);
 }
 
+}  // namespace
+
 // Only the main tracks are listed: a bonus record that names a column would
 // otherwise become the playing main track, which the groups and the shuffle
 // order know nothing of.
@@ -165,6 +167,8 @@ void DrawNowPlaying(void) {
   const QWORD position = BASS_ChannelGetPosition(MusicStream);
   DrawText32(PlayTimeStr(position == static_cast<QWORD>(-1) ? 0 : static_cast<uint32_t>(position)), 1010, 460);
 }
+
+namespace {
 
 void BonusButton(void) {
   CurrentBonus = 0;
@@ -233,6 +237,10 @@ void DrawBackToMain(void) {
 
 }  // namespace
 
+void DrawBonusList(void) {
+  for (int32_t row = 0; row < kBonusTracks; ++row) DrawBonusRow(row);
+}
+
 const ScreenButton MainButtons[6] = {
     {1163, 1194, 520, 547, 20, BonusButton},   {1233, 1264, 670, 719, 150, EndButton},
     {1233, 1264, 600, 660, 250, PuzzleButton}, {1233, 1264, 511, 573, 350, ShuffleButton},
@@ -288,7 +296,7 @@ void DrawMainScreen(void) {
 void DrawBonusScreen(void) {
   ife_render(LayersBonusBkg, 0);
   ife_drawing_space();
-  for (int32_t row = 0; row < kBonusTracks; ++row) DrawBonusRow(row);
+  DrawBonusList();
   DrawBackToMain();
   BonusTrackEndTest();
   DrawSpectrum();

@@ -23,6 +23,13 @@ void EnterMainScreen(void);
 void EscapeNothing(void);
 void EscapeQuit(void);
 
+// The texts of the track table on the screens, with the rows' reaction to
+// the mouse: the main screen's three-column list and its now-playing lines,
+// and the bonus screen's nine rows.
+void DrawTrackList(void);
+void DrawNowPlaying(void);
+void DrawBonusList(void);
+
 // The group of a main track: 0 for 0-2, 1 for 3-10, 2 for 11-18.
 int32_t TrackGroup(int32_t track);
 
