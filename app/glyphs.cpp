@@ -217,15 +217,26 @@ int64_t ScrollShift(float offset, int64_t width) {
   return static_cast<int64_t>(rounded) % width;
 }
 
+// The width of the drawing space: a glyph wholly outside 0 to this shows
+// nothing, and the scroll line is mostly outside.
+constexpr float kDrawingSpaceWidth = 1280.0f;
+
+// Only the glyphs that reach into the drawing space are drawn: the scroll
+// text is many screens long, and drawing all of it cost a call per glyph
+// per frame for nothing.
 void DrawScroller(float startX, float y, float offset, int32_t scale) {
   int64_t width = ScrollWidth(scale);
   if (width == 0) return;
   int64_t shift = ScrollShift(offset, width);
+  const auto quadSize = static_cast<float>(16 * scale);
   double pos = startX;
   int64_t bytes = ScrollBytes();
   for (int64_t i = 0; i < bytes; ++i) {
+    const auto x = static_cast<float>(pos - static_cast<double>(shift));
+    // Advances never go back: every later glyph lies further right.
+    if (x >= kDrawingSpaceWidth) break;
     int32_t n = LoadedGlyph(ScrollText[i], true, false);
-    if (n >= 0) GlyphQuad(n, scale, static_cast<float>(pos - static_cast<double>(shift)), y);
+    if (n >= 0 && x + quadSize > 0.0f) GlyphQuad(n, scale, x, y);
     pos += static_cast<double>(ScrollAdvance(ScrollText[i], n, scale));
   }
 }

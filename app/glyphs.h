@@ -41,7 +41,8 @@ void DrawText32(const ShortString& text, float x, float y);
 void DrawText32Centered(const ShortString& text, float x, float y);
 // The whole scroll text as one line from startX, moved left by the offset
 // (rounded, modulo the line's width). No colon; only a blank moves the pen
-// without a glyph.
+// without a glyph. Glyphs wholly outside the 1280-unit drawing space are
+// not drawn.
 void DrawScroller16(float startX, float y, float offset);
 void DrawScroller32(float startX, float y, float offset);
 
