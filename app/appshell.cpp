@@ -142,9 +142,17 @@ int32_t AppWindowEvent(wm_event_t* event) {
   return 0;
 }
 
+namespace {
+// The codes of a file the file layer could not find, open or read, or that
+// no handler has: the user is told which file.
+bool IsFileNotFound(int code) {
+  return code == ERR_NOTFOUND || code == ERR_CANTOPEN || code == ERR_READ || code == ERR_UNSUPPORTED;
+}
+}  // namespace
+
 ShortString AppErrorMessage(int code, const char* text) {
   ShortString message = text ? ShortString(text) : ShortString("Unknown error.");
-  if (code == 1 || code == 2 || code == 3 || code == 11) message = ShortString("File not found: ") + message + ".";
+  if (IsFileNotFound(code)) message = ShortString("File not found: ") + message + ".";
   return message;
 }
 

@@ -53,17 +53,17 @@ int32_t ScrollerTexture = 0;
 ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
 ife_interface LayersIntro[5];
 ife_interface LayersMainBkg, LayersBonusBkg;
-ife_interface LayersBalMely, LayersBalKozep, LayersBalMagas;
-ife_interface LayersJobbMely, LayersJobbKozep, LayersJobbMagas;
-ife_interface LayersKeret, LayersPreIntro, LayersGui, LayersEndScroll, LayersEnd2, LayersHighlight;
+ife_interface LayersLeftLow, LayersLeftMid, LayersLeftHigh;
+ife_interface LayersRightLow, LayersRightMid, LayersRightHigh;
+ife_interface LayersFrame, LayersPreIntro, LayersButtons, LayersEndScroll, LayersEndOverlay, LayersHighlight;
 
 // The engine owns these; until it is linked in, the program's own stand.
 __attribute__((weak)) int32_t TrianglesDrawn = 0;
 __attribute__((weak)) int32_t ObjectsDrawn = 0;
 __attribute__((weak)) int32_t ParticlesDrawn = 0;
 
-ScreenProc ScreenDraw[4] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
-ScreenProc ScreenEscape[4] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
+ScreenProc ScreenDraw[kScreenCount] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
+ScreenProc ScreenEscape[kScreenCount] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
 
 namespace {
 // The screen whose start the frames-per-second figure counts from.
@@ -192,16 +192,16 @@ void LoadingPhase(void) {
       {&LayersIntro[0], "intro00.ife"},     {&LayersIntro[1], "intro01.ife"},
       {&LayersIntro[2], "intro02.ife"},     {&LayersIntro[3], "intro03.ife"},
       {&LayersIntro[4], "intro04.ife"},     {&LayersMainBkg, "main_bkg.ife"},
-      {&LayersBonusBkg, "bonus_bkg.ife"},   {&LayersBalMely, "bal_mely.ife"},
-      {&LayersBalKozep, "bal_kozep.ife"},   {&LayersBalMagas, "bal_magas.ife"},
-      {&LayersJobbMely, "jobb_mely.ife"},   {&LayersJobbKozep, "jobb_kozep.ife"},
-      {&LayersJobbMagas, "jobb_magas.ife"}, {&LayersKeret, "keret.ife"},
-      {&LayersPreIntro, "preintro.ife"},    {&LayersGui, "gui.ife"},
-      {&LayersEndScroll, "endscroll.ife"},  {&LayersEnd2, "end2.ife"},
+      {&LayersBonusBkg, "bonus_bkg.ife"},   {&LayersLeftLow, "bal_mely.ife"},
+      {&LayersLeftMid, "bal_kozep.ife"},   {&LayersLeftHigh, "bal_magas.ife"},
+      {&LayersRightLow, "jobb_mely.ife"},   {&LayersRightMid, "jobb_kozep.ife"},
+      {&LayersRightHigh, "jobb_magas.ife"}, {&LayersFrame, "keret.ife"},
+      {&LayersPreIntro, "preintro.ife"},    {&LayersButtons, "gui.ife"},
+      {&LayersEndScroll, "endscroll.ife"},  {&LayersEndOverlay, "end2.ife"},
       {&LayersHighlight, "highlight.ife"},
   };
   for (const LayerFile& f : files) {
-    bool gui = f.layers == &LayersGui;
+    bool gui = f.layers == &LayersButtons;
     if (gui) ife_texture_mode = 0;
     ife_load(*f.layers, f.name, "");
     if (gui) ife_texture_mode = 1;
@@ -219,7 +219,7 @@ void LoadingPhase(void) {
     LoadingFrame();
   }
 
-  PhotoCount = 27;
+  PhotoCount = kPhotoSlots;
   FillCaptions();
   LoadingFrame();
   // The length is the block's own: the scrollers read exactly what was loaded.
@@ -254,7 +254,7 @@ void MusicDiskMain(void) {
   StartPiece("intro.ogg");
   SYS_TimerReset();
   ScreenStart = 0;
-  ScreenState = 0;
+  ScreenState = kScreenIntro;
   fpsScreenStart = 0;
   while (AppQuit == 0) MusicDiskFrame();
   AppCloseWindow();
@@ -322,9 +322,10 @@ void MusicDiskFrame(void) {
   ObjectsDrawn = 0;
   ParticlesDrawn = 0;
 
-  for (int32_t screen = 0; screen < 4; ++screen)
+  for (int32_t screen = kScreenIntro; screen < kScreenCount; ++screen)
     if (ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
-  if (PreviousKey == 0 && AppLastKey == 1 && ScreenState >= 0 && ScreenState < 4 && ScreenEscape[ScreenState])
+  if (PreviousKey == 0 && AppLastKey == kKeyEscape && ScreenState >= kScreenIntro && ScreenState < kScreenCount &&
+      ScreenEscape[ScreenState])
     ScreenEscape[ScreenState]();
 
   glEnable(GL_TEXTURE_2D);

@@ -12,7 +12,9 @@ extern int32_t WindowHeight;
 extern int32_t WindowFullscreen;
 extern int32_t DebugOverlay;
 extern int32_t ViewHeight;
-extern int32_t ScreenState;  // 0 intro, 1 main, 2 bonus, 3 end
+// The screens, as ScreenState numbers them.
+enum ScreenNumber : int32_t { kScreenIntro = 0, kScreenMain = 1, kScreenBonus = 2, kScreenEnd = 3, kScreenCount = 4 };
+extern int32_t ScreenState;  // a ScreenNumber; any other value draws nothing
 extern int32_t ScreenStart;
 extern int32_t ElapsedMs;
 extern int32_t VirtualMouseX;
@@ -29,13 +31,19 @@ extern ife_interface LoadingLayers;
 extern int32_t BufferTextures[4];
 extern int32_t ScrollerTexture;  // "swscroll.tga"
 
-// The layer sets, in the order they are loaded.
+// The layer sets, in the order they are loaded, named after what they show
+// (the files keep their own names).
 extern ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
 extern ife_interface LayersIntro[5];
 extern ife_interface LayersMainBkg, LayersBonusBkg;
-extern ife_interface LayersBalMely, LayersBalKozep, LayersBalMagas;
-extern ife_interface LayersJobbMely, LayersJobbKozep, LayersJobbMagas;
-extern ife_interface LayersKeret, LayersPreIntro, LayersGui, LayersEndScroll, LayersEnd2, LayersHighlight;
+// The spectrum of the left and the right channel in three bands:
+// "bal_mely.ife" ... "jobb_magas.ife".
+extern ife_interface LayersLeftLow, LayersLeftMid, LayersLeftHigh;
+extern ife_interface LayersRightLow, LayersRightMid, LayersRightHigh;
+// The main screen's panel frames ("keret.ife") and its buttons ("gui.ife");
+// the end screen's background ("endscroll.ife") and the edges and fades
+// over its credits ("end2.ife").
+extern ife_interface LayersFrame, LayersPreIntro, LayersButtons, LayersEndScroll, LayersEndOverlay, LayersHighlight;
 
 // The 3D engine's per-frame statistics, cleared before every frame.
 extern int32_t TrianglesDrawn, ObjectsDrawn, ParticlesDrawn;
@@ -44,8 +52,10 @@ extern int32_t TrianglesDrawn, ObjectsDrawn, ParticlesDrawn;
 // frame loop tests the four in a row, so a screen entered from a lower one
 // is drawn in the same frame.
 using ScreenProc = void (*)(void);
-extern ScreenProc ScreenDraw[4];
-extern ScreenProc ScreenEscape[4];
+extern ScreenProc ScreenDraw[kScreenCount];
+extern ScreenProc ScreenEscape[kScreenCount];
+// The framework's key number of Escape.
+constexpr int32_t kKeyEscape = 1;
 
 // The unit initialisations of the program, in their order.
 void MusicDiskUnitInits(void);

@@ -22,7 +22,7 @@ uint8_t* MusicImage = nullptr;
 int32_t CurrentTrack = 0;
 int32_t CurrentBonus = 0;
 bool ShuffleOn = false;
-uint8_t ShuffleOrder[19] = {};
+uint8_t ShuffleOrder[kMainTracks] = {};
 float Spectrum[512] = {};
 int32_t EqTexture = 0;
 int32_t VolumeTexture = 0;
@@ -71,10 +71,10 @@ void ChangeTrack(const ShortString& fileName) {
 }
 
 void BuildShuffleOrder(void) {
-  for (int i = 0; i < 19; ++i) ShuffleOrder[i] = static_cast<uint8_t>(i);
+  for (int i = 0; i < kMainTracks; ++i) ShuffleOrder[i] = static_cast<uint8_t>(i);
   for (int i = 0; i < 1001; ++i) {
-    int32_t a = Random(19);
-    int32_t b = Random(19);
+    int32_t a = Random(kMainTracks);
+    int32_t b = Random(kMainTracks);
     std::swap(ShuffleOrder[a], ShuffleOrder[b]);
   }
 }
@@ -188,8 +188,8 @@ void DrawEqBarLeft(int32_t count, float x, float y) { EqBar(count, x, y, -4); }
 void DrawSpectrum(void) {
   BASS_ChannelGetData(MusicStream, Spectrum, BASS_DATA_FFT512 | BASS_DATA_FFT_INDIVIDUAL);
   const SpectrumLayer layers[6] = {
-      {&LayersBalMely, 0, 1, 2, 250},   {&LayersBalKozep, 0, 2, 41, 150},  {&LayersBalMagas, 0, 42, 251, 60},
-      {&LayersJobbMely, 1, 1, 2, 250},  {&LayersJobbKozep, 1, 2, 41, 150}, {&LayersJobbMagas, 1, 42, 251, 60},
+      {&LayersLeftLow, 0, 1, 2, 250},   {&LayersLeftMid, 0, 2, 41, 150},  {&LayersLeftHigh, 0, 42, 251, 60},
+      {&LayersRightLow, 1, 1, 2, 250},  {&LayersRightMid, 1, 2, 41, 150}, {&LayersRightHigh, 1, 42, 251, 60},
   };
   for (const SpectrumLayer& l : layers) ife_render(*l.layers, l.factor * SpectrumSum(l.channel, l.first, l.last));
   ife_drawing_space();

@@ -8,6 +8,12 @@
 #include "units/shortstr.h"
 
 constexpr int kTrackCount = 28;
+// The first 19 records are the main screen's tracks, the last 9 the bonus
+// screen's.
+constexpr int kMainTracks = 19;
+constexpr int kBonusTracks = 9;
+constexpr int kFirstBonusRecord = kMainTracks;
+static_assert(kMainTracks + kBonusTracks == kTrackCount);
 constexpr int kTrackRecordSize = 1025;
 
 // One record of "tracks.dat" as it lies in the file: four short strings of
@@ -27,7 +33,7 @@ extern uint8_t* MusicImage;
 extern int32_t CurrentTrack;
 extern int32_t CurrentBonus;
 extern bool ShuffleOn;
-extern uint8_t ShuffleOrder[19];
+extern uint8_t ShuffleOrder[kMainTracks];
 extern float Spectrum[512];
 extern int32_t EqTexture;
 extern int32_t VolumeTexture;
@@ -44,12 +50,9 @@ void TrackTableFromBytes(std::span<const uint8_t> bytes);
 void StartPiece(const ShortString& fileName);
 // Stops and frees the playing stream and its image, then starts the piece.
 void ChangeTrack(const ShortString& fileName);
-// 0 to 18, then 1001 exchanges of two drawn positions.
+// The main tracks in order, then 1001 exchanges of two drawn positions.
 void BuildShuffleOrder(void);
 
-constexpr int kMainTracks = 19;
-constexpr int kBonusTracks = 9;
-constexpr int kFirstBonusRecord = 19;
 
 // The piece of a record, played through ChangeTrack.
 void PlayRecord(int32_t record);

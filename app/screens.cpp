@@ -66,7 +66,7 @@ bool MouseIn(float left, float right, float bottom, float top) {
 // A screen change: the new screen's clock starts now, and the rest of this
 // frame (the new screen is drawn in it when it comes later in the loop)
 // runs on the new clock.
-void StartScreen(int32_t screen) {
+void StartScreen(ScreenNumber screen) {
   ScreenState = screen;
   ScreenStart = SYS_TimerGet();
   ElapsedMs = SYS_TimerGet() - ScreenStart;
@@ -76,7 +76,7 @@ void StartScreen(int32_t screen) {
 void ResumeMainScreen(int32_t track) {
   CurrentTrack = track;
   PlayRecord(CurrentTrack);
-  StartScreen(1);
+  StartScreen(kScreenMain);
   GameOverTime = -20000;
   NextSlideTime = ElapsedMs + 10000;
 }
@@ -173,12 +173,12 @@ namespace {
 void BonusButton(void) {
   CurrentBonus = 0;
   PlayRecord(kFirstBonusRecord);
-  StartScreen(2);
+  StartScreen(kScreenBonus);
 }
 
 void EndButton(void) {
   ChangeTrack("end.ogg");
-  StartScreen(3);
+  StartScreen(kScreenEnd);
 }
 
 void ShuffleButton(void) { ShuffleOn = !ShuffleOn; }
@@ -288,9 +288,9 @@ void DrawMainScreen(void) {
     DrawSlideShow();
   DrawNowPlaying();
   MainTrackEndTest();
-  ife_render(LayersKeret, 0);
+  ife_render(LayersFrame, 0);
   DrawButtons();
-  ife_render(LayersGui, static_cast<float>(HoverTime));
+  ife_render(LayersButtons, static_cast<float>(HoverTime));
 }
 
 void DrawBonusScreen(void) {
@@ -318,7 +318,7 @@ void DrawEndScreen(void) {
   glTexCoord2f(0, 1);
   glVertex2f(128, s - 2048);
   glEnd();
-  ife_render(LayersEnd2, static_cast<float>(ElapsedMs / 55.0));
+  ife_render(LayersEndOverlay, static_cast<float>(ElapsedMs / 55.0));
   if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) AppQuit = 1;
 }
 

@@ -65,16 +65,16 @@ void MakeClocks(void) {
   MakeClock(LayersBlackFade, kBlackFade);
   MakeClock(LayersMainBkg, kMainBkg);
   MakeClock(LayersBonusBkg, kBonusBkg);
-  MakeClock(LayersBalMely, kBalMely);
-  MakeClock(LayersBalKozep, kBalKozep);
-  MakeClock(LayersBalMagas, kBalMagas);
-  MakeClock(LayersJobbMely, kJobbMely);
-  MakeClock(LayersJobbKozep, kJobbKozep);
-  MakeClock(LayersJobbMagas, kJobbMagas);
-  MakeClock(LayersKeret, kKeret);
-  MakeClock(LayersGui, kGui);
+  MakeClock(LayersLeftLow, kBalMely);
+  MakeClock(LayersLeftMid, kBalKozep);
+  MakeClock(LayersLeftHigh, kBalMagas);
+  MakeClock(LayersRightLow, kJobbMely);
+  MakeClock(LayersRightMid, kJobbKozep);
+  MakeClock(LayersRightHigh, kJobbMagas);
+  MakeClock(LayersFrame, kKeret);
+  MakeClock(LayersButtons, kGui);
   MakeClock(LayersEndScroll, kEndScroll);
-  MakeClock(LayersEnd2, kEnd2);
+  MakeClock(LayersEndOverlay, kEnd2);
   MakeClock(LayersHighlight, kHighlight);
 }
 
