@@ -401,5 +401,5 @@ void ife_free(ife_interface& ifc) {
 void ife_progress(void) {
   ++ife_progress_counter;
   ife_render(ife_progress_interface, static_cast<float>(ife_progress_counter) * 14.0845f);
-  wmSwapBuffers(AppWindow);
+  wmSwapBuffers(Shell.AppWindow);
 }

@@ -167,8 +167,8 @@ void LoadingFrame(void) {
   ife_render(LoadingLayers, static_cast<float>(LoadingStep) * 18.0f);
   ife_drawing_space();
   DrawLoadingRing();
-  wmSwapBuffers(AppWindow);
-  AppLastKey = 0;
+  wmSwapBuffers(Shell.AppWindow);
+  Shell.AppLastKey = 0;
   wmPumpMessages();
   SYS_Sleep(10);
 }
@@ -178,7 +178,7 @@ void LoadingPhase(void) {
   LoadingFrame();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   txOptions(TX_OPT_ORDER, 1);
-  txOptions(TX_OPT_QUALITY, CfgTextureQuality);
+  txOptions(TX_OPT_QUALITY, Shell.CfgTextureQuality);
   // Forgets the loading screen's textures: they stay in GL, out of the table.
   ResetTextures();
 
@@ -256,7 +256,7 @@ void MusicDiskMain(void) {
   ScreenStart = 0;
   ScreenState = kScreenIntro;
   fpsScreenStart = 0;
-  while (AppQuit == 0) MusicDiskFrame();
+  while (Shell.AppQuit == 0) MusicDiskFrame();
   AppCloseWindow();
 }
 
@@ -284,15 +284,15 @@ void CountFrame(void) {
 }
 
 void ReadMouse(void) {
-  VirtualMouseX = AppMouseX;
-  VirtualMouseY = VirtualY(AppMouseY, WindowHeight, ViewHeight);
+  VirtualMouseX = Shell.AppMouseX;
+  VirtualMouseY = VirtualY(Shell.AppMouseY, WindowHeight, ViewHeight);
   int32_t wasHeld = MouseHeld;
   // A press latched since the last frame counts as held for this one frame,
   // even when its release came in the same pump, so that a quick click
   // reaches the buttons, rows, tiles and the volume bar alike.
-  const bool pressed = AppMousePressed != 0;
-  AppMousePressed = 0;
-  MouseHeld = AppMouseButton == 1 || pressed ? 1 : 0;
+  const bool pressed = Shell.AppMousePressed != 0;
+  Shell.AppMousePressed = 0;
+  MouseHeld = Shell.AppMouseButton == 1 || pressed ? 1 : 0;
   MouseClicked = MouseHeld == 1 && (wasHeld == 0 || pressed);
 }
 
@@ -324,13 +324,13 @@ void MusicDiskFrame(void) {
 
   for (int32_t screen = kScreenIntro; screen < kScreenCount; ++screen)
     if (ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
-  if (PreviousKey == 0 && AppLastKey == kKeyEscape && ScreenState >= kScreenIntro && ScreenState < kScreenCount &&
+  if (PreviousKey == 0 && Shell.AppLastKey == kKeyEscape && ScreenState >= kScreenIntro && ScreenState < kScreenCount &&
       ScreenEscape[ScreenState])
     ScreenEscape[ScreenState]();
 
   glEnable(GL_TEXTURE_2D);
   CountFrame();
-  if (wglSwapIntervalEXT) wglSwapIntervalEXT(CfgVSync ? 1 : 0);
+  if (wglSwapIntervalEXT) wglSwapIntervalEXT(Shell.CfgVSync ? 1 : 0);
 
   glDisable(GL_LIGHTING);
   glViewport(0, 0, WindowWidth, WindowHeight);
@@ -345,8 +345,8 @@ void MusicDiskFrame(void) {
   ReadMouse();
   if (DebugOverlay == 1) DrawDebugOverlay();
 
-  wmSwapBuffers(AppWindow);
-  PreviousKey = AppLastKey;
-  AppLastKey = 0;
+  wmSwapBuffers(Shell.AppWindow);
+  PreviousKey = Shell.AppLastKey;
+  Shell.AppLastKey = 0;
   wmPumpMessages();
 }

@@ -161,16 +161,16 @@ class FrameLoop : public ::testing::Test {
     WindowHeight = 720;
     ScreenState = 0;
     ScreenStart = 0;
-    AppLastKey = PreviousKey = 0;
-    AppMouseButton = MouseHeld = 0;
-    AppMousePressed = 0;
+    Shell.AppLastKey = PreviousKey = 0;
+    Shell.AppMouseButton = MouseHeld = 0;
+    Shell.AppMousePressed = 0;
     MouseClicked = false;
     mouseSeen.clear();
-    AppMouseX = AppMouseY = 0;
+    Shell.AppMouseX = Shell.AppMouseY = 0;
     DebugOverlay = 0;
     FrameCount = FpsTime = 0;
-    CfgVSync = 1;
-    AppWindow = nullptr;
+    Shell.CfgVSync = 1;
+    Shell.AppWindow = nullptr;
   }
   void TearDown() override { plat::SetClockHook(nullptr); }
   void Frame(uint32_t advance = 10) {
@@ -219,7 +219,7 @@ TEST_F(FrameLoop, EscapeCountsOnlyAfterAFrameWithoutKeys) {
   Frame();
   EXPECT_EQ(escapes[3], 2);
   EXPECT_EQ(escapes[0] + escapes[1] + escapes[2], 0);
-  EXPECT_EQ(AppLastKey, 0);  // cleared at the end of every frame
+  EXPECT_EQ(Shell.AppLastKey, 0);  // cleared at the end of every frame
 }
 
 TEST_F(FrameLoop, MouseMappingAndClickEdge) {
@@ -262,7 +262,7 @@ TEST_F(FrameLoop, QuickClickWithinOnePumpIsSeen) {
   click(WM_LBUTTONDOWN, 400, 300);
   click(WM_LBUTTONUP, 400, 300);
   Frame();  // its pump delivers both
-  EXPECT_EQ(AppMouseButton, 0);
+  EXPECT_EQ(Shell.AppMouseButton, 0);
   Frame();  // reads the mouse
   Frame();
   Frame();
@@ -295,7 +295,7 @@ TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
   EXPECT_EQ(FpsString, "100.00");
   EXPECT_EQ(FpsText, "FPS : [100.00]");
   EXPECT_EQ(Rec().swapIntervals, std::vector<int>(20, 1));
-  CfgVSync = 0;
+  Shell.CfgVSync = 0;
   Frame();
   EXPECT_EQ(Rec().swapIntervals.back(), 0);
   // A new screen starts its clock again: the next figure is counted on it,
@@ -363,7 +363,7 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
     TextureLoaderUnitInit();
     TextureManagerUnitInit();
     RunInits();
-    CfgTextureQuality = 0;
+    Shell.CfgTextureQuality = 0;
     LoadingPhase();
     std::vector<int> litPerFrame;
     for (const auto& c : Rec().calls) {

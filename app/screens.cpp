@@ -319,9 +319,9 @@ void DrawEndScreen(void) {
   glVertex2f(128, s - 2048);
   glEnd();
   ife_render(LayersEndOverlay, static_cast<float>(ElapsedMs / 55.0));
-  if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) AppQuit = 1;
+  if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) Shell.AppQuit = 1;
 }
 
 void EscapeNothing(void) {}
 
-void EscapeQuit(void) { AppQuit = 1; }
+void EscapeQuit(void) { Shell.AppQuit = 1; }

@@ -178,11 +178,11 @@ void Point(int32_t x, int32_t y, bool click = false) {
 // A press in one frame and the frame after it, through the frame loop: the
 // screens see the click in the second frame.
 void ClickThroughTheLoop(int32_t x, int32_t y) {
-  AppMouseX = x;
-  AppMouseY = 720 - y;
-  AppMouseButton = 1;
+  Shell.AppMouseX = x;
+  Shell.AppMouseY = 720 - y;
+  Shell.AppMouseButton = 1;
   MusicDiskFrame();
-  AppMouseButton = 0;
+  Shell.AppMouseButton = 0;
   Rec().calls.clear();
   fakeNow += 10;
   MusicDiskFrame();
@@ -231,7 +231,7 @@ TEST(ScreenChanges, EscapeOnEachScreen) {
     // Escape during the intro: track 0 and the first photo's full 10 seconds.
     ScreenState = 0;
     SetElapsed(30000);
-    AppLastKey = 1;
+    Shell.AppLastKey = 1;
     PreviousKey = 0;
     Rec().calls.clear();
     MusicDiskFrame();
@@ -244,11 +244,11 @@ TEST(ScreenChanges, EscapeOnEachScreen) {
       ScreenState = screen;
       ScreenEscape[screen]();
       EXPECT_EQ(ScreenState, screen);
-      EXPECT_EQ(AppQuit, 0);
+      EXPECT_EQ(Shell.AppQuit, 0);
       EXPECT_EQ(MusicStream, stream);
     }
     ScreenEscape[3]();
-    EXPECT_EQ(AppQuit, 1);
+    EXPECT_EQ(Shell.AppQuit, 1);
   });
 }
 
@@ -512,10 +512,10 @@ TEST(EndScreen, CreditsRiseAndTheEndOfTheOutroQuits) {
       if (c.rfind("v 128 ", 0) == 0 || c.rfind("v 1152 ", 0) == 0) credits.push_back(c);
     EXPECT_EQ(credits, (std::vector<std::string>{"v 128 100", "v 1152 100", "v 1152 -1948", "v 128 -1948"}));
     EXPECT_EQ(Rec().Count("bind 55"), 1u);
-    EXPECT_EQ(AppQuit, 0);
+    EXPECT_EQ(Shell.AppQuit, 0);
     BASS_ChannelStop(MusicStream);
     DrawEndScreen();
-    EXPECT_EQ(AppQuit, 1);
+    EXPECT_EQ(Shell.AppQuit, 1);
   });
 }
 
