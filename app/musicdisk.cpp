@@ -28,34 +28,7 @@
 
 using namespace qgl;
 
-int32_t WindowWidth = 800;
-int32_t WindowHeight = 600;
-int32_t WindowFullscreen = 0;
-int32_t DebugOverlay = 0;
-int32_t ViewHeight = 0;
-int32_t ScreenState = 0;
-int32_t ScreenStart = 0;
-int32_t ElapsedMs = 0;
-int32_t VirtualMouseX = 0;
-int32_t VirtualMouseY = 0;
-int32_t MouseHeld = 0;
-bool MouseClicked = false;
-int32_t PreviousKey = 0;
-int32_t FrameCount = 0;
-int32_t FpsTime = 0;
-ShortString FpsString;
-ShortString FpsText;
-int32_t LoadingStep = 0;
-ife_interface LoadingLayers = {0, 0, nullptr};
-int32_t BufferTextures[4] = {};
-int32_t ScrollerTexture = 0;
-
-ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
-ife_interface LayersIntro[5];
-ife_interface LayersMainBkg, LayersBonusBkg;
-ife_interface LayersLeftLow, LayersLeftMid, LayersLeftHigh;
-ife_interface LayersRightLow, LayersRightMid, LayersRightHigh;
-ife_interface LayersFrame, LayersPreIntro, LayersButtons, LayersEndScroll, LayersEndOverlay, LayersHighlight;
+DiskState Disk;
 
 // The engine owns these; until it is linked in, the program's own stand.
 __attribute__((weak)) int32_t TrianglesDrawn = 0;
@@ -112,8 +85,8 @@ void MusicDiskUnitInits(void) {
 namespace {
 
 void SetLetterboxViewport(void) {
-  ViewHeight = LetterboxHeight(WindowWidth);
-  glViewport(0, LetterboxBar(WindowHeight, ViewHeight), WindowWidth, ViewHeight);
+  Disk.ViewHeight = LetterboxHeight(Disk.WindowWidth);
+  glViewport(0, LetterboxBar(Disk.WindowHeight, Disk.ViewHeight), Disk.WindowWidth, Disk.ViewHeight);
 }
 
 void DrawLoadingRing(void) {
@@ -124,7 +97,7 @@ void DrawLoadingRing(void) {
   glBegin(GL_LINES);
   for (int32_t i = 0; i < 200; ++i) {
     double a = M_PI * i / 133.0;
-    float grey = LoadingTickLit(i, LoadingStep) ? 0.5f : 0.2f;
+    float grey = LoadingTickLit(i, Disk.LoadingStep) ? 0.5f : 0.2f;
     glColor3f(grey, grey, grey);
     glVertex2f(static_cast<float>(640 + 150 * std::sin(a)), static_cast<float>(472 - 150 * std::cos(a)));
     glVertex2f(static_cast<float>(640 + 160 * std::sin(a)), static_cast<float>(472 - 160 * std::cos(a)));
@@ -146,8 +119,8 @@ void CreateBufferTextures(void) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, 512, 512, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
-    BufferTextures[i] = static_cast<int32_t>(texture);
-    ife_buffers[i] = BufferTextures[i];
+    Disk.BufferTextures[i] = static_cast<int32_t>(texture);
+    ife_buffers[i] = Disk.BufferTextures[i];
   }
 }
 
@@ -161,10 +134,10 @@ ShortString TwoDigitName(int32_t n) { return TwoDigitStr(n) + ".tga"; }
 }  // namespace
 
 void LoadingFrame(void) {
-  ++LoadingStep;
+  ++Disk.LoadingStep;
   SetLetterboxViewport();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  ife_render(LoadingLayers, static_cast<float>(LoadingStep) * 18.0f);
+  ife_render(Disk.LoadingLayers, static_cast<float>(Disk.LoadingStep) * 18.0f);
   ife_drawing_space();
   DrawLoadingRing();
   wmSwapBuffers(Shell.AppWindow);
@@ -174,7 +147,7 @@ void LoadingFrame(void) {
 }
 
 void LoadingPhase(void) {
-  ife_load(LoadingLayers, "loading.ife", "");
+  ife_load(Disk.LoadingLayers, "loading.ife", "");
   LoadingFrame();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   txOptions(TX_OPT_ORDER, 1);
@@ -187,21 +160,21 @@ void LoadingPhase(void) {
   LoadingFrame();
 
   const LayerFile files[] = {
-      {&LayersVBlur, "v_blur.ife"},         {&LayersHBlur, "h_blur.ife"},
-      {&LayersBlackFade, "blackfade.ife"},  {&LayersWhiteFade, "whitefade.ife"},
-      {&LayersIntro[0], "intro00.ife"},     {&LayersIntro[1], "intro01.ife"},
-      {&LayersIntro[2], "intro02.ife"},     {&LayersIntro[3], "intro03.ife"},
-      {&LayersIntro[4], "intro04.ife"},     {&LayersMainBkg, "main_bkg.ife"},
-      {&LayersBonusBkg, "bonus_bkg.ife"},   {&LayersLeftLow, "bal_mely.ife"},
-      {&LayersLeftMid, "bal_kozep.ife"},   {&LayersLeftHigh, "bal_magas.ife"},
-      {&LayersRightLow, "jobb_mely.ife"},   {&LayersRightMid, "jobb_kozep.ife"},
-      {&LayersRightHigh, "jobb_magas.ife"}, {&LayersFrame, "keret.ife"},
-      {&LayersPreIntro, "preintro.ife"},    {&LayersButtons, "gui.ife"},
-      {&LayersEndScroll, "endscroll.ife"},  {&LayersEndOverlay, "end2.ife"},
-      {&LayersHighlight, "highlight.ife"},
+      {&Disk.LayersVBlur, "v_blur.ife"},         {&Disk.LayersHBlur, "h_blur.ife"},
+      {&Disk.LayersBlackFade, "blackfade.ife"},  {&Disk.LayersWhiteFade, "whitefade.ife"},
+      {&Disk.LayersIntro[0], "intro00.ife"},     {&Disk.LayersIntro[1], "intro01.ife"},
+      {&Disk.LayersIntro[2], "intro02.ife"},     {&Disk.LayersIntro[3], "intro03.ife"},
+      {&Disk.LayersIntro[4], "intro04.ife"},     {&Disk.LayersMainBkg, "main_bkg.ife"},
+      {&Disk.LayersBonusBkg, "bonus_bkg.ife"},   {&Disk.LayersLeftLow, "bal_mely.ife"},
+      {&Disk.LayersLeftMid, "bal_kozep.ife"},    {&Disk.LayersLeftHigh, "bal_magas.ife"},
+      {&Disk.LayersRightLow, "jobb_mely.ife"},   {&Disk.LayersRightMid, "jobb_kozep.ife"},
+      {&Disk.LayersRightHigh, "jobb_magas.ife"}, {&Disk.LayersFrame, "keret.ife"},
+      {&Disk.LayersPreIntro, "preintro.ife"},    {&Disk.LayersButtons, "gui.ife"},
+      {&Disk.LayersEndScroll, "endscroll.ife"},  {&Disk.LayersEndOverlay, "end2.ife"},
+      {&Disk.LayersHighlight, "highlight.ife"},
   };
   for (const LayerFile& f : files) {
-    bool gui = f.layers == &LayersButtons;
+    bool gui = f.layers == &Disk.LayersButtons;
     if (gui) ife_texture_mode = 0;
     ife_load(*f.layers, f.name, "");
     if (gui) ife_texture_mode = 1;
@@ -212,7 +185,7 @@ void LoadingPhase(void) {
   LoadingFrame();
   VolumeTexture = LoadTexture("volume.tga", 0);
   LoadingFrame();
-  ScrollerTexture = LoadTexture("swscroll.tga", 1);
+  Disk.ScrollerTexture = LoadTexture("swscroll.tga", 1);
   LoadingFrame();
   for (int32_t i = 0; i < kPhotoSlots; ++i) {
     Photos[i] = LoadTexture(TwoDigitName(i + 1), 1);
@@ -242,19 +215,19 @@ void MusicDiskMain(void) {
   MemFree(archive);
   ReadTrackTable();
   if (RtlArgc() > 1 && std::strcmp(RtlArgv()[1], "-extract") == 0) ExtractMusic();
-  AppCreateWindow("Zentrove Remix Competition 2 Musicdisk", WindowWidth, WindowHeight, WindowFullscreen);
-  DebugOverlay = SYS_CfgGet("debug", SYS_CFG_PRESENT) ? 1 : 0;
+  AppCreateWindow("Zentrove Remix Competition 2 Musicdisk", Disk.WindowWidth, Disk.WindowHeight, Disk.WindowFullscreen);
+  Disk.DebugOverlay = SYS_CfgGet("debug", SYS_CFG_PRESENT) ? 1 : 0;
   LoadingPhase();
 
   glEnable(GL_NORMALIZE);
-  ElapsedMs = 0;
-  FpsString = "0";
+  Disk.ElapsedMs = 0;
+  Disk.FpsString = "0";
   Randomize();
   if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) FatalError("Can't initialize device");
   StartPiece("intro.ogg");
   SYS_TimerReset();
-  ScreenStart = 0;
-  ScreenState = kScreenIntro;
+  Disk.ScreenStart = 0;
+  Disk.ScreenState = kScreenIntro;
   fpsScreenStart = 0;
   while (Shell.AppQuit == 0) MusicDiskFrame();
   AppCloseWindow();
@@ -268,39 +241,39 @@ void CountFrame(void) {
   // A new screen starts its clock at 0: the count starts again from this
   // frame, so the first figure on it is not one of frames over a span that
   // began on the old screen.
-  if (ScreenStart != fpsScreenStart) {
-    fpsScreenStart = ScreenStart;
-    FpsTime = SYS_TimerGet() - ScreenStart;
-    FrameCount = 0;
+  if (Disk.ScreenStart != fpsScreenStart) {
+    fpsScreenStart = Disk.ScreenStart;
+    Disk.FpsTime = SYS_TimerGet() - Disk.ScreenStart;
+    Disk.FrameCount = 0;
   } else {
-    ++FrameCount;
+    ++Disk.FrameCount;
   }
-  if (ElapsedMs - FpsTime >= 200) {
-    FpsString = FpsFigure(FrameCount, ElapsedMs - FpsTime);
-    FpsTime = ElapsedMs;
-    FrameCount = 0;
+  if (Disk.ElapsedMs - Disk.FpsTime >= 200) {
+    Disk.FpsString = FpsFigure(Disk.FrameCount, Disk.ElapsedMs - Disk.FpsTime);
+    Disk.FpsTime = Disk.ElapsedMs;
+    Disk.FrameCount = 0;
   }
-  FpsText = ShortString("FPS : [") + FpsString + "]";
+  Disk.FpsText = ShortString("FPS : [") + Disk.FpsString + "]";
 }
 
 void ReadMouse(void) {
-  VirtualMouseX = Shell.AppMouseX;
-  VirtualMouseY = VirtualY(Shell.AppMouseY, WindowHeight, ViewHeight);
-  int32_t wasHeld = MouseHeld;
+  Disk.VirtualMouseX = Shell.AppMouseX;
+  Disk.VirtualMouseY = VirtualY(Shell.AppMouseY, Disk.WindowHeight, Disk.ViewHeight);
+  int32_t wasHeld = Disk.MouseHeld;
   // A press latched since the last frame counts as held for this one frame,
   // even when its release came in the same pump, so that a quick click
   // reaches the buttons, rows, tiles and the volume bar alike.
   const bool pressed = Shell.AppMousePressed != 0;
   Shell.AppMousePressed = 0;
-  MouseHeld = Shell.AppMouseButton == 1 || pressed ? 1 : 0;
-  MouseClicked = MouseHeld == 1 && (wasHeld == 0 || pressed);
+  Disk.MouseHeld = Shell.AppMouseButton == 1 || pressed ? 1 : 0;
+  Disk.MouseClicked = Disk.MouseHeld == 1 && (wasHeld == 0 || pressed);
 }
 
 void DrawDebugOverlay(void) {
   glColor4f(1, 1, 1, 1);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(DebugFontTexture));
   glEnable(GL_TEXTURE_2D);
-  DebugFontText(IntStr(ElapsedMs) + " frame : " + IntStr(ElapsedMs / 40) + " " + FpsText, false, 1, 1);
+  DebugFontText(IntStr(Disk.ElapsedMs) + " frame : " + IntStr(Disk.ElapsedMs / 40) + " " + Disk.FpsText, false, 1, 1);
   glEnable(GL_BLEND);
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
@@ -310,10 +283,10 @@ void DrawDebugOverlay(void) {
 }  // namespace
 
 void MusicDiskFrame(void) {
-  glViewport(0, 0, WindowWidth, WindowHeight);
+  glViewport(0, 0, Disk.WindowWidth, Disk.WindowHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   SetLetterboxViewport();
-  ElapsedMs = SYS_TimerGet() - ScreenStart;
+  Disk.ElapsedMs = SYS_TimerGet() - Disk.ScreenStart;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
@@ -323,17 +296,17 @@ void MusicDiskFrame(void) {
   ParticlesDrawn = 0;
 
   for (int32_t screen = kScreenIntro; screen < kScreenCount; ++screen)
-    if (ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
-  if (PreviousKey == 0 && Shell.AppLastKey == kKeyEscape && ScreenState >= kScreenIntro && ScreenState < kScreenCount &&
-      ScreenEscape[ScreenState])
-    ScreenEscape[ScreenState]();
+    if (Disk.ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
+  if (Disk.PreviousKey == 0 && Shell.AppLastKey == kKeyEscape && Disk.ScreenState >= kScreenIntro &&
+      Disk.ScreenState < kScreenCount && ScreenEscape[Disk.ScreenState])
+    ScreenEscape[Disk.ScreenState]();
 
   glEnable(GL_TEXTURE_2D);
   CountFrame();
   if (wglSwapIntervalEXT) wglSwapIntervalEXT(Shell.CfgVSync ? 1 : 0);
 
   glDisable(GL_LIGHTING);
-  glViewport(0, 0, WindowWidth, WindowHeight);
+  glViewport(0, 0, Disk.WindowWidth, Disk.WindowHeight);
   glColor4f(1, 1, 1, 1);
   glDisable(GL_TEXTURE_2D);
   glMatrixMode(GL_PROJECTION);
@@ -343,10 +316,10 @@ void MusicDiskFrame(void) {
   glDisable(GL_DEPTH_TEST);
 
   ReadMouse();
-  if (DebugOverlay == 1) DrawDebugOverlay();
+  if (Disk.DebugOverlay == 1) DrawDebugOverlay();
 
   wmSwapBuffers(Shell.AppWindow);
-  PreviousKey = Shell.AppLastKey;
+  Disk.PreviousKey = Shell.AppLastKey;
   Shell.AppLastKey = 0;
   wmPumpMessages();
 }

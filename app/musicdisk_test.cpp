@@ -112,17 +112,17 @@ int escapes[4] = {};
 int32_t switchFrom0 = -1, switchFrom2 = -1;
 void Draw0() {
   drawn.push_back("0");
-  if (switchFrom0 >= 0) ScreenState = switchFrom0;
+  if (switchFrom0 >= 0) Disk.ScreenState = switchFrom0;
 }
 // What the main screen's stand-in saw of the mouse in each frame.
 std::vector<std::pair<int32_t, bool>> mouseSeen;
 void Draw1() {
   drawn.push_back("1");
-  mouseSeen.emplace_back(MouseHeld, MouseClicked);
+  mouseSeen.emplace_back(Disk.MouseHeld, Disk.MouseClicked);
 }
 void Draw2() {
   drawn.push_back("2");
-  if (switchFrom2 >= 0) ScreenState = switchFrom2;
+  if (switchFrom2 >= 0) Disk.ScreenState = switchFrom2;
 }
 void Draw3() { drawn.push_back("3"); }
 void Escape0() { ++escapes[0]; }
@@ -157,18 +157,18 @@ class FrameLoop : public ::testing::Test {
     drawn.clear();
     std::fill(std::begin(escapes), std::end(escapes), 0);
     switchFrom0 = switchFrom2 = -1;
-    WindowWidth = 1280;
-    WindowHeight = 720;
-    ScreenState = 0;
-    ScreenStart = 0;
-    Shell.AppLastKey = PreviousKey = 0;
-    Shell.AppMouseButton = MouseHeld = 0;
+    Disk.WindowWidth = 1280;
+    Disk.WindowHeight = 720;
+    Disk.ScreenState = 0;
+    Disk.ScreenStart = 0;
+    Shell.AppLastKey = Disk.PreviousKey = 0;
+    Shell.AppMouseButton = Disk.MouseHeld = 0;
     Shell.AppMousePressed = 0;
-    MouseClicked = false;
+    Disk.MouseClicked = false;
     mouseSeen.clear();
     Shell.AppMouseX = Shell.AppMouseY = 0;
-    DebugOverlay = 0;
-    FrameCount = FpsTime = 0;
+    Disk.DebugOverlay = 0;
+    Disk.FrameCount = Disk.FpsTime = 0;
     Shell.CfgVSync = 1;
     Shell.AppWindow = nullptr;
   }
@@ -184,7 +184,7 @@ TEST_F(FrameLoop, ScreensAreTestedInARow) {
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"0", "1"}));
   drawn.clear();
-  ScreenState = 2;
+  Disk.ScreenState = 2;
   switchFrom2 = 1;  // bonus to main: main shows from the next frame on
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"2"}));
@@ -192,15 +192,15 @@ TEST_F(FrameLoop, ScreensAreTestedInARow) {
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"1"}));
   drawn.clear();
-  ScreenState = 3;
+  Disk.ScreenState = 3;
   Frame();
-  ScreenState = 7;  // no such screen: nothing is drawn, nothing breaks
+  Disk.ScreenState = 7;  // no such screen: nothing is drawn, nothing breaks
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"3"}));
 }
 
 TEST_F(FrameLoop, EscapeCountsOnlyAfterAFrameWithoutKeys) {
-  ScreenState = 3;
+  Disk.ScreenState = 3;
   Press(WM_KEY_DOWN, 1);
   Frame();
   EXPECT_EQ(escapes[3], 1);
@@ -223,25 +223,25 @@ TEST_F(FrameLoop, EscapeCountsOnlyAfterAFrameWithoutKeys) {
 }
 
 TEST_F(FrameLoop, MouseMappingAndClickEdge) {
-  WindowHeight = 1024;
+  Disk.WindowHeight = 1024;
   Mouse(400, 152, 1);
   Frame();
-  EXPECT_EQ(VirtualMouseX, 400);
-  EXPECT_EQ(VirtualMouseY, 719);
-  EXPECT_TRUE(MouseClicked);
+  EXPECT_EQ(Disk.VirtualMouseX, 400);
+  EXPECT_EQ(Disk.VirtualMouseY, 719);
+  EXPECT_TRUE(Disk.MouseClicked);
   EXPECT_EQ(Rec().With("viewport")[1], "viewport 0 152 1280 720");
   Mouse(1500, 1000, 1);  // held, in the lower bar, x is not clamped
   Frame();
-  EXPECT_FALSE(MouseClicked);
-  EXPECT_EQ(VirtualMouseX, 1500);
-  EXPECT_EQ(VirtualMouseY, 0);
+  EXPECT_FALSE(Disk.MouseClicked);
+  EXPECT_EQ(Disk.VirtualMouseX, 1500);
+  EXPECT_EQ(Disk.VirtualMouseY, 0);
   Mouse(10, 500, 0);
   Frame();
-  EXPECT_FALSE(MouseClicked);
-  EXPECT_EQ(VirtualMouseY, 372);
+  EXPECT_FALSE(Disk.MouseClicked);
+  EXPECT_EQ(Disk.VirtualMouseY, 372);
   Mouse(10, 500, 1);
   Frame();
-  EXPECT_TRUE(MouseClicked);
+  EXPECT_TRUE(Disk.MouseClicked);
 }
 
 // Press and release delivered by one pump of real window messages: the
@@ -258,7 +258,7 @@ TEST_F(FrameLoop, QuickClickWithinOnePumpIsSeen) {
   wmPumpMessages();
   auto click = [&](UINT message, int x, int y) { PostMessageA(w->hwnd, message, 0, MAKELPARAM(x, y)); };
 
-  ScreenState = 1;
+  Disk.ScreenState = 1;
   click(WM_LBUTTONDOWN, 400, 300);
   click(WM_LBUTTONUP, 400, 300);
   Frame();  // its pump delivers both
@@ -267,8 +267,8 @@ TEST_F(FrameLoop, QuickClickWithinOnePumpIsSeen) {
   Frame();
   Frame();
   EXPECT_EQ(mouseSeen, (std::vector<std::pair<int32_t, bool>>{{0, false}, {0, false}, {1, true}, {0, false}}));
-  EXPECT_EQ(VirtualMouseX, 400);
-  EXPECT_EQ(VirtualMouseY, 420);
+  EXPECT_EQ(Disk.VirtualMouseX, 400);
+  EXPECT_EQ(Disk.VirtualMouseY, 420);
 
   // Held over a frame, then released and pressed again within one pump:
   // the second press is a click of its own.
@@ -292,17 +292,17 @@ TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
   TrianglesDrawn = ObjectsDrawn = ParticlesDrawn = 9;
   for (int i = 0; i < 20; ++i) Frame(10);
   EXPECT_EQ(TrianglesDrawn + ObjectsDrawn + ParticlesDrawn, 0);
-  EXPECT_EQ(FpsString, "100.00");
-  EXPECT_EQ(FpsText, "FPS : [100.00]");
+  EXPECT_EQ(Disk.FpsString, "100.00");
+  EXPECT_EQ(Disk.FpsText, "FPS : [100.00]");
   EXPECT_EQ(Rec().swapIntervals, std::vector<int>(20, 1));
   Shell.CfgVSync = 0;
   Frame();
   EXPECT_EQ(Rec().swapIntervals.back(), 0);
   // A new screen starts its clock again: the next figure is counted on it,
   // not over the span from the old screen's last figure.
-  ScreenStart = SYS_TimerGet();
+  Disk.ScreenStart = SYS_TimerGet();
   for (int i = 0; i < 10; ++i) Frame(25);
-  EXPECT_EQ(FpsString, "40.00");
+  EXPECT_EQ(Disk.FpsString, "40.00");
   qgl::wglSwapIntervalEXT = nullptr;
   size_t before = Rec().swapIntervals.size();
   Frame();
@@ -310,12 +310,12 @@ TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
 }
 
 TEST_F(FrameLoop, DebugOverlay) {
-  DebugOverlay = 1;
+  Disk.DebugOverlay = 1;
   DebugFontTexture = 33;
-  ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - 990;
+  Disk.ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - 990;
   Frame(10);
-  EXPECT_EQ(ElapsedMs, 1000);
-  ShortString text = ShortString("1000 frame : 25 ") + FpsText;
+  EXPECT_EQ(Disk.ElapsedMs, 1000);
+  ShortString text = ShortString("1000 frame : 25 ") + Disk.FpsText;
   EXPECT_EQ(Rec().Count("begin 0x7"), text.size());
   EXPECT_EQ(Rec().Count("bind 33"), 1u);
   // The first cell is column 1, row 1 of the grid: the top left corner.
@@ -370,7 +370,7 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
       if (c == "linewidth 2") litPerFrame.push_back(0);
       if (c == "color3 0.5 0.5 0.5") ++litPerFrame.back();
     }
-    std::printf("steps %d frames %zu lit1 %d lit55 %d lit56 %d lit58 %d\n", LoadingStep, litPerFrame.size(),
+    std::printf("steps %d frames %zu lit1 %d lit55 %d lit56 %d lit58 %d\n", Disk.LoadingStep, litPerFrame.size(),
                 litPerFrame[0], litPerFrame[54], litPerFrame[55], litPerFrame[57]);
     int guiNode = -1, ringNodes = 0;
     for (int i = 0; i < kTextureNodes; ++i) {
@@ -379,9 +379,9 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
       if (txNodes[i].name == "ring.tga") ++ringNodes;
     }
     std::printf("gui mode %d ring in table %d\n", guiNode >= 0 ? txNodes[guiNode].mode : -1, ringNodes);
-    std::printf("buffers %d %d %d %d zero %zu layer %d\n", ife_buffers[0] == BufferTextures[0],
-                ife_buffers[3] == BufferTextures[3], ife_buffers[4], BufferTextures[0] != 0,
-                Rec().textureBytesSeen, LayersVBlur.layers[0].texture == BufferTextures[0]);
+    std::printf("buffers %d %d %d %d zero %zu layer %d\n", ife_buffers[0] == Disk.BufferTextures[0],
+                ife_buffers[3] == Disk.BufferTextures[3], ife_buffers[4], Disk.BufferTextures[0] != 0,
+                Rec().textureBytesSeen, Disk.LayersVBlur.layers[0].texture == Disk.BufferTextures[0]);
     std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", PhotoCount, Photos[26] != 0,
                 Captions[26].size() > 0, Captions[0].data(), static_cast<long long>(ScrollLength), GlyphCount,
                 GlyphWidth[0], GlyphWidth[1]);

@@ -188,8 +188,9 @@ void DrawEqBarLeft(int32_t count, float x, float y) { EqBar(count, x, y, -4); }
 void DrawSpectrum(void) {
   BASS_ChannelGetData(MusicStream, Spectrum, BASS_DATA_FFT512 | BASS_DATA_FFT_INDIVIDUAL);
   const SpectrumLayer layers[6] = {
-      {&LayersLeftLow, 0, 1, 2, 250},   {&LayersLeftMid, 0, 2, 41, 150},  {&LayersLeftHigh, 0, 42, 251, 60},
-      {&LayersRightLow, 1, 1, 2, 250},  {&LayersRightMid, 1, 2, 41, 150}, {&LayersRightHigh, 1, 42, 251, 60},
+      {&Disk.LayersLeftLow, 0, 1, 2, 250},    {&Disk.LayersLeftMid, 0, 2, 41, 150},
+      {&Disk.LayersLeftHigh, 0, 42, 251, 60}, {&Disk.LayersRightLow, 1, 1, 2, 250},
+      {&Disk.LayersRightMid, 1, 2, 41, 150},  {&Disk.LayersRightHigh, 1, 42, 251, 60},
   };
   for (const SpectrumLayer& l : layers) ife_render(*l.layers, l.factor * SpectrumSum(l.channel, l.first, l.last));
   ife_drawing_space();
@@ -208,6 +209,7 @@ void DrawVolumeBar(void) {
   // A failed query reads as -1: the level is drawn within the bar all the same.
   const auto volume = std::clamp(static_cast<int32_t>(BASS_GetVolume()), 0, 100);
   VolumeQuad(2.15f * static_cast<float>(volume));
-  if (MouseHeld == 1 && VirtualMouseX > 850 && VirtualMouseX < 1066 && VirtualMouseY > 412 && VirtualMouseY < 425)
-    BASS_SetVolume(static_cast<DWORD>(VolumeAt(VirtualMouseX)));
+  if (Disk.MouseHeld == 1 && Disk.VirtualMouseX > 850 && Disk.VirtualMouseX < 1066 && Disk.VirtualMouseY > 412 &&
+      Disk.VirtualMouseY < 425)
+    BASS_SetVolume(static_cast<DWORD>(VolumeAt(Disk.VirtualMouseX)));
 }

@@ -117,9 +117,9 @@ TEST(VolumeBar, LevelAndDragging) {
   for (const auto& h : hits) {
     apptest::InstallGLRecorder();
     BASS_SetVolume(77);
-    MouseHeld = 1;
-    VirtualMouseX = h.x;
-    VirtualMouseY = h.y;
+    Disk.MouseHeld = 1;
+    Disk.VirtualMouseX = h.x;
+    Disk.VirtualMouseY = h.y;
     DrawVolumeBar();
     EXPECT_EQ(static_cast<int32_t>(BASS_GetVolume()), h.volume < 0 ? 77 : h.volume) << h.x << "," << h.y;
   }
@@ -128,8 +128,8 @@ TEST(VolumeBar, LevelAndDragging) {
   // Released: no change. The level quad shows the volume before the press.
   apptest::InstallGLRecorder();
   BASS_SetVolume(40);
-  MouseHeld = 0;
-  VirtualMouseX = 1000;
+  Disk.MouseHeld = 0;
+  Disk.VirtualMouseX = 1000;
   DrawVolumeBar();
   EXPECT_EQ(BASS_GetVolume(), 40u);
   auto v = Rec().With("v ");

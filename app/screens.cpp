@@ -60,16 +60,17 @@ void FadingBand(float grey, float alpha, float bottom, float top) {
 }
 
 bool MouseIn(float left, float right, float bottom, float top) {
-  return VirtualMouseX > left && VirtualMouseX < right && VirtualMouseY > bottom && VirtualMouseY < top;
+  return Disk.VirtualMouseX > left && Disk.VirtualMouseX < right && Disk.VirtualMouseY > bottom &&
+         Disk.VirtualMouseY < top;
 }
 
 // A screen change: the new screen's clock starts now, and the rest of this
 // frame (the new screen is drawn in it when it comes later in the loop)
 // runs on the new clock.
 void StartScreen(ScreenNumber screen) {
-  ScreenState = screen;
-  ScreenStart = SYS_TimerGet();
-  ElapsedMs = SYS_TimerGet() - ScreenStart;
+  Disk.ScreenState = screen;
+  Disk.ScreenStart = SYS_TimerGet();
+  Disk.ElapsedMs = SYS_TimerGet() - Disk.ScreenStart;
 }
 
 // Entering the main screen from the intro or the bonus screen.
@@ -78,7 +79,7 @@ void ResumeMainScreen(int32_t track) {
   PlayRecord(CurrentTrack);
   StartScreen(kScreenMain);
   GameOverTime = -20000;
-  NextSlideTime = ElapsedMs + 10000;
+  NextSlideTime = Disk.ElapsedMs + 10000;
 }
 
 // --- the main screen's parts -------------------------------------------------------------------
@@ -110,7 +111,7 @@ void DrawListRow(int32_t record, int32_t column, float y0) {
   glColor4f(1, 1, 1, 0.1f);
   if (MouseIn(c.hoverLeft, c.hoverRight, y0 - 15, y0 + 22)) {
     Rectangle(c.hoverBandLeft, y0 - 15, c.hoverBandRight, y0 + 22);
-    if (MouseClicked) {
+    if (Disk.MouseClicked) {
       CurrentTrack = record;
       PlayRecord(record);
     }
@@ -186,9 +187,9 @@ void ShuffleButton(void) { ShuffleOn = !ShuffleOn; }
 void DrawButtons(void) {
   HoverTime = 0;
   for (const ScreenButton& button : MainButtons) {
-    if (!ButtonHovered(button, VirtualMouseX, VirtualMouseY)) continue;
+    if (!ButtonHovered(button, Disk.VirtualMouseX, Disk.VirtualMouseY)) continue;
     HoverTime = button.hoverTime;
-    if (MouseClicked) button.action();
+    if (Disk.MouseClicked) button.action();
   }
 }
 
@@ -204,7 +205,7 @@ void DrawBonusRow(int32_t row) {
   if (playing) FadingBand(0, 1, y0 - 4, y0 + 20);
   if (MouseIn(450, 830, y0 - 4, y0 + 20)) {
     FadingBand(1, 0.1f, y0 - 4, y0 + 20);
-    if (MouseClicked) {
+    if (Disk.MouseClicked) {
       CurrentBonus = row;
       PlayRecord(record);
     }
@@ -228,7 +229,7 @@ void DrawBackToMain(void) {
   glDisable(GL_TEXTURE_2D);
   if (MouseIn(450, 830, 98, 116)) {
     FadingBand(1, 0.1f, 98, 116);
-    if (MouseClicked) ResumeMainScreen(Random(kMainTracks));
+    if (Disk.MouseClicked) ResumeMainScreen(Random(kMainTracks));
   }
   glEnable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
@@ -256,25 +257,25 @@ int32_t TrackGroup(int32_t track) { return track < 3 ? 0 : (track < 11 ? 1 : 2);
 void EnterMainScreen(void) { ResumeMainScreen(0); }
 
 void DrawIntroScreen(void) {
-  const int32_t e = ElapsedMs;
-  if (e < 8727) ife_render(LayersPreIntro, static_cast<float>(e / 8.727));
+  const int32_t e = Disk.ElapsedMs;
+  if (e < 8727) ife_render(Disk.LayersPreIntro, static_cast<float>(e / 8.727));
   static const int32_t kStarts[6] = {8727, 17457, 26181, 34908, 43636, INT32_MAX};
   for (int i = 0; i < 5; ++i)
-    if (e >= kStarts[i] && e < kStarts[i + 1]) ife_render(LayersIntro[i], static_cast<float>(e - kStarts[i]));
-  if (e >= 52363) ife_render(LayersBlackFade, static_cast<float>((e - 52363) / 2.0));
+    if (e >= kStarts[i] && e < kStarts[i + 1]) ife_render(Disk.LayersIntro[i], static_cast<float>(e - kStarts[i]));
+  if (e >= 52363) ife_render(Disk.LayersBlackFade, static_cast<float>((e - 52363) / 2.0));
   if (e > 54500) EnterMainScreen();
 }
 
 void DrawMainScreen(void) {
-  const double e = ElapsedMs;
-  ife_render(LayersMainBkg, 0);
+  const double e = Disk.ElapsedMs;
+  ife_render(Disk.LayersMainBkg, 0);
   ife_drawing_space();
   AlphaBlending();
   Colour255(137, 172, 216);
   DrawScroller16(1280, 84, static_cast<float>(e / 16.666666666666668));
   DrawScroller32(1280, 88, static_cast<float>(e / 8.333333333333334));
   HighlightGroup = TrackGroup(CurrentTrack);
-  ife_render(LayersHighlight, static_cast<float>(100 * HighlightGroup));
+  ife_render(Disk.LayersHighlight, static_cast<float>(100 * HighlightGroup));
   DrawSpectrum();
   DrawVolumeBar();
   Colour255(72, 92, 119);
@@ -288,13 +289,13 @@ void DrawMainScreen(void) {
     DrawSlideShow();
   DrawNowPlaying();
   MainTrackEndTest();
-  ife_render(LayersFrame, 0);
+  ife_render(Disk.LayersFrame, 0);
   DrawButtons();
-  ife_render(LayersButtons, static_cast<float>(HoverTime));
+  ife_render(Disk.LayersButtons, static_cast<float>(HoverTime));
 }
 
 void DrawBonusScreen(void) {
-  ife_render(LayersBonusBkg, 0);
+  ife_render(Disk.LayersBonusBkg, 0);
   ife_drawing_space();
   DrawBonusList();
   DrawBackToMain();
@@ -303,11 +304,11 @@ void DrawBonusScreen(void) {
 }
 
 void DrawEndScreen(void) {
-  ife_render(LayersEndScroll, 500);
+  ife_render(Disk.LayersEndScroll, 500);
   ife_drawing_space();
-  const float s = static_cast<float>(ElapsedMs / 23);
+  const float s = static_cast<float>(Disk.ElapsedMs / 23);
   AlphaBlending();
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ScrollerTexture));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(Disk.ScrollerTexture));
   glBegin(GL_QUADS);
   glTexCoord2f(0, 0);
   glVertex2f(128, s);
@@ -318,7 +319,7 @@ void DrawEndScreen(void) {
   glTexCoord2f(0, 1);
   glVertex2f(128, s - 2048);
   glEnd();
-  ife_render(LayersEndOverlay, static_cast<float>(ElapsedMs / 55.0));
+  ife_render(Disk.LayersEndOverlay, static_cast<float>(Disk.ElapsedMs / 55.0));
   if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) Shell.AppQuit = 1;
 }
 

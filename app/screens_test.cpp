@@ -60,22 +60,22 @@ void MakeClock(ife_interface& set, SetId id) {
 }
 
 void MakeClocks(void) {
-  MakeClock(LayersPreIntro, kPreIntro);
-  for (int i = 0; i < 5; ++i) MakeClock(LayersIntro[i], static_cast<SetId>(kIntro0 + i));
-  MakeClock(LayersBlackFade, kBlackFade);
-  MakeClock(LayersMainBkg, kMainBkg);
-  MakeClock(LayersBonusBkg, kBonusBkg);
-  MakeClock(LayersLeftLow, kBalMely);
-  MakeClock(LayersLeftMid, kBalKozep);
-  MakeClock(LayersLeftHigh, kBalMagas);
-  MakeClock(LayersRightLow, kJobbMely);
-  MakeClock(LayersRightMid, kJobbKozep);
-  MakeClock(LayersRightHigh, kJobbMagas);
-  MakeClock(LayersFrame, kKeret);
-  MakeClock(LayersButtons, kGui);
-  MakeClock(LayersEndScroll, kEndScroll);
-  MakeClock(LayersEndOverlay, kEnd2);
-  MakeClock(LayersHighlight, kHighlight);
+  MakeClock(Disk.LayersPreIntro, kPreIntro);
+  for (int i = 0; i < 5; ++i) MakeClock(Disk.LayersIntro[i], static_cast<SetId>(kIntro0 + i));
+  MakeClock(Disk.LayersBlackFade, kBlackFade);
+  MakeClock(Disk.LayersMainBkg, kMainBkg);
+  MakeClock(Disk.LayersBonusBkg, kBonusBkg);
+  MakeClock(Disk.LayersLeftLow, kBalMely);
+  MakeClock(Disk.LayersLeftMid, kBalKozep);
+  MakeClock(Disk.LayersLeftHigh, kBalMagas);
+  MakeClock(Disk.LayersRightLow, kJobbMely);
+  MakeClock(Disk.LayersRightMid, kJobbKozep);
+  MakeClock(Disk.LayersRightHigh, kJobbMagas);
+  MakeClock(Disk.LayersFrame, kKeret);
+  MakeClock(Disk.LayersButtons, kGui);
+  MakeClock(Disk.LayersEndScroll, kEndScroll);
+  MakeClock(Disk.LayersEndOverlay, kEnd2);
+  MakeClock(Disk.LayersHighlight, kHighlight);
 }
 
 // The sets drawn since the recorder was cleared, with their times.
@@ -155,8 +155,8 @@ void InDisk(const std::function<void()>& body) {
     RandSeedSet(0);
     BuildShuffleOrder();
     PhotoCount = 27;
-    WindowWidth = 1280;
-    WindowHeight = 720;
+    Disk.WindowWidth = 1280;
+    Disk.WindowHeight = 720;
     body();
     std::fflush(stdout);
     _exit(::testing::Test::HasFailure() ? 1 : 0);
@@ -165,14 +165,14 @@ void InDisk(const std::function<void()>& body) {
 }
 
 void SetElapsed(int32_t e) {
-  ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - e;
-  ElapsedMs = e;
+  Disk.ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - e;
+  Disk.ElapsedMs = e;
 }
 
 void Point(int32_t x, int32_t y, bool click = false) {
-  VirtualMouseX = x;
-  VirtualMouseY = y;
-  MouseClicked = click;
+  Disk.VirtualMouseX = x;
+  Disk.VirtualMouseY = y;
+  Disk.MouseClicked = click;
 }
 
 // A press in one frame and the frame after it, through the frame loop: the
@@ -207,20 +207,20 @@ TEST(IntroScreen, Timeline) {
     };
     for (const auto& s : steps) {
       Rec().calls.clear();
-      ScreenState = 0;
+      Disk.ScreenState = 0;
       SetElapsed(s.e);
       DrawIntroScreen();
       EXPECT_EQ(SetsDrawn(), s.drawn) << s.e;
-      EXPECT_EQ(ScreenState, 0) << s.e;
+      EXPECT_EQ(Disk.ScreenState, 0) << s.e;
     }
     EXPECT_EQ(MusicStream, 0u);
     SetElapsed(54501);
     DrawIntroScreen();
-    EXPECT_EQ(ScreenState, 1);
+    EXPECT_EQ(Disk.ScreenState, 1);
     EXPECT_EQ(CurrentTrack, 0);
     EXPECT_NE(MusicStream, 0u);
-    EXPECT_EQ(ElapsedMs, 0);  // the main screen's clock
-    EXPECT_EQ(ScreenStart, static_cast<int32_t>(SYS_TimerGet()));
+    EXPECT_EQ(Disk.ElapsedMs, 0);  // the main screen's clock
+    EXPECT_EQ(Disk.ScreenStart, static_cast<int32_t>(SYS_TimerGet()));
     EXPECT_EQ(NextSlideTime, 10000);
     EXPECT_EQ(GameOverTime, -20000);
   });
@@ -229,21 +229,21 @@ TEST(IntroScreen, Timeline) {
 TEST(ScreenChanges, EscapeOnEachScreen) {
   InDisk([] {
     // Escape during the intro: track 0 and the first photo's full 10 seconds.
-    ScreenState = 0;
+    Disk.ScreenState = 0;
     SetElapsed(30000);
     Shell.AppLastKey = 1;
-    PreviousKey = 0;
+    Disk.PreviousKey = 0;
     Rec().calls.clear();
     MusicDiskFrame();
-    EXPECT_EQ(ScreenState, 1);
+    EXPECT_EQ(Disk.ScreenState, 1);
     EXPECT_EQ(CurrentTrack, 0);
     EXPECT_EQ(NextSlideTime, 10000);
     EXPECT_EQ(GameOverTime, -20000);
     const HSTREAM stream = MusicStream;
     for (int32_t screen : {1, 2}) {
-      ScreenState = screen;
+      Disk.ScreenState = screen;
       ScreenEscape[screen]();
-      EXPECT_EQ(ScreenState, screen);
+      EXPECT_EQ(Disk.ScreenState, screen);
       EXPECT_EQ(Shell.AppQuit, 0);
       EXPECT_EQ(MusicStream, stream);
     }
@@ -254,24 +254,24 @@ TEST(ScreenChanges, EscapeOnEachScreen) {
 
 TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     SetElapsed(5000);
     EnterMainScreen();
     SetElapsed(5000);
     // The end button: the end screen follows in the same frame, at its own 0.
     ClickThroughTheLoop(1250, 700);
-    EXPECT_EQ(ScreenState, 3);
+    EXPECT_EQ(Disk.ScreenState, 3);
     EXPECT_EQ(TimeOf(kMainBkg), "0");
     EXPECT_EQ(TimeOf(kEnd2), "0");
     EXPECT_EQ(TimeOf(kEndScroll), "500");
     // The bonus button, likewise.
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     SetElapsed(5000);
     ClickThroughTheLoop(1180, 530);
-    EXPECT_EQ(ScreenState, 2);
+    EXPECT_EQ(Disk.ScreenState, 2);
     EXPECT_EQ(CurrentBonus, 0);
     EXPECT_EQ(TimeOf(kBonusBkg), "0");
-    EXPECT_EQ(ElapsedMs, 0);
+    EXPECT_EQ(Disk.ElapsedMs, 0);
     // Back to the main menu: a drawn main track, the main screen from the
     // next frame on.
     RandSeedSet(42);
@@ -279,11 +279,11 @@ TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
     RandSeedSet(42);
     fakeNow += 3000;
     ClickThroughTheLoop(640, 110);
-    EXPECT_EQ(ScreenState, 1);
+    EXPECT_EQ(Disk.ScreenState, 1);
     EXPECT_EQ(CurrentTrack, expected);
     EXPECT_EQ(TimeOf(kMainBkg), "-");
     EXPECT_EQ(GameOverTime, -20000);
-    EXPECT_EQ(NextSlideTime, ElapsedMs + 10000);
+    EXPECT_EQ(NextSlideTime, Disk.ElapsedMs + 10000);
   });
 }
 
@@ -308,7 +308,7 @@ TEST(MainScreen, ButtonsHitBoxesAndHoverTimes) {
     EXPECT_FALSE(ButtonHovered(b, e.left + 1, e.top)) << i;
   }
   InDisk([&table] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     for (const auto& e : table) {
       Rec().calls.clear();
@@ -326,7 +326,7 @@ TEST(MainScreen, ButtonsHitBoxesAndHoverTimes) {
 
 TEST(MainScreen, ButtonActions) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     SetElapsed(3000);
     Point(1250, 540, true);  // shuffle
@@ -357,7 +357,7 @@ TEST(MainScreen, ButtonActions) {
 
 TEST(MainScreen, TrackListBandsAndClicks) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     CurrentTrack = 4;  // column 2, second row: y0 550
     Rec().calls.clear();
@@ -396,7 +396,7 @@ TEST(MainScreen, TrackListBandsAndClicks) {
 
 TEST(MainScreen, TheNextTrackFollowsTheEnd) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     Point(0, 0);
     CurrentTrack = 18;
@@ -427,7 +427,7 @@ TEST(MainScreen, TheNextTrackFollowsTheEnd) {
 
 TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();  // a 440 Hz tone: bin 5 of both channels
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     Rec().calls.clear();
@@ -468,7 +468,7 @@ TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
 
 TEST(BonusScreen, RowsAndTheNextBonusTrack) {
   InDisk([] {
-    ScreenState = 2;
+    Disk.ScreenState = 2;
     CurrentBonus = 2;
     PlayRecord(21);
     Rec().calls.clear();
@@ -492,15 +492,15 @@ TEST(BonusScreen, RowsAndTheNextBonusTrack) {
     BASS_ChannelStop(MusicStream);
     DrawBonusScreen();
     EXPECT_EQ(CurrentBonus, 0);  // after the last bonus track, the first
-    EXPECT_EQ(ScreenState, 2);
+    EXPECT_EQ(Disk.ScreenState, 2);
   });
 }
 
 TEST(EndScreen, CreditsRiseAndTheEndOfTheOutroQuits) {
   InDisk([] {
-    ScreenState = 3;
+    Disk.ScreenState = 3;
     ChangeTrack("end.ogg");
-    ScrollerTexture = 55;
+    Disk.ScrollerTexture = 55;
     SetElapsed(2300);
     Rec().calls.clear();
     DrawEndScreen();

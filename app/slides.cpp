@@ -126,8 +126,8 @@ void DrawTile(int32_t x, int32_t y) {
               static_cast<float>(bottom + kTileHeight), u0, t0, u1, t1);
   };
   quad();
-  bool underMouse = left < VirtualMouseX && VirtualMouseX < left + kTileWidth && bottom < VirtualMouseY &&
-                    VirtualMouseY < bottom + kTileHeight;
+  bool underMouse = left < Disk.VirtualMouseX && Disk.VirtualMouseX < left + kTileWidth &&
+                    bottom < Disk.VirtualMouseY && Disk.VirtualMouseY < bottom + kTileHeight;
   // A hole off the board (only a damaged state can put it there) would
   // make the move write outside the board.
   if (!underMouse || !NextToHole(x, y) || !HoleOnBoard()) return;
@@ -139,7 +139,7 @@ void DrawTile(int32_t x, int32_t y) {
   glDisable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glEnable(GL_TEXTURE_2D);
-  if (!MouseClicked) return;
+  if (!Disk.MouseClicked) return;
   ++PuzzleSteps;
   SlideIntoHole(x, y);
 }
@@ -147,7 +147,7 @@ void DrawTile(int32_t x, int32_t y) {
 // The index is wrapped at once, not when the mouse next passes the button,
 // so nothing drawn in between reads the photo tables outside their range.
 void StepPhoto(int32_t step) {
-  NextSlideTime = MsAfter(ElapsedMs, 9000);
+  NextSlideTime = MsAfter(Disk.ElapsedMs, 9000);
   SlideIndex = WrappedSlide(int64_t{SlideIndex} + step);
   if (PuzzleOn) PuzzleShuffle();
 }
@@ -197,7 +197,7 @@ void PuzzleInOrder(void) {
 }
 
 void DrawSlideShow(void) {
-  int32_t e = ElapsedMs;
+  int32_t e = Disk.ElapsedMs;
   AdvanceSlides(e);
   SlideAlpha = FadeOfSlide(e);
 
@@ -215,7 +215,7 @@ void DrawSlideShow(void) {
 }
 
 void DrawPuzzle(void) {
-  int32_t e = ElapsedMs;
+  int32_t e = Disk.ElapsedMs;
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   // The solving move was made last frame; this frame still shows the
   // whole board, the slide show takes over from the next.
@@ -258,12 +258,12 @@ void PuzzleShuffle(void) {
 }
 
 void PuzzleButton(void) {
-  NextSlideTime = MsAfter(ElapsedMs, 10000);
+  NextSlideTime = MsAfter(Disk.ElapsedMs, 10000);
   PuzzleOn = !PuzzleOn;
   Randomize();
   if (PuzzleOn) PuzzleShuffle();
   // Hides a game-over text that may still be showing.
-  GameOverTime = MsAfter(ElapsedMs, -20000);
+  GameOverTime = MsAfter(Disk.ElapsedMs, -20000);
 }
 
 void PreviousPhoto(void) { StepPhoto(-1); }

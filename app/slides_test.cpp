@@ -150,9 +150,9 @@ void BoardWithHoleAt21() {
 }
 
 void MouseOverCell(int x, int y, bool click) {
-  VirtualMouseX = 816 + 51 * x + 25;
-  VirtualMouseY = 185 + 49 * y + 24;
-  MouseClicked = click;
+  Disk.VirtualMouseX = 816 + 51 * x + 25;
+  Disk.VirtualMouseY = 185 + 49 * y + 24;
+  Disk.MouseClicked = click;
 }
 
 class Slides : public ::testing::Test {
@@ -171,7 +171,7 @@ class Slides : public ::testing::Test {
     SlideIndex = 0;
     PuzzleOn = false;
     PuzzleSteps = 0;
-    ElapsedMs = 3000;
+    Disk.ElapsedMs = 3000;
     NextSlideTime = 13000;
     GameOverTime = -20000;
     SlideAlpha = 1;
@@ -181,7 +181,7 @@ class Slides : public ::testing::Test {
   }
   void TearDown() override {
     GlyphCount = 0;
-    MouseClicked = false;
+    Disk.MouseClicked = false;
   }
 };
 
@@ -194,7 +194,7 @@ TEST_F(Slides, PhotoAndCaptionFadeInAndOutOfTheirSlot) {
     SCOPED_TRACE(c.left);
     Rec().calls.clear();
     SlideIndex = 4;
-    NextSlideTime = ElapsedMs + c.left;
+    NextSlideTime = Disk.ElapsedMs + c.left;
     DrawSlideShow();
     EXPECT_EQ(SlideIndex, 4);
     EXPECT_FLOAT_EQ(SlideAlpha, c.alpha);
@@ -225,7 +225,7 @@ TEST_F(Slides, TheShowMovesOnOnlyAfterItsTimeAndWrapsToTheFirstPhoto) {
     SCOPED_TRACE(c.index);
     Rec().calls.clear();
     SlideIndex = c.index;
-    ElapsedMs = c.elapsed;
+    Disk.ElapsedMs = c.elapsed;
     NextSlideTime = c.nextTime;
     DrawSlideShow();
     EXPECT_EQ(SlideIndex, c.shown);
@@ -249,7 +249,7 @@ TEST_F(Slides, PhotoButtonsWrapAtOnceAndRestartThePuzzle) {
     PuzzleOn = c.puzzle;
     PuzzleInOrder();
     PuzzleSteps = 9;
-    ElapsedMs = 7000;
+    Disk.ElapsedMs = 7000;
     (c.next ? NextPhoto : PreviousPhoto)();
     EXPECT_EQ(SlideIndex, c.shown);
     EXPECT_EQ(NextSlideTime, 16000);
@@ -278,7 +278,7 @@ TEST_F(Slides, AnIndexOrCountOutsideThePhotoTablesIsBroughtBackIntoThem) {
     for (auto draw : {DrawSlideShow, DrawPuzzle}) {
       Rec().calls.clear();
       SlideIndex = c.index;
-      NextSlideTime = ElapsedMs + 5000;
+      NextSlideTime = Disk.ElapsedMs + 5000;
       draw();
       auto photo = Only(IsPhoto);
       ASSERT_FALSE(photo.empty());
@@ -297,7 +297,7 @@ TEST_F(Slides, AnIndexOrCountOutsideThePhotoTablesIsBroughtBackIntoThem) {
   // claims more photos than there are.
   PhotoCount = 40;
   SlideIndex = 26;
-  NextSlideTime = ElapsedMs - 1;
+  NextSlideTime = Disk.ElapsedMs - 1;
   DrawSlideShow();
   EXPECT_EQ(SlideIndex, 0);
 }
@@ -318,7 +318,7 @@ TEST_F(Slides, GameOverTextPulsesAndFadesOverTwentySeconds) {
     Rec().calls.clear();
     PuzzleSteps = 12;
     GameOverTime = c.solved;
-    ElapsedMs = c.elapsed;
+    Disk.ElapsedMs = c.elapsed;
     NextSlideTime = c.elapsed + 5000;
     DrawSlideShow();
     auto text = Only(IsGlyph32);
@@ -427,9 +427,9 @@ TEST_F(Slides, TheMouseMustBeInsideTheTileItself) {
     SCOPED_TRACE(testing::Message() << c.mx << "," << c.my);
     BoardWithHoleAt21();
     PuzzleSteps = 0;
-    VirtualMouseX = c.mx;
-    VirtualMouseY = c.my;
-    MouseClicked = true;
+    Disk.VirtualMouseX = c.mx;
+    Disk.VirtualMouseY = c.my;
+    Disk.MouseClicked = true;
     DrawPuzzle();
     EXPECT_EQ(PuzzleSteps, c.inside ? 1 : 0);
   }
@@ -475,7 +475,7 @@ TEST_F(Slides, SolvingEndsThePuzzleTheFrameAfterTheLastMove) {
   PuzzleOn = true;
   PuzzleSteps = 11;
   SlideIndex = 6;
-  ElapsedMs = 5000;
+  Disk.ElapsedMs = 5000;
   NextSlideTime = 9000;
   MouseOverCell(4, 0, true);
   DrawPuzzle();
@@ -484,8 +484,8 @@ TEST_F(Slides, SolvingEndsThePuzzleTheFrameAfterTheLastMove) {
   EXPECT_EQ(PuzzleSteps, 12);
 
   Rec().calls.clear();
-  ElapsedMs = 5016;
-  MouseClicked = false;
+  Disk.ElapsedMs = 5016;
+  Disk.MouseClicked = false;
   DrawPuzzle();
   EXPECT_FALSE(PuzzleOn);
   EXPECT_EQ(GameOverTime, 5016);
@@ -495,7 +495,7 @@ TEST_F(Slides, SolvingEndsThePuzzleTheFrameAfterTheLastMove) {
   EXPECT_EQ(Only(IsGlyph16).size(), 17u);
 
   Rec().calls.clear();
-  ElapsedMs = 5032;
+  Disk.ElapsedMs = 5032;
   DrawSlideShow();
   EXPECT_EQ(SlideIndex, 6);
   EXPECT_FLOAT_EQ(SlideAlpha, 1);
@@ -505,7 +505,7 @@ TEST_F(Slides, SolvingEndsThePuzzleTheFrameAfterTheLastMove) {
 }
 
 TEST_F(Slides, PuzzleButtonShufflesOnAndLeavesTheBoardOff) {
-  ElapsedMs = 4000;
+  Disk.ElapsedMs = 4000;
   GameOverTime = 3000;  // a game-over text still showing
   PuzzleSteps = 5;
   PuzzleButton();
@@ -518,7 +518,7 @@ TEST_F(Slides, PuzzleButtonShufflesOnAndLeavesTheBoardOff) {
 
   int32_t board[5][4];
   std::copy(&PuzzleBoard[0][0], &PuzzleBoard[0][0] + 20, &board[0][0]);
-  ElapsedMs = 6000;
+  Disk.ElapsedMs = 6000;
   PuzzleButton();
   EXPECT_FALSE(PuzzleOn);
   EXPECT_TRUE(std::equal(&board[0][0], &board[0][0] + 20, &PuzzleBoard[0][0]));

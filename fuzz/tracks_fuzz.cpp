@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (name.size() > ShortString::capacity()) __builtin_trap();
   }
   // No click: drawing the rows must not start a piece.
-  MouseClicked = false;
-  VirtualMouseX = VirtualMouseY = -1;
+  Disk.MouseClicked = false;
+  Disk.VirtualMouseX = Disk.VirtualMouseY = -1;
   const int32_t fromInput = size ? data[0] : 0;
   for (int32_t playing : {0, kMainTracks - 1, fromInput}) {
     CurrentTrack = playing;
