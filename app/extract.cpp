@@ -53,7 +53,7 @@ void ListLine(FILE* playlist, const ShortString& name) {
 }  // namespace
 
 ShortString ExtractTrackName(int i) {
-  const TrackRecord& r = Tracks[i];
+  const TrackRecord& r = Playback.Tracks[i];
   ShortString ogg = TrackText(r.OggName);
   // Characters 3 to 6 of the Ogg name: its extension, such as ".ogg". A
   // name of two characters or fewer has none.
@@ -69,7 +69,7 @@ void ExtractMusic(void) {
   ListLine(playlist, "01-arbolt-intro.ogg");
   for (int i = 0; i < kTrackCount; ++i) {
     ShortString name = ExtractTrackName(i);
-    CopyOut(TrackText(Tracks[i].OggName), name);
+    CopyOut(TrackText(Playback.Tracks[i].OggName), name);
     ListLine(playlist, name);
   }
   CopyOut("end.ogg", "30-arbolt-outro.ogg");

@@ -66,8 +66,8 @@ std::vector<Quad> Quads() {
   return quads;
 }
 
-GLuint Tex16(int32_t glyph) { return static_cast<GLuint>(GlyphTex16[glyph]); }
-GLuint Tex32(int32_t glyph) { return static_cast<GLuint>(GlyphTex32[glyph]); }
+GLuint Tex16(int32_t glyph) { return static_cast<GLuint>(Glyphs.GlyphTex16[glyph]); }
+GLuint Tex32(int32_t glyph) { return static_cast<GLuint>(Glyphs.GlyphTex32[glyph]); }
 
 // --- the character mapping --------------------------------------------------------------
 
@@ -93,9 +93,9 @@ TEST(GlyphIndex, Table) {
 TEST(GlyphTextures, WidthsClampingAndTheSlotLimit) {
   apptest::InstallGLRecorder();
   Build(FontSet({3, 5, 0, 20, 2}));
-  ASSERT_EQ(GlyphCount, 5);
+  ASSERT_EQ(Glyphs.GlyphCount, 5);
   const int32_t widths[] = {3, 5, 0, 16, 2};
-  for (int32_t g = 0; g < 5; ++g) EXPECT_EQ(GlyphWidth[g], widths[g]) << g;
+  for (int32_t g = 0; g < 5; ++g) EXPECT_EQ(Glyphs.GlyphWidth[g], widths[g]) << g;
   auto images = Rec().With("image");
   ASSERT_EQ(images.size(), 10u);
   EXPECT_EQ(images[0], "image 0 4 16x16 0x1908 data");
@@ -105,7 +105,7 @@ TEST(GlyphTextures, WidthsClampingAndTheSlotLimit) {
   std::vector<uint8_t> many(static_cast<size_t>(kGlyphRowBytes * kGlyphRows), 0);
   for (int32_t i = 0; i <= 296; ++i) many[static_cast<size_t>(i)] = 2;
   Build(many);
-  EXPECT_EQ(GlyphCount, kGlyphSlots);
+  EXPECT_EQ(Glyphs.GlyphCount, kGlyphSlots);
 }
 
 TEST(GlyphTextures, PixelsAndTheDoubledLargeSize) {
@@ -147,7 +147,7 @@ class GlyphText : public testing::Test {
   void SetUp() override {
     apptest::InstallGLRecorder();
     Build(FontSet(DrawerWidths()));
-    ASSERT_EQ(GlyphCount, 44);
+    ASSERT_EQ(Glyphs.GlyphCount, 44);
     Rec().calls.clear();
   }
 };
@@ -233,12 +233,12 @@ class Scroller : public GlyphText {
  protected:
   void SetText(const std::string& text) {
     text_.assign(text.begin(), text.end());
-    ScrollText = text_.data();
-    ScrollLength = static_cast<int64_t>(text_.size());
+    Glyphs.ScrollText = text_.data();
+    Glyphs.ScrollLength = static_cast<int64_t>(text_.size());
   }
   void TearDown() override {
-    ScrollText = nullptr;
-    ScrollLength = 0;
+    Glyphs.ScrollText = nullptr;
+    Glyphs.ScrollLength = 0;
   }
   std::vector<uint8_t> text_;
 };
@@ -283,8 +283,8 @@ TEST_F(Scroller, NothingWithoutWidth) {
   DrawScroller32(1280, 88, 5);
   SetText("");
   DrawScroller16(1280, 84, 5);
-  ScrollText = nullptr;
-  ScrollLength = 5;
+  Glyphs.ScrollText = nullptr;
+  Glyphs.ScrollLength = 5;
   DrawScroller32(1280, 88, 5);
   EXPECT_TRUE(Rec().calls.empty());
 }
@@ -327,7 +327,7 @@ TEST_F(Scroller, DrawsOnlyTheGlyphsInTheDrawingSpace) {
       int32_t n = GlyphIndex(static_cast<uint8_t>(c), true, false);
       if (n >= 0) {
         glyphs.emplace_back(c, width);
-        width += size.scale * (GlyphWidth[n] + 1);
+        width += size.scale * (Glyphs.GlyphWidth[n] + 1);
       } else if (c == ' ') {
         width += 4 * size.scale;
       }
@@ -368,7 +368,7 @@ TEST_F(Scroller, DrawsOnlyTheGlyphsInTheDrawingSpace) {
 TEST_F(Scroller, ShortSetDrawsOnlyTheGlyphsItHas) {
   // Textures of the full set are still about; the short set must not use them.
   Build(FontSet({3, 4, 5}));
-  ASSERT_EQ(GlyphCount, 3);
+  ASSERT_EQ(Glyphs.GlyphCount, 3);
   Rec().calls.clear();
   DrawText16("d:a", 100, 50);  // "d" and the colon lie beyond the set: 4 units each
   auto quads = Quads();
@@ -387,7 +387,7 @@ TEST_F(Scroller, ShortSetDrawsOnlyTheGlyphsItHas) {
   // Eight rows are no set at all: every byte of it is within reach of the
   // sanitizer, and nothing is drawn from it.
   Build(FontSet({3, 4, 5}, kGlyphRows - 1));
-  EXPECT_EQ(GlyphCount, 0);
+  EXPECT_EQ(Glyphs.GlyphCount, 0);
   Rec().calls.clear();
   DrawText16("abc", 100, 50);
   DrawText32Centered("abc", 100, 50);

@@ -181,28 +181,28 @@ void LoadingPhase(void) {
     LoadingFrame();
   }
 
-  EqTexture = LoadTexture("eq.tga", 0);
+  Playback.EqTexture = LoadTexture("eq.tga", 0);
   LoadingFrame();
-  VolumeTexture = LoadTexture("volume.tga", 0);
+  Playback.VolumeTexture = LoadTexture("volume.tga", 0);
   LoadingFrame();
   Disk.ScrollerTexture = LoadTexture("swscroll.tga", 1);
   LoadingFrame();
   for (int32_t i = 0; i < kPhotoSlots; ++i) {
-    Photos[i] = LoadTexture(TwoDigitName(i + 1), 1);
+    SlideShow.Photos[i] = LoadTexture(TwoDigitName(i + 1), 1);
     LoadingFrame();
   }
 
-  PhotoCount = kPhotoSlots;
+  SlideShow.PhotoCount = kPhotoSlots;
   FillCaptions();
   LoadingFrame();
   // The length is the block's own: the scrollers read exactly what was loaded.
-  ScrollText = LoadWholeFile("scroll.txt", &ScrollLength);
+  Glyphs.ScrollText = LoadWholeFile("scroll.txt", &Glyphs.ScrollLength);
   LoadingFrame();
-  GlyphSetData = LoadWholeFile("fontset.dat", &GlyphSetSize);
+  Glyphs.GlyphSetData = LoadWholeFile("fontset.dat", &Glyphs.GlyphSetSize);
   LoadingFrame();
 
-  BuildGlyphTextures(GlyphSetData, GlyphSetSize);
-  SlideIndex = 0;
+  BuildGlyphTextures(Glyphs.GlyphSetData, Glyphs.GlyphSetSize);
+  SlideShow.SlideIndex = 0;
   PuzzleInOrder();
   BuildShuffleOrder();
 }
@@ -271,7 +271,7 @@ void ReadMouse(void) {
 
 void DrawDebugOverlay(void) {
   glColor4f(1, 1, 1, 1);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(DebugFontTexture));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(Glyphs.DebugFontTexture));
   glEnable(GL_TEXTURE_2D);
   DebugFontText(IntStr(Disk.ElapsedMs) + " frame : " + IntStr(Disk.ElapsedMs / 40) + " " + Disk.FpsText, false, 1, 1);
   glEnable(GL_BLEND);

@@ -91,7 +91,8 @@ TEST(ShuffleOrder, FixedPermutation) {
   RandSeedSet(0);
   BuildShuffleOrder();
   const uint8_t expected[19] = {2, 3, 4, 8, 6, 1, 5, 9, 16, 0, 13, 14, 11, 7, 18, 12, 10, 15, 17};
-  EXPECT_EQ(std::vector<uint8_t>(ShuffleOrder, ShuffleOrder + 19), std::vector<uint8_t>(expected, expected + 19));
+  EXPECT_EQ(std::vector<uint8_t>(Playback.ShuffleOrder, Playback.ShuffleOrder + 19),
+            std::vector<uint8_t>(expected, expected + 19));
   RandSeedSet(1234);
   for (int i = 0; i < 100; ++i) {
     int32_t r = Random(19);
@@ -311,7 +312,7 @@ TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
 
 TEST_F(FrameLoop, DebugOverlay) {
   Disk.DebugOverlay = 1;
-  DebugFontTexture = 33;
+  Glyphs.DebugFontTexture = 33;
   Disk.ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - 990;
   Frame(10);
   EXPECT_EQ(Disk.ElapsedMs, 1000);
@@ -382,10 +383,12 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
     std::printf("buffers %d %d %d %d zero %zu layer %d\n", ife_buffers[0] == Disk.BufferTextures[0],
                 ife_buffers[3] == Disk.BufferTextures[3], ife_buffers[4], Disk.BufferTextures[0] != 0,
                 Rec().textureBytesSeen, Disk.LayersVBlur.layers[0].texture == Disk.BufferTextures[0]);
-    std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", PhotoCount, Photos[26] != 0,
-                Captions[26].size() > 0, Captions[0].data(), static_cast<long long>(ScrollLength), GlyphCount,
-                GlyphWidth[0], GlyphWidth[1]);
-    std::printf("puzzle %d %d shuffle %d\n", PuzzleBoard[4][0], PuzzleBoard[0][3], ShuffleOrder[0]);
+    std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", SlideShow.PhotoCount,
+                SlideShow.Photos[26] != 0, SlideShow.Captions[26].size() > 0, SlideShow.Captions[0].data(),
+                static_cast<long long>(Glyphs.ScrollLength), Glyphs.GlyphCount, Glyphs.GlyphWidth[0],
+                Glyphs.GlyphWidth[1]);
+    std::printf("puzzle %d %d shuffle %d\n", SlideShow.PuzzleBoard[4][0], SlideShow.PuzzleBoard[0][3],
+                Playback.ShuffleOrder[0]);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto lines = qt::SplitLines(r.out);
@@ -412,10 +415,11 @@ TEST(TrackTable, ShortAndLongFiles) {
     qt::ChangeDir cd(dir.path());
     qt::Args args{"\\bin\\prog"};
     SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
-    std::memset(Tracks, 0x55, sizeof Tracks);
-    std::memset(Tracks, 0, sizeof Tracks);
+    std::memset(Playback.Tracks, 0x55, sizeof Playback.Tracks);
+    std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
     ReadTrackTable();
-    std::printf("%s %d %d\n", TrackText(Tracks[0].OggName).data(), Tracks[0].Column, Tracks[1].Column);
+    std::printf("%s %d %d\n", TrackText(Playback.Tracks[0].OggName).data(), Playback.Tracks[0].Column,
+                Playback.Tracks[1].Column);
     std::string many(1025 * 30, '\x03');
     FILE* f = std::fopen("tracks.dat", "wb");
     std::fwrite(many.data(), 1, many.size(), f);
@@ -423,7 +427,7 @@ TEST(TrackTable, ShortAndLongFiles) {
     static uint8_t guard[2048];
     std::memset(guard, 0, sizeof guard);
     ReadTrackTable();  // only the 28 records are read
-    std::printf("%d\n", Tracks[27].Column);
+    std::printf("%d\n", Playback.Tracks[27].Column);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "01.ogg 2 0\n3\n");
@@ -439,43 +443,43 @@ TEST(TrackTable, FromBytes) {
   bytes[770] = 'b';
   bytes[kTrackRecordSize - 1] = 3;
   bytes[kTrackRecordSize] = 5;  // the next record's first line: its length only
-  std::memset(Tracks, 0x55, sizeof Tracks);
+  std::memset(Playback.Tracks, 0x55, sizeof Playback.Tracks);
   TrackTableFromBytes(bytes);
-  EXPECT_EQ(TrackText(Tracks[0].OggName), "ab");
-  EXPECT_EQ(Tracks[0].Column, 3);
-  EXPECT_EQ(Tracks[1].Line1[0], 5);
-  EXPECT_EQ(TrackText(Tracks[1].Line1), std::string(5, '\0'));
-  EXPECT_EQ(Tracks[1].Line1[3], 0);
-  EXPECT_EQ(Tracks[27].Column, 0);
+  EXPECT_EQ(TrackText(Playback.Tracks[0].OggName), "ab");
+  EXPECT_EQ(Playback.Tracks[0].Column, 3);
+  EXPECT_EQ(Playback.Tracks[1].Line1[0], 5);
+  EXPECT_EQ(TrackText(Playback.Tracks[1].Line1), std::string(5, '\0'));
+  EXPECT_EQ(Playback.Tracks[1].Line1[3], 0);
+  EXPECT_EQ(Playback.Tracks[27].Column, 0);
   TrackTableFromBytes({});
-  EXPECT_EQ(Tracks[0].Column, 0);
-  std::vector<uint8_t> more(sizeof Tracks + 100, 7);
+  EXPECT_EQ(Playback.Tracks[0].Column, 0);
+  std::vector<uint8_t> more(sizeof Playback.Tracks + 100, 7);
   TrackTableFromBytes(more);
-  EXPECT_EQ(Tracks[27].Column, 7);
+  EXPECT_EQ(Playback.Tracks[27].Column, 7);
 }
 
 // The name's extension is characters 3 to 6 of the Ogg name; a name of two
 // characters or fewer gives none.
 TEST(Extraction, NameOfEveryOggNameLength) {
-  std::memset(Tracks, 0, sizeof Tracks);
+  std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
   auto set = [](uint8_t(&field)[256], std::string_view text) {
     field[0] = static_cast<uint8_t>(text.size());
     std::memcpy(field + 1, text.data(), text.size());
   };
-  set(Tracks[3].Line1, "a");
-  set(Tracks[3].Line2, "t");
-  set(Tracks[3].Line3, "r");
+  set(Playback.Tracks[3].Line1, "a");
+  set(Playback.Tracks[3].Line2, "t");
+  set(Playback.Tracks[3].Line3, "r");
   const struct {
     const char* ogg;
     const char* name;
   } cases[] = {{"", "05-r-a_t"},         {"x", "05-r-a_t"},          {"xy", "05-r-a_t"},
                {"xyz", "05-r-a_tz"},     {"05.ogg", "05-r-a_t.ogg"}, {"05.oggvorbis", "05-r-a_t.ogg"}};
   for (const auto& c : cases) {
-    std::memset(Tracks[3].OggName, 0, sizeof Tracks[3].OggName);
-    set(Tracks[3].OggName, c.ogg);
+    std::memset(Playback.Tracks[3].OggName, 0, sizeof Playback.Tracks[3].OggName);
+    set(Playback.Tracks[3].OggName, c.ogg);
     EXPECT_EQ(ExtractTrackName(3), c.name) << c.ogg;
   }
-  std::memset(Tracks, 0, sizeof Tracks);
+  std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
   EXPECT_EQ(ExtractTrackName(0), "02--_");
 }
 
@@ -486,16 +490,16 @@ TEST(Extraction, CopiesTheMusicWithAPlaylist) {
     qt::ChangeDir cd(dir.path());
     qt::Args args{"\\bin\\prog"};
     SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
-    std::memset(Tracks, 0, sizeof Tracks);
+    std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
     for (int i = 0; i < kTrackCount; ++i) {
       auto set = [](uint8_t(&field)[256], const char* text) {
         field[0] = static_cast<uint8_t>(std::strlen(text));
         std::memcpy(field + 1, text, std::strlen(text));
       };
-      set(Tracks[i].Line1, "artist");
-      set(Tracks[i].Line2, "title");
-      set(Tracks[i].Line3, "remixer");
-      set(Tracks[i].OggName, "05.ogg");
+      set(Playback.Tracks[i].Line1, "artist");
+      set(Playback.Tracks[i].Line2, "title");
+      set(Playback.Tracks[i].Line3, "remixer");
+      set(Playback.Tracks[i].OggName, "05.ogg");
     }
     ExtractMusic();
     std::printf("done\n");

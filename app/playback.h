@@ -27,16 +27,21 @@ struct TrackRecord {
 };
 static_assert(sizeof(TrackRecord) == kTrackRecordSize);
 
-extern TrackRecord Tracks[kTrackCount];
-extern HSTREAM MusicStream;
-extern uint8_t* MusicImage;
-extern int32_t CurrentTrack;
-extern int32_t CurrentBonus;
-extern bool ShuffleOn;
-extern uint8_t ShuffleOrder[kMainTracks];
-extern float Spectrum[512];
-extern int32_t EqTexture;
-extern int32_t VolumeTexture;
+// The unit's state: the track table, the playing piece, the order of play
+// and the spectrum of the last frame.
+struct PlaybackState {
+  TrackRecord Tracks[kTrackCount] = {};
+  HSTREAM MusicStream = 0;
+  uint8_t* MusicImage = nullptr;
+  int32_t CurrentTrack = 0;
+  int32_t CurrentBonus = 0;
+  bool ShuffleOn = false;
+  uint8_t ShuffleOrder[kMainTracks] = {};
+  float Spectrum[512] = {};
+  int32_t EqTexture = 0;
+  int32_t VolumeTexture = 0;
+};
+extern PlaybackState Playback;
 
 // A text field of a record as a short string.
 ShortString TrackText(const uint8_t (&field)[256]);

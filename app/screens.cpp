@@ -11,8 +11,7 @@
 
 using namespace qgl;
 
-int32_t HighlightGroup = 0;
-int32_t HoverTime = 0;
+ScreensState Screens;
 // The artists whose pieces the three columns' remixes are of.
 const char* const ColumnHeadings[3] = {"morrowkin", "arbolt", "quellane"};
 
@@ -75,11 +74,11 @@ void StartScreen(ScreenNumber screen) {
 
 // Entering the main screen from the intro or the bonus screen.
 void ResumeMainScreen(int32_t track) {
-  CurrentTrack = track;
-  PlayRecord(CurrentTrack);
+  Playback.CurrentTrack = track;
+  PlayRecord(Playback.CurrentTrack);
   StartScreen(kScreenMain);
-  GameOverTime = -20000;
-  NextSlideTime = Disk.ElapsedMs + 10000;
+  SlideShow.GameOverTime = -20000;
+  SlideShow.NextSlideTime = Disk.ElapsedMs + 10000;
 }
 
 // --- the main screen's parts -------------------------------------------------------------------
@@ -99,9 +98,9 @@ constexpr ListColumn kColumns[3] = {
 
 void DrawListRow(int32_t record, int32_t column, float y0) {
   const ListColumn& c = kColumns[column];
-  const TrackRecord& track = Tracks[record];
-  const bool playing = record == CurrentTrack;
-  const bool lit = HighlightGroup == column;
+  const TrackRecord& track = Playback.Tracks[record];
+  const bool playing = record == Playback.CurrentTrack;
+  const bool lit = Screens.HighlightGroup == column;
   AlphaBlending();
   glDisable(GL_TEXTURE_2D);
   if (playing) {
@@ -112,7 +111,7 @@ void DrawListRow(int32_t record, int32_t column, float y0) {
   if (MouseIn(c.hoverLeft, c.hoverRight, y0 - 15, y0 + 22)) {
     Rectangle(c.hoverBandLeft, y0 - 15, c.hoverBandRight, y0 + 22);
     if (Disk.MouseClicked) {
-      CurrentTrack = record;
+      Playback.CurrentTrack = record;
       PlayRecord(record);
     }
   }
@@ -146,7 +145,7 @@ void DrawTrackList(void) {
   for (int32_t column = 0; column < 3; ++column) {
     int32_t row = 0;
     for (int32_t record = 0; record < kMainTracks; ++record) {
-      if (Tracks[record].Column != column + 1) continue;
+      if (Playback.Tracks[record].Column != column + 1) continue;
       DrawListRow(record, column, static_cast<float>(600 - 50 * row));
       ++row;
     }
@@ -154,10 +153,11 @@ void DrawTrackList(void) {
 }
 
 void DrawNowPlaying(void) {
-  const TrackRecord& track = Tracks[CurrentTrack >= 0 && CurrentTrack < kTrackCount ? CurrentTrack : 0];
+  const TrackRecord& track =
+      Playback.Tracks[Playback.CurrentTrack >= 0 && Playback.CurrentTrack < kTrackCount ? Playback.CurrentTrack : 0];
   AlphaBlending();
   Colour255(137, 172, 216);
-  DrawText16(ShuffleOn ? "now playing:                           -shuffle-" : "now playing:", 822, 494);
+  DrawText16(Playback.ShuffleOn ? "now playing:                           -shuffle-" : "now playing:", 822, 494);
   glColor4f(1, 1, 1, 1);
   DrawText16(TrackText(track.Line1), 822, 480);
   DrawText16(TrackText(track.Line2), 822, 470);
@@ -165,14 +165,14 @@ void DrawNowPlaying(void) {
   DrawText16(TrackText(track.Line3), 822, 460);
   glColor4f(1, 1, 1, 1);
   // A stream that could not be made has no position: its time reads 00:00.
-  const QWORD position = BASS_ChannelGetPosition(MusicStream);
+  const QWORD position = BASS_ChannelGetPosition(Playback.MusicStream);
   DrawText32(PlayTimeStr(position == static_cast<QWORD>(-1) ? 0 : static_cast<uint32_t>(position)), 1010, 460);
 }
 
 namespace {
 
 void BonusButton(void) {
-  CurrentBonus = 0;
+  Playback.CurrentBonus = 0;
   PlayRecord(kFirstBonusRecord);
   StartScreen(kScreenBonus);
 }
@@ -182,13 +182,13 @@ void EndButton(void) {
   StartScreen(kScreenEnd);
 }
 
-void ShuffleButton(void) { ShuffleOn = !ShuffleOn; }
+void ShuffleButton(void) { Playback.ShuffleOn = !Playback.ShuffleOn; }
 
 void DrawButtons(void) {
-  HoverTime = 0;
+  Screens.HoverTime = 0;
   for (const ScreenButton& button : MainButtons) {
     if (!ButtonHovered(button, Disk.VirtualMouseX, Disk.VirtualMouseY)) continue;
-    HoverTime = button.hoverTime;
+    Screens.HoverTime = button.hoverTime;
     if (Disk.MouseClicked) button.action();
   }
 }
@@ -197,8 +197,8 @@ void DrawButtons(void) {
 
 void DrawBonusRow(int32_t row) {
   const int32_t record = kFirstBonusRecord + row;
-  const TrackRecord& track = Tracks[record];
-  const bool playing = row == CurrentBonus;
+  const TrackRecord& track = Playback.Tracks[record];
+  const bool playing = row == Playback.CurrentBonus;
   const float y0 = static_cast<float>(400 - 32 * row);
   AlphaBlending();
   glDisable(GL_TEXTURE_2D);
@@ -206,7 +206,7 @@ void DrawBonusRow(int32_t row) {
   if (MouseIn(450, 830, y0 - 4, y0 + 20)) {
     FadingBand(1, 0.1f, y0 - 4, y0 + 20);
     if (Disk.MouseClicked) {
-      CurrentBonus = row;
+      Playback.CurrentBonus = row;
       PlayRecord(record);
     }
   }
@@ -274,8 +274,8 @@ void DrawMainScreen(void) {
   Colour255(137, 172, 216);
   DrawScroller16(1280, 84, static_cast<float>(e / 16.666666666666668));
   DrawScroller32(1280, 88, static_cast<float>(e / 8.333333333333334));
-  HighlightGroup = TrackGroup(CurrentTrack);
-  ife_render(Disk.LayersHighlight, static_cast<float>(100 * HighlightGroup));
+  Screens.HighlightGroup = TrackGroup(Playback.CurrentTrack);
+  ife_render(Disk.LayersHighlight, static_cast<float>(100 * Screens.HighlightGroup));
   DrawSpectrum();
   DrawVolumeBar();
   Colour255(72, 92, 119);
@@ -283,7 +283,7 @@ void DrawMainScreen(void) {
   DrawText16Centered(ColumnHeadings[1], 339, 677);
   DrawText16Centered(ColumnHeadings[2], 538, 677);
   DrawTrackList();
-  if (PuzzleOn)
+  if (SlideShow.PuzzleOn)
     DrawPuzzle();
   else
     DrawSlideShow();
@@ -291,7 +291,7 @@ void DrawMainScreen(void) {
   MainTrackEndTest();
   ife_render(Disk.LayersFrame, 0);
   DrawButtons();
-  ife_render(Disk.LayersButtons, static_cast<float>(HoverTime));
+  ife_render(Disk.LayersButtons, static_cast<float>(Screens.HoverTime));
 }
 
 void DrawBonusScreen(void) {
@@ -320,7 +320,7 @@ void DrawEndScreen(void) {
   glVertex2f(128, s - 2048);
   glEnd();
   ife_render(Disk.LayersEndOverlay, static_cast<float>(Disk.ElapsedMs / 55.0));
-  if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) Shell.AppQuit = 1;
+  if (BASS_ChannelIsActive(Playback.MusicStream) == BASS_ACTIVE_STOPPED) Shell.AppQuit = 1;
 }
 
 void EscapeNothing(void) {}

@@ -5,11 +5,14 @@
 
 #include "units/shortstr.h"
 
-// 0, 1 or 2: the column group of the playing main track, set every frame on
-// the main screen.
-extern int32_t HighlightGroup;
-// The time at which "gui.ife" is drawn: the hovered button's, or 0.
-extern int32_t HoverTime;
+// The unit's state, set every frame on the main screen.
+struct ScreensState {
+  // 0, 1 or 2: the column group of the playing main track.
+  int32_t HighlightGroup = 0;
+  // The time at which "gui.ife" is drawn: the hovered button's, or 0.
+  int32_t HoverTime = 0;
+};
+extern ScreensState Screens;
 extern const char* const ColumnHeadings[3];
 
 void DrawIntroScreen(void);

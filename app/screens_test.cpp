@@ -113,17 +113,17 @@ void SetText(uint8_t (&field)[256], const std::string& text) {
 // The demo's columns: 0-2, 3-10 and 11-18; record 20, a bonus track, also
 // names a column.
 void FillTracks(void) {
-  std::memset(Tracks, 0, sizeof Tracks);
+  std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
   for (int i = 0; i < kTrackCount; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "%02d.ogg", i + 1);
-    SetText(Tracks[i].OggName, name);
-    SetText(Tracks[i].Line1, "artist");
-    SetText(Tracks[i].Line2, "title");
-    SetText(Tracks[i].Line3, "remixed");
-    Tracks[i].Column = static_cast<uint8_t>(i < 3 ? 1 : i < 11 ? 2 : i < 19 ? 3 : 0);
+    SetText(Playback.Tracks[i].OggName, name);
+    SetText(Playback.Tracks[i].Line1, "artist");
+    SetText(Playback.Tracks[i].Line2, "title");
+    SetText(Playback.Tracks[i].Line3, "remixed");
+    Playback.Tracks[i].Column = static_cast<uint8_t>(i < 3 ? 1 : i < 11 ? 2 : i < 19 ? 3 : 0);
   }
-  Tracks[20].Column = 2;
+  Playback.Tracks[20].Column = 2;
 }
 
 // Runs the body in a child with the disk's state in place: pieces of a few
@@ -154,7 +154,7 @@ void InDisk(const std::function<void()>& body) {
     FillTracks();
     RandSeedSet(0);
     BuildShuffleOrder();
-    PhotoCount = 27;
+    SlideShow.PhotoCount = 27;
     Disk.WindowWidth = 1280;
     Disk.WindowHeight = 720;
     body();
@@ -213,16 +213,16 @@ TEST(IntroScreen, Timeline) {
       EXPECT_EQ(SetsDrawn(), s.drawn) << s.e;
       EXPECT_EQ(Disk.ScreenState, 0) << s.e;
     }
-    EXPECT_EQ(MusicStream, 0u);
+    EXPECT_EQ(Playback.MusicStream, 0u);
     SetElapsed(54501);
     DrawIntroScreen();
     EXPECT_EQ(Disk.ScreenState, 1);
-    EXPECT_EQ(CurrentTrack, 0);
-    EXPECT_NE(MusicStream, 0u);
+    EXPECT_EQ(Playback.CurrentTrack, 0);
+    EXPECT_NE(Playback.MusicStream, 0u);
     EXPECT_EQ(Disk.ElapsedMs, 0);  // the main screen's clock
     EXPECT_EQ(Disk.ScreenStart, static_cast<int32_t>(SYS_TimerGet()));
-    EXPECT_EQ(NextSlideTime, 10000);
-    EXPECT_EQ(GameOverTime, -20000);
+    EXPECT_EQ(SlideShow.NextSlideTime, 10000);
+    EXPECT_EQ(SlideShow.GameOverTime, -20000);
   });
 }
 
@@ -236,16 +236,16 @@ TEST(ScreenChanges, EscapeOnEachScreen) {
     Rec().calls.clear();
     MusicDiskFrame();
     EXPECT_EQ(Disk.ScreenState, 1);
-    EXPECT_EQ(CurrentTrack, 0);
-    EXPECT_EQ(NextSlideTime, 10000);
-    EXPECT_EQ(GameOverTime, -20000);
-    const HSTREAM stream = MusicStream;
+    EXPECT_EQ(Playback.CurrentTrack, 0);
+    EXPECT_EQ(SlideShow.NextSlideTime, 10000);
+    EXPECT_EQ(SlideShow.GameOverTime, -20000);
+    const HSTREAM stream = Playback.MusicStream;
     for (int32_t screen : {1, 2}) {
       Disk.ScreenState = screen;
       ScreenEscape[screen]();
       EXPECT_EQ(Disk.ScreenState, screen);
       EXPECT_EQ(Shell.AppQuit, 0);
-      EXPECT_EQ(MusicStream, stream);
+      EXPECT_EQ(Playback.MusicStream, stream);
     }
     ScreenEscape[3]();
     EXPECT_EQ(Shell.AppQuit, 1);
@@ -269,7 +269,7 @@ TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
     SetElapsed(5000);
     ClickThroughTheLoop(1180, 530);
     EXPECT_EQ(Disk.ScreenState, 2);
-    EXPECT_EQ(CurrentBonus, 0);
+    EXPECT_EQ(Playback.CurrentBonus, 0);
     EXPECT_EQ(TimeOf(kBonusBkg), "0");
     EXPECT_EQ(Disk.ElapsedMs, 0);
     // Back to the main menu: a drawn main track, the main screen from the
@@ -280,10 +280,10 @@ TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
     fakeNow += 3000;
     ClickThroughTheLoop(640, 110);
     EXPECT_EQ(Disk.ScreenState, 1);
-    EXPECT_EQ(CurrentTrack, expected);
+    EXPECT_EQ(Playback.CurrentTrack, expected);
     EXPECT_EQ(TimeOf(kMainBkg), "-");
-    EXPECT_EQ(GameOverTime, -20000);
-    EXPECT_EQ(NextSlideTime, Disk.ElapsedMs + 10000);
+    EXPECT_EQ(SlideShow.GameOverTime, -20000);
+    EXPECT_EQ(SlideShow.NextSlideTime, Disk.ElapsedMs + 10000);
   });
 }
 
@@ -320,7 +320,7 @@ TEST(MainScreen, ButtonsHitBoxesAndHoverTimes) {
     Point(10, 10);
     DrawMainScreen();
     EXPECT_EQ(TimeOf(kGui), "0");
-    EXPECT_EQ(HoverTime, 0);
+    EXPECT_EQ(Screens.HoverTime, 0);
   });
 }
 
@@ -331,27 +331,27 @@ TEST(MainScreen, ButtonActions) {
     SetElapsed(3000);
     Point(1250, 540, true);  // shuffle
     DrawMainScreen();
-    EXPECT_TRUE(ShuffleOn);
+    EXPECT_TRUE(Playback.ShuffleOn);
     DrawMainScreen();  // still clicked in this made-up frame: toggles back
-    EXPECT_FALSE(ShuffleOn);
+    EXPECT_FALSE(Playback.ShuffleOn);
     Point(1250, 630, true);  // puzzle
     DrawMainScreen();
-    EXPECT_TRUE(PuzzleOn);
-    EXPECT_EQ(PuzzleSteps, 0);
-    EXPECT_EQ(NextSlideTime, 13000);
-    EXPECT_EQ(GameOverTime, 3000 - 20000);
+    EXPECT_TRUE(SlideShow.PuzzleOn);
+    EXPECT_EQ(SlideShow.PuzzleSteps, 0);
+    EXPECT_EQ(SlideShow.NextSlideTime, 13000);
+    EXPECT_EQ(SlideShow.GameOverTime, 3000 - 20000);
     EXPECT_FALSE(PuzzleSolved());
     Point(1250, 630, true);
     DrawMainScreen();
-    EXPECT_FALSE(PuzzleOn);
-    SlideIndex = 0;
+    EXPECT_FALSE(SlideShow.PuzzleOn);
+    SlideShow.SlideIndex = 0;
     Point(760, 290, true);  // previous photo from the first: the last
     DrawMainScreen();
-    EXPECT_EQ(SlideIndex, 26);
-    EXPECT_EQ(NextSlideTime, 12000);
+    EXPECT_EQ(SlideShow.SlideIndex, 26);
+    EXPECT_EQ(SlideShow.NextSlideTime, 12000);
     Point(1136, 290, true);  // next photo from the last: the first
     DrawMainScreen();
-    EXPECT_EQ(SlideIndex, 0);
+    EXPECT_EQ(SlideShow.SlideIndex, 0);
   });
 }
 
@@ -359,11 +359,11 @@ TEST(MainScreen, TrackListBandsAndClicks) {
   InDisk([] {
     Disk.ScreenState = 1;
     EnterMainScreen();
-    CurrentTrack = 4;  // column 2, second row: y0 550
+    Playback.CurrentTrack = 4;  // column 2, second row: y0 550
     Rec().calls.clear();
     Point(500, 560);  // over record 12: column 3, second row
     DrawMainScreen();
-    EXPECT_EQ(HighlightGroup, 1);
+    EXPECT_EQ(Screens.HighlightGroup, 1);
     EXPECT_EQ(TimeOf(kHighlight), "100");
     auto has = [](const std::vector<std::string>& quad) {
       const auto& calls = Rec().calls;
@@ -374,22 +374,22 @@ TEST(MainScreen, TrackListBandsAndClicks) {
     // The black band under the playing row, the faint one under the mouse.
     EXPECT_TRUE(has({"color 0 0 0 1", "begin 0x7", "v 242 535", "v 432 535", "v 432 572", "v 242 572", "end"}));
     EXPECT_TRUE(has({"begin 0x7", "v 443 535", "v 633 535", "v 633 572", "v 443 572", "end"}));
-    const HSTREAM before = MusicStream;
+    const HSTREAM before = Playback.MusicStream;
     Point(500, 560, true);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 12);
-    EXPECT_NE(MusicStream, before);
+    EXPECT_EQ(Playback.CurrentTrack, 12);
+    EXPECT_NE(Playback.MusicStream, before);
     // A click on the playing row starts it again.
-    const HSTREAM again = MusicStream;
+    const HSTREAM again = Playback.MusicStream;
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 12);
-    EXPECT_NE(MusicStream, again);
+    EXPECT_EQ(Playback.CurrentTrack, 12);
+    EXPECT_NE(Playback.MusicStream, again);
     // Record 20 names column 2 but is a bonus track: it has no row (it
     // would have been the ninth, at y0 200).
     Point(300, 210, true);
     Rec().calls.clear();
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 12);
+    EXPECT_EQ(Playback.CurrentTrack, 12);
     EXPECT_EQ(TimeOf(kHighlight), "200");
   });
 }
@@ -399,29 +399,29 @@ TEST(MainScreen, TheNextTrackFollowsTheEnd) {
     Disk.ScreenState = 1;
     EnterMainScreen();
     Point(0, 0);
-    CurrentTrack = 18;
+    Playback.CurrentTrack = 18;
     PlayRecord(18);
-    BASS_ChannelStop(MusicStream);
+    BASS_ChannelStop(Playback.MusicStream);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 0);
-    ShuffleOn = true;
-    CurrentTrack = 17;
-    BASS_ChannelStop(MusicStream);
+    EXPECT_EQ(Playback.CurrentTrack, 0);
+    Playback.ShuffleOn = true;
+    Playback.CurrentTrack = 17;
+    BASS_ChannelStop(Playback.MusicStream);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 2);
+    EXPECT_EQ(Playback.CurrentTrack, 2);
     DrawMainScreen();  // playing: nothing changes
-    EXPECT_EQ(CurrentTrack, 2);
+    EXPECT_EQ(Playback.CurrentTrack, 2);
     // A piece that cannot be played is not loaded again every frame.
-    ShuffleOn = false;
-    CurrentTrack = 5;
-    SetText(Tracks[6].OggName, "bad.ogg");
-    BASS_ChannelStop(MusicStream);
+    Playback.ShuffleOn = false;
+    Playback.CurrentTrack = 5;
+    SetText(Playback.Tracks[6].OggName, "bad.ogg");
+    BASS_ChannelStop(Playback.MusicStream);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 6);
-    EXPECT_EQ(MusicStream, 0u);
+    EXPECT_EQ(Playback.CurrentTrack, 6);
+    EXPECT_EQ(Playback.MusicStream, 0u);
     DrawMainScreen();
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 6);
+    EXPECT_EQ(Playback.CurrentTrack, 6);
   });
 }
 
@@ -469,7 +469,7 @@ TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
 TEST(BonusScreen, RowsAndTheNextBonusTrack) {
   InDisk([] {
     Disk.ScreenState = 2;
-    CurrentBonus = 2;
+    Playback.CurrentBonus = 2;
     PlayRecord(21);
     Rec().calls.clear();
     Point(600, 340);  // the third row: y0 336, band 332 to 356
@@ -483,15 +483,15 @@ TEST(BonusScreen, RowsAndTheNextBonusTrack) {
     EXPECT_EQ(*(at + 3), "v 500 332");
     Point(600, 340, true);
     DrawBonusScreen();
-    EXPECT_EQ(CurrentBonus, 2);
+    EXPECT_EQ(Playback.CurrentBonus, 2);
     Point(600, 310, true);  // the fourth row
     DrawBonusScreen();
-    EXPECT_EQ(CurrentBonus, 3);
-    CurrentBonus = 8;
+    EXPECT_EQ(Playback.CurrentBonus, 3);
+    Playback.CurrentBonus = 8;
     Point(0, 0);
-    BASS_ChannelStop(MusicStream);
+    BASS_ChannelStop(Playback.MusicStream);
     DrawBonusScreen();
-    EXPECT_EQ(CurrentBonus, 0);  // after the last bonus track, the first
+    EXPECT_EQ(Playback.CurrentBonus, 0);  // after the last bonus track, the first
     EXPECT_EQ(Disk.ScreenState, 2);
   });
 }
@@ -513,7 +513,7 @@ TEST(EndScreen, CreditsRiseAndTheEndOfTheOutroQuits) {
     EXPECT_EQ(credits, (std::vector<std::string>{"v 128 100", "v 1152 100", "v 1152 -1948", "v 128 -1948"}));
     EXPECT_EQ(Rec().Count("bind 55"), 1u);
     EXPECT_EQ(Shell.AppQuit, 0);
-    BASS_ChannelStop(MusicStream);
+    BASS_ChannelStop(Playback.MusicStream);
     DrawEndScreen();
     EXPECT_EQ(Shell.AppQuit, 1);
   });

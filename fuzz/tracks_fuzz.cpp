@@ -17,8 +17,8 @@ namespace {
 
 // Glyphs of several widths, so that the texts move the pen as real ones do.
 void GiveGlyphsWidths() {
-  for (int i = 0; i < kGlyphSlots; ++i) GlyphWidth[i] = static_cast<uint8_t>(3 + i % 6);
-  GlyphCount = 44;
+  for (int i = 0; i < kGlyphSlots; ++i) Glyphs.GlyphWidth[i] = static_cast<uint8_t>(3 + i % 6);
+  Glyphs.GlyphCount = 44;
 }
 
 }  // namespace
@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Disk.VirtualMouseX = Disk.VirtualMouseY = -1;
   const int32_t fromInput = size ? data[0] : 0;
   for (int32_t playing : {0, kMainTracks - 1, fromInput}) {
-    CurrentTrack = playing;
-    CurrentBonus = playing % kBonusTracks;
+    Playback.CurrentTrack = playing;
+    Playback.CurrentBonus = playing % kBonusTracks;
     DrawTrackList();
     DrawNowPlaying();
     DrawBonusList();
