@@ -13,7 +13,7 @@
 #include "platform/kernel.h"
 #include "platform/rtl.h"
 
-ShortString ExtractFolder;
+ExtractionState Extraction;
 
 namespace {
 
@@ -34,7 +34,7 @@ void Close(FILE* f) {
 
 // One file, whole: one read from the file layer and one write.
 void CopyOut(const ShortString& source, const ShortString& outputName) {
-  FILE* out = Create(ExtractFolder + outputName);
+  FILE* out = Create(Extraction.ExtractFolder + outputName);
   std::string name(source.view());
   int64_t size = 0;
   uint8_t* block = LoadWholeFile(name.c_str(), &size);
@@ -63,8 +63,8 @@ ShortString ExtractTrackName(int i) {
 
 void ExtractMusic(void) {
   if (mkdir(plat::HostPath(kFolder).c_str(), 0777) != 0) RtlIOError("mkdir", errno);
-  ExtractFolder = ShortString(kFolder) + "\\";
-  FILE* playlist = Create(ExtractFolder + kPlaylist);
+  Extraction.ExtractFolder = ShortString(kFolder) + "\\";
+  FILE* playlist = Create(Extraction.ExtractFolder + kPlaylist);
   CopyOut("intro.ogg", "01-arbolt-intro.ogg");
   ListLine(playlist, "01-arbolt-intro.ogg");
   for (int i = 0; i < kTrackCount; ++i) {

@@ -38,11 +38,6 @@ __attribute__((weak)) int32_t ParticlesDrawn = 0;
 ScreenProc ScreenDraw[kScreenCount] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
 ScreenProc ScreenEscape[kScreenCount] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
 
-namespace {
-// The screen whose start the frames-per-second figure counts from.
-int32_t fpsScreenStart = 0;
-}  // namespace
-
 // --- pure helpers ----------------------------------------------------------------------
 
 int32_t LetterboxHeight(int32_t windowWidth) {
@@ -120,7 +115,7 @@ void CreateBufferTextures(void) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, 512, 512, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
     Disk.BufferTextures[i] = static_cast<int32_t>(texture);
-    ife_buffers[i] = Disk.BufferTextures[i];
+    Ife.ife_buffers[i] = Disk.BufferTextures[i];
   }
 }
 
@@ -175,9 +170,9 @@ void LoadingPhase(void) {
   };
   for (const LayerFile& f : files) {
     bool gui = f.layers == &Disk.LayersButtons;
-    if (gui) ife_texture_mode = 0;
+    if (gui) Ife.ife_texture_mode = 0;
     ife_load(*f.layers, f.name, "");
-    if (gui) ife_texture_mode = 1;
+    if (gui) Ife.ife_texture_mode = 1;
     LoadingFrame();
   }
 
@@ -228,7 +223,7 @@ void MusicDiskMain(void) {
   SYS_TimerReset();
   Disk.ScreenStart = 0;
   Disk.ScreenState = kScreenIntro;
-  fpsScreenStart = 0;
+  Disk.FpsScreenStart = 0;
   while (Shell.AppQuit == 0) MusicDiskFrame();
   AppCloseWindow();
 }
@@ -241,8 +236,8 @@ void CountFrame(void) {
   // A new screen starts its clock at 0: the count starts again from this
   // frame, so the first figure on it is not one of frames over a span that
   // began on the old screen.
-  if (Disk.ScreenStart != fpsScreenStart) {
-    fpsScreenStart = Disk.ScreenStart;
+  if (Disk.ScreenStart != Disk.FpsScreenStart) {
+    Disk.FpsScreenStart = Disk.ScreenStart;
     Disk.FpsTime = SYS_TimerGet() - Disk.ScreenStart;
     Disk.FrameCount = 0;
   } else {

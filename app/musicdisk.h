@@ -29,6 +29,7 @@ struct DiskState {
   int32_t FpsTime = 0;
   ShortString FpsString;
   ShortString FpsText;
+  int32_t FpsScreenStart = 0;  // the screen start the frame count counts from
   int32_t LoadingStep = 0;
   ife_interface LoadingLayers = {0, 0, nullptr};
   int32_t BufferTextures[4] = {};

@@ -380,8 +380,8 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
       if (txNodes[i].name == "ring.tga") ++ringNodes;
     }
     std::printf("gui mode %d ring in table %d\n", guiNode >= 0 ? txNodes[guiNode].mode : -1, ringNodes);
-    std::printf("buffers %d %d %d %d zero %zu layer %d\n", ife_buffers[0] == Disk.BufferTextures[0],
-                ife_buffers[3] == Disk.BufferTextures[3], ife_buffers[4], Disk.BufferTextures[0] != 0,
+    std::printf("buffers %d %d %d %d zero %zu layer %d\n", Ife.ife_buffers[0] == Disk.BufferTextures[0],
+                Ife.ife_buffers[3] == Disk.BufferTextures[3], Ife.ife_buffers[4], Disk.BufferTextures[0] != 0,
                 Rec().textureBytesSeen, Disk.LayersVBlur.layers[0].texture == Disk.BufferTextures[0]);
     std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", SlideShow.PhotoCount,
                 SlideShow.Photos[26] != 0, SlideShow.Captions[26].size() > 0, SlideShow.Captions[0].data(),
