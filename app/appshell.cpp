@@ -10,21 +10,7 @@
 
 using namespace qgl;
 
-int32_t AppQuit = 0;
-int32_t AppLastKey = 0;
-int32_t AppMouseX = 0;
-int32_t AppMouseY = 0;
-int32_t AppMouseButton = 0;
-wm_window_t* AppWindow = nullptr;
-
-int32_t CfgWidth = 0;
-int32_t CfgHeight = 0;
-int32_t CfgFullscreen = 1;
-int32_t CfgVSync = 1;
-int32_t CfgTextureQuality = 0;
-int32_t CfgNoSound = 0;
-
-bool ErrorHandled = false;
+AppShellState Shell;
 
 int32_t AppCentre(int32_t desktop, int32_t size) { return (desktop - size) / 2; }
 
@@ -41,20 +27,20 @@ bool AppFramelessVersion(const char* version) {
 int ConfigDialog(void) {
   // The dialog's defaults and the initial states of its items: windowed,
   // since a window is what every desktop (and a virtual display) can show.
-  CfgWidth = 1280;
-  CfgHeight = 720;
-  CfgFullscreen = 0;
-  CfgVSync = 1;
-  CfgNoSound = 0;
-  CfgTextureQuality = 0;
-  Log(ShortString("[cfg] width: ") + std::to_string(CfgWidth));
-  Log(ShortString("[cfg] height: ") + std::to_string(CfgHeight));
-  Log(CfgFullscreen ? "[cfg] windowed: false" : "[cfg] windowed: true");
-  Log(CfgVSync ? "[cfg] vsync on" : "[cfg] vsync off");
-  Log(CfgNoSound ? "[cfg] nosound" : "[cfg] sound on");
+  Shell.CfgWidth = 1280;
+  Shell.CfgHeight = 720;
+  Shell.CfgFullscreen = 0;
+  Shell.CfgVSync = 1;
+  Shell.CfgNoSound = 0;
+  Shell.CfgTextureQuality = 0;
+  Log(ShortString("[cfg] width: ") + std::to_string(Shell.CfgWidth));
+  Log(ShortString("[cfg] height: ") + std::to_string(Shell.CfgHeight));
+  Log(Shell.CfgFullscreen ? "[cfg] windowed: false" : "[cfg] windowed: true");
+  Log(Shell.CfgVSync ? "[cfg] vsync on" : "[cfg] vsync off");
+  Log(Shell.CfgNoSound ? "[cfg] nosound" : "[cfg] sound on");
   static const char* const kQuality[] = {"[cfg] texture quality high", "[cfg] texture quality medium",
                                          "[cfg] texture quality low"};
-  if (CfgTextureQuality >= 0 && CfgTextureQuality <= 2) Log(kQuality[CfgTextureQuality]);
+  if (Shell.CfgTextureQuality >= 0 && Shell.CfgTextureQuality <= 2) Log(kQuality[Shell.CfgTextureQuality]);
   return 0;
 }
 
@@ -63,7 +49,7 @@ void ClearFrames(void) {
   for (int i = 0; i < 4; ++i) {
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    wmSwapBuffers(AppWindow);
+    wmSwapBuffers(Shell.AppWindow);
   }
 }
 
@@ -81,61 +67,62 @@ void AppCreateWindow(const char* title, int32_t& width, int32_t& height, int32_t
   Log("creatwindow");
   ConfigDialog();
   Log("creatwindow2");
-  width = CfgWidth;
-  height = CfgHeight;
-  fullscreen = CfgFullscreen;
+  width = Shell.CfgWidth;
+  height = Shell.CfgHeight;
+  fullscreen = Shell.CfgFullscreen;
   int32_t x = 0, y = 0;
   if (!fullscreen) {
     x = AppCentre(static_cast<int32_t>(wmOptions(nullptr, WM_OPT_DESKTOP_WIDTH, 0)), width);
     y = AppCentre(static_cast<int32_t>(wmOptions(nullptr, WM_OPT_DESKTOP_HEIGHT, 0)), height);
   }
-  AppWindow = wmNewWindow(x, y, width, height);
-  if (!AppWindow) FatalError("Unable to create window.");
-  wmOptions(AppWindow, WM_OPT_TITLE, reinterpret_cast<intptr_t>(title));
-  wmOptions(AppWindow, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(&AppWindowEvent));
+  Shell.AppWindow = wmNewWindow(x, y, width, height);
+  if (!Shell.AppWindow) FatalError("Unable to create window.");
+  wmOptions(Shell.AppWindow, WM_OPT_TITLE, reinterpret_cast<intptr_t>(title));
+  wmOptions(Shell.AppWindow, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(&AppWindowEvent));
   Log(" - set view mode.");
   if (fullscreen) {
     wmTransitionBegin(0, 0.5f);
-    if (AppFramelessVersion(SYS_GetString(SYS_INFO_KERNEL))) wmOptions(AppWindow, WM_OPT_FRAMELESS, 1);
+    if (AppFramelessVersion(SYS_GetString(SYS_INFO_KERNEL))) wmOptions(Shell.AppWindow, WM_OPT_FRAMELESS, 1);
     wmSetVideoMode(width, height, 32, 0);
   }
-  if (wmShowWindow(AppWindow) != 0) FatalError(NoWindowText());
+  if (wmShowWindow(Shell.AppWindow) != 0) FatalError(NoWindowText());
   glInitExt();
   ClearFrames();
   if (fullscreen) {
-    wmOptions(AppWindow, WM_OPT_FRAMELESS, 1);
-    wmOptions(AppWindow, WM_OPT_FULLSCREEN, 1);
+    wmOptions(Shell.AppWindow, WM_OPT_FRAMELESS, 1);
+    wmOptions(Shell.AppWindow, WM_OPT_FULLSCREEN, 1);
     wmTransitionEnd();
   }
 }
 
 void AppCloseWindow(void) {
-  if (CfgFullscreen) wmTransitionBegin(1, 4.0f);
-  if (AppWindow) {
-    wmHideWindow(AppWindow);
-    wm_window_t* window = AppWindow;
+  if (Shell.CfgFullscreen) wmTransitionBegin(1, 4.0f);
+  if (Shell.AppWindow) {
+    wmHideWindow(Shell.AppWindow);
+    wm_window_t* window = Shell.AppWindow;
     // Cleared first: the close event that destruction delivers must not
     // find a window that is half gone.
-    AppWindow = nullptr;
+    Shell.AppWindow = nullptr;
     wmDestroyWindow(window);
   }
-  if (CfgFullscreen) wmTransitionEnd();
+  if (Shell.CfgFullscreen) wmTransitionEnd();
 }
 
 int32_t AppWindowEvent(wm_event_t* event) {
   if (!event) return 0;
   switch (event->type) {
     case WM_EVENT_KEY:
-      AppLastKey = event->key.code;
+      Shell.AppLastKey = event->key.code;
       break;
     case WM_EVENT_MOUSE:
-      AppMouseX = event->mouse.x;
-      AppMouseY = event->mouse.y;
-      AppMouseButton = event->mouse.left;
+      if (event->mouse.left && !Shell.AppMouseButton) Shell.AppMousePressed = 1;
+      Shell.AppMouseX = event->mouse.x;
+      Shell.AppMouseY = event->mouse.y;
+      Shell.AppMouseButton = event->mouse.left;
       break;
     case WM_EVENT_WINDOW:
       if (event->conf.action == WM_CONF_CLOSE) {
-        AppQuit = 1;
+        Shell.AppQuit = 1;
       } else if (event->conf.action == WM_CONF_SIZE) {
         wmMakeCurrent(event->window);
         if (event->conf.width == 0) event->conf.width = 1;
@@ -149,9 +136,17 @@ int32_t AppWindowEvent(wm_event_t* event) {
   return 0;
 }
 
+namespace {
+// The codes of a file the file layer could not find, open or read, or that
+// no handler has: the user is told which file.
+bool IsFileNotFound(int code) {
+  return code == ERR_NOTFOUND || code == ERR_CANTOPEN || code == ERR_READ || code == ERR_UNSUPPORTED;
+}
+}  // namespace
+
 ShortString AppErrorMessage(int code, const char* text) {
   ShortString message = text ? ShortString(text) : ShortString("Unknown error.");
-  if (code == 1 || code == 2 || code == 3 || code == 11) message = ShortString("File not found: ") + message + ".";
+  if (IsFileNotFound(code)) message = ShortString("File not found: ") + message + ".";
   return message;
 }
 
@@ -163,13 +158,13 @@ int AppMessageBox(const ShortString& text) {
 }
 
 void AppErrorHandler(int code, const char* text) {
-  if (ErrorHandled) return;
+  if (Shell.ErrorHandled) return;
   AppCloseWindow();
   wmRestoreVideoMode();
   ShortString message = AppErrorMessage(code, text);
   Log(message);
   AppMessageBox(message);
-  ErrorHandled = true;
+  Shell.ErrorHandled = true;
   Shutdown(1);
 }
 

@@ -6,22 +6,33 @@
 
 #include "units/wmunit.h"
 
-extern int32_t AppQuit;
-extern int32_t AppLastKey;
-extern int32_t AppMouseX;
-extern int32_t AppMouseY;
-extern int32_t AppMouseButton;
-extern wm_window_t* AppWindow;
+// The unit's state: what the window's events say, read by the main loop
+// every frame, the start-up settings, and the error handler's guard.
+struct AppShellState {
+  int32_t AppQuit = 0;
+  int32_t AppLastKey = 0;
+  int32_t AppMouseX = 0;
+  int32_t AppMouseY = 0;
+  int32_t AppMouseButton = 0;
+  wm_window_t* AppWindow = nullptr;
+  // 1 once the left button has gone down since the frame loop last read
+  // the mouse: a press and its release can both arrive in one pump, and
+  // the frame must still see the click.
+  int32_t AppMousePressed = 0;
 
-// Start-up settings, as the configuration dialog leaves them.
-extern int32_t CfgWidth;
-extern int32_t CfgHeight;
-extern int32_t CfgFullscreen;
-extern int32_t CfgVSync;
-extern int32_t CfgTextureQuality;
-extern int32_t CfgNoSound;
+  // Start-up settings, as the configuration dialog leaves them.
+  int32_t CfgWidth = 0;
+  int32_t CfgHeight = 0;
+  int32_t CfgFullscreen = 1;
+  int32_t CfgVSync = 1;
+  int32_t CfgTextureQuality = 0;
+  int32_t CfgNoSound = 0;
 
-extern bool ErrorHandled;
+  // Set once the error handler has run: a second error on its way out is
+  // not shown again.
+  bool ErrorHandled = false;
+};
+extern AppShellState Shell;
 
 // Settles the settings, then creates, places and shows the window with its
 // GL context; width, height and fullscreen come back as the settings chose.

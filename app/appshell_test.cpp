@@ -25,7 +25,29 @@ using apptest::MouseEvent;
 using apptest::WindowEvent;
 
 void ResetShell() {
-  AppQuit = AppLastKey = AppMouseX = AppMouseY = AppMouseButton = 0;
+  Shell.AppQuit = Shell.AppLastKey = Shell.AppMouseX = Shell.AppMouseY = 0;
+  Shell.AppMouseButton = Shell.AppMousePressed = 0;
+}
+
+// The press latch: set by the left button going down, kept through the
+// release, not set by moving or releasing; the frame loop clears it.
+TEST(AppShellEvents, LatchesAPressUntilTheFrameReadsIt) {
+  struct Step {
+    int left;
+    int32_t pressed, button;
+  };
+  const Step steps[] = {{0, 0, 0}, {1, 1, 1}, {0, 1, 0}, {1, 1, 1}, {1, 1, 1}};
+  ResetShell();
+  for (const auto& s : steps) {
+    wm_event_t e = MouseEvent(5, 6, s.left);
+    AppWindowEvent(&e);
+    EXPECT_EQ(Shell.AppMousePressed, s.pressed);
+    EXPECT_EQ(Shell.AppMouseButton, s.button);
+  }
+  Shell.AppMousePressed = 0;
+  wm_event_t moved = MouseEvent(7, 8, 1);  // still held: no new press
+  AppWindowEvent(&moved);
+  EXPECT_EQ(Shell.AppMousePressed, 0);
 }
 
 TEST(AppShellEvents, WhatEachEventRecords) {
@@ -33,28 +55,28 @@ TEST(AppShellEvents, WhatEachEventRecords) {
   apptest::InstallGLRecorder();
   wm_event_t e = KeyEvent(WM_KEY_DOWN, 1);
   EXPECT_EQ(AppWindowEvent(&e), 0);
-  EXPECT_EQ(AppLastKey, 1);
+  EXPECT_EQ(Shell.AppLastKey, 1);
   e = KeyEvent(WM_KEY_UP, 51);  // a release counts like a press
   AppWindowEvent(&e);
-  EXPECT_EQ(AppLastKey, 51);
+  EXPECT_EQ(Shell.AppLastKey, 51);
 
   e = MouseEvent(300, 200, 1);
   AppWindowEvent(&e);
-  EXPECT_EQ(AppMouseX, 300);
-  EXPECT_EQ(AppMouseY, 200);
-  EXPECT_EQ(AppMouseButton, 1);
+  EXPECT_EQ(Shell.AppMouseX, 300);
+  EXPECT_EQ(Shell.AppMouseY, 200);
+  EXPECT_EQ(Shell.AppMouseButton, 1);
   e = MouseEvent(310, 205, 1);  // moving while held keeps the button
   AppWindowEvent(&e);
-  EXPECT_EQ(AppMouseButton, 1);
+  EXPECT_EQ(Shell.AppMouseButton, 1);
   e = MouseEvent(310, 205, 0);
   AppWindowEvent(&e);
-  EXPECT_EQ(AppMouseButton, 0);
+  EXPECT_EQ(Shell.AppMouseButton, 0);
 
   e = WindowEvent(WM_CONF_CLOSE);
   AppWindowEvent(&e);
-  EXPECT_EQ(AppQuit, 1);
-  EXPECT_EQ(AppLastKey, 51);
-  EXPECT_EQ(AppMouseX, 310);
+  EXPECT_EQ(Shell.AppQuit, 1);
+  EXPECT_EQ(Shell.AppLastKey, 51);
+  EXPECT_EQ(Shell.AppMouseX, 310);
   EXPECT_TRUE(apptest::Rec().calls.empty());
 
   e = WindowEvent(WM_CONF_SIZE, 0, 0);
@@ -74,7 +96,7 @@ TEST(AppShellEvents, WhatEachEventRecords) {
   }
   e = WindowEvent(7);
   AppWindowEvent(&e);
-  EXPECT_EQ(AppQuit + AppMouseX + AppMouseButton, 0);
+  EXPECT_EQ(Shell.AppQuit + Shell.AppMouseX + Shell.AppMouseButton, 0);
   EXPECT_EQ(AppWindowEvent(nullptr), 0);
 }
 
@@ -125,7 +147,7 @@ TEST(AppShellErrors, MissingFileEndsWithCodeOne) {
 
   // Once handled, a further call changes nothing and returns.
   auto again = qt::RunInChild([] {
-    ErrorHandled = true;
+    Shell.ErrorHandled = true;
     AppErrorHandler(1, "x");
     std::printf("returned\n");
   });
@@ -135,10 +157,10 @@ TEST(AppShellErrors, MissingFileEndsWithCodeOne) {
 
 TEST(AppShellWindow, CloseWithoutWindowIsHarmless) {
   auto r = qt::RunInChild([] {
-    AppWindow = nullptr;
-    CfgFullscreen = 0;
+    Shell.AppWindow = nullptr;
+    Shell.CfgFullscreen = 0;
     AppCloseWindow();
-    std::printf("%s\n", AppWindow ? "window" : "none");
+    std::printf("%s\n", Shell.AppWindow ? "window" : "none");
   });
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "none\n");
@@ -156,12 +178,12 @@ TEST(AppShellWindow, CreateAndCloseOnADisplay) {
     int32_t w = 800, h = 600, fs = 1;
     AppCreateWindow("shell test", w, h, fs);
     intptr_t dw = wmOptions(nullptr, WM_OPT_DESKTOP_WIDTH, 0), dh = wmOptions(nullptr, WM_OPT_DESKTOP_HEIGHT, 0);
-    std::printf("size %dx%d fs %d at %ld,%ld desktop %ldx%ld\n", w, h, fs, static_cast<long>(wmOptions(AppWindow, WM_OPT_X, 0)),
-                static_cast<long>(wmOptions(AppWindow, WM_OPT_Y, 0)), static_cast<long>(dw), static_cast<long>(dh));
-    AppQuit = 0;
+    std::printf("size %dx%d fs %d at %ld,%ld desktop %ldx%ld\n", w, h, fs, static_cast<long>(wmOptions(Shell.AppWindow, WM_OPT_X, 0)),
+                static_cast<long>(wmOptions(Shell.AppWindow, WM_OPT_Y, 0)), static_cast<long>(dw), static_cast<long>(dh));
+    Shell.AppQuit = 0;
     AppCloseWindow();
     wmPumpMessages();
-    std::printf("after close: %s quit %d\n", AppWindow ? "window" : "null", AppQuit);
+    std::printf("after close: %s quit %d\n", Shell.AppWindow ? "window" : "null", Shell.AppQuit);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto lines = qt::SplitLines(r.out);

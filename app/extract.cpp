@@ -1,7 +1,5 @@
 #include "app/extract.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +12,7 @@
 #include "platform/kernel.h"
 #include "platform/rtl.h"
 
-ShortString ExtractFolder;
+ExtractionState Extraction;
 
 namespace {
 
@@ -35,7 +33,7 @@ void Close(FILE* f) {
 
 // One file, whole: one read from the file layer and one write.
 void CopyOut(const ShortString& source, const ShortString& outputName) {
-  FILE* out = Create(ExtractFolder + outputName);
+  FILE* out = Create(Extraction.ExtractFolder + outputName);
   std::string name(source.view());
   int64_t size = 0;
   uint8_t* block = LoadWholeFile(name.c_str(), &size);
@@ -54,22 +52,23 @@ void ListLine(FILE* playlist, const ShortString& name) {
 }  // namespace
 
 ShortString ExtractTrackName(int i) {
-  const TrackRecord& r = Tracks[i];
+  const TrackRecord& r = Playback.Tracks[i];
   ShortString ogg = TrackText(r.OggName);
-  // Characters 3 to 6 of the Ogg name: its extension, such as ".ogg".
-  std::string_view ext = ogg.view().size() > 2 ? ogg.view().substr(2, 4) : std::string_view();
+  // Characters 3 to 6 of the Ogg name: its extension, such as ".ogg". A
+  // name of two characters or fewer has none.
+  std::string_view ext = ogg.view().size() > 2 ? ogg.view().substr(2, 4) : std::string_view("");
   return TwoDigitStr(i + 2) + "-" + TrackText(r.Line3) + "-" + TrackText(r.Line1) + "_" + TrackText(r.Line2) + ext;
 }
 
 void ExtractMusic(void) {
   if (plat::MakeFolder(kFolder) != plat::MakeFolderResult::Made) RtlIOError("mkdir", errno);
-  ExtractFolder = ShortString(kFolder) + "\\";
-  FILE* playlist = Create(ExtractFolder + kPlaylist);
+  Extraction.ExtractFolder = ShortString(kFolder) + "\\";
+  FILE* playlist = Create(Extraction.ExtractFolder + kPlaylist);
   CopyOut("intro.ogg", "01-arbolt-intro.ogg");
   ListLine(playlist, "01-arbolt-intro.ogg");
   for (int i = 0; i < kTrackCount; ++i) {
     ShortString name = ExtractTrackName(i);
-    CopyOut(TrackText(Tracks[i].OggName), name);
+    CopyOut(TrackText(Playback.Tracks[i].OggName), name);
     ListLine(playlist, name);
   }
   CopyOut("end.ogg", "30-arbolt-outro.ogg");

@@ -3,7 +3,11 @@
 #pragma once
 #include "units/shortstr.h"
 
-extern ShortString ExtractFolder;
+// The unit's state: the folder the music goes to, with its separator.
+struct ExtractionState {
+  ShortString ExtractFolder;
+};
+extern ExtractionState Extraction;
 
 // Ends the program with the run-time library's input/output error when a
 // folder or file cannot be written (an existing folder included).

@@ -9,15 +9,7 @@
 
 using namespace qgl;
 
-int32_t GlyphTex16[kGlyphSlots] = {};
-int32_t GlyphTex32[kGlyphSlots] = {};
-uint8_t GlyphWidth[kGlyphSlots] = {};
-int32_t GlyphCount = 0;
-uint8_t* ScrollText = nullptr;
-int64_t ScrollLength = 0;
-uint8_t* GlyphSetData = nullptr;
-int64_t GlyphSetSize = 0;
-int32_t DebugFontTexture = 0;
+GlyphsState Glyphs;
 
 // 36 rows of 64 pixels, 8 bytes a row, the leftmost pixel in the lowest
 // bit: the characters 32 to 127 in cells of 4 x 6, 16 cells a row. Small
@@ -92,21 +84,21 @@ void MakeGlyph(const uint8_t* data, int32_t first, int32_t width, int32_t slot) 
         for (int32_t dx = 0; dx < 2; ++dx)
           std::memcpy(large + (32 * (2 * j + dy) + 2 * k + dx) * 4, small + (16 * j + k) * 4, 4);
   glEnable(GL_TEXTURE_2D);
-  GlyphTex16[slot] = NewTexture(16, 4, GL_RGBA, GL_NEAREST, small);
-  GlyphTex32[slot] = NewTexture(32, 4, GL_RGBA, GL_NEAREST, large);
-  GlyphWidth[slot] = static_cast<uint8_t>(used);
+  Glyphs.GlyphTex16[slot] = NewTexture(16, 4, GL_RGBA, GL_NEAREST, small);
+  Glyphs.GlyphTex32[slot] = NewTexture(32, 4, GL_RGBA, GL_NEAREST, large);
+  Glyphs.GlyphWidth[slot] = static_cast<uint8_t>(used);
 }
 
 }  // namespace
 
 void BuildGlyphTextures(const uint8_t* data, int64_t size) {
-  GlyphCount = 0;
+  Glyphs.GlyphCount = 0;
   if (!data || size < static_cast<int64_t>(kGlyphRowBytes) * kGlyphRows) return;
   int32_t start = 0;
-  for (int32_t i = 0; i <= 296 && GlyphCount < kGlyphSlots; ++i) {
+  for (int32_t i = 0; i <= 296 && Glyphs.GlyphCount < kGlyphSlots; ++i) {
     if (data[i] != 2) continue;
-    MakeGlyph(data, start, i - start, GlyphCount);
-    ++GlyphCount;
+    MakeGlyph(data, start, i - start, Glyphs.GlyphCount);
+    ++Glyphs.GlyphCount;
     start = i + 1;
   }
 }
@@ -139,13 +131,13 @@ constexpr int32_t kLarge = 2;
 // never draws a texture left from elsewhere.
 int32_t LoadedGlyph(uint8_t character, bool capitals, bool colon) {
   int32_t n = GlyphIndex(character, capitals, colon);
-  return n >= 0 && n < GlyphCount ? n : -1;
+  return n >= 0 && n < Glyphs.GlyphCount ? n : -1;
 }
 
-int32_t GlyphAdvance(int32_t glyph, int32_t scale) { return scale * (GlyphWidth[glyph] + 1); }
+int32_t GlyphAdvance(int32_t glyph, int32_t scale) { return scale * (Glyphs.GlyphWidth[glyph] + 1); }
 
 void GlyphQuad(int32_t glyph, int32_t scale, float x, float y) {
-  const int32_t* textures = scale == kSmall ? GlyphTex16 : GlyphTex32;
+  const int32_t* textures = scale == kSmall ? Glyphs.GlyphTex16 : Glyphs.GlyphTex32;
   auto size = static_cast<float>(16 * scale);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(textures[glyph]));
   glBegin(GL_QUADS);
@@ -190,7 +182,7 @@ void DrawTextCentered(const ShortString& text, float x, float y, int32_t scale) 
   DrawText(text, x - static_cast<float>(TextWidth(text, scale)) / 2.0f, y, scale);
 }
 
-int64_t ScrollBytes(void) { return ScrollText ? std::max<int64_t>(ScrollLength, 0) : 0; }
+int64_t ScrollBytes(void) { return Glyphs.ScrollText ? std::max<int64_t>(Glyphs.ScrollLength, 0) : 0; }
 
 // Only a blank moves the scroll line without a glyph: line breaks and the
 // colon take no room.
@@ -203,7 +195,7 @@ int64_t ScrollWidth(int32_t scale) {
   int64_t width = 0;
   int64_t bytes = ScrollBytes();
   for (int64_t i = 0; i < bytes; ++i)
-    width += ScrollAdvance(ScrollText[i], LoadedGlyph(ScrollText[i], true, false), scale);
+    width += ScrollAdvance(Glyphs.ScrollText[i], LoadedGlyph(Glyphs.ScrollText[i], true, false), scale);
   return width;
 }
 
@@ -217,16 +209,27 @@ int64_t ScrollShift(float offset, int64_t width) {
   return static_cast<int64_t>(rounded) % width;
 }
 
+// The width of the drawing space: a glyph wholly outside 0 to this shows
+// nothing, and the scroll line is mostly outside.
+constexpr float kDrawingSpaceWidth = 1280.0f;
+
+// Only the glyphs that reach into the drawing space are drawn: the scroll
+// text is many screens long, and drawing all of it cost a call per glyph
+// per frame for nothing.
 void DrawScroller(float startX, float y, float offset, int32_t scale) {
   int64_t width = ScrollWidth(scale);
   if (width == 0) return;
   int64_t shift = ScrollShift(offset, width);
+  const auto quadSize = static_cast<float>(16 * scale);
   double pos = startX;
   int64_t bytes = ScrollBytes();
   for (int64_t i = 0; i < bytes; ++i) {
-    int32_t n = LoadedGlyph(ScrollText[i], true, false);
-    if (n >= 0) GlyphQuad(n, scale, static_cast<float>(pos - static_cast<double>(shift)), y);
-    pos += static_cast<double>(ScrollAdvance(ScrollText[i], n, scale));
+    const auto x = static_cast<float>(pos - static_cast<double>(shift));
+    // Advances never go back: every later glyph lies further right.
+    if (x >= kDrawingSpaceWidth) break;
+    int32_t n = LoadedGlyph(Glyphs.ScrollText[i], true, false);
+    if (n >= 0 && x + quadSize > 0.0f) GlyphQuad(n, scale, x, y);
+    pos += static_cast<double>(ScrollAdvance(Glyphs.ScrollText[i], n, scale));
   }
 }
 
@@ -248,7 +251,7 @@ void BuildDebugFontTexture(void) {
   std::vector<uint8_t> pixels(4096, 0);
   for (int32_t i = 0; i < 288; ++i)
     for (int32_t b = 0; b < 8; ++b) pixels[static_cast<size_t>(8 * i + b)] = static_cast<uint8_t>(DebugFontPixel(i, b));
-  DebugFontTexture = NewTexture(64, 1, GL_LUMINANCE, GL_NEAREST, pixels.data());
+  Glyphs.DebugFontTexture = NewTexture(64, 1, GL_LUMINANCE, GL_NEAREST, pixels.data());
 }
 
 void DebugFontChar(char character, bool raw, float a, float b) {

@@ -9,17 +9,22 @@ constexpr int kGlyphSlots = 81;
 constexpr int kGlyphRowBytes = 301;
 constexpr int kGlyphRows = 9;
 
-extern int32_t GlyphTex16[kGlyphSlots];
-extern int32_t GlyphTex32[kGlyphSlots];
-extern uint8_t GlyphWidth[kGlyphSlots];
-extern int32_t GlyphCount;
-extern uint8_t* ScrollText;
-extern int64_t ScrollLength;
-extern uint8_t* GlyphSetData;
-extern int64_t GlyphSetSize;
+// The unit's state: the glyph textures and widths, the loaded glyph set
+// and scroll text, and the debug font's texture.
+struct GlyphsState {
+  int32_t GlyphTex16[kGlyphSlots] = {};
+  int32_t GlyphTex32[kGlyphSlots] = {};
+  uint8_t GlyphWidth[kGlyphSlots] = {};
+  int32_t GlyphCount = 0;
+  uint8_t* ScrollText = nullptr;
+  int64_t ScrollLength = 0;
+  uint8_t* GlyphSetData = nullptr;
+  int64_t GlyphSetSize = 0;
+  int32_t DebugFontTexture = 0;
+};
+extern GlyphsState Glyphs;
 
 extern const uint8_t DebugFontBitmap[288];
-extern int32_t DebugFontTexture;
 
 // One texture per glyph of the set in both sizes. A set smaller than its
 // nine rows makes no glyphs; more than 81 glyphs, or a glyph wider than 16
@@ -41,7 +46,8 @@ void DrawText32(const ShortString& text, float x, float y);
 void DrawText32Centered(const ShortString& text, float x, float y);
 // The whole scroll text as one line from startX, moved left by the offset
 // (rounded, modulo the line's width). No colon; only a blank moves the pen
-// without a glyph.
+// without a glyph. Glyphs wholly outside the 1280-unit drawing space are
+// not drawn.
 void DrawScroller16(float startX, float y, float offset);
 void DrawScroller32(float startX, float y, float offset);
 

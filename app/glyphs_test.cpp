@@ -66,8 +66,8 @@ std::vector<Quad> Quads() {
   return quads;
 }
 
-GLuint Tex16(int32_t glyph) { return static_cast<GLuint>(GlyphTex16[glyph]); }
-GLuint Tex32(int32_t glyph) { return static_cast<GLuint>(GlyphTex32[glyph]); }
+GLuint Tex16(int32_t glyph) { return static_cast<GLuint>(Glyphs.GlyphTex16[glyph]); }
+GLuint Tex32(int32_t glyph) { return static_cast<GLuint>(Glyphs.GlyphTex32[glyph]); }
 
 // --- the character mapping --------------------------------------------------------------
 
@@ -93,9 +93,9 @@ TEST(GlyphIndex, Table) {
 TEST(GlyphTextures, WidthsClampingAndTheSlotLimit) {
   apptest::InstallGLRecorder();
   Build(FontSet({3, 5, 0, 20, 2}));
-  ASSERT_EQ(GlyphCount, 5);
+  ASSERT_EQ(Glyphs.GlyphCount, 5);
   const int32_t widths[] = {3, 5, 0, 16, 2};
-  for (int32_t g = 0; g < 5; ++g) EXPECT_EQ(GlyphWidth[g], widths[g]) << g;
+  for (int32_t g = 0; g < 5; ++g) EXPECT_EQ(Glyphs.GlyphWidth[g], widths[g]) << g;
   auto images = Rec().With("image");
   ASSERT_EQ(images.size(), 10u);
   EXPECT_EQ(images[0], "image 0 4 16x16 0x1908 data");
@@ -105,7 +105,7 @@ TEST(GlyphTextures, WidthsClampingAndTheSlotLimit) {
   std::vector<uint8_t> many(static_cast<size_t>(kGlyphRowBytes * kGlyphRows), 0);
   for (int32_t i = 0; i <= 296; ++i) many[static_cast<size_t>(i)] = 2;
   Build(many);
-  EXPECT_EQ(GlyphCount, kGlyphSlots);
+  EXPECT_EQ(Glyphs.GlyphCount, kGlyphSlots);
 }
 
 TEST(GlyphTextures, PixelsAndTheDoubledLargeSize) {
@@ -147,7 +147,7 @@ class GlyphText : public testing::Test {
   void SetUp() override {
     apptest::InstallGLRecorder();
     Build(FontSet(DrawerWidths()));
-    ASSERT_EQ(GlyphCount, 44);
+    ASSERT_EQ(Glyphs.GlyphCount, 44);
     Rec().calls.clear();
   }
 };
@@ -233,17 +233,21 @@ class Scroller : public GlyphText {
  protected:
   void SetText(const std::string& text) {
     text_.assign(text.begin(), text.end());
-    ScrollText = text_.data();
-    ScrollLength = static_cast<int64_t>(text_.size());
+    Glyphs.ScrollText = text_.data();
+    Glyphs.ScrollLength = static_cast<int64_t>(text_.size());
   }
   void TearDown() override {
-    ScrollText = nullptr;
-    ScrollLength = 0;
+    Glyphs.ScrollText = nullptr;
+    Glyphs.ScrollLength = 0;
   }
   std::vector<uint8_t> text_;
 };
 
 using ScrollDrawer = void (*)(float, float, float);
+
+// A start from which the short lines below lie wholly inside the drawing
+// space (from the main screen's 1280 they would lie wholly outside it).
+constexpr float kOnScreenStart = 1200;
 
 TEST_F(Scroller, ShiftIsTheRoundedOffsetModuloTheWidth) {
   // The colon, the line break and "#" take no room: 4 + 4 + 5 + 4 = 17 units.
@@ -259,13 +263,13 @@ TEST_F(Scroller, ShiftIsTheRoundedOffsetModuloTheWidth) {
   };
   for (const auto& c : cases) {
     Rec().calls.clear();
-    c.draw(1280, 84, c.offset);
+    c.draw(kOnScreenStart, 84, c.offset);
     bool large = c.draw == DrawScroller32;
     std::vector<float> xs = large ? std::vector<float>{0, 16, 26} : std::vector<float>{0, 8, 13};
     auto quads = Quads();
     ASSERT_EQ(quads.size(), 3u) << c.offset;
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_FLOAT_EQ(quads[i].x, 1280 + xs[i] - c.shift) << large << " " << c.offset << " " << i;
+      EXPECT_FLOAT_EQ(quads[i].x, kOnScreenStart + xs[i] - c.shift) << large << " " << c.offset << " " << i;
       EXPECT_FLOAT_EQ(quads[i].y, 84);
     }
     EXPECT_EQ(quads[0].texture, large ? Tex32(0) : Tex16(0));
@@ -279,8 +283,8 @@ TEST_F(Scroller, NothingWithoutWidth) {
   DrawScroller32(1280, 88, 5);
   SetText("");
   DrawScroller16(1280, 84, 5);
-  ScrollText = nullptr;
-  ScrollLength = 5;
+  Glyphs.ScrollText = nullptr;
+  Glyphs.ScrollLength = 5;
   DrawScroller32(1280, 88, 5);
   EXPECT_TRUE(Rec().calls.empty());
 }
@@ -290,16 +294,73 @@ TEST_F(Scroller, OffsetsOutOfRangeStayDefined) {
   const float inf = std::numeric_limits<float>::infinity();
   for (float offset : {1e30f, -1e30f, inf, -inf, std::numeric_limits<float>::quiet_NaN(), 2147483648.0f}) {
     Rec().calls.clear();
-    DrawScroller16(1280, 84, offset);
+    DrawScroller16(kOnScreenStart, 84, offset);
     auto quads = Quads();
     ASSERT_EQ(quads.size(), 2u) << offset;
-    EXPECT_GT(quads[0].x, 1280 - 13) << offset;
-    EXPECT_LT(quads[0].x, 1280 + 13) << offset;
+    EXPECT_GT(quads[0].x, kOnScreenStart - 13) << offset;
+    EXPECT_LT(quads[0].x, kOnScreenStart + 13) << offset;
     EXPECT_FLOAT_EQ(quads[1].x - quads[0].x, 8) << offset;
   }
   Rec().calls.clear();
-  DrawScroller16(1280, 84, std::numeric_limits<float>::quiet_NaN());
-  EXPECT_FLOAT_EQ(Quads()[0].x, 1280);
+  DrawScroller16(kOnScreenStart, 84, std::numeric_limits<float>::quiet_NaN());
+  EXPECT_FLOAT_EQ(Quads()[0].x, kOnScreenStart);
+}
+
+// A line many screens long, drawn from the main screen's right edge at
+// offsets that put its start, middle, end and wrap on screen: the calls are
+// exactly those of the glyphs that reach into 0 to 1280, each as the text
+// drawer makes it, and the glyphs outside make none.
+TEST_F(Scroller, DrawsOnlyTheGlyphsInTheDrawingSpace) {
+  std::string text;
+  for (int i = 0; text.size() < 3000; ++i) text += std::string("the quick brown fox 0123456789 ") + (i % 3 ? "#\n" : "");
+  SetText(text);
+  struct Size {
+    ScrollDrawer scroll;
+    TextDrawer single;
+    int32_t scale;
+  } sizes[] = {{DrawScroller16, DrawText16, 1}, {DrawScroller32, DrawText32, 2}};
+  for (const auto& size : sizes) {
+    // The model of the line: each glyph's place before the shift.
+    std::vector<std::pair<char, int64_t>> glyphs;
+    int64_t width = 0;
+    for (char c : text) {
+      int32_t n = GlyphIndex(static_cast<uint8_t>(c), true, false);
+      if (n >= 0) {
+        glyphs.emplace_back(c, width);
+        width += size.scale * (Glyphs.GlyphWidth[n] + 1);
+      } else if (c == ' ') {
+        width += 4 * size.scale;
+      }
+    }
+    ASSERT_GT(width, 10 * 1280);
+    for (int64_t shift : {int64_t{0}, int64_t{16}, int64_t{1300}, width / 2 + 7, width - 700, width - 1}) {
+      Rec().calls.clear();
+      for (const auto& [c, at] : glyphs) {
+        const auto x = static_cast<float>(1280 + at - shift);
+        if (x + static_cast<float>(16 * size.scale) > 0 && x < 1280) size.single(std::string(1, c), x, 84);
+      }
+      const std::vector<std::string> expected = Rec().calls;
+      Rec().calls.clear();
+      size.scroll(1280, 84, static_cast<float>(shift));
+      EXPECT_EQ(Rec().calls, expected) << size.scale << " " << shift;
+      // The narrowest glyph advances 4 units a scale: no more fit in.
+      EXPECT_LE(Rec().Count("begin"), static_cast<size_t>((1280 + 16 * size.scale) / (4 * size.scale) + 1));
+      if (shift >= 1300) {
+        EXPECT_GT(Rec().Count("begin"), 10u) << shift;
+      }
+    }
+    // A glyph reaching in by a unit at either edge is drawn; one that only
+    // touches an edge is not.
+    SetText("a");
+    for (const auto& [start, drawn] : std::vector<std::pair<float, bool>>{
+             {1279, true}, {1280, false}, {static_cast<float>(1 - 16 * size.scale), true},
+             {static_cast<float>(-16 * size.scale), false}}) {
+      Rec().calls.clear();
+      size.scroll(start, 84, 0);
+      EXPECT_EQ(Rec().Count("begin"), drawn ? 1u : 0u) << size.scale << " " << start;
+    }
+    SetText(text);
+  }
 }
 
 // --- a set with fewer glyphs or rows than the drawers use --------------------------------
@@ -307,7 +368,7 @@ TEST_F(Scroller, OffsetsOutOfRangeStayDefined) {
 TEST_F(Scroller, ShortSetDrawsOnlyTheGlyphsItHas) {
   // Textures of the full set are still about; the short set must not use them.
   Build(FontSet({3, 4, 5}));
-  ASSERT_EQ(GlyphCount, 3);
+  ASSERT_EQ(Glyphs.GlyphCount, 3);
   Rec().calls.clear();
   DrawText16("d:a", 100, 50);  // "d" and the colon lie beyond the set: 4 units each
   auto quads = Quads();
@@ -317,16 +378,16 @@ TEST_F(Scroller, ShortSetDrawsOnlyTheGlyphsItHas) {
 
   SetText("d a");  // 0 + 4 + 4 = 8 units
   Rec().calls.clear();
-  DrawScroller32(1280, 84, 0);
+  DrawScroller32(kOnScreenStart, 84, 0);
   quads = Quads();
   ASSERT_EQ(quads.size(), 1u);
   EXPECT_EQ(quads[0].texture, Tex32(0));
-  EXPECT_FLOAT_EQ(quads[0].x, 1288);
+  EXPECT_FLOAT_EQ(quads[0].x, kOnScreenStart + 8);
 
   // Eight rows are no set at all: every byte of it is within reach of the
   // sanitizer, and nothing is drawn from it.
   Build(FontSet({3, 4, 5}, kGlyphRows - 1));
-  EXPECT_EQ(GlyphCount, 0);
+  EXPECT_EQ(Glyphs.GlyphCount, 0);
   Rec().calls.clear();
   DrawText16("abc", 100, 50);
   DrawText32Centered("abc", 100, 50);

@@ -16,12 +16,7 @@
 
 using namespace qgl;
 
-int32_t ife_buffers[8] = {};
-int32_t ife_texture_mode = 1;
-int32_t ife_progress_counter = 0;
-ife_interface ife_progress_interface = {0, 0, nullptr};
-const int32_t* ife_rt_texture_source = nullptr;
-const int32_t* ife_glow_texture_source = nullptr;
+ife_unit_state Ife;
 
 // --- numbers and words -----------------------------------------------------------
 
@@ -174,13 +169,13 @@ float ife_interpolate(uint8_t easing, float a, float b, float s) {
 int32_t ife_resolve_texture(const ShortString& name, const ShortString& folder, ife_texture_loader loader) {
   std::string_view n = name.view();
   if (n == "white.tga") return 0;
-  if (n == "RT") return ife_rt_texture_source ? *ife_rt_texture_source : 0;
-  if (n == "GLOW") return ife_glow_texture_source ? *ife_glow_texture_source : 0;
+  if (n == "RT") return Ife.ife_rt_texture_source ? *Ife.ife_rt_texture_source : 0;
+  if (n == "GLOW") return Ife.ife_glow_texture_source ? *Ife.ife_glow_texture_source : 0;
   if (n.size() == 8 && n.substr(0, 3) == "BUF" && n[3] >= '0' && n[3] <= '7' && n.substr(4) == ".JPG")
-    return ife_buffers[n[3] - '0'];
+    return Ife.ife_buffers[n[3] - '0'];
   if (n.substr(0, 3) == "BUF") return 0;
   if (!loader) return 0;
-  return loader(folder.empty() ? name : folder + "/" + name, ife_texture_mode);
+  return loader(folder.empty() ? name : folder + "/" + name, Ife.ife_texture_mode);
 }
 
 namespace {
@@ -399,7 +394,7 @@ void ife_free(ife_interface& ifc) {
 }
 
 void ife_progress(void) {
-  ++ife_progress_counter;
-  ife_render(ife_progress_interface, static_cast<float>(ife_progress_counter) * 14.0845f);
-  wmSwapBuffers(AppWindow);
+  ++Ife.ife_progress_counter;
+  ife_render(Ife.ife_progress_interface, static_cast<float>(Ife.ife_progress_counter) * 14.0845f);
+  wmSwapBuffers(Shell.AppWindow);
 }

@@ -37,14 +37,18 @@ struct ife_interface {
 constexpr int32_t kIfeMaxKeys = 10001;
 constexpr int32_t kIfeMaxLayers = 1001;
 
-extern int32_t ife_buffers[8];  // "BUF0.JPG" to "BUF7.JPG"
-extern int32_t ife_texture_mode;
-extern int32_t ife_progress_counter;
-extern ife_interface ife_progress_interface;
-// Where "RT" and "GLOW" take their texture from at load time: the 3D
-// engine points these at its capture textures; null reads as 0.
-extern const int32_t* ife_rt_texture_source;
-extern const int32_t* ife_glow_texture_source;
+// The unit's state, shared with its callers.
+struct ife_unit_state {
+  int32_t ife_buffers[8] = {};  // "BUF0.JPG" to "BUF7.JPG"
+  int32_t ife_texture_mode = 1;
+  int32_t ife_progress_counter = 0;
+  ife_interface ife_progress_interface = {0, 0, nullptr};
+  // Where "RT" and "GLOW" take their texture from at load time: the 3D
+  // engine points these at its capture textures; null reads as 0.
+  const int32_t* ife_rt_texture_source = nullptr;
+  const int32_t* ife_glow_texture_source = nullptr;
+};
+extern ife_unit_state Ife;
 
 // Loads the file into an empty interface. A file that cannot be opened or
 // read ends the program.

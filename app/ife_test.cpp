@@ -65,8 +65,8 @@ class Layers : public ::testing::Test {
     TextureManagerUnitInit();
     apptest::InstallGLRecorder();
     loaded.clear();
-    std::memset(ife_buffers, 0, sizeof ife_buffers);
-    ife_texture_mode = 1;
+    std::memset(Ife.ife_buffers, 0, sizeof Ife.ife_buffers);
+    Ife.ife_texture_mode = 1;
   }
   void TearDown() override { ife_free(ifc); }
   ife_interface ifc{0, 0, nullptr};
@@ -194,9 +194,9 @@ TEST_F(Layers, BadAndAbsurdCountsFailCleanly) {
 
 TEST_F(Layers, TextureNames) {
   int32_t rt = 901, glow = 902;
-  ife_rt_texture_source = &rt;
-  ife_glow_texture_source = &glow;
-  for (int i = 0; i < 8; ++i) ife_buffers[i] = 500 + i;
+  Ife.ife_rt_texture_source = &rt;
+  Ife.ife_glow_texture_source = &glow;
+  for (int i = 0; i < 8; ++i) Ife.ife_buffers[i] = 500 + i;
   struct Case {
     const char* name;
     int32_t texture;
@@ -204,16 +204,16 @@ TEST_F(Layers, TextureNames) {
                {"BUF9.JPG", 0},  {"BUFX", 0},      {"BUF0.jpg", 0},   {"buf0.jpg", 77},  {"a.tga", 77}};
   for (const auto& c : cases) EXPECT_EQ(ife_resolve_texture(c.name, "", FakeLoader), c.texture) << c.name;
   EXPECT_EQ(loaded.size(), 2u);  // only the last two went to the table
-  ife_texture_mode = 0;
+  Ife.ife_texture_mode = 0;
   ife_resolve_texture("b.tga", "textures", FakeLoader);
   EXPECT_EQ(loaded.at("textures/b.tga"), 0);
-  ife_rt_texture_source = nullptr;
-  ife_glow_texture_source = nullptr;
+  Ife.ife_rt_texture_source = nullptr;
+  Ife.ife_glow_texture_source = nullptr;
   EXPECT_EQ(ife_resolve_texture("RT", "", FakeLoader), 0);
 }
 
 TEST_F(Layers, WrapModesGoToTheLayersOwnTexture) {
-  ife_buffers[1] = 501;
+  Ife.ife_buffers[1] = 501;
   ASSERT_EQ(Read(ifc, "2\n0\nBUF1.JPG\n-\n-\n1\n0\n" + Key(0, 1) + "own.tga\n-\n-\n1\n0\n" + Key(0, 1)), IFE_OK);
   std::vector<std::string> expected = {"bind 77", "param 0x2802 0x812F", "param 0x2803 0x812F"};
   EXPECT_EQ(Rec().calls, expected);
@@ -288,9 +288,9 @@ TEST_F(Layers, EmptyInterfaceStillSetsState) {
   EXPECT_EQ(Rec().calls, (std::vector<std::string>{"disable 0xB50", "disable 0xB71", "disable 0xBC0", "disable 0xB44",
                                                    "matrix 0x1700"}));
   ife_free(ifc);  // nothing to do
-  int before = ife_progress_counter;
+  int before = Ife.ife_progress_counter;
   ife_progress();
-  EXPECT_EQ(ife_progress_counter, before + 1);
+  EXPECT_EQ(Ife.ife_progress_counter, before + 1);
 }
 
 TEST(IfeTable, FreeingReturnsTheReferences) {

@@ -28,47 +28,15 @@
 
 using namespace qgl;
 
-int32_t WindowWidth = 800;
-int32_t WindowHeight = 600;
-int32_t WindowFullscreen = 0;
-int32_t DebugOverlay = 0;
-int32_t ViewHeight = 0;
-int32_t ScreenState = 0;
-int32_t ScreenStart = 0;
-int32_t ElapsedMs = 0;
-int32_t VirtualMouseX = 0;
-int32_t VirtualMouseY = 0;
-int32_t MouseHeld = 0;
-bool MouseClicked = false;
-int32_t PreviousKey = 0;
-int32_t FrameCount = 0;
-int32_t FpsTime = 0;
-ShortString FpsString;
-ShortString FpsText;
-int32_t LoadingStep = 0;
-ife_interface LoadingLayers = {0, 0, nullptr};
-int32_t BufferTextures[4] = {};
-int32_t ScrollerTexture = 0;
-
-ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
-ife_interface LayersIntro[5];
-ife_interface LayersMainBkg, LayersBonusBkg;
-ife_interface LayersBalMely, LayersBalKozep, LayersBalMagas;
-ife_interface LayersJobbMely, LayersJobbKozep, LayersJobbMagas;
-ife_interface LayersKeret, LayersPreIntro, LayersGui, LayersEndScroll, LayersEnd2, LayersHighlight;
+DiskState Disk;
 
 // The engine owns these; until it is linked in, the program's own stand.
 __attribute__((weak)) int32_t TrianglesDrawn = 0;
 __attribute__((weak)) int32_t ObjectsDrawn = 0;
 __attribute__((weak)) int32_t ParticlesDrawn = 0;
 
-ScreenProc ScreenDraw[4] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
-ScreenProc ScreenEscape[4] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
-
-namespace {
-// The screen whose start the frames-per-second figure counts from.
-int32_t fpsScreenStart = 0;
-}  // namespace
+ScreenProc ScreenDraw[kScreenCount] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
+ScreenProc ScreenEscape[kScreenCount] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
 
 // --- pure helpers ----------------------------------------------------------------------
 
@@ -112,8 +80,8 @@ void MusicDiskUnitInits(void) {
 namespace {
 
 void SetLetterboxViewport(void) {
-  ViewHeight = LetterboxHeight(WindowWidth);
-  glViewport(0, LetterboxBar(WindowHeight, ViewHeight), WindowWidth, ViewHeight);
+  Disk.ViewHeight = LetterboxHeight(Disk.WindowWidth);
+  glViewport(0, LetterboxBar(Disk.WindowHeight, Disk.ViewHeight), Disk.WindowWidth, Disk.ViewHeight);
 }
 
 void DrawLoadingRing(void) {
@@ -124,7 +92,7 @@ void DrawLoadingRing(void) {
   glBegin(GL_LINES);
   for (int32_t i = 0; i < 200; ++i) {
     double a = M_PI * i / 133.0;
-    float grey = LoadingTickLit(i, LoadingStep) ? 0.5f : 0.2f;
+    float grey = LoadingTickLit(i, Disk.LoadingStep) ? 0.5f : 0.2f;
     glColor3f(grey, grey, grey);
     glVertex2f(static_cast<float>(640 + 150 * std::sin(a)), static_cast<float>(472 - 150 * std::cos(a)));
     glVertex2f(static_cast<float>(640 + 160 * std::sin(a)), static_cast<float>(472 - 160 * std::cos(a)));
@@ -146,8 +114,8 @@ void CreateBufferTextures(void) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, 512, 512, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
-    BufferTextures[i] = static_cast<int32_t>(texture);
-    ife_buffers[i] = BufferTextures[i];
+    Disk.BufferTextures[i] = static_cast<int32_t>(texture);
+    Ife.ife_buffers[i] = Disk.BufferTextures[i];
   }
 }
 
@@ -161,24 +129,24 @@ ShortString TwoDigitName(int32_t n) { return TwoDigitStr(n) + ".tga"; }
 }  // namespace
 
 void LoadingFrame(void) {
-  ++LoadingStep;
+  ++Disk.LoadingStep;
   SetLetterboxViewport();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  ife_render(LoadingLayers, static_cast<float>(LoadingStep) * 18.0f);
+  ife_render(Disk.LoadingLayers, static_cast<float>(Disk.LoadingStep) * 18.0f);
   ife_drawing_space();
   DrawLoadingRing();
-  wmSwapBuffers(AppWindow);
-  AppLastKey = 0;
+  wmSwapBuffers(Shell.AppWindow);
+  Shell.AppLastKey = 0;
   wmPumpMessages();
   SYS_Sleep(10);
 }
 
 void LoadingPhase(void) {
-  ife_load(LoadingLayers, "loading.ife", "");
+  ife_load(Disk.LoadingLayers, "loading.ife", "");
   LoadingFrame();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   txOptions(TX_OPT_ORDER, 1);
-  txOptions(TX_OPT_QUALITY, CfgTextureQuality);
+  txOptions(TX_OPT_QUALITY, Shell.CfgTextureQuality);
   // Forgets the loading screen's textures: they stay in GL, out of the table.
   ResetTextures();
 
@@ -187,49 +155,49 @@ void LoadingPhase(void) {
   LoadingFrame();
 
   const LayerFile files[] = {
-      {&LayersVBlur, "v_blur.ife"},         {&LayersHBlur, "h_blur.ife"},
-      {&LayersBlackFade, "blackfade.ife"},  {&LayersWhiteFade, "whitefade.ife"},
-      {&LayersIntro[0], "intro00.ife"},     {&LayersIntro[1], "intro01.ife"},
-      {&LayersIntro[2], "intro02.ife"},     {&LayersIntro[3], "intro03.ife"},
-      {&LayersIntro[4], "intro04.ife"},     {&LayersMainBkg, "main_bkg.ife"},
-      {&LayersBonusBkg, "bonus_bkg.ife"},   {&LayersBalMely, "bal_mely.ife"},
-      {&LayersBalKozep, "bal_kozep.ife"},   {&LayersBalMagas, "bal_magas.ife"},
-      {&LayersJobbMely, "jobb_mely.ife"},   {&LayersJobbKozep, "jobb_kozep.ife"},
-      {&LayersJobbMagas, "jobb_magas.ife"}, {&LayersKeret, "keret.ife"},
-      {&LayersPreIntro, "preintro.ife"},    {&LayersGui, "gui.ife"},
-      {&LayersEndScroll, "endscroll.ife"},  {&LayersEnd2, "end2.ife"},
-      {&LayersHighlight, "highlight.ife"},
+      {&Disk.LayersVBlur, "v_blur.ife"},         {&Disk.LayersHBlur, "h_blur.ife"},
+      {&Disk.LayersBlackFade, "blackfade.ife"},  {&Disk.LayersWhiteFade, "whitefade.ife"},
+      {&Disk.LayersIntro[0], "intro00.ife"},     {&Disk.LayersIntro[1], "intro01.ife"},
+      {&Disk.LayersIntro[2], "intro02.ife"},     {&Disk.LayersIntro[3], "intro03.ife"},
+      {&Disk.LayersIntro[4], "intro04.ife"},     {&Disk.LayersMainBkg, "main_bkg.ife"},
+      {&Disk.LayersBonusBkg, "bonus_bkg.ife"},   {&Disk.LayersLeftLow, "bal_mely.ife"},
+      {&Disk.LayersLeftMid, "bal_kozep.ife"},    {&Disk.LayersLeftHigh, "bal_magas.ife"},
+      {&Disk.LayersRightLow, "jobb_mely.ife"},   {&Disk.LayersRightMid, "jobb_kozep.ife"},
+      {&Disk.LayersRightHigh, "jobb_magas.ife"}, {&Disk.LayersFrame, "keret.ife"},
+      {&Disk.LayersPreIntro, "preintro.ife"},    {&Disk.LayersButtons, "gui.ife"},
+      {&Disk.LayersEndScroll, "endscroll.ife"},  {&Disk.LayersEndOverlay, "end2.ife"},
+      {&Disk.LayersHighlight, "highlight.ife"},
   };
   for (const LayerFile& f : files) {
-    bool gui = f.layers == &LayersGui;
-    if (gui) ife_texture_mode = 0;
+    bool gui = f.layers == &Disk.LayersButtons;
+    if (gui) Ife.ife_texture_mode = 0;
     ife_load(*f.layers, f.name, "");
-    if (gui) ife_texture_mode = 1;
+    if (gui) Ife.ife_texture_mode = 1;
     LoadingFrame();
   }
 
-  EqTexture = LoadTexture("eq.tga", 0);
+  Playback.EqTexture = LoadTexture("eq.tga", 0);
   LoadingFrame();
-  VolumeTexture = LoadTexture("volume.tga", 0);
+  Playback.VolumeTexture = LoadTexture("volume.tga", 0);
   LoadingFrame();
-  ScrollerTexture = LoadTexture("swscroll.tga", 1);
+  Disk.ScrollerTexture = LoadTexture("swscroll.tga", 1);
   LoadingFrame();
   for (int32_t i = 0; i < kPhotoSlots; ++i) {
-    Photos[i] = LoadTexture(TwoDigitName(i + 1), 1);
+    SlideShow.Photos[i] = LoadTexture(TwoDigitName(i + 1), 1);
     LoadingFrame();
   }
 
-  PhotoCount = 27;
+  SlideShow.PhotoCount = kPhotoSlots;
   FillCaptions();
   LoadingFrame();
   // The length is the block's own: the scrollers read exactly what was loaded.
-  ScrollText = LoadWholeFile("scroll.txt", &ScrollLength);
+  Glyphs.ScrollText = LoadWholeFile("scroll.txt", &Glyphs.ScrollLength);
   LoadingFrame();
-  GlyphSetData = LoadWholeFile("fontset.dat", &GlyphSetSize);
+  Glyphs.GlyphSetData = LoadWholeFile("fontset.dat", &Glyphs.GlyphSetSize);
   LoadingFrame();
 
-  BuildGlyphTextures(GlyphSetData, GlyphSetSize);
-  SlideIndex = 0;
+  BuildGlyphTextures(Glyphs.GlyphSetData, Glyphs.GlyphSetSize);
+  SlideShow.SlideIndex = 0;
   PuzzleInOrder();
   BuildShuffleOrder();
 }
@@ -242,21 +210,21 @@ void MusicDiskMain(void) {
   MemFree(archive);
   ReadTrackTable();
   if (RtlArgc() > 1 && std::strcmp(RtlArgv()[1], "-extract") == 0) ExtractMusic();
-  AppCreateWindow("Zentrove Remix Competition 2 Musicdisk", WindowWidth, WindowHeight, WindowFullscreen);
-  DebugOverlay = SYS_CfgGet("debug", SYS_CFG_PRESENT) ? 1 : 0;
+  AppCreateWindow("Zentrove Remix Competition 2 Musicdisk", Disk.WindowWidth, Disk.WindowHeight, Disk.WindowFullscreen);
+  Disk.DebugOverlay = SYS_CfgGet("debug", SYS_CFG_PRESENT) ? 1 : 0;
   LoadingPhase();
 
   glEnable(GL_NORMALIZE);
-  ElapsedMs = 0;
-  FpsString = "0";
+  Disk.ElapsedMs = 0;
+  Disk.FpsString = "0";
   Randomize();
   if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) FatalError("Can't initialize device");
   StartPiece("intro.ogg");
   SYS_TimerReset();
-  ScreenStart = 0;
-  ScreenState = 0;
-  fpsScreenStart = 0;
-  while (AppQuit == 0) MusicDiskFrame();
+  Disk.ScreenStart = 0;
+  Disk.ScreenState = kScreenIntro;
+  Disk.FpsScreenStart = 0;
+  while (Shell.AppQuit == 0) MusicDiskFrame();
   AppCloseWindow();
 }
 
@@ -268,34 +236,39 @@ void CountFrame(void) {
   // A new screen starts its clock at 0: the count starts again from this
   // frame, so the first figure on it is not one of frames over a span that
   // began on the old screen.
-  if (ScreenStart != fpsScreenStart) {
-    fpsScreenStart = ScreenStart;
-    FpsTime = SYS_TimerGet() - ScreenStart;
-    FrameCount = 0;
+  if (Disk.ScreenStart != Disk.FpsScreenStart) {
+    Disk.FpsScreenStart = Disk.ScreenStart;
+    Disk.FpsTime = SYS_TimerGet() - Disk.ScreenStart;
+    Disk.FrameCount = 0;
   } else {
-    ++FrameCount;
+    ++Disk.FrameCount;
   }
-  if (ElapsedMs - FpsTime >= 200) {
-    FpsString = FpsFigure(FrameCount, ElapsedMs - FpsTime);
-    FpsTime = ElapsedMs;
-    FrameCount = 0;
+  if (Disk.ElapsedMs - Disk.FpsTime >= 200) {
+    Disk.FpsString = FpsFigure(Disk.FrameCount, Disk.ElapsedMs - Disk.FpsTime);
+    Disk.FpsTime = Disk.ElapsedMs;
+    Disk.FrameCount = 0;
   }
-  FpsText = ShortString("FPS : [") + FpsString + "]";
+  Disk.FpsText = ShortString("FPS : [") + Disk.FpsString + "]";
 }
 
 void ReadMouse(void) {
-  VirtualMouseX = AppMouseX;
-  VirtualMouseY = VirtualY(AppMouseY, WindowHeight, ViewHeight);
-  int32_t wasHeld = MouseHeld;
-  MouseHeld = AppMouseButton;
-  MouseClicked = MouseHeld == 1 && wasHeld == 0;
+  Disk.VirtualMouseX = Shell.AppMouseX;
+  Disk.VirtualMouseY = VirtualY(Shell.AppMouseY, Disk.WindowHeight, Disk.ViewHeight);
+  int32_t wasHeld = Disk.MouseHeld;
+  // A press latched since the last frame counts as held for this one frame,
+  // even when its release came in the same pump, so that a quick click
+  // reaches the buttons, rows, tiles and the volume bar alike.
+  const bool pressed = Shell.AppMousePressed != 0;
+  Shell.AppMousePressed = 0;
+  Disk.MouseHeld = Shell.AppMouseButton == 1 || pressed ? 1 : 0;
+  Disk.MouseClicked = Disk.MouseHeld == 1 && (wasHeld == 0 || pressed);
 }
 
 void DrawDebugOverlay(void) {
   glColor4f(1, 1, 1, 1);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(DebugFontTexture));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(Glyphs.DebugFontTexture));
   glEnable(GL_TEXTURE_2D);
-  DebugFontText(IntStr(ElapsedMs) + " frame : " + IntStr(ElapsedMs / 40) + " " + FpsText, false, 1, 1);
+  DebugFontText(IntStr(Disk.ElapsedMs) + " frame : " + IntStr(Disk.ElapsedMs / 40) + " " + Disk.FpsText, false, 1, 1);
   glEnable(GL_BLEND);
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
@@ -305,10 +278,10 @@ void DrawDebugOverlay(void) {
 }  // namespace
 
 void MusicDiskFrame(void) {
-  glViewport(0, 0, WindowWidth, WindowHeight);
+  glViewport(0, 0, Disk.WindowWidth, Disk.WindowHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   SetLetterboxViewport();
-  ElapsedMs = SYS_TimerGet() - ScreenStart;
+  Disk.ElapsedMs = SYS_TimerGet() - Disk.ScreenStart;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
@@ -317,17 +290,18 @@ void MusicDiskFrame(void) {
   ObjectsDrawn = 0;
   ParticlesDrawn = 0;
 
-  for (int32_t screen = 0; screen < 4; ++screen)
-    if (ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
-  if (PreviousKey == 0 && AppLastKey == 1 && ScreenState >= 0 && ScreenState < 4 && ScreenEscape[ScreenState])
-    ScreenEscape[ScreenState]();
+  for (int32_t screen = kScreenIntro; screen < kScreenCount; ++screen)
+    if (Disk.ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();
+  if (Disk.PreviousKey == 0 && Shell.AppLastKey == kKeyEscape && Disk.ScreenState >= kScreenIntro &&
+      Disk.ScreenState < kScreenCount && ScreenEscape[Disk.ScreenState])
+    ScreenEscape[Disk.ScreenState]();
 
   glEnable(GL_TEXTURE_2D);
   CountFrame();
-  if (wglSwapIntervalEXT) wglSwapIntervalEXT(CfgVSync ? 1 : 0);
+  if (wglSwapIntervalEXT) wglSwapIntervalEXT(Shell.CfgVSync ? 1 : 0);
 
   glDisable(GL_LIGHTING);
-  glViewport(0, 0, WindowWidth, WindowHeight);
+  glViewport(0, 0, Disk.WindowWidth, Disk.WindowHeight);
   glColor4f(1, 1, 1, 1);
   glDisable(GL_TEXTURE_2D);
   glMatrixMode(GL_PROJECTION);
@@ -337,10 +311,10 @@ void MusicDiskFrame(void) {
   glDisable(GL_DEPTH_TEST);
 
   ReadMouse();
-  if (DebugOverlay == 1) DrawDebugOverlay();
+  if (Disk.DebugOverlay == 1) DrawDebugOverlay();
 
-  wmSwapBuffers(AppWindow);
-  PreviousKey = AppLastKey;
-  AppLastKey = 0;
+  wmSwapBuffers(Shell.AppWindow);
+  Disk.PreviousKey = Shell.AppLastKey;
+  Shell.AppLastKey = 0;
   wmPumpMessages();
 }

@@ -7,35 +7,50 @@
 #include "app/ife.h"
 #include "units/shortstr.h"
 
-extern int32_t WindowWidth;
-extern int32_t WindowHeight;
-extern int32_t WindowFullscreen;
-extern int32_t DebugOverlay;
-extern int32_t ViewHeight;
-extern int32_t ScreenState;  // 0 intro, 1 main, 2 bonus, 3 end
-extern int32_t ScreenStart;
-extern int32_t ElapsedMs;
-extern int32_t VirtualMouseX;
-extern int32_t VirtualMouseY;
-extern int32_t MouseHeld;
-extern bool MouseClicked;
-extern int32_t PreviousKey;
-extern int32_t FrameCount;
-extern int32_t FpsTime;
-extern ShortString FpsString;
-extern ShortString FpsText;
-extern int32_t LoadingStep;
-extern ife_interface LoadingLayers;
-extern int32_t BufferTextures[4];
-extern int32_t ScrollerTexture;  // "swscroll.tga"
+// The screens, as ScreenState numbers them.
+enum ScreenNumber : int32_t { kScreenIntro = 0, kScreenMain = 1, kScreenBonus = 2, kScreenEnd = 3, kScreenCount = 4 };
 
-// The layer sets, in the order they are loaded.
-extern ife_interface LayersVBlur, LayersHBlur, LayersBlackFade, LayersWhiteFade;
-extern ife_interface LayersIntro[5];
-extern ife_interface LayersMainBkg, LayersBonusBkg;
-extern ife_interface LayersBalMely, LayersBalKozep, LayersBalMagas;
-extern ife_interface LayersJobbMely, LayersJobbKozep, LayersJobbMagas;
-extern ife_interface LayersKeret, LayersPreIntro, LayersGui, LayersEndScroll, LayersEnd2, LayersHighlight;
+// The main program's state, alive for the whole run.
+struct DiskState {
+  int32_t WindowWidth = 800;
+  int32_t WindowHeight = 600;
+  int32_t WindowFullscreen = 0;
+  int32_t DebugOverlay = 0;
+  int32_t ViewHeight = 0;
+  int32_t ScreenState = kScreenIntro;  // a ScreenNumber; any other value draws nothing
+  int32_t ScreenStart = 0;
+  int32_t ElapsedMs = 0;
+  int32_t VirtualMouseX = 0;
+  int32_t VirtualMouseY = 0;
+  int32_t MouseHeld = 0;
+  bool MouseClicked = false;
+  int32_t PreviousKey = 0;
+  int32_t FrameCount = 0;
+  int32_t FpsTime = 0;
+  ShortString FpsString;
+  ShortString FpsText;
+  int32_t FpsScreenStart = 0;  // the screen start the frame count counts from
+  int32_t LoadingStep = 0;
+  ife_interface LoadingLayers = {0, 0, nullptr};
+  int32_t BufferTextures[4] = {};
+  int32_t ScrollerTexture = 0;  // "swscroll.tga"
+
+  // The layer sets, in the order they are loaded, named after what they
+  // show (the files keep their own names).
+  ife_interface LayersVBlur{}, LayersHBlur{}, LayersBlackFade{}, LayersWhiteFade{};
+  ife_interface LayersIntro[5] = {};
+  ife_interface LayersMainBkg{}, LayersBonusBkg{};
+  // The spectrum of the left and the right channel in three bands:
+  // "bal_mely.ife" ... "jobb_magas.ife".
+  ife_interface LayersLeftLow{}, LayersLeftMid{}, LayersLeftHigh{};
+  ife_interface LayersRightLow{}, LayersRightMid{}, LayersRightHigh{};
+  // The main screen's panel frames ("keret.ife") and its buttons
+  // ("gui.ife"); the end screen's background ("endscroll.ife") and the
+  // edges and fades over its credits ("end2.ife").
+  ife_interface LayersFrame{}, LayersPreIntro{}, LayersButtons{}, LayersEndScroll{}, LayersEndOverlay{};
+  ife_interface LayersHighlight{};
+};
+extern DiskState Disk;
 
 // The 3D engine's per-frame statistics, cleared before every frame.
 extern int32_t TrianglesDrawn, ObjectsDrawn, ParticlesDrawn;
@@ -44,8 +59,10 @@ extern int32_t TrianglesDrawn, ObjectsDrawn, ParticlesDrawn;
 // frame loop tests the four in a row, so a screen entered from a lower one
 // is drawn in the same frame.
 using ScreenProc = void (*)(void);
-extern ScreenProc ScreenDraw[4];
-extern ScreenProc ScreenEscape[4];
+extern ScreenProc ScreenDraw[kScreenCount];
+extern ScreenProc ScreenEscape[kScreenCount];
+// The framework's key number of Escape.
+constexpr int32_t kKeyEscape = 1;
 
 // The unit initialisations of the program, in their order.
 void MusicDiskUnitInits(void);

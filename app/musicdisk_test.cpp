@@ -29,9 +29,11 @@
 #include "framework/base/main.h"
 #include "framework/base/time.h"
 #include "framework/tl/tlfixtures.h"
+#include "framework/wm/wm_internal.h"
 #include "platform/bass/testogg.h"
 #include "platform/bass/testwave.h"
 #include "platform/kernel.h"
+#include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/sysunit.h"
 #include "units/texmgr.h"
@@ -89,7 +91,8 @@ TEST(ShuffleOrder, FixedPermutation) {
   RandSeedSet(0);
   BuildShuffleOrder();
   const uint8_t expected[19] = {2, 3, 4, 8, 6, 1, 5, 9, 16, 0, 13, 14, 11, 7, 18, 12, 10, 15, 17};
-  EXPECT_EQ(std::vector<uint8_t>(ShuffleOrder, ShuffleOrder + 19), std::vector<uint8_t>(expected, expected + 19));
+  EXPECT_EQ(std::vector<uint8_t>(Playback.ShuffleOrder, Playback.ShuffleOrder + 19),
+            std::vector<uint8_t>(expected, expected + 19));
   RandSeedSet(1234);
   for (int i = 0; i < 100; ++i) {
     int32_t r = Random(19);
@@ -110,12 +113,17 @@ int escapes[4] = {};
 int32_t switchFrom0 = -1, switchFrom2 = -1;
 void Draw0() {
   drawn.push_back("0");
-  if (switchFrom0 >= 0) ScreenState = switchFrom0;
+  if (switchFrom0 >= 0) Disk.ScreenState = switchFrom0;
 }
-void Draw1() { drawn.push_back("1"); }
+// What the main screen's stand-in saw of the mouse in each frame.
+std::vector<std::pair<int32_t, bool>> mouseSeen;
+void Draw1() {
+  drawn.push_back("1");
+  mouseSeen.emplace_back(Disk.MouseHeld, Disk.MouseClicked);
+}
 void Draw2() {
   drawn.push_back("2");
-  if (switchFrom2 >= 0) ScreenState = switchFrom2;
+  if (switchFrom2 >= 0) Disk.ScreenState = switchFrom2;
 }
 void Draw3() { drawn.push_back("3"); }
 void Escape0() { ++escapes[0]; }
@@ -150,17 +158,20 @@ class FrameLoop : public ::testing::Test {
     drawn.clear();
     std::fill(std::begin(escapes), std::end(escapes), 0);
     switchFrom0 = switchFrom2 = -1;
-    WindowWidth = 1280;
-    WindowHeight = 720;
-    ScreenState = 0;
-    ScreenStart = 0;
-    AppLastKey = PreviousKey = 0;
-    AppMouseButton = MouseHeld = 0;
-    AppMouseX = AppMouseY = 0;
-    DebugOverlay = 0;
-    FrameCount = FpsTime = 0;
-    CfgVSync = 1;
-    AppWindow = nullptr;
+    Disk.WindowWidth = 1280;
+    Disk.WindowHeight = 720;
+    Disk.ScreenState = 0;
+    Disk.ScreenStart = 0;
+    Shell.AppLastKey = Disk.PreviousKey = 0;
+    Shell.AppMouseButton = Disk.MouseHeld = 0;
+    Shell.AppMousePressed = 0;
+    Disk.MouseClicked = false;
+    mouseSeen.clear();
+    Shell.AppMouseX = Shell.AppMouseY = 0;
+    Disk.DebugOverlay = 0;
+    Disk.FrameCount = Disk.FpsTime = 0;
+    Shell.CfgVSync = 1;
+    Shell.AppWindow = nullptr;
   }
   void TearDown() override { plat::SetClockHook(nullptr); }
   void Frame(uint32_t advance = 10) {
@@ -174,7 +185,7 @@ TEST_F(FrameLoop, ScreensAreTestedInARow) {
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"0", "1"}));
   drawn.clear();
-  ScreenState = 2;
+  Disk.ScreenState = 2;
   switchFrom2 = 1;  // bonus to main: main shows from the next frame on
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"2"}));
@@ -182,15 +193,15 @@ TEST_F(FrameLoop, ScreensAreTestedInARow) {
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"1"}));
   drawn.clear();
-  ScreenState = 3;
+  Disk.ScreenState = 3;
   Frame();
-  ScreenState = 7;  // no such screen: nothing is drawn, nothing breaks
+  Disk.ScreenState = 7;  // no such screen: nothing is drawn, nothing breaks
   Frame();
   EXPECT_EQ(drawn, (std::vector<std::string>{"3"}));
 }
 
 TEST_F(FrameLoop, EscapeCountsOnlyAfterAFrameWithoutKeys) {
-  ScreenState = 3;
+  Disk.ScreenState = 3;
   Press(WM_KEY_DOWN, 1);
   Frame();
   EXPECT_EQ(escapes[3], 1);
@@ -209,46 +220,90 @@ TEST_F(FrameLoop, EscapeCountsOnlyAfterAFrameWithoutKeys) {
   Frame();
   EXPECT_EQ(escapes[3], 2);
   EXPECT_EQ(escapes[0] + escapes[1] + escapes[2], 0);
-  EXPECT_EQ(AppLastKey, 0);  // cleared at the end of every frame
+  EXPECT_EQ(Shell.AppLastKey, 0);  // cleared at the end of every frame
 }
 
 TEST_F(FrameLoop, MouseMappingAndClickEdge) {
-  WindowHeight = 1024;
+  Disk.WindowHeight = 1024;
   Mouse(400, 152, 1);
   Frame();
-  EXPECT_EQ(VirtualMouseX, 400);
-  EXPECT_EQ(VirtualMouseY, 719);
-  EXPECT_TRUE(MouseClicked);
+  EXPECT_EQ(Disk.VirtualMouseX, 400);
+  EXPECT_EQ(Disk.VirtualMouseY, 719);
+  EXPECT_TRUE(Disk.MouseClicked);
   EXPECT_EQ(Rec().With("viewport")[1], "viewport 0 152 1280 720");
   Mouse(1500, 1000, 1);  // held, in the lower bar, x is not clamped
   Frame();
-  EXPECT_FALSE(MouseClicked);
-  EXPECT_EQ(VirtualMouseX, 1500);
-  EXPECT_EQ(VirtualMouseY, 0);
+  EXPECT_FALSE(Disk.MouseClicked);
+  EXPECT_EQ(Disk.VirtualMouseX, 1500);
+  EXPECT_EQ(Disk.VirtualMouseY, 0);
   Mouse(10, 500, 0);
   Frame();
-  EXPECT_FALSE(MouseClicked);
-  EXPECT_EQ(VirtualMouseY, 372);
+  EXPECT_FALSE(Disk.MouseClicked);
+  EXPECT_EQ(Disk.VirtualMouseY, 372);
   Mouse(10, 500, 1);
   Frame();
-  EXPECT_TRUE(MouseClicked);
+  EXPECT_TRUE(Disk.MouseClicked);
+}
+
+// Press and release delivered by one pump of real window messages: the
+// screens of the frame after the one that read them see one click, held for
+// that frame only, at the press's place.
+TEST_F(FrameLoop, QuickClickWithinOnePumpIsSeen) {
+  plat::SetHeadlessWindows(true);
+  ASSERT_EQ(wmInit(), 0);
+  wm_window_t* w = wmNewWindow(0, 0, 1280, 720);
+  ASSERT_NE(w, nullptr);
+  wmOptions(w, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(&AppWindowEvent));
+  wmShowWindow(w);  // makes the window and its queue; no GL context without a display
+  ASSERT_NE(w->hwnd, nullptr);
+  wmPumpMessages();
+  auto click = [&](UINT message, int x, int y) { PostMessageA(w->hwnd, message, 0, MAKELPARAM(x, y)); };
+
+  Disk.ScreenState = 1;
+  click(WM_LBUTTONDOWN, 400, 300);
+  click(WM_LBUTTONUP, 400, 300);
+  Frame();  // its pump delivers both
+  EXPECT_EQ(Shell.AppMouseButton, 0);
+  Frame();  // reads the mouse
+  Frame();
+  Frame();
+  EXPECT_EQ(mouseSeen, (std::vector<std::pair<int32_t, bool>>{{0, false}, {0, false}, {1, true}, {0, false}}));
+  EXPECT_EQ(Disk.VirtualMouseX, 400);
+  EXPECT_EQ(Disk.VirtualMouseY, 420);
+
+  // Held over a frame, then released and pressed again within one pump:
+  // the second press is a click of its own.
+  mouseSeen.clear();
+  click(WM_LBUTTONDOWN, 10, 10);
+  Frame();
+  Frame();
+  click(WM_LBUTTONUP, 10, 10);
+  click(WM_LBUTTONDOWN, 10, 10);
+  Frame();
+  Frame();
+  Frame();
+  EXPECT_EQ(mouseSeen,
+            (std::vector<std::pair<int32_t, bool>>{{0, false}, {0, false}, {1, true}, {1, false}, {1, true}}));
+
+  wmDestroyWindow(w);
+  plat::SetHeadlessWindows(false);
 }
 
 TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
   TrianglesDrawn = ObjectsDrawn = ParticlesDrawn = 9;
   for (int i = 0; i < 20; ++i) Frame(10);
   EXPECT_EQ(TrianglesDrawn + ObjectsDrawn + ParticlesDrawn, 0);
-  EXPECT_EQ(FpsString, "100.00");
-  EXPECT_EQ(FpsText, "FPS : [100.00]");
+  EXPECT_EQ(Disk.FpsString, "100.00");
+  EXPECT_EQ(Disk.FpsText, "FPS : [100.00]");
   EXPECT_EQ(Rec().swapIntervals, std::vector<int>(20, 1));
-  CfgVSync = 0;
+  Shell.CfgVSync = 0;
   Frame();
   EXPECT_EQ(Rec().swapIntervals.back(), 0);
   // A new screen starts its clock again: the next figure is counted on it,
   // not over the span from the old screen's last figure.
-  ScreenStart = SYS_TimerGet();
+  Disk.ScreenStart = SYS_TimerGet();
   for (int i = 0; i < 10; ++i) Frame(25);
-  EXPECT_EQ(FpsString, "40.00");
+  EXPECT_EQ(Disk.FpsString, "40.00");
   qgl::wglSwapIntervalEXT = nullptr;
   size_t before = Rec().swapIntervals.size();
   Frame();
@@ -256,12 +311,12 @@ TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
 }
 
 TEST_F(FrameLoop, DebugOverlay) {
-  DebugOverlay = 1;
-  DebugFontTexture = 33;
-  ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - 990;
+  Disk.DebugOverlay = 1;
+  Glyphs.DebugFontTexture = 33;
+  Disk.ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - 990;
   Frame(10);
-  EXPECT_EQ(ElapsedMs, 1000);
-  ShortString text = ShortString("1000 frame : 25 ") + FpsText;
+  EXPECT_EQ(Disk.ElapsedMs, 1000);
+  ShortString text = ShortString("1000 frame : 25 ") + Disk.FpsText;
   EXPECT_EQ(Rec().Count("begin 0x7"), text.size());
   EXPECT_EQ(Rec().Count("bind 33"), 1u);
   // The first cell is column 1, row 1 of the grid: the top left corner.
@@ -309,14 +364,14 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
     TextureLoaderUnitInit();
     TextureManagerUnitInit();
     RunInits();
-    CfgTextureQuality = 0;
+    Shell.CfgTextureQuality = 0;
     LoadingPhase();
     std::vector<int> litPerFrame;
     for (const auto& c : Rec().calls) {
       if (c == "linewidth 2") litPerFrame.push_back(0);
       if (c == "color3 0.5 0.5 0.5") ++litPerFrame.back();
     }
-    std::printf("steps %d frames %zu lit1 %d lit55 %d lit56 %d lit58 %d\n", LoadingStep, litPerFrame.size(),
+    std::printf("steps %d frames %zu lit1 %d lit55 %d lit56 %d lit58 %d\n", Disk.LoadingStep, litPerFrame.size(),
                 litPerFrame[0], litPerFrame[54], litPerFrame[55], litPerFrame[57]);
     int guiNode = -1, ringNodes = 0;
     for (int i = 0; i < kTextureNodes; ++i) {
@@ -325,13 +380,15 @@ TEST(LoadingPhaseRun, FiftyEightFramesInOrder) {
       if (txNodes[i].name == "ring.tga") ++ringNodes;
     }
     std::printf("gui mode %d ring in table %d\n", guiNode >= 0 ? txNodes[guiNode].mode : -1, ringNodes);
-    std::printf("buffers %d %d %d %d zero %zu layer %d\n", ife_buffers[0] == BufferTextures[0],
-                ife_buffers[3] == BufferTextures[3], ife_buffers[4], BufferTextures[0] != 0,
-                Rec().textureBytesSeen, LayersVBlur.layers[0].texture == BufferTextures[0]);
-    std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", PhotoCount, Photos[26] != 0,
-                Captions[26].size() > 0, Captions[0].data(), static_cast<long long>(ScrollLength), GlyphCount,
-                GlyphWidth[0], GlyphWidth[1]);
-    std::printf("puzzle %d %d shuffle %d\n", PuzzleBoard[4][0], PuzzleBoard[0][3], ShuffleOrder[0]);
+    std::printf("buffers %d %d %d %d zero %zu layer %d\n", Ife.ife_buffers[0] == Disk.BufferTextures[0],
+                Ife.ife_buffers[3] == Disk.BufferTextures[3], Ife.ife_buffers[4], Disk.BufferTextures[0] != 0,
+                Rec().textureBytesSeen, Disk.LayersVBlur.layers[0].texture == Disk.BufferTextures[0]);
+    std::printf("photos %d %d captions %d \"%s\" scroll %lld glyphs %d %d %d\n", SlideShow.PhotoCount,
+                SlideShow.Photos[26] != 0, SlideShow.Captions[26].size() > 0, SlideShow.Captions[0].data(),
+                static_cast<long long>(Glyphs.ScrollLength), Glyphs.GlyphCount, Glyphs.GlyphWidth[0],
+                Glyphs.GlyphWidth[1]);
+    std::printf("puzzle %d %d shuffle %d\n", SlideShow.PuzzleBoard[4][0], SlideShow.PuzzleBoard[0][3],
+                Playback.ShuffleOrder[0]);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto lines = qt::SplitLines(r.out);
@@ -358,10 +415,11 @@ TEST(TrackTable, ShortAndLongFiles) {
     qt::ChangeDir cd(dir.path());
     qt::Args args{"\\bin\\prog"};
     SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
-    std::memset(Tracks, 0x55, sizeof Tracks);
-    std::memset(Tracks, 0, sizeof Tracks);
+    std::memset(Playback.Tracks, 0x55, sizeof Playback.Tracks);
+    std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
     ReadTrackTable();
-    std::printf("%s %d %d\n", TrackText(Tracks[0].OggName).data(), Tracks[0].Column, Tracks[1].Column);
+    std::printf("%s %d %d\n", TrackText(Playback.Tracks[0].OggName).data(), Playback.Tracks[0].Column,
+                Playback.Tracks[1].Column);
     std::string many(1025 * 30, '\x03');
     FILE* f = std::fopen("tracks.dat", "wb");
     std::fwrite(many.data(), 1, many.size(), f);
@@ -369,10 +427,60 @@ TEST(TrackTable, ShortAndLongFiles) {
     static uint8_t guard[2048];
     std::memset(guard, 0, sizeof guard);
     ReadTrackTable();  // only the 28 records are read
-    std::printf("%d\n", Tracks[27].Column);
+    std::printf("%d\n", Playback.Tracks[27].Column);
   });
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "01.ogg 2 0\n3\n");
+}
+
+// The table is the bytes given, up to the 28 records; a record cut short
+// keeps the bytes it has, and everything after them is zero, whatever the
+// table held before.
+TEST(TrackTable, FromBytes) {
+  std::vector<uint8_t> bytes(kTrackRecordSize + 3, 0);
+  bytes[768] = 2;
+  bytes[769] = 'a';
+  bytes[770] = 'b';
+  bytes[kTrackRecordSize - 1] = 3;
+  bytes[kTrackRecordSize] = 5;  // the next record's first line: its length only
+  std::memset(Playback.Tracks, 0x55, sizeof Playback.Tracks);
+  TrackTableFromBytes(bytes);
+  EXPECT_EQ(TrackText(Playback.Tracks[0].OggName), "ab");
+  EXPECT_EQ(Playback.Tracks[0].Column, 3);
+  EXPECT_EQ(Playback.Tracks[1].Line1[0], 5);
+  EXPECT_EQ(TrackText(Playback.Tracks[1].Line1), std::string(5, '\0'));
+  EXPECT_EQ(Playback.Tracks[1].Line1[3], 0);
+  EXPECT_EQ(Playback.Tracks[27].Column, 0);
+  TrackTableFromBytes({});
+  EXPECT_EQ(Playback.Tracks[0].Column, 0);
+  std::vector<uint8_t> more(sizeof Playback.Tracks + 100, 7);
+  TrackTableFromBytes(more);
+  EXPECT_EQ(Playback.Tracks[27].Column, 7);
+}
+
+// The name's extension is characters 3 to 6 of the Ogg name; a name of two
+// characters or fewer gives none.
+TEST(Extraction, NameOfEveryOggNameLength) {
+  std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
+  auto set = [](uint8_t(&field)[256], std::string_view text) {
+    field[0] = static_cast<uint8_t>(text.size());
+    std::memcpy(field + 1, text.data(), text.size());
+  };
+  set(Playback.Tracks[3].Line1, "a");
+  set(Playback.Tracks[3].Line2, "t");
+  set(Playback.Tracks[3].Line3, "r");
+  const struct {
+    const char* ogg;
+    const char* name;
+  } cases[] = {{"", "05-r-a_t"},         {"x", "05-r-a_t"},          {"xy", "05-r-a_t"},
+               {"xyz", "05-r-a_tz"},     {"05.ogg", "05-r-a_t.ogg"}, {"05.oggvorbis", "05-r-a_t.ogg"}};
+  for (const auto& c : cases) {
+    std::memset(Playback.Tracks[3].OggName, 0, sizeof Playback.Tracks[3].OggName);
+    set(Playback.Tracks[3].OggName, c.ogg);
+    EXPECT_EQ(ExtractTrackName(3), c.name) << c.ogg;
+  }
+  std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
+  EXPECT_EQ(ExtractTrackName(0), "02--_");
 }
 
 TEST(Extraction, CopiesTheMusicWithAPlaylist) {
@@ -382,16 +490,16 @@ TEST(Extraction, CopiesTheMusicWithAPlaylist) {
     qt::ChangeDir cd(dir.path());
     qt::Args args{"\\bin\\prog"};
     SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
-    std::memset(Tracks, 0, sizeof Tracks);
+    std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
     for (int i = 0; i < kTrackCount; ++i) {
       auto set = [](uint8_t(&field)[256], const char* text) {
         field[0] = static_cast<uint8_t>(std::strlen(text));
         std::memcpy(field + 1, text, std::strlen(text));
       };
-      set(Tracks[i].Line1, "artist");
-      set(Tracks[i].Line2, "title");
-      set(Tracks[i].Line3, "remixer");
-      set(Tracks[i].OggName, "05.ogg");
+      set(Playback.Tracks[i].Line1, "artist");
+      set(Playback.Tracks[i].Line2, "title");
+      set(Playback.Tracks[i].Line3, "remixer");
+      set(Playback.Tracks[i].OggName, "05.ogg");
     }
     ExtractMusic();
     std::printf("done\n");

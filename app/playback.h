@@ -2,11 +2,18 @@
 // whole and handed to the audio library as a stream from memory.
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "platform/bass/bass.h"
 #include "units/shortstr.h"
 
 constexpr int kTrackCount = 28;
+// The first 19 records are the main screen's tracks, the last 9 the bonus
+// screen's.
+constexpr int kMainTracks = 19;
+constexpr int kBonusTracks = 9;
+constexpr int kFirstBonusRecord = kMainTracks;
+static_assert(kMainTracks + kBonusTracks == kTrackCount);
 constexpr int kTrackRecordSize = 1025;
 
 // One record of "tracks.dat" as it lies in the file: four short strings of
@@ -20,32 +27,37 @@ struct TrackRecord {
 };
 static_assert(sizeof(TrackRecord) == kTrackRecordSize);
 
-extern TrackRecord Tracks[kTrackCount];
-extern HSTREAM MusicStream;
-extern uint8_t* MusicImage;
-extern int32_t CurrentTrack;
-extern int32_t CurrentBonus;
-extern bool ShuffleOn;
-extern uint8_t ShuffleOrder[19];
-extern float Spectrum[512];
-extern int32_t EqTexture;
-extern int32_t VolumeTexture;
+// The unit's state: the track table, the playing piece, the order of play
+// and the spectrum of the last frame.
+struct PlaybackState {
+  TrackRecord Tracks[kTrackCount] = {};
+  HSTREAM MusicStream = 0;
+  uint8_t* MusicImage = nullptr;
+  int32_t CurrentTrack = 0;
+  int32_t CurrentBonus = 0;
+  bool ShuffleOn = false;
+  uint8_t ShuffleOrder[kMainTracks] = {};
+  float Spectrum[512] = {};
+  int32_t EqTexture = 0;
+  int32_t VolumeTexture = 0;
+};
+extern PlaybackState Playback;
 
 // A text field of a record as a short string.
 ShortString TrackText(const uint8_t (&field)[256]);
 // Reads "tracks.dat": as many bytes as it has, at most the 28 records;
 // missing records stay zero.
 void ReadTrackTable(void);
+// The track table from the bytes of a "tracks.dat": the first 28 records'
+// worth, the rest (a record cut short included) zero.
+void TrackTableFromBytes(std::span<const uint8_t> bytes);
 // Loads the piece and plays it from memory (no stream to stop before it).
 void StartPiece(const ShortString& fileName);
 // Stops and frees the playing stream and its image, then starts the piece.
 void ChangeTrack(const ShortString& fileName);
-// 0 to 18, then 1001 exchanges of two drawn positions.
+// The main tracks in order, then 1001 exchanges of two drawn positions.
 void BuildShuffleOrder(void);
 
-constexpr int kMainTracks = 19;
-constexpr int kBonusTracks = 9;
-constexpr int kFirstBonusRecord = 19;
 
 // The piece of a record, played through ChangeTrack.
 void PlayRecord(int32_t record);

@@ -36,11 +36,11 @@ TEST(OrderOfPlay, NextMainTrack) {
 }
 
 TEST(OrderOfPlay, NoStreamIsNoEnd) {
-  MusicStream = 0;
+  Playback.MusicStream = 0;
   EXPECT_FALSE(PieceEnded());
-  CurrentTrack = 5;
+  Playback.CurrentTrack = 5;
   MainTrackEndTest();
-  EXPECT_EQ(CurrentTrack, 5);
+  EXPECT_EQ(Playback.CurrentTrack, 5);
 }
 
 TEST(PlayTime, Text) {
@@ -53,13 +53,13 @@ TEST(PlayTime, Text) {
 }
 
 TEST(SpectrumDisplay, SumsAndMeterBlocks) {
-  std::fill(std::begin(Spectrum), std::end(Spectrum), 0.0f);
+  std::fill(std::begin(Playback.Spectrum), std::end(Playback.Spectrum), 0.0f);
   // Left bins 1 and 2, right bin 2: bin 2 counts in the low and middle sums.
-  Spectrum[2 * 1] = 0.02f;
-  Spectrum[2 * 2] = 0.03f;
-  Spectrum[2 * 2 + 1] = 0.5f;
-  Spectrum[2 * 200 + 1] = 0.125f;
-  Spectrum[2 * 255] = 0.1f;  // the top bin counts in band 7 but not in the high layers
+  Playback.Spectrum[2 * 1] = 0.02f;
+  Playback.Spectrum[2 * 2] = 0.03f;
+  Playback.Spectrum[2 * 2 + 1] = 0.5f;
+  Playback.Spectrum[2 * 200 + 1] = 0.125f;
+  Playback.Spectrum[2 * 255] = 0.1f;  // the top bin counts in band 7 but not in the high layers
   EXPECT_FLOAT_EQ(SpectrumSum(0, 1, 2), 0.05f);
   EXPECT_FLOAT_EQ(SpectrumSum(0, 2, 41), 0.03f);
   EXPECT_FLOAT_EQ(SpectrumSum(0, 42, 251), 0.0f);
@@ -76,7 +76,7 @@ TEST(SpectrumDisplay, SumsAndMeterBlocks) {
 
 TEST(SpectrumDisplay, BarMetersOverlapByHalfABlock) {
   apptest::InstallGLRecorder();
-  EqTexture = 77;
+  Playback.EqTexture = 77;
   DrawEqBarRight(3, 645, 15);
   DrawEqBarLeft(2, 633, 63);
   DrawEqBarLeft(0, 633, 63);
@@ -98,10 +98,10 @@ TEST(SpectrumDisplay, BarMetersOverlapByHalfABlock) {
 
 TEST(SpectrumDisplay, SilenceDrawsTheLayersAtZeroAndNoBlocks) {
   apptest::InstallGLRecorder();
-  MusicStream = 0;
-  std::fill(std::begin(Spectrum), std::end(Spectrum), 1.0f);
+  Playback.MusicStream = 0;
+  std::fill(std::begin(Playback.Spectrum), std::end(Playback.Spectrum), 1.0f);
   DrawSpectrum();  // no stream: the library hands back zeros
-  EXPECT_TRUE(std::all_of(std::begin(Spectrum), std::end(Spectrum), [](float v) { return v == 0; }));
+  EXPECT_TRUE(std::all_of(std::begin(Playback.Spectrum), std::end(Playback.Spectrum), [](float v) { return v == 0; }));
   EXPECT_EQ(Rec().Count("begin"), 0u);
   EXPECT_EQ(Rec().Count("ortho 0 1280 0 720"), 1u);
 }
@@ -117,9 +117,9 @@ TEST(VolumeBar, LevelAndDragging) {
   for (const auto& h : hits) {
     apptest::InstallGLRecorder();
     BASS_SetVolume(77);
-    MouseHeld = 1;
-    VirtualMouseX = h.x;
-    VirtualMouseY = h.y;
+    Disk.MouseHeld = 1;
+    Disk.VirtualMouseX = h.x;
+    Disk.VirtualMouseY = h.y;
     DrawVolumeBar();
     EXPECT_EQ(static_cast<int32_t>(BASS_GetVolume()), h.volume < 0 ? 77 : h.volume) << h.x << "," << h.y;
   }
@@ -128,8 +128,8 @@ TEST(VolumeBar, LevelAndDragging) {
   // Released: no change. The level quad shows the volume before the press.
   apptest::InstallGLRecorder();
   BASS_SetVolume(40);
-  MouseHeld = 0;
-  VirtualMouseX = 1000;
+  Disk.MouseHeld = 0;
+  Disk.VirtualMouseX = 1000;
   DrawVolumeBar();
   EXPECT_EQ(BASS_GetVolume(), 40u);
   auto v = Rec().With("v ");

@@ -1,23 +1,17 @@
 #include "app/random.h"
 
-#include <random>
-
 #include "platform/kernel.h"
 
-uint32_t RandSeed = 0;
+RandomState Rng;
 
 namespace {
-std::mt19937 generator;  // its standard initialisation is the run-time library's
-uint32_t generatorSeed = 0;
-bool seeded = false;
-
 uint32_t Next() {
-  if (!seeded || generatorSeed != RandSeed) {
-    generator.seed(RandSeed);
-    generatorSeed = RandSeed;
-    seeded = true;
+  if (!Rng.Seeded || Rng.GeneratorSeed != Rng.RandSeed) {
+    Rng.Generator.seed(Rng.RandSeed);
+    Rng.GeneratorSeed = Rng.RandSeed;
+    Rng.Seeded = true;
   }
-  return static_cast<uint32_t>(generator());
+  return static_cast<uint32_t>(Rng.Generator());
 }
 }  // namespace
 
@@ -27,8 +21,8 @@ int32_t Random(int32_t n) {
 }
 
 void RandSeedSet(uint32_t seed) {
-  RandSeed = seed;
-  seeded = false;
+  Rng.RandSeed = seed;
+  Rng.Seeded = false;
 }
 
 void Randomize(void) { RandSeedSet(static_cast<uint32_t>(timeGetTime())); }

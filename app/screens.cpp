@@ -11,8 +11,7 @@
 
 using namespace qgl;
 
-int32_t HighlightGroup = 0;
-int32_t HoverTime = 0;
+ScreensState Screens;
 // The artists whose pieces the three columns' remixes are of.
 const char* const ColumnHeadings[3] = {"morrowkin", "arbolt", "quellane"};
 
@@ -60,25 +59,26 @@ void FadingBand(float grey, float alpha, float bottom, float top) {
 }
 
 bool MouseIn(float left, float right, float bottom, float top) {
-  return VirtualMouseX > left && VirtualMouseX < right && VirtualMouseY > bottom && VirtualMouseY < top;
+  return Disk.VirtualMouseX > left && Disk.VirtualMouseX < right && Disk.VirtualMouseY > bottom &&
+         Disk.VirtualMouseY < top;
 }
 
 // A screen change: the new screen's clock starts now, and the rest of this
 // frame (the new screen is drawn in it when it comes later in the loop)
 // runs on the new clock.
-void StartScreen(int32_t screen) {
-  ScreenState = screen;
-  ScreenStart = SYS_TimerGet();
-  ElapsedMs = SYS_TimerGet() - ScreenStart;
+void StartScreen(ScreenNumber screen) {
+  Disk.ScreenState = screen;
+  Disk.ScreenStart = SYS_TimerGet();
+  Disk.ElapsedMs = SYS_TimerGet() - Disk.ScreenStart;
 }
 
 // Entering the main screen from the intro or the bonus screen.
 void ResumeMainScreen(int32_t track) {
-  CurrentTrack = track;
-  PlayRecord(CurrentTrack);
-  StartScreen(1);
-  GameOverTime = -20000;
-  NextSlideTime = ElapsedMs + 10000;
+  Playback.CurrentTrack = track;
+  PlayRecord(Playback.CurrentTrack);
+  StartScreen(kScreenMain);
+  SlideShow.GameOverTime = -20000;
+  SlideShow.NextSlideTime = Disk.ElapsedMs + 10000;
 }
 
 // --- the main screen's parts -------------------------------------------------------------------
@@ -98,9 +98,9 @@ constexpr ListColumn kColumns[3] = {
 
 void DrawListRow(int32_t record, int32_t column, float y0) {
   const ListColumn& c = kColumns[column];
-  const TrackRecord& track = Tracks[record];
-  const bool playing = record == CurrentTrack;
-  const bool lit = HighlightGroup == column;
+  const TrackRecord& track = Playback.Tracks[record];
+  const bool playing = record == Playback.CurrentTrack;
+  const bool lit = Screens.HighlightGroup == column;
   AlphaBlending();
   glDisable(GL_TEXTURE_2D);
   if (playing) {
@@ -110,8 +110,8 @@ void DrawListRow(int32_t record, int32_t column, float y0) {
   glColor4f(1, 1, 1, 0.1f);
   if (MouseIn(c.hoverLeft, c.hoverRight, y0 - 15, y0 + 22)) {
     Rectangle(c.hoverBandLeft, y0 - 15, c.hoverBandRight, y0 + 22);
-    if (MouseClicked) {
-      CurrentTrack = record;
+    if (Disk.MouseClicked) {
+      Playback.CurrentTrack = record;
       PlayRecord(record);
     }
   }
@@ -134,6 +134,8 @@ void DrawListRow(int32_t record, int32_t column, float y0) {
   DrawText16(TrackText(track.Line3), c.textX, y0 - 18);
 }
 
+}  // namespace
+
 // Only the main tracks are listed: a bonus record that names a column would
 // otherwise become the playing main track, which the groups and the shuffle
 // order know nothing of.
@@ -143,7 +145,7 @@ void DrawTrackList(void) {
   for (int32_t column = 0; column < 3; ++column) {
     int32_t row = 0;
     for (int32_t record = 0; record < kMainTracks; ++record) {
-      if (Tracks[record].Column != column + 1) continue;
+      if (Playback.Tracks[record].Column != column + 1) continue;
       DrawListRow(record, column, static_cast<float>(600 - 50 * row));
       ++row;
     }
@@ -151,10 +153,11 @@ void DrawTrackList(void) {
 }
 
 void DrawNowPlaying(void) {
-  const TrackRecord& track = Tracks[CurrentTrack >= 0 && CurrentTrack < kTrackCount ? CurrentTrack : 0];
+  const TrackRecord& track =
+      Playback.Tracks[Playback.CurrentTrack >= 0 && Playback.CurrentTrack < kTrackCount ? Playback.CurrentTrack : 0];
   AlphaBlending();
   Colour255(137, 172, 216);
-  DrawText16(ShuffleOn ? "now playing:                           -shuffle-" : "now playing:", 822, 494);
+  DrawText16(Playback.ShuffleOn ? "now playing:                           -shuffle-" : "now playing:", 822, 494);
   glColor4f(1, 1, 1, 1);
   DrawText16(TrackText(track.Line1), 822, 480);
   DrawText16(TrackText(track.Line2), 822, 470);
@@ -162,29 +165,31 @@ void DrawNowPlaying(void) {
   DrawText16(TrackText(track.Line3), 822, 460);
   glColor4f(1, 1, 1, 1);
   // A stream that could not be made has no position: its time reads 00:00.
-  const QWORD position = BASS_ChannelGetPosition(MusicStream);
+  const QWORD position = BASS_ChannelGetPosition(Playback.MusicStream);
   DrawText32(PlayTimeStr(position == static_cast<QWORD>(-1) ? 0 : static_cast<uint32_t>(position)), 1010, 460);
 }
 
+namespace {
+
 void BonusButton(void) {
-  CurrentBonus = 0;
+  Playback.CurrentBonus = 0;
   PlayRecord(kFirstBonusRecord);
-  StartScreen(2);
+  StartScreen(kScreenBonus);
 }
 
 void EndButton(void) {
   ChangeTrack("end.ogg");
-  StartScreen(3);
+  StartScreen(kScreenEnd);
 }
 
-void ShuffleButton(void) { ShuffleOn = !ShuffleOn; }
+void ShuffleButton(void) { Playback.ShuffleOn = !Playback.ShuffleOn; }
 
 void DrawButtons(void) {
-  HoverTime = 0;
+  Screens.HoverTime = 0;
   for (const ScreenButton& button : MainButtons) {
-    if (!ButtonHovered(button, VirtualMouseX, VirtualMouseY)) continue;
-    HoverTime = button.hoverTime;
-    if (MouseClicked) button.action();
+    if (!ButtonHovered(button, Disk.VirtualMouseX, Disk.VirtualMouseY)) continue;
+    Screens.HoverTime = button.hoverTime;
+    if (Disk.MouseClicked) button.action();
   }
 }
 
@@ -192,16 +197,16 @@ void DrawButtons(void) {
 
 void DrawBonusRow(int32_t row) {
   const int32_t record = kFirstBonusRecord + row;
-  const TrackRecord& track = Tracks[record];
-  const bool playing = row == CurrentBonus;
+  const TrackRecord& track = Playback.Tracks[record];
+  const bool playing = row == Playback.CurrentBonus;
   const float y0 = static_cast<float>(400 - 32 * row);
   AlphaBlending();
   glDisable(GL_TEXTURE_2D);
   if (playing) FadingBand(0, 1, y0 - 4, y0 + 20);
   if (MouseIn(450, 830, y0 - 4, y0 + 20)) {
     FadingBand(1, 0.1f, y0 - 4, y0 + 20);
-    if (MouseClicked) {
-      CurrentBonus = row;
+    if (Disk.MouseClicked) {
+      Playback.CurrentBonus = row;
       PlayRecord(record);
     }
   }
@@ -224,7 +229,7 @@ void DrawBackToMain(void) {
   glDisable(GL_TEXTURE_2D);
   if (MouseIn(450, 830, 98, 116)) {
     FadingBand(1, 0.1f, 98, 116);
-    if (MouseClicked) ResumeMainScreen(Random(kMainTracks));
+    if (Disk.MouseClicked) ResumeMainScreen(Random(kMainTracks));
   }
   glEnable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
@@ -232,6 +237,10 @@ void DrawBackToMain(void) {
 }
 
 }  // namespace
+
+void DrawBonusList(void) {
+  for (int32_t row = 0; row < kBonusTracks; ++row) DrawBonusRow(row);
+}
 
 const ScreenButton MainButtons[6] = {
     {1163, 1194, 520, 547, 20, BonusButton},   {1233, 1264, 670, 719, 150, EndButton},
@@ -248,25 +257,25 @@ int32_t TrackGroup(int32_t track) { return track < 3 ? 0 : (track < 11 ? 1 : 2);
 void EnterMainScreen(void) { ResumeMainScreen(0); }
 
 void DrawIntroScreen(void) {
-  const int32_t e = ElapsedMs;
-  if (e < 8727) ife_render(LayersPreIntro, static_cast<float>(e / 8.727));
+  const int32_t e = Disk.ElapsedMs;
+  if (e < 8727) ife_render(Disk.LayersPreIntro, static_cast<float>(e / 8.727));
   static const int32_t kStarts[6] = {8727, 17457, 26181, 34908, 43636, INT32_MAX};
   for (int i = 0; i < 5; ++i)
-    if (e >= kStarts[i] && e < kStarts[i + 1]) ife_render(LayersIntro[i], static_cast<float>(e - kStarts[i]));
-  if (e >= 52363) ife_render(LayersBlackFade, static_cast<float>((e - 52363) / 2.0));
+    if (e >= kStarts[i] && e < kStarts[i + 1]) ife_render(Disk.LayersIntro[i], static_cast<float>(e - kStarts[i]));
+  if (e >= 52363) ife_render(Disk.LayersBlackFade, static_cast<float>((e - 52363) / 2.0));
   if (e > 54500) EnterMainScreen();
 }
 
 void DrawMainScreen(void) {
-  const double e = ElapsedMs;
-  ife_render(LayersMainBkg, 0);
+  const double e = Disk.ElapsedMs;
+  ife_render(Disk.LayersMainBkg, 0);
   ife_drawing_space();
   AlphaBlending();
   Colour255(137, 172, 216);
   DrawScroller16(1280, 84, static_cast<float>(e / 16.666666666666668));
   DrawScroller32(1280, 88, static_cast<float>(e / 8.333333333333334));
-  HighlightGroup = TrackGroup(CurrentTrack);
-  ife_render(LayersHighlight, static_cast<float>(100 * HighlightGroup));
+  Screens.HighlightGroup = TrackGroup(Playback.CurrentTrack);
+  ife_render(Disk.LayersHighlight, static_cast<float>(100 * Screens.HighlightGroup));
   DrawSpectrum();
   DrawVolumeBar();
   Colour255(72, 92, 119);
@@ -274,32 +283,32 @@ void DrawMainScreen(void) {
   DrawText16Centered(ColumnHeadings[1], 339, 677);
   DrawText16Centered(ColumnHeadings[2], 538, 677);
   DrawTrackList();
-  if (PuzzleOn)
+  if (SlideShow.PuzzleOn)
     DrawPuzzle();
   else
     DrawSlideShow();
   DrawNowPlaying();
   MainTrackEndTest();
-  ife_render(LayersKeret, 0);
+  ife_render(Disk.LayersFrame, 0);
   DrawButtons();
-  ife_render(LayersGui, static_cast<float>(HoverTime));
+  ife_render(Disk.LayersButtons, static_cast<float>(Screens.HoverTime));
 }
 
 void DrawBonusScreen(void) {
-  ife_render(LayersBonusBkg, 0);
+  ife_render(Disk.LayersBonusBkg, 0);
   ife_drawing_space();
-  for (int32_t row = 0; row < kBonusTracks; ++row) DrawBonusRow(row);
+  DrawBonusList();
   DrawBackToMain();
   BonusTrackEndTest();
   DrawSpectrum();
 }
 
 void DrawEndScreen(void) {
-  ife_render(LayersEndScroll, 500);
+  ife_render(Disk.LayersEndScroll, 500);
   ife_drawing_space();
-  const float s = static_cast<float>(ElapsedMs / 23);
+  const float s = static_cast<float>(Disk.ElapsedMs / 23);
   AlphaBlending();
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(ScrollerTexture));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(Disk.ScrollerTexture));
   glBegin(GL_QUADS);
   glTexCoord2f(0, 0);
   glVertex2f(128, s);
@@ -310,10 +319,10 @@ void DrawEndScreen(void) {
   glTexCoord2f(0, 1);
   glVertex2f(128, s - 2048);
   glEnd();
-  ife_render(LayersEnd2, static_cast<float>(ElapsedMs / 55.0));
-  if (BASS_ChannelIsActive(MusicStream) == BASS_ACTIVE_STOPPED) AppQuit = 1;
+  ife_render(Disk.LayersEndOverlay, static_cast<float>(Disk.ElapsedMs / 55.0));
+  if (BASS_ChannelIsActive(Playback.MusicStream) == BASS_ACTIVE_STOPPED) Shell.AppQuit = 1;
 }
 
 void EscapeNothing(void) {}
 
-void EscapeQuit(void) { AppQuit = 1; }
+void EscapeQuit(void) { Shell.AppQuit = 1; }

@@ -5,11 +5,14 @@
 
 #include "units/shortstr.h"
 
-// 0, 1 or 2: the column group of the playing main track, set every frame on
-// the main screen.
-extern int32_t HighlightGroup;
-// The time at which "gui.ife" is drawn: the hovered button's, or 0.
-extern int32_t HoverTime;
+// The unit's state, set every frame on the main screen.
+struct ScreensState {
+  // 0, 1 or 2: the column group of the playing main track.
+  int32_t HighlightGroup = 0;
+  // The time at which "gui.ife" is drawn: the hovered button's, or 0.
+  int32_t HoverTime = 0;
+};
+extern ScreensState Screens;
 extern const char* const ColumnHeadings[3];
 
 void DrawIntroScreen(void);
@@ -22,6 +25,13 @@ void DrawEndScreen(void);
 void EnterMainScreen(void);
 void EscapeNothing(void);
 void EscapeQuit(void);
+
+// The texts of the track table on the screens, with the rows' reaction to
+// the mouse: the main screen's three-column list and its now-playing lines,
+// and the bonus screen's nine rows.
+void DrawTrackList(void);
+void DrawNowPlaying(void);
+void DrawBonusList(void);
 
 // The group of a main track: 0 for 0-2, 1 for 3-10, 2 for 11-18.
 int32_t TrackGroup(int32_t track);

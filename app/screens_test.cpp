@@ -60,22 +60,22 @@ void MakeClock(ife_interface& set, SetId id) {
 }
 
 void MakeClocks(void) {
-  MakeClock(LayersPreIntro, kPreIntro);
-  for (int i = 0; i < 5; ++i) MakeClock(LayersIntro[i], static_cast<SetId>(kIntro0 + i));
-  MakeClock(LayersBlackFade, kBlackFade);
-  MakeClock(LayersMainBkg, kMainBkg);
-  MakeClock(LayersBonusBkg, kBonusBkg);
-  MakeClock(LayersBalMely, kBalMely);
-  MakeClock(LayersBalKozep, kBalKozep);
-  MakeClock(LayersBalMagas, kBalMagas);
-  MakeClock(LayersJobbMely, kJobbMely);
-  MakeClock(LayersJobbKozep, kJobbKozep);
-  MakeClock(LayersJobbMagas, kJobbMagas);
-  MakeClock(LayersKeret, kKeret);
-  MakeClock(LayersGui, kGui);
-  MakeClock(LayersEndScroll, kEndScroll);
-  MakeClock(LayersEnd2, kEnd2);
-  MakeClock(LayersHighlight, kHighlight);
+  MakeClock(Disk.LayersPreIntro, kPreIntro);
+  for (int i = 0; i < 5; ++i) MakeClock(Disk.LayersIntro[i], static_cast<SetId>(kIntro0 + i));
+  MakeClock(Disk.LayersBlackFade, kBlackFade);
+  MakeClock(Disk.LayersMainBkg, kMainBkg);
+  MakeClock(Disk.LayersBonusBkg, kBonusBkg);
+  MakeClock(Disk.LayersLeftLow, kBalMely);
+  MakeClock(Disk.LayersLeftMid, kBalKozep);
+  MakeClock(Disk.LayersLeftHigh, kBalMagas);
+  MakeClock(Disk.LayersRightLow, kJobbMely);
+  MakeClock(Disk.LayersRightMid, kJobbKozep);
+  MakeClock(Disk.LayersRightHigh, kJobbMagas);
+  MakeClock(Disk.LayersFrame, kKeret);
+  MakeClock(Disk.LayersButtons, kGui);
+  MakeClock(Disk.LayersEndScroll, kEndScroll);
+  MakeClock(Disk.LayersEndOverlay, kEnd2);
+  MakeClock(Disk.LayersHighlight, kHighlight);
 }
 
 // The sets drawn since the recorder was cleared, with their times.
@@ -113,17 +113,17 @@ void SetText(uint8_t (&field)[256], const std::string& text) {
 // The demo's columns: 0-2, 3-10 and 11-18; record 20, a bonus track, also
 // names a column.
 void FillTracks(void) {
-  std::memset(Tracks, 0, sizeof Tracks);
+  std::memset(Playback.Tracks, 0, sizeof Playback.Tracks);
   for (int i = 0; i < kTrackCount; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "%02d.ogg", i + 1);
-    SetText(Tracks[i].OggName, name);
-    SetText(Tracks[i].Line1, "artist");
-    SetText(Tracks[i].Line2, "title");
-    SetText(Tracks[i].Line3, "remixed");
-    Tracks[i].Column = static_cast<uint8_t>(i < 3 ? 1 : i < 11 ? 2 : i < 19 ? 3 : 0);
+    SetText(Playback.Tracks[i].OggName, name);
+    SetText(Playback.Tracks[i].Line1, "artist");
+    SetText(Playback.Tracks[i].Line2, "title");
+    SetText(Playback.Tracks[i].Line3, "remixed");
+    Playback.Tracks[i].Column = static_cast<uint8_t>(i < 3 ? 1 : i < 11 ? 2 : i < 19 ? 3 : 0);
   }
-  Tracks[20].Column = 2;
+  Playback.Tracks[20].Column = 2;
 }
 
 // Runs the body in a child with the disk's state in place: pieces of a few
@@ -154,9 +154,9 @@ void InDisk(const std::function<void()>& body) {
     FillTracks();
     RandSeedSet(0);
     BuildShuffleOrder();
-    PhotoCount = 27;
-    WindowWidth = 1280;
-    WindowHeight = 720;
+    SlideShow.PhotoCount = 27;
+    Disk.WindowWidth = 1280;
+    Disk.WindowHeight = 720;
     body();
     std::fflush(stdout);
     _exit(::testing::Test::HasFailure() ? 1 : 0);
@@ -165,24 +165,24 @@ void InDisk(const std::function<void()>& body) {
 }
 
 void SetElapsed(int32_t e) {
-  ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - e;
-  ElapsedMs = e;
+  Disk.ScreenStart = static_cast<int32_t>(SYS_TimerGet()) - e;
+  Disk.ElapsedMs = e;
 }
 
 void Point(int32_t x, int32_t y, bool click = false) {
-  VirtualMouseX = x;
-  VirtualMouseY = y;
-  MouseClicked = click;
+  Disk.VirtualMouseX = x;
+  Disk.VirtualMouseY = y;
+  Disk.MouseClicked = click;
 }
 
 // A press in one frame and the frame after it, through the frame loop: the
 // screens see the click in the second frame.
 void ClickThroughTheLoop(int32_t x, int32_t y) {
-  AppMouseX = x;
-  AppMouseY = 720 - y;
-  AppMouseButton = 1;
+  Shell.AppMouseX = x;
+  Shell.AppMouseY = 720 - y;
+  Shell.AppMouseButton = 1;
   MusicDiskFrame();
-  AppMouseButton = 0;
+  Shell.AppMouseButton = 0;
   Rec().calls.clear();
   fakeNow += 10;
   MusicDiskFrame();
@@ -207,71 +207,71 @@ TEST(IntroScreen, Timeline) {
     };
     for (const auto& s : steps) {
       Rec().calls.clear();
-      ScreenState = 0;
+      Disk.ScreenState = 0;
       SetElapsed(s.e);
       DrawIntroScreen();
       EXPECT_EQ(SetsDrawn(), s.drawn) << s.e;
-      EXPECT_EQ(ScreenState, 0) << s.e;
+      EXPECT_EQ(Disk.ScreenState, 0) << s.e;
     }
-    EXPECT_EQ(MusicStream, 0u);
+    EXPECT_EQ(Playback.MusicStream, 0u);
     SetElapsed(54501);
     DrawIntroScreen();
-    EXPECT_EQ(ScreenState, 1);
-    EXPECT_EQ(CurrentTrack, 0);
-    EXPECT_NE(MusicStream, 0u);
-    EXPECT_EQ(ElapsedMs, 0);  // the main screen's clock
-    EXPECT_EQ(ScreenStart, static_cast<int32_t>(SYS_TimerGet()));
-    EXPECT_EQ(NextSlideTime, 10000);
-    EXPECT_EQ(GameOverTime, -20000);
+    EXPECT_EQ(Disk.ScreenState, 1);
+    EXPECT_EQ(Playback.CurrentTrack, 0);
+    EXPECT_NE(Playback.MusicStream, 0u);
+    EXPECT_EQ(Disk.ElapsedMs, 0);  // the main screen's clock
+    EXPECT_EQ(Disk.ScreenStart, static_cast<int32_t>(SYS_TimerGet()));
+    EXPECT_EQ(SlideShow.NextSlideTime, 10000);
+    EXPECT_EQ(SlideShow.GameOverTime, -20000);
   });
 }
 
 TEST(ScreenChanges, EscapeOnEachScreen) {
   InDisk([] {
     // Escape during the intro: track 0 and the first photo's full 10 seconds.
-    ScreenState = 0;
+    Disk.ScreenState = 0;
     SetElapsed(30000);
-    AppLastKey = 1;
-    PreviousKey = 0;
+    Shell.AppLastKey = 1;
+    Disk.PreviousKey = 0;
     Rec().calls.clear();
     MusicDiskFrame();
-    EXPECT_EQ(ScreenState, 1);
-    EXPECT_EQ(CurrentTrack, 0);
-    EXPECT_EQ(NextSlideTime, 10000);
-    EXPECT_EQ(GameOverTime, -20000);
-    const HSTREAM stream = MusicStream;
+    EXPECT_EQ(Disk.ScreenState, 1);
+    EXPECT_EQ(Playback.CurrentTrack, 0);
+    EXPECT_EQ(SlideShow.NextSlideTime, 10000);
+    EXPECT_EQ(SlideShow.GameOverTime, -20000);
+    const HSTREAM stream = Playback.MusicStream;
     for (int32_t screen : {1, 2}) {
-      ScreenState = screen;
+      Disk.ScreenState = screen;
       ScreenEscape[screen]();
-      EXPECT_EQ(ScreenState, screen);
-      EXPECT_EQ(AppQuit, 0);
-      EXPECT_EQ(MusicStream, stream);
+      EXPECT_EQ(Disk.ScreenState, screen);
+      EXPECT_EQ(Shell.AppQuit, 0);
+      EXPECT_EQ(Playback.MusicStream, stream);
     }
     ScreenEscape[3]();
-    EXPECT_EQ(AppQuit, 1);
+    EXPECT_EQ(Shell.AppQuit, 1);
   });
 }
 
 TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     SetElapsed(5000);
     EnterMainScreen();
     SetElapsed(5000);
     // The end button: the end screen follows in the same frame, at its own 0.
     ClickThroughTheLoop(1250, 700);
-    EXPECT_EQ(ScreenState, 3);
+    EXPECT_EQ(Disk.ScreenState, 3);
     EXPECT_EQ(TimeOf(kMainBkg), "0");
     EXPECT_EQ(TimeOf(kEnd2), "0");
     EXPECT_EQ(TimeOf(kEndScroll), "500");
     // The bonus button, likewise.
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     SetElapsed(5000);
     ClickThroughTheLoop(1180, 530);
-    EXPECT_EQ(ScreenState, 2);
-    EXPECT_EQ(CurrentBonus, 0);
+    EXPECT_EQ(Disk.ScreenState, 2);
+    EXPECT_EQ(Playback.CurrentBonus, 0);
     EXPECT_EQ(TimeOf(kBonusBkg), "0");
-    EXPECT_EQ(ElapsedMs, 0);
+    EXPECT_EQ(Disk.ElapsedMs, 0);
     // Back to the main menu: a drawn main track, the main screen from the
     // next frame on.
     RandSeedSet(42);
@@ -279,11 +279,11 @@ TEST(ScreenChanges, ANewScreenIsDrawnOnItsOwnClock) {
     RandSeedSet(42);
     fakeNow += 3000;
     ClickThroughTheLoop(640, 110);
-    EXPECT_EQ(ScreenState, 1);
-    EXPECT_EQ(CurrentTrack, expected);
+    EXPECT_EQ(Disk.ScreenState, 1);
+    EXPECT_EQ(Playback.CurrentTrack, expected);
     EXPECT_EQ(TimeOf(kMainBkg), "-");
-    EXPECT_EQ(GameOverTime, -20000);
-    EXPECT_EQ(NextSlideTime, ElapsedMs + 10000);
+    EXPECT_EQ(SlideShow.GameOverTime, -20000);
+    EXPECT_EQ(SlideShow.NextSlideTime, Disk.ElapsedMs + 10000);
   });
 }
 
@@ -308,7 +308,7 @@ TEST(MainScreen, ButtonsHitBoxesAndHoverTimes) {
     EXPECT_FALSE(ButtonHovered(b, e.left + 1, e.top)) << i;
   }
   InDisk([&table] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     for (const auto& e : table) {
       Rec().calls.clear();
@@ -320,50 +320,50 @@ TEST(MainScreen, ButtonsHitBoxesAndHoverTimes) {
     Point(10, 10);
     DrawMainScreen();
     EXPECT_EQ(TimeOf(kGui), "0");
-    EXPECT_EQ(HoverTime, 0);
+    EXPECT_EQ(Screens.HoverTime, 0);
   });
 }
 
 TEST(MainScreen, ButtonActions) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     SetElapsed(3000);
     Point(1250, 540, true);  // shuffle
     DrawMainScreen();
-    EXPECT_TRUE(ShuffleOn);
+    EXPECT_TRUE(Playback.ShuffleOn);
     DrawMainScreen();  // still clicked in this made-up frame: toggles back
-    EXPECT_FALSE(ShuffleOn);
+    EXPECT_FALSE(Playback.ShuffleOn);
     Point(1250, 630, true);  // puzzle
     DrawMainScreen();
-    EXPECT_TRUE(PuzzleOn);
-    EXPECT_EQ(PuzzleSteps, 0);
-    EXPECT_EQ(NextSlideTime, 13000);
-    EXPECT_EQ(GameOverTime, 3000 - 20000);
+    EXPECT_TRUE(SlideShow.PuzzleOn);
+    EXPECT_EQ(SlideShow.PuzzleSteps, 0);
+    EXPECT_EQ(SlideShow.NextSlideTime, 13000);
+    EXPECT_EQ(SlideShow.GameOverTime, 3000 - 20000);
     EXPECT_FALSE(PuzzleSolved());
     Point(1250, 630, true);
     DrawMainScreen();
-    EXPECT_FALSE(PuzzleOn);
-    SlideIndex = 0;
+    EXPECT_FALSE(SlideShow.PuzzleOn);
+    SlideShow.SlideIndex = 0;
     Point(760, 290, true);  // previous photo from the first: the last
     DrawMainScreen();
-    EXPECT_EQ(SlideIndex, 26);
-    EXPECT_EQ(NextSlideTime, 12000);
+    EXPECT_EQ(SlideShow.SlideIndex, 26);
+    EXPECT_EQ(SlideShow.NextSlideTime, 12000);
     Point(1136, 290, true);  // next photo from the last: the first
     DrawMainScreen();
-    EXPECT_EQ(SlideIndex, 0);
+    EXPECT_EQ(SlideShow.SlideIndex, 0);
   });
 }
 
 TEST(MainScreen, TrackListBandsAndClicks) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
-    CurrentTrack = 4;  // column 2, second row: y0 550
+    Playback.CurrentTrack = 4;  // column 2, second row: y0 550
     Rec().calls.clear();
     Point(500, 560);  // over record 12: column 3, second row
     DrawMainScreen();
-    EXPECT_EQ(HighlightGroup, 1);
+    EXPECT_EQ(Screens.HighlightGroup, 1);
     EXPECT_EQ(TimeOf(kHighlight), "100");
     auto has = [](const std::vector<std::string>& quad) {
       const auto& calls = Rec().calls;
@@ -374,60 +374,60 @@ TEST(MainScreen, TrackListBandsAndClicks) {
     // The black band under the playing row, the faint one under the mouse.
     EXPECT_TRUE(has({"color 0 0 0 1", "begin 0x7", "v 242 535", "v 432 535", "v 432 572", "v 242 572", "end"}));
     EXPECT_TRUE(has({"begin 0x7", "v 443 535", "v 633 535", "v 633 572", "v 443 572", "end"}));
-    const HSTREAM before = MusicStream;
+    const HSTREAM before = Playback.MusicStream;
     Point(500, 560, true);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 12);
-    EXPECT_NE(MusicStream, before);
+    EXPECT_EQ(Playback.CurrentTrack, 12);
+    EXPECT_NE(Playback.MusicStream, before);
     // A click on the playing row starts it again.
-    const HSTREAM again = MusicStream;
+    const HSTREAM again = Playback.MusicStream;
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 12);
-    EXPECT_NE(MusicStream, again);
+    EXPECT_EQ(Playback.CurrentTrack, 12);
+    EXPECT_NE(Playback.MusicStream, again);
     // Record 20 names column 2 but is a bonus track: it has no row (it
     // would have been the ninth, at y0 200).
     Point(300, 210, true);
     Rec().calls.clear();
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 12);
+    EXPECT_EQ(Playback.CurrentTrack, 12);
     EXPECT_EQ(TimeOf(kHighlight), "200");
   });
 }
 
 TEST(MainScreen, TheNextTrackFollowsTheEnd) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();
     Point(0, 0);
-    CurrentTrack = 18;
+    Playback.CurrentTrack = 18;
     PlayRecord(18);
-    BASS_ChannelStop(MusicStream);
+    BASS_ChannelStop(Playback.MusicStream);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 0);
-    ShuffleOn = true;
-    CurrentTrack = 17;
-    BASS_ChannelStop(MusicStream);
+    EXPECT_EQ(Playback.CurrentTrack, 0);
+    Playback.ShuffleOn = true;
+    Playback.CurrentTrack = 17;
+    BASS_ChannelStop(Playback.MusicStream);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 2);
+    EXPECT_EQ(Playback.CurrentTrack, 2);
     DrawMainScreen();  // playing: nothing changes
-    EXPECT_EQ(CurrentTrack, 2);
+    EXPECT_EQ(Playback.CurrentTrack, 2);
     // A piece that cannot be played is not loaded again every frame.
-    ShuffleOn = false;
-    CurrentTrack = 5;
-    SetText(Tracks[6].OggName, "bad.ogg");
-    BASS_ChannelStop(MusicStream);
+    Playback.ShuffleOn = false;
+    Playback.CurrentTrack = 5;
+    SetText(Playback.Tracks[6].OggName, "bad.ogg");
+    BASS_ChannelStop(Playback.MusicStream);
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 6);
-    EXPECT_EQ(MusicStream, 0u);
+    EXPECT_EQ(Playback.CurrentTrack, 6);
+    EXPECT_EQ(Playback.MusicStream, 0u);
     DrawMainScreen();
     DrawMainScreen();
-    EXPECT_EQ(CurrentTrack, 6);
+    EXPECT_EQ(Playback.CurrentTrack, 6);
   });
 }
 
 TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
   InDisk([] {
-    ScreenState = 1;
+    Disk.ScreenState = 1;
     EnterMainScreen();  // a 440 Hz tone: bin 5 of both channels
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     Rec().calls.clear();
@@ -468,8 +468,8 @@ TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
 
 TEST(BonusScreen, RowsAndTheNextBonusTrack) {
   InDisk([] {
-    ScreenState = 2;
-    CurrentBonus = 2;
+    Disk.ScreenState = 2;
+    Playback.CurrentBonus = 2;
     PlayRecord(21);
     Rec().calls.clear();
     Point(600, 340);  // the third row: y0 336, band 332 to 356
@@ -483,24 +483,24 @@ TEST(BonusScreen, RowsAndTheNextBonusTrack) {
     EXPECT_EQ(*(at + 3), "v 500 332");
     Point(600, 340, true);
     DrawBonusScreen();
-    EXPECT_EQ(CurrentBonus, 2);
+    EXPECT_EQ(Playback.CurrentBonus, 2);
     Point(600, 310, true);  // the fourth row
     DrawBonusScreen();
-    EXPECT_EQ(CurrentBonus, 3);
-    CurrentBonus = 8;
+    EXPECT_EQ(Playback.CurrentBonus, 3);
+    Playback.CurrentBonus = 8;
     Point(0, 0);
-    BASS_ChannelStop(MusicStream);
+    BASS_ChannelStop(Playback.MusicStream);
     DrawBonusScreen();
-    EXPECT_EQ(CurrentBonus, 0);  // after the last bonus track, the first
-    EXPECT_EQ(ScreenState, 2);
+    EXPECT_EQ(Playback.CurrentBonus, 0);  // after the last bonus track, the first
+    EXPECT_EQ(Disk.ScreenState, 2);
   });
 }
 
 TEST(EndScreen, CreditsRiseAndTheEndOfTheOutroQuits) {
   InDisk([] {
-    ScreenState = 3;
+    Disk.ScreenState = 3;
     ChangeTrack("end.ogg");
-    ScrollerTexture = 55;
+    Disk.ScrollerTexture = 55;
     SetElapsed(2300);
     Rec().calls.clear();
     DrawEndScreen();
@@ -512,10 +512,10 @@ TEST(EndScreen, CreditsRiseAndTheEndOfTheOutroQuits) {
       if (c.rfind("v 128 ", 0) == 0 || c.rfind("v 1152 ", 0) == 0) credits.push_back(c);
     EXPECT_EQ(credits, (std::vector<std::string>{"v 128 100", "v 1152 100", "v 1152 -1948", "v 128 -1948"}));
     EXPECT_EQ(Rec().Count("bind 55"), 1u);
-    EXPECT_EQ(AppQuit, 0);
-    BASS_ChannelStop(MusicStream);
+    EXPECT_EQ(Shell.AppQuit, 0);
+    BASS_ChannelStop(Playback.MusicStream);
     DrawEndScreen();
-    EXPECT_EQ(AppQuit, 1);
+    EXPECT_EQ(Shell.AppQuit, 1);
   });
 }
 

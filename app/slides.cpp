@@ -10,18 +10,7 @@
 
 using namespace qgl;
 
-int32_t Photos[kPhotoSlots] = {};
-int32_t PhotoCount = 0;
-ShortString Captions[kPhotoSlots];
-int32_t SlideIndex = 0;
-int32_t NextSlideTime = 0;
-float SlideAlpha = 1.0f;
-int32_t GameOverTime = -20000;
-bool PuzzleOn = false;
-int32_t PuzzleSteps = 0;
-int32_t PuzzleBoard[5][4] = {};
-uint8_t PuzzleHoleX = 4;
-uint8_t PuzzleHoleY = 0;
+SlideShowState SlideShow;
 
 namespace {
 
@@ -45,8 +34,8 @@ double MsBetween(int32_t later, int32_t earlier) {
 // The photo tables hold kPhotoSlots entries whatever PhotoCount says (it is
 // 0 before loading).
 int32_t PhotosInUse(void) {
-  if (PhotoCount < 1) return 1;
-  return PhotoCount > kPhotoSlots ? kPhotoSlots : PhotoCount;
+  if (SlideShow.PhotoCount < 1) return 1;
+  return SlideShow.PhotoCount > kPhotoSlots ? kPhotoSlots : SlideShow.PhotoCount;
 }
 
 // Below the first photo comes the last, past the last the first.
@@ -58,7 +47,7 @@ int32_t WrappedSlide(int64_t index) {
 
 // Reads of the photo tables go through the wrap, so an index or count that
 // something else has spoilt shows a photo instead of reading past them.
-GLuint ShownPhoto(void) { return static_cast<GLuint>(Photos[WrappedSlide(SlideIndex)]); }
+GLuint ShownPhoto(void) { return static_cast<GLuint>(SlideShow.Photos[WrappedSlide(SlideShow.SlideIndex)]); }
 
 void PhotoQuad(float left, float bottom, float right, float top, float u0, float t0, float u1, float t1) {
   glBegin(GL_QUADS);
@@ -74,14 +63,14 @@ void PhotoQuad(float left, float bottom, float right, float top, float u0, float
 }
 
 void AdvanceSlides(int32_t e) {
-  if (e <= NextSlideTime) return;
-  NextSlideTime = MsAfter(e, 10000);
-  SlideIndex = WrappedSlide(int64_t{SlideIndex} + 1);
+  if (e <= SlideShow.NextSlideTime) return;
+  SlideShow.NextSlideTime = MsAfter(e, 10000);
+  SlideShow.SlideIndex = WrappedSlide(int64_t{SlideShow.SlideIndex} + 1);
 }
 
 // Fades in over the first 500 ms of the 10-second slot, out over the last.
 float FadeOfSlide(int32_t e) {
-  double left = MsBetween(NextSlideTime, e);
+  double left = MsBetween(SlideShow.NextSlideTime, e);
   if (left < 500) return static_cast<float>(left / 500);
   if (left > 9500) return static_cast<float>(1 - (left - 9500) / 500);
   return 1.0f;
@@ -91,27 +80,27 @@ float FadeOfSlide(int32_t e) {
 // at other times it is 0 or less.
 float GameOverAlpha(int32_t e) {
   double pulse = (std::sin(e / 100.0) + 1) / 4 + 0.5;
-  return static_cast<float>(pulse * (1 - MsBetween(e, GameOverTime) / 20000));
+  return static_cast<float>(pulse * (1 - MsBetween(e, SlideShow.GameOverTime) / 20000));
 }
 
-bool HoleOnBoard(void) { return PuzzleHoleX < kBoardWidth && PuzzleHoleY < kBoardHeight; }
+bool HoleOnBoard(void) { return SlideShow.PuzzleHoleX < kBoardWidth && SlideShow.PuzzleHoleY < kBoardHeight; }
 
 bool NextToHole(int32_t x, int32_t y) {
-  int32_t hx = PuzzleHoleX;
-  int32_t hy = PuzzleHoleY;
+  int32_t hx = SlideShow.PuzzleHoleX;
+  int32_t hy = SlideShow.PuzzleHoleY;
   return ((x == hx - 1 || x == hx + 1) && y == hy) || (x == hx && (y == hy + 1 || y == hy - 1));
 }
 
 // The tile at (x, y) takes the hole's place; the hole takes its cell.
 void SlideIntoHole(int32_t x, int32_t y) {
-  PuzzleBoard[PuzzleHoleX][PuzzleHoleY] = PuzzleBoard[x][y];
-  PuzzleBoard[x][y] = -1;
-  PuzzleHoleX = static_cast<uint8_t>(x);
-  PuzzleHoleY = static_cast<uint8_t>(y);
+  SlideShow.PuzzleBoard[SlideShow.PuzzleHoleX][SlideShow.PuzzleHoleY] = SlideShow.PuzzleBoard[x][y];
+  SlideShow.PuzzleBoard[x][y] = -1;
+  SlideShow.PuzzleHoleX = static_cast<uint8_t>(x);
+  SlideShow.PuzzleHoleY = static_cast<uint8_t>(y);
 }
 
 void DrawTile(int32_t x, int32_t y) {
-  int32_t v = PuzzleBoard[x][y];
+  int32_t v = SlideShow.PuzzleBoard[x][y];
   if (v == -1) return;
   int32_t c = v % 5;
   int32_t r = 3 - v / 5;
@@ -126,8 +115,8 @@ void DrawTile(int32_t x, int32_t y) {
               static_cast<float>(bottom + kTileHeight), u0, t0, u1, t1);
   };
   quad();
-  bool underMouse = left < VirtualMouseX && VirtualMouseX < left + kTileWidth && bottom < VirtualMouseY &&
-                    VirtualMouseY < bottom + kTileHeight;
+  bool underMouse = left < Disk.VirtualMouseX && Disk.VirtualMouseX < left + kTileWidth &&
+                    bottom < Disk.VirtualMouseY && Disk.VirtualMouseY < bottom + kTileHeight;
   // A hole off the board (only a damaged state can put it there) would
   // make the move write outside the board.
   if (!underMouse || !NextToHole(x, y) || !HoleOnBoard()) return;
@@ -139,17 +128,17 @@ void DrawTile(int32_t x, int32_t y) {
   glDisable(GL_BLEND);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glEnable(GL_TEXTURE_2D);
-  if (!MouseClicked) return;
-  ++PuzzleSteps;
+  if (!Disk.MouseClicked) return;
+  ++SlideShow.PuzzleSteps;
   SlideIntoHole(x, y);
 }
 
 // The index is wrapped at once, not when the mouse next passes the button,
 // so nothing drawn in between reads the photo tables outside their range.
 void StepPhoto(int32_t step) {
-  NextSlideTime = MsAfter(ElapsedMs, 9000);
-  SlideIndex = WrappedSlide(int64_t{SlideIndex} + step);
-  if (PuzzleOn) PuzzleShuffle();
+  SlideShow.NextSlideTime = MsAfter(Disk.ElapsedMs, 9000);
+  SlideShow.SlideIndex = WrappedSlide(int64_t{SlideShow.SlideIndex} + step);
+  if (SlideShow.PuzzleOn) PuzzleShuffle();
 }
 
 }  // namespace
@@ -184,48 +173,48 @@ void FillCaptions(void) {
       "zentrove winner trophy",
       "beginner playboard for puzzle",
   };
-  for (int i = 0; i < kPhotoSlots; ++i) Captions[i] = kCaptions[i];
+  for (int i = 0; i < kPhotoSlots; ++i) SlideShow.Captions[i] = kCaptions[i];
 }
 
 void PuzzleInOrder(void) {
   // In order, tile 5 y + x shows the part of the photo that lies at (x, y).
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 5; ++x) PuzzleBoard[x][y] = 5 * y + x;
-  PuzzleBoard[4][0] = -1;
-  PuzzleHoleX = 4;
-  PuzzleHoleY = 0;
+    for (int x = 0; x < 5; ++x) SlideShow.PuzzleBoard[x][y] = 5 * y + x;
+  SlideShow.PuzzleBoard[4][0] = -1;
+  SlideShow.PuzzleHoleX = 4;
+  SlideShow.PuzzleHoleY = 0;
 }
 
 void DrawSlideShow(void) {
-  int32_t e = ElapsedMs;
+  int32_t e = Disk.ElapsedMs;
   AdvanceSlides(e);
-  SlideAlpha = FadeOfSlide(e);
+  SlideShow.SlideAlpha = FadeOfSlide(e);
 
   glColor4f(1.0f, 1.0f, 1.0f, GameOverAlpha(e));
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  DrawText32Centered(ShortString("game over - ") + IntStr(PuzzleSteps) + " steps", 947, 412);
+  DrawText32Centered(ShortString("game over - ") + IntStr(SlideShow.PuzzleSteps) + " steps", 947, 412);
 
-  glColor4f(63.0f / 255.0f, 84.0f / 255.0f, 114.0f / 255.0f, SlideAlpha);
-  DrawText16Centered(Captions[WrappedSlide(SlideIndex)], 947, 377);
+  glColor4f(63.0f / 255.0f, 84.0f / 255.0f, 114.0f / 255.0f, SlideShow.SlideAlpha);
+  DrawText16Centered(SlideShow.Captions[WrappedSlide(SlideShow.SlideIndex)], 947, 377);
 
-  glColor4f(1.0f, 1.0f, 1.0f, SlideAlpha);
+  glColor4f(1.0f, 1.0f, 1.0f, SlideShow.SlideAlpha);
   glEnable(GL_BLEND);
   glBindTexture(GL_TEXTURE_2D, ShownPhoto());
   PhotoQuad(816, 185, 1072, 381, 0, 0, 1, 1);
 }
 
 void DrawPuzzle(void) {
-  int32_t e = ElapsedMs;
+  int32_t e = Disk.ElapsedMs;
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   // The solving move was made last frame; this frame still shows the
   // whole board, the slide show takes over from the next.
   if (PuzzleSolved()) {
-    GameOverTime = e;
-    PuzzleOn = false;
-    NextSlideTime = MsAfter(e, 9000);
+    SlideShow.GameOverTime = e;
+    SlideShow.PuzzleOn = false;
+    SlideShow.NextSlideTime = MsAfter(e, 9000);
   }
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  DrawText16(ShortString("game mode - steps:") + IntStr(PuzzleSteps), 879, 377);
+  DrawText16(ShortString("game mode - steps:") + IntStr(SlideShow.PuzzleSteps), 879, 377);
   glDisable(GL_BLEND);
   glBindTexture(GL_TEXTURE_2D, ShownPhoto());
   for (int32_t y = 0; y < kBoardHeight; ++y)
@@ -236,19 +225,19 @@ bool PuzzleSolved(void) {
   for (int32_t y = 0; y < kBoardHeight; ++y)
     for (int32_t x = 0; x < kBoardWidth; ++x) {
       bool holeCell = x == 4 && y == 0;
-      if (PuzzleBoard[x][y] != (holeCell ? -1 : 5 * y + x)) return false;
+      if (SlideShow.PuzzleBoard[x][y] != (holeCell ? -1 : 5 * y + x)) return false;
     }
   return true;
 }
 
 void PuzzleShuffle(void) {
-  PuzzleSteps = 0;
+  SlideShow.PuzzleSteps = 0;
   PuzzleInOrder();
   // Only moves of the hole change the board, so every result can be solved.
   // A draw that would take the hole off the board is spent all the same.
   for (int32_t i = 0; i < kShuffleMoves; ++i) {
-    int32_t x = PuzzleHoleX;
-    int32_t y = PuzzleHoleY;
+    int32_t x = SlideShow.PuzzleHoleX;
+    int32_t y = SlideShow.PuzzleHoleY;
     int32_t d = Random(4);
     if (d == 0 && x < kBoardWidth - 1) SlideIntoHole(x + 1, y);
     if (d == 1 && x > 0) SlideIntoHole(x - 1, y);
@@ -258,12 +247,12 @@ void PuzzleShuffle(void) {
 }
 
 void PuzzleButton(void) {
-  NextSlideTime = MsAfter(ElapsedMs, 10000);
-  PuzzleOn = !PuzzleOn;
+  SlideShow.NextSlideTime = MsAfter(Disk.ElapsedMs, 10000);
+  SlideShow.PuzzleOn = !SlideShow.PuzzleOn;
   Randomize();
-  if (PuzzleOn) PuzzleShuffle();
+  if (SlideShow.PuzzleOn) PuzzleShuffle();
   // Hides a game-over text that may still be showing.
-  GameOverTime = MsAfter(ElapsedMs, -20000);
+  SlideShow.GameOverTime = MsAfter(Disk.ElapsedMs, -20000);
 }
 
 void PreviousPhoto(void) { StepPhoto(-1); }

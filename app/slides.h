@@ -6,19 +6,24 @@
 
 constexpr int kPhotoSlots = 27;
 
-extern int32_t Photos[kPhotoSlots];
-extern int32_t PhotoCount;
-extern ShortString Captions[kPhotoSlots];
-extern int32_t SlideIndex;
-extern int32_t NextSlideTime;  // ElapsedMs at which the slide show moves on
-extern float SlideAlpha;
-extern int32_t GameOverTime;   // ElapsedMs at which the puzzle was last solved
-extern bool PuzzleOn;
-extern int32_t PuzzleSteps;
-// [x][y], x 0-4, y 0-3 (row 0 at the bottom); tile 0 to 19, -1 the hole.
-extern int32_t PuzzleBoard[5][4];
-extern uint8_t PuzzleHoleX;
-extern uint8_t PuzzleHoleY;
+// The unit's state: the photos with their captions, the slide show's
+// clock and the puzzle board.
+struct SlideShowState {
+  int32_t Photos[kPhotoSlots] = {};
+  int32_t PhotoCount = 0;
+  ShortString Captions[kPhotoSlots];
+  int32_t SlideIndex = 0;
+  int32_t NextSlideTime = 0;  // ElapsedMs at which the slide show moves on
+  float SlideAlpha = 1.0f;
+  int32_t GameOverTime = -20000;  // ElapsedMs at which the puzzle was last solved
+  bool PuzzleOn = false;
+  int32_t PuzzleSteps = 0;
+  // [x][y], x 0-4, y 0-3 (row 0 at the bottom); tile 0 to 19, -1 the hole.
+  int32_t PuzzleBoard[5][4] = {};
+  uint8_t PuzzleHoleX = 4;
+  uint8_t PuzzleHoleY = 0;
+};
+extern SlideShowState SlideShow;
 
 void FillCaptions(void);
 // The photo area of the main screen: the slide show with its caption and

@@ -115,25 +115,25 @@ void ExpectTexture(const Quad& q, float u0, float t0, float u1, float t1) {
 bool Solvable() {
   std::vector<int32_t> order;
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 5; ++x) order.push_back(PuzzleBoard[x][y] == -1 ? 4 : PuzzleBoard[x][y]);
+    for (int x = 0; x < 5; ++x) order.push_back(SlideShow.PuzzleBoard[x][y] == -1 ? 4 : SlideShow.PuzzleBoard[x][y]);
   int inversions = 0;
   for (size_t i = 0; i < order.size(); ++i)
     for (size_t j = i + 1; j < order.size(); ++j) inversions += order[i] > order[j];
-  int distance = std::abs(PuzzleHoleX - 4) + PuzzleHoleY;
+  int distance = std::abs(SlideShow.PuzzleHoleX - 4) + SlideShow.PuzzleHoleY;
   return inversions % 2 == distance % 2;
 }
 
 void ExpectValidBoard() {
   std::multiset<int32_t> tiles;
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 5; ++x) tiles.insert(PuzzleBoard[x][y]);
+    for (int x = 0; x < 5; ++x) tiles.insert(SlideShow.PuzzleBoard[x][y]);
   std::multiset<int32_t> expected{-1};
   for (int v = 0; v < 20; ++v)
     if (v != 4) expected.insert(v);
   EXPECT_EQ(tiles, expected);
-  ASSERT_LT(PuzzleHoleX, 5);
-  ASSERT_LT(PuzzleHoleY, 4);
-  EXPECT_EQ(PuzzleBoard[PuzzleHoleX][PuzzleHoleY], -1);
+  ASSERT_LT(SlideShow.PuzzleHoleX, 5);
+  ASSERT_LT(SlideShow.PuzzleHoleY, 4);
+  EXPECT_EQ(SlideShow.PuzzleBoard[SlideShow.PuzzleHoleX][SlideShow.PuzzleHoleY], -1);
   EXPECT_TRUE(Solvable());
 }
 
@@ -141,47 +141,47 @@ void ExpectValidBoard() {
 // (2, 1), tiles 3, 2 and 7 moved.
 void BoardWithHoleAt21() {
   PuzzleInOrder();
-  PuzzleBoard[4][0] = 3;
-  PuzzleBoard[3][0] = 2;
-  PuzzleBoard[2][0] = 7;
-  PuzzleBoard[2][1] = -1;
-  PuzzleHoleX = 2;
-  PuzzleHoleY = 1;
+  SlideShow.PuzzleBoard[4][0] = 3;
+  SlideShow.PuzzleBoard[3][0] = 2;
+  SlideShow.PuzzleBoard[2][0] = 7;
+  SlideShow.PuzzleBoard[2][1] = -1;
+  SlideShow.PuzzleHoleX = 2;
+  SlideShow.PuzzleHoleY = 1;
 }
 
 void MouseOverCell(int x, int y, bool click) {
-  VirtualMouseX = 816 + 51 * x + 25;
-  VirtualMouseY = 185 + 49 * y + 24;
-  MouseClicked = click;
+  Disk.VirtualMouseX = 816 + 51 * x + 25;
+  Disk.VirtualMouseY = 185 + 49 * y + 24;
+  Disk.MouseClicked = click;
 }
 
 class Slides : public ::testing::Test {
  protected:
   void SetUp() override {
     apptest::InstallGLRecorder();
-    for (int i = 0; i < kPhotoSlots; ++i) Photos[i] = kPhotoTex + i;
-    PhotoCount = 27;
+    for (int i = 0; i < kPhotoSlots; ++i) SlideShow.Photos[i] = kPhotoTex + i;
+    SlideShow.PhotoCount = 27;
     FillCaptions();
-    GlyphCount = kGlyphs;
+    Glyphs.GlyphCount = kGlyphs;
     for (int i = 0; i < kGlyphs; ++i) {
-      GlyphTex16[i] = kGlyph16Tex + i;
-      GlyphTex32[i] = kGlyph32Tex + i;
-      GlyphWidth[i] = 6;
+      Glyphs.GlyphTex16[i] = kGlyph16Tex + i;
+      Glyphs.GlyphTex32[i] = kGlyph32Tex + i;
+      Glyphs.GlyphWidth[i] = 6;
     }
-    SlideIndex = 0;
-    PuzzleOn = false;
-    PuzzleSteps = 0;
-    ElapsedMs = 3000;
-    NextSlideTime = 13000;
-    GameOverTime = -20000;
-    SlideAlpha = 1;
+    SlideShow.SlideIndex = 0;
+    SlideShow.PuzzleOn = false;
+    SlideShow.PuzzleSteps = 0;
+    Disk.ElapsedMs = 3000;
+    SlideShow.NextSlideTime = 13000;
+    SlideShow.GameOverTime = -20000;
+    SlideShow.SlideAlpha = 1;
     MouseOverCell(-5, -5, false);
     PuzzleInOrder();
     RandSeedSet(0);
   }
   void TearDown() override {
-    GlyphCount = 0;
-    MouseClicked = false;
+    Glyphs.GlyphCount = 0;
+    Disk.MouseClicked = false;
   }
 };
 
@@ -193,11 +193,11 @@ TEST_F(Slides, PhotoAndCaptionFadeInAndOutOfTheirSlot) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.left);
     Rec().calls.clear();
-    SlideIndex = 4;
-    NextSlideTime = ElapsedMs + c.left;
+    SlideShow.SlideIndex = 4;
+    SlideShow.NextSlideTime = Disk.ElapsedMs + c.left;
     DrawSlideShow();
-    EXPECT_EQ(SlideIndex, 4);
-    EXPECT_FLOAT_EQ(SlideAlpha, c.alpha);
+    EXPECT_EQ(SlideShow.SlideIndex, 4);
+    EXPECT_FLOAT_EQ(SlideShow.SlideAlpha, c.alpha);
     auto photo = Only(IsPhoto);
     ASSERT_EQ(photo.size(), 1u);
     EXPECT_EQ(photo[0].texture, kPhotoTex + 4);
@@ -224,12 +224,12 @@ TEST_F(Slides, TheShowMovesOnOnlyAfterItsTimeAndWrapsToTheFirstPhoto) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.index);
     Rec().calls.clear();
-    SlideIndex = c.index;
-    ElapsedMs = c.elapsed;
-    NextSlideTime = c.nextTime;
+    SlideShow.SlideIndex = c.index;
+    Disk.ElapsedMs = c.elapsed;
+    SlideShow.NextSlideTime = c.nextTime;
     DrawSlideShow();
-    EXPECT_EQ(SlideIndex, c.shown);
-    EXPECT_EQ(NextSlideTime, c.newNextTime);
+    EXPECT_EQ(SlideShow.SlideIndex, c.shown);
+    EXPECT_EQ(SlideShow.NextSlideTime, c.newNextTime);
     auto photo = Only(IsPhoto);
     ASSERT_EQ(photo.size(), 1u);
     EXPECT_EQ(photo[0].texture, kPhotoTex + c.shown);
@@ -245,16 +245,16 @@ TEST_F(Slides, PhotoButtonsWrapAtOnceAndRestartThePuzzle) {
                {5, false, false, 4},  {0, false, true, 26},  {26, true, true, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.index << (c.next ? " next" : " previous") << (c.puzzle ? " puzzle" : ""));
-    SlideIndex = c.index;
-    PuzzleOn = c.puzzle;
+    SlideShow.SlideIndex = c.index;
+    SlideShow.PuzzleOn = c.puzzle;
     PuzzleInOrder();
-    PuzzleSteps = 9;
-    ElapsedMs = 7000;
+    SlideShow.PuzzleSteps = 9;
+    Disk.ElapsedMs = 7000;
     (c.next ? NextPhoto : PreviousPhoto)();
-    EXPECT_EQ(SlideIndex, c.shown);
-    EXPECT_EQ(NextSlideTime, 16000);
-    EXPECT_EQ(PuzzleOn, c.puzzle);
-    EXPECT_EQ(PuzzleSteps, c.puzzle ? 0 : 9);
+    EXPECT_EQ(SlideShow.SlideIndex, c.shown);
+    EXPECT_EQ(SlideShow.NextSlideTime, 16000);
+    EXPECT_EQ(SlideShow.PuzzleOn, c.puzzle);
+    EXPECT_EQ(SlideShow.PuzzleSteps, c.puzzle ? 0 : 9);
     EXPECT_EQ(PuzzleSolved(), !c.puzzle);  // a fresh shuffle on the new photo
     Rec().calls.clear();
     (c.puzzle ? DrawPuzzle : DrawSlideShow)();
@@ -262,7 +262,7 @@ TEST_F(Slides, PhotoButtonsWrapAtOnceAndRestartThePuzzle) {
     ASSERT_FALSE(photo.empty());
     EXPECT_EQ(photo[0].texture, kPhotoTex + c.shown);
     if (!c.puzzle) {
-      EXPECT_FLOAT_EQ(SlideAlpha, 1);  // full opacity at once, for 9 s
+      EXPECT_FLOAT_EQ(SlideShow.SlideAlpha, 1);  // full opacity at once, for 9 s
     }
   }
 }
@@ -274,32 +274,32 @@ TEST_F(Slides, AnIndexOrCountOutsideThePhotoTablesIsBroughtBackIntoThem) {
   } cases[] = {{-3, 27, 26}, {27, 27, 0}, {1000, 27, 0}, {0, 0, 0}, {3, 0, 0}, {26, 40, 26}, {30, 40, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.index << " of " << c.count);
-    PhotoCount = c.count;
+    SlideShow.PhotoCount = c.count;
     for (auto draw : {DrawSlideShow, DrawPuzzle}) {
       Rec().calls.clear();
-      SlideIndex = c.index;
-      NextSlideTime = ElapsedMs + 5000;
+      SlideShow.SlideIndex = c.index;
+      SlideShow.NextSlideTime = Disk.ElapsedMs + 5000;
       draw();
       auto photo = Only(IsPhoto);
       ASSERT_FALSE(photo.empty());
       EXPECT_EQ(photo[0].texture, kPhotoTex + c.drawn);
     }
-    SlideIndex = c.index;
+    SlideShow.SlideIndex = c.index;
     NextPhoto();
-    EXPECT_GE(SlideIndex, 0);
-    EXPECT_LT(SlideIndex, kPhotoSlots);
-    SlideIndex = c.index;
+    EXPECT_GE(SlideShow.SlideIndex, 0);
+    EXPECT_LT(SlideShow.SlideIndex, kPhotoSlots);
+    SlideShow.SlideIndex = c.index;
     PreviousPhoto();
-    EXPECT_GE(SlideIndex, 0);
-    EXPECT_LT(SlideIndex, kPhotoSlots);
+    EXPECT_GE(SlideShow.SlideIndex, 0);
+    EXPECT_LT(SlideShow.SlideIndex, kPhotoSlots);
   }
   // The show moves past the last slot to the first even when the count
   // claims more photos than there are.
-  PhotoCount = 40;
-  SlideIndex = 26;
-  NextSlideTime = ElapsedMs - 1;
+  SlideShow.PhotoCount = 40;
+  SlideShow.SlideIndex = 26;
+  SlideShow.NextSlideTime = Disk.ElapsedMs - 1;
   DrawSlideShow();
-  EXPECT_EQ(SlideIndex, 0);
+  EXPECT_EQ(SlideShow.SlideIndex, 0);
 }
 
 TEST_F(Slides, GameOverTextPulsesAndFadesOverTwentySeconds) {
@@ -316,10 +316,10 @@ TEST_F(Slides, GameOverTextPulsesAndFadesOverTwentySeconds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.elapsed);
     Rec().calls.clear();
-    PuzzleSteps = 12;
-    GameOverTime = c.solved;
-    ElapsedMs = c.elapsed;
-    NextSlideTime = c.elapsed + 5000;
+    SlideShow.PuzzleSteps = 12;
+    SlideShow.GameOverTime = c.solved;
+    Disk.ElapsedMs = c.elapsed;
+    SlideShow.NextSlideTime = c.elapsed + 5000;
     DrawSlideShow();
     auto text = Only(IsGlyph32);
     // "game over - 12 steps": 16 characters with a glyph.
@@ -346,15 +346,15 @@ TEST_F(Slides, ShuffledBoardsHoldEveryTileOnceAndCanBeSolved) {
     int32_t afterShuffle = Random(1 << 30);
 
     RandSeedSet(seed);
-    PuzzleSteps = 7;
+    SlideShow.PuzzleSteps = 7;
     PuzzleShuffle();
-    EXPECT_EQ(PuzzleSteps, 0);
+    EXPECT_EQ(SlideShow.PuzzleSteps, 0);
     ExpectValidBoard();
     EXPECT_FALSE(PuzzleSolved());
-    EXPECT_EQ(PuzzleHoleX, hx);
-    EXPECT_EQ(PuzzleHoleY, hy);
+    EXPECT_EQ(SlideShow.PuzzleHoleX, hx);
+    EXPECT_EQ(SlideShow.PuzzleHoleY, hy);
     EXPECT_EQ(Random(1 << 30), afterShuffle);  // exactly 15000 draws spent
-    boards.insert(std::vector<int32_t>(&PuzzleBoard[0][0], &PuzzleBoard[0][0] + 20));
+    boards.insert(std::vector<int32_t>(&SlideShow.PuzzleBoard[0][0], &SlideShow.PuzzleBoard[0][0] + 20));
   }
   EXPECT_EQ(boards.size(), 5u);
 }
@@ -372,11 +372,11 @@ TEST_F(Slides, SolvedOnlyInOrderWithTheHoleAtItsHome) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     PuzzleInOrder();
-    std::swap(PuzzleBoard[c.ax][c.ay], PuzzleBoard[c.bx][c.by]);
+    std::swap(SlideShow.PuzzleBoard[c.ax][c.ay], SlideShow.PuzzleBoard[c.bx][c.by]);
     EXPECT_EQ(PuzzleSolved(), c.solved);
   }
   PuzzleInOrder();
-  PuzzleBoard[4][0] = 4;  // the tile the board never has
+  SlideShow.PuzzleBoard[4][0] = 4;  // the tile the board never has
   EXPECT_FALSE(PuzzleSolved());
 }
 
@@ -387,9 +387,9 @@ TEST_F(Slides, OnlyTilesNextToTheHoleLightUpAndMove) {
         SCOPED_TRACE(testing::Message() << x << "," << y << (click ? " click" : ""));
         bool neighbour = (y == 1 && (x == 1 || x == 3)) || (x == 2 && (y == 0 || y == 2));
         BoardWithHoleAt21();
-        int32_t tile = PuzzleBoard[x][y];
-        PuzzleOn = true;
-        PuzzleSteps = 3;
+        int32_t tile = SlideShow.PuzzleBoard[x][y];
+        SlideShow.PuzzleOn = true;
+        SlideShow.PuzzleSteps = 3;
         MouseOverCell(x, y, click);
         Rec().calls.clear();
         DrawPuzzle();
@@ -408,11 +408,11 @@ TEST_F(Slides, OnlyTilesNextToTheHoleLightUpAndMove) {
           ExpectColor(q, 1, 1, 1, 1);
         }
         bool moved = neighbour && click;
-        EXPECT_EQ(PuzzleSteps, moved ? 4 : 3);
-        EXPECT_EQ(PuzzleBoard[x][y], moved ? -1 : tile);
-        EXPECT_EQ(PuzzleBoard[2][1], moved ? tile : -1);  // the hole, or the tile that moved into it
-        EXPECT_EQ(PuzzleHoleX, moved ? x : 2);
-        EXPECT_EQ(PuzzleHoleY, moved ? y : 1);
+        EXPECT_EQ(SlideShow.PuzzleSteps, moved ? 4 : 3);
+        EXPECT_EQ(SlideShow.PuzzleBoard[x][y], moved ? -1 : tile);
+        EXPECT_EQ(SlideShow.PuzzleBoard[2][1], moved ? tile : -1);  // the hole, or the tile that moved into it
+        EXPECT_EQ(SlideShow.PuzzleHoleX, moved ? x : 2);
+        EXPECT_EQ(SlideShow.PuzzleHoleY, moved ? y : 1);
         ExpectValidBoard();
       }
 }
@@ -426,12 +426,12 @@ TEST_F(Slides, TheMouseMustBeInsideTheTileItself) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.mx << "," << c.my);
     BoardWithHoleAt21();
-    PuzzleSteps = 0;
-    VirtualMouseX = c.mx;
-    VirtualMouseY = c.my;
-    MouseClicked = true;
+    SlideShow.PuzzleSteps = 0;
+    Disk.VirtualMouseX = c.mx;
+    Disk.VirtualMouseY = c.my;
+    Disk.MouseClicked = true;
     DrawPuzzle();
-    EXPECT_EQ(PuzzleSteps, c.inside ? 1 : 0);
+    EXPECT_EQ(SlideShow.PuzzleSteps, c.inside ? 1 : 0);
   }
 }
 
@@ -448,8 +448,9 @@ TEST_F(Slides, TilesShowTheirOwnPartOfThePhoto) {
     BoardWithHoleAt21();
     for (int x = 0; x < 5; ++x)
       for (int y = 0; y < 4; ++y)
-        if (PuzzleBoard[x][y] == c.tile) std::swap(PuzzleBoard[x][y], PuzzleBoard[c.cx][c.cy]);
-    SlideIndex = 8;
+        if (SlideShow.PuzzleBoard[x][y] == c.tile)
+          std::swap(SlideShow.PuzzleBoard[x][y], SlideShow.PuzzleBoard[c.cx][c.cy]);
+    SlideShow.SlideIndex = 8;
     Rec().calls.clear();
     DrawPuzzle();
     auto tiles = Only(IsPhoto);
@@ -469,61 +470,61 @@ TEST_F(Slides, TilesShowTheirOwnPartOfThePhoto) {
 TEST_F(Slides, SolvingEndsThePuzzleTheFrameAfterTheLastMove) {
   // One move from solved: tile 3 sits in the hole's home cell.
   PuzzleInOrder();
-  PuzzleBoard[3][0] = -1;
-  PuzzleBoard[4][0] = 3;
-  PuzzleHoleX = 3;
-  PuzzleOn = true;
-  PuzzleSteps = 11;
-  SlideIndex = 6;
-  ElapsedMs = 5000;
-  NextSlideTime = 9000;
+  SlideShow.PuzzleBoard[3][0] = -1;
+  SlideShow.PuzzleBoard[4][0] = 3;
+  SlideShow.PuzzleHoleX = 3;
+  SlideShow.PuzzleOn = true;
+  SlideShow.PuzzleSteps = 11;
+  SlideShow.SlideIndex = 6;
+  Disk.ElapsedMs = 5000;
+  SlideShow.NextSlideTime = 9000;
   MouseOverCell(4, 0, true);
   DrawPuzzle();
   EXPECT_TRUE(PuzzleSolved());
-  EXPECT_TRUE(PuzzleOn);
-  EXPECT_EQ(PuzzleSteps, 12);
+  EXPECT_TRUE(SlideShow.PuzzleOn);
+  EXPECT_EQ(SlideShow.PuzzleSteps, 12);
 
   Rec().calls.clear();
-  ElapsedMs = 5016;
-  MouseClicked = false;
+  Disk.ElapsedMs = 5016;
+  Disk.MouseClicked = false;
   DrawPuzzle();
-  EXPECT_FALSE(PuzzleOn);
-  EXPECT_EQ(GameOverTime, 5016);
-  EXPECT_EQ(NextSlideTime, 14016);
+  EXPECT_FALSE(SlideShow.PuzzleOn);
+  EXPECT_EQ(SlideShow.GameOverTime, 5016);
+  EXPECT_EQ(SlideShow.NextSlideTime, 14016);
   EXPECT_EQ(Only(IsPhoto).size(), 19u);  // the solved board, this frame still
   // "game mode - steps:12": 17 characters with a glyph.
   EXPECT_EQ(Only(IsGlyph16).size(), 17u);
 
   Rec().calls.clear();
-  ElapsedMs = 5032;
+  Disk.ElapsedMs = 5032;
   DrawSlideShow();
-  EXPECT_EQ(SlideIndex, 6);
-  EXPECT_FLOAT_EQ(SlideAlpha, 1);
+  EXPECT_EQ(SlideShow.SlideIndex, 6);
+  EXPECT_FLOAT_EQ(SlideShow.SlideAlpha, 1);
   auto text = Only(IsGlyph32);
   ASSERT_EQ(text.size(), 16u);  // "game over - 12 steps"
   EXPECT_GT(text[0].color[3], 0.49f);
 }
 
 TEST_F(Slides, PuzzleButtonShufflesOnAndLeavesTheBoardOff) {
-  ElapsedMs = 4000;
-  GameOverTime = 3000;  // a game-over text still showing
-  PuzzleSteps = 5;
+  Disk.ElapsedMs = 4000;
+  SlideShow.GameOverTime = 3000;  // a game-over text still showing
+  SlideShow.PuzzleSteps = 5;
   PuzzleButton();
-  EXPECT_TRUE(PuzzleOn);
-  EXPECT_EQ(PuzzleSteps, 0);
+  EXPECT_TRUE(SlideShow.PuzzleOn);
+  EXPECT_EQ(SlideShow.PuzzleSteps, 0);
   ExpectValidBoard();
   EXPECT_FALSE(PuzzleSolved());
-  EXPECT_EQ(NextSlideTime, 14000);
-  EXPECT_EQ(GameOverTime, -16000);
+  EXPECT_EQ(SlideShow.NextSlideTime, 14000);
+  EXPECT_EQ(SlideShow.GameOverTime, -16000);
 
   int32_t board[5][4];
-  std::copy(&PuzzleBoard[0][0], &PuzzleBoard[0][0] + 20, &board[0][0]);
-  ElapsedMs = 6000;
+  std::copy(&SlideShow.PuzzleBoard[0][0], &SlideShow.PuzzleBoard[0][0] + 20, &board[0][0]);
+  Disk.ElapsedMs = 6000;
   PuzzleButton();
-  EXPECT_FALSE(PuzzleOn);
-  EXPECT_TRUE(std::equal(&board[0][0], &board[0][0] + 20, &PuzzleBoard[0][0]));
-  EXPECT_EQ(NextSlideTime, 16000);
-  EXPECT_EQ(GameOverTime, -14000);
+  EXPECT_FALSE(SlideShow.PuzzleOn);
+  EXPECT_TRUE(std::equal(&board[0][0], &board[0][0] + 20, &SlideShow.PuzzleBoard[0][0]));
+  EXPECT_EQ(SlideShow.NextSlideTime, 16000);
+  EXPECT_EQ(SlideShow.GameOverTime, -14000);
   // Back in the slide show no game-over text shows.
   Rec().calls.clear();
   DrawSlideShow();

@@ -1,5 +1,6 @@
 #include "app/spare.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,9 +22,11 @@ uint8_t* LoadWholeFile(const char* name, int64_t* size) {
   // One spare byte, so that an empty file still gets a block of its own.
   auto* block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(length) + 1, 1));
   if (block) {
+    // The size is what the file said before the read; the block holds what
+    // the read brought, which is fewer bytes when the file is shorter than
+    // it said (the rest of the block stays zero).
     int64_t got = SYS_FileRead(file, block, length);
-    if (got < 0) got = 0;
-    if (size) *size = length;
+    if (size) *size = std::clamp<int64_t>(got, 0, length);
   }
   SYS_FileClose(file);
   return block;

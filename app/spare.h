@@ -10,7 +10,8 @@
 // The whole file in a new block of the run-time heap (free it with
 // FreeWholeFile). A file that cannot be opened normally ends the program
 // inside the file layer; where no error handler does so, the result is null.
-// size, when given, receives the number of bytes in the block.
+// size, when given, receives the number of bytes the read brought, which
+// is less than the file's size when the file gives fewer than it said.
 uint8_t* LoadWholeFile(const char* name, int64_t* size = nullptr);
 void FreeWholeFile(uint8_t*& block);
 

@@ -4,6 +4,9 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "app/testgl.h"
 #include "framework/base/main.h"
@@ -116,6 +119,30 @@ TEST(SpareFiles, WholeFilesAndFloatLines) {
   EXPECT_EQ(r.exitCode, 106);
   EXPECT_EQ(r.out, "size 5 byte3 c\nempty 0 block\nmissing null\nreal 25\n");
   EXPECT_NE(r.err.find("'12abc'"), std::string::npos) << r.err;
+}
+
+// A kernel attribute file says it has a page of bytes and gives a few: the
+// size reported is what the read brought, not what the file said.
+TEST(SpareFiles, ShortReadReportsTheBytesRead) {
+  const char* path = "/sys/devices/system/cpu/online";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) GTEST_SKIP() << "no " << path;
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto r = qt::RunInChild([&] {
+    qt::Args args{"\\bin\\prog"};
+    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+    int64_t size = -1;
+    uint8_t* data = LoadWholeFile(path, &size);
+    std::printf("said %lld got %lld\n", static_cast<long long>(SYS_FileSize(path)), static_cast<long long>(size));
+    if (data) std::fwrite(data, 1, static_cast<size_t>(size), stdout);
+    FreeWholeFile(data);
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  long long said = 0, got = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str(), "said %lld got %lld", &said, &got), 2) << r.out;
+  ASSERT_GT(said, static_cast<long long>(content.size())) << "the file gives all it says: no short read to test";
+  EXPECT_EQ(got, static_cast<long long>(content.size()));
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), content);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the input's size, so a read past it is caught.
   std::vector<uint8_t> bytes(data, data + size);
   BuildGlyphTextures(bytes.data(), static_cast<int64_t>(bytes.size()));
-  ScrollText = bytes.data();
-  ScrollLength = static_cast<int64_t>(bytes.size());
+  Glyphs.ScrollText = bytes.data();
+  Glyphs.ScrollLength = static_cast<int64_t>(bytes.size());
   const ShortString text(std::string_view(reinterpret_cast<const char*>(data), size < 255 ? size : 255));
   DrawText16(text, 0, 0);
   DrawText32Centered(text, 640, 0);
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DrawScroller16(1280, 84, offset);
     DrawScroller32(1280, 88, offset);
   }
-  ScrollText = nullptr;
-  ScrollLength = 0;
+  Glyphs.ScrollText = nullptr;
+  Glyphs.ScrollLength = 0;
   return 0;
 }

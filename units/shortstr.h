@@ -30,7 +30,8 @@ class ShortStr {
   ShortStr& operator+=(std::string_view more) {
     size_t room = N - len_;
     size_t n = more.size() < room ? more.size() : room;
-    std::memcpy(data_ + len_, more.data(), n);
+    // An empty view may carry a null pointer, which memcpy must not see.
+    if (n) std::memcpy(data_ + len_, more.data(), n);
     len_ = static_cast<uint8_t>(len_ + n);
     data_[len_] = 0;
     return *this;
@@ -55,7 +56,7 @@ class ShortStr {
  private:
   void Assign(std::string_view text) {
     len_ = static_cast<uint8_t>(text.size() < N ? text.size() : N);
-    std::memcpy(data_, text.data(), len_);
+    if (len_) std::memcpy(data_, text.data(), len_);
     data_[len_] = 0;
   }
   uint8_t len_ = 0;
