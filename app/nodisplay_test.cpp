@@ -3,22 +3,16 @@
 // device and never run on without a window.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "testsupport/testsupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -27,27 +21,6 @@ struct Outcome {
   std::string err;
   bool audioOpened = false;
 };
-
-// The environment of this process without the display and audio settings,
-// then the given ones.
-std::vector<std::string> Environment(const std::vector<std::string>& extra) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string entry = *e;
-    if (entry.starts_with("DISPLAY=") || entry.starts_with("ALSOFT_CONF=") || entry.starts_with("ALSOFT_DRIVERS="))
-      continue;
-    env.push_back(entry);
-  }
-  env.insert(env.end(), extra.begin(), extra.end());
-  return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> out;
-  for (auto& t : texts) out.push_back(t.data());
-  out.push_back(nullptr);
-  return out;
-}
 
 // Runs a copy of the program beside the demo archive, audio through OpenAL
 // Soft's wave writer (whose file appears once the device is opened).
@@ -59,23 +32,20 @@ Outcome RunWithDisplay(const char* display) {
   std::string wav = dir / "out.wav";
   qt::WriteFile(dir / "alsoft.conf", "drivers=wave\n[wave]\nfile=" + wav + "\n");
 
-  std::vector<std::string> extra{"ALSOFT_CONF=" + (dir / "alsoft.conf")};
-  if (display) extra.push_back(std::string("DISPLAY=") + display);
-  std::vector<std::string> env = Environment(extra);
-  std::vector<std::string> args{dir / "musicdisk", "-default"};
-  std::vector<char*> envp = Pointers(env), argv = Pointers(args);
-
-  std::string errFile = dir / "stderr.txt";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-  pid_t child = 0;
-  int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  qt::SpawnSpec spec;
+  spec.argv = {dir / "musicdisk", "-default"};
+  spec.setEnv = {{"ALSOFT_CONF", dir / "alsoft.conf"}};
+  spec.unsetEnv = {"ALSOFT_DRIVERS"};
+  if (display)
+    spec.setEnv.emplace_back("DISPLAY", display);
+  else
+    spec.unsetEnv.push_back("DISPLAY");
+  spec.stdoutPath = "/dev/null";
+  const std::string errFile = dir / "stderr.txt";
+  spec.stderrPath = errFile;
+  const pid_t child = qt::Spawn(spec);
   Outcome outcome;
-  if (spawned != 0) return outcome;
+  if (child <= 0) return outcome;
 
   int status = 0;
   bool ended = false;
