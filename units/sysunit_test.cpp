@@ -130,8 +130,8 @@ TEST(UnitServices, LogCutsAtTheShortStringLimit) {
 }
 
 TEST(UnitInit, ChangesIntoTheProgramFolder) {
-  auto r = qt::RunInChild([] {
-    qt::TempDir elsewhere;
+  qt::TempDir elsewhere;  // made here: the child ends without its destructors
+  auto r = qt::RunInChild([&] {
     qt::ChangeDir cd(elsewhere.path());
     char name[] = "prog";
     char* argv[] = {name, nullptr};
