@@ -10,6 +10,7 @@
 #include "framework/base/cpu.h"
 #include "framework/base/file-pack.h"
 #include "framework/base/file.h"
+#include "framework/base/iconv.h"
 #include "framework/base/info.h"
 #include "framework/base/list.h"
 #include "framework/base/log.h"
@@ -103,8 +104,8 @@ const SYS_FunctionTableRow_t SYS_FunctionTable[SYS_FUNCTION_COUNT + 1] = {
     SYS_FN(SYS_MutexDestroy),
     SYS_FN(SYS_MutexLock),
     SYS_FN(SYS_MutexUnlock),
-    // Character-set conversion and phrase files are not built yet.
-    SYS_FN_ABSENT(SYS_IConvToUCS),
+    SYS_FN(SYS_IConvToUCS),
+    // Phrase files are not built yet.
     SYS_FN_ABSENT(SYS_LangSetFile),
     SYS_FN_ABSENT(SYS_LangGetPhrase),
     SYS_FN_ABSENT(SYS_LangDestroy),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/base/cpu.h"
+#include "framework/base/iconv.h"
 #include "framework/base/info.h"
 #include "framework/base/list.h"
 #include "framework/base/log.h"
@@ -249,6 +250,7 @@ TEST(Dl, FunctionTableKeepsItsNamesInOrder) {
       {"SYS_GetCPU", reinterpret_cast<void*>(&SYS_GetCPU)},
       {"SYS_GetString", reinterpret_cast<void*>(&SYS_GetString)},
       {"SYS_ListRemove", reinterpret_cast<void*>(&SYS_ListRemove)},
+      {"SYS_IConvToUCS", reinterpret_cast<void*>(&SYS_IConvToUCS)},
   };
   for (const auto& k : known) EXPECT_EQ(SYS_FindFunction(k.name), k.address) << k.name;
   EXPECT_EQ(SYS_FindFunction("errgetlasterror"), nullptr);  // exact case
