@@ -12,90 +12,35 @@
 #include "framework/base/mem.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
+#include "framework/wm/glrecorder.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"
 #include "units/gluunit.h"
 #include "framework/base/main.h"
 #include "framework/wm/wm.h"
+#include "framework/wm/wm_testing.h"
 #include "platform/window.h"
 
 using tlfix::Bytes;
 
 namespace {
 
-// A GL that records its texture calls. Every upload reads all the bytes the
-// real GL would read, so the sanitizer sees an image smaller than it claims.
-struct Recorder {
-  std::vector<std::string> calls;
-  GLuint next = 1;
-  int unpackAlignment = 4;
-  std::vector<int> alignmentAtUpload;
-};
-Recorder rec;
-
-std::string Hex(unsigned v) {
-  char b[16];
-  std::snprintf(b, sizeof b, "0x%X", v);
-  return b;
-}
-
-size_t BytesPerPixel(GLenum format) {
-  switch (format) {
-    case GL_LUMINANCE: return 1;
-    case GL_RGB:
-    case GL_BGR: return 3;
-    default: return 4;
-  }
-}
-void Touch(const void* p, size_t n) {
-  std::vector<uint8_t> copy(n);
-  std::memcpy(copy.data(), p, n);
-}
-
-void RecGen(GLsizei n, GLuint* t) {
-  for (GLsizei i = 0; i < n; ++i) t[i] = rec.next++;
-  rec.calls.push_back("gen " + std::to_string(t[0]));
-}
-void RecBind(GLenum target, GLuint t) { rec.calls.push_back("bind " + Hex(target) + " " + std::to_string(t)); }
-void RecParam(GLenum, GLenum pname, GLint v) {
-  rec.calls.push_back("param " + Hex(pname) + " " + Hex(static_cast<unsigned>(v)));
-}
-void RecPixelStore(GLenum pname, GLint v) {
-  if (pname == GL_UNPACK_ALIGNMENT) rec.unpackAlignment = v;
-}
-void RecTexImage(GLenum, GLint level, GLint comps, GLsizei w, GLsizei h, GLint, GLenum format, GLenum,
-                 const void* p) {
-  rec.alignmentAtUpload.push_back(rec.unpackAlignment);
-  Touch(p, static_cast<size_t>(w) * static_cast<size_t>(h) * BytesPerPixel(format));
-  rec.calls.push_back("image " + std::to_string(level) + " " + std::to_string(comps) + " " + std::to_string(w) + "x" +
-                      std::to_string(h) + " " + Hex(format));
-}
-GLint RecMipmaps(GLenum, GLint comps, GLsizei w, GLsizei h, GLenum format, GLenum, const void* p) {
-  rec.alignmentAtUpload.push_back(rec.unpackAlignment);
-  Touch(p, static_cast<size_t>(w) * static_cast<size_t>(h) * BytesPerPixel(format));
-  rec.calls.push_back("mipmaps " + std::to_string(comps) + " " + std::to_string(w) + "x" + std::to_string(h) + " " +
-                      Hex(format));
-  return 0;
-}
-void RecCompressed(GLenum, GLint level, GLenum format, GLsizei w, GLsizei h, GLint, GLsizei size, const void* p) {
-  Touch(p, static_cast<size_t>(size));
-  rec.calls.push_back("compressed " + std::to_string(level) + " " + Hex(format) + " " + std::to_string(w) + "x" +
-                      std::to_string(h) + " " + std::to_string(size));
-}
-void RecDelete(GLsizei, const GLuint* t) { rec.calls.push_back("delete " + std::to_string(t[0])); }
+// The texture calls go to a recorder (framework/wm/glrecorder.h).
+using glrec::Hex;
+using glrec::rec;
 
 class Table : public ::testing::Test {
  protected:
   void SetUp() override {
-    rec = Recorder{};
-    qgl::glGenTextures = RecGen;
-    qgl::glBindTexture = RecBind;
-    qgl::glTexParameteri = RecParam;
-    qgl::glPixelStorei = RecPixelStore;
-    qgl::glTexImage2D = RecTexImage;
-    qgl::gluBuild2DMipmaps = RecMipmaps;
-    qgl::glCompressedTexImage2DARB = RecCompressed;
-    qgl::glDeleteTextures = RecDelete;
+    rec = glrec::Recorder{};
+    qgl::glGenTextures = glrec::GenTextures;
+    qgl::glBindTexture = glrec::BindTexture;
+    qgl::glTexParameteri = glrec::TexParameteri;
+    qgl::glPixelStorei = glrec::PixelStorei;
+    qgl::glTexImage2D = glrec::TexImage2D;
+    qgl::gluBuild2DMipmaps = glrec::Build2DMipmaps;
+    qgl::glCompressedTexImage2DARB = glrec::CompressedTexImage2D;
+    qgl::glDeleteTextures = glrec::DeleteTextures;
     glMaxTextureSize = 2048;
     files = &tlfix::UseMemFiles();
     txOptions(TX_OPT_QUALITY, 0);
@@ -319,11 +264,7 @@ TEST(OnDisplay, UploadAndReadBack) {
   qt::TempDir dir;
   auto r = qt::RunInChild([&] {
     qt::ChangeDir cd(dir.path());
-    qt::Args args{"\\bin\\prog"};
-    SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
-    if (wmInit() != 0) _exit(10);
-    wm_window_t* w = wmNewWindow(0, 0, 64, 64);
-    if (wmShowWindow(w) != 0) _exit(11);
+    wmtest::ShowGLWindowOrExit();
     GLInit();
     GLUInit();
     glInitExt();

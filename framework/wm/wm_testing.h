@@ -3,7 +3,10 @@
 #include <functional>
 #include <string>
 
+#include <unistd.h>
+
 #include "framework/base/main.h"
+#include "framework/wm/wm.h"
 #include "testsupport/testsupport.h"
 
 namespace wmtest {
@@ -25,6 +28,17 @@ inline LoggedRun RunLogged(const std::function<void()>& body) {
     body();
   });
   return {r.exitCode, qt::ReadFile(dir / "debug.log"), r.err};
+}
+
+// In a child process: starts the base library and shows a 64x64 window
+// whose GL context is current (the GL table filled). Ends the child with 10
+// or 11 when there is no window.
+inline void ShowGLWindowOrExit() {
+  static qt::Args args{"\\bin\\prog"};
+  SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+  if (wmInit() != 0) _exit(10);
+  wm_window_t* w = wmNewWindow(0, 0, 64, 64);
+  if (wmShowWindow(w) != 0) _exit(11);
 }
 
 inline int CountOf(const std::string& text, const std::string& what) {
