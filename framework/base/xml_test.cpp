@@ -215,14 +215,7 @@ TEST(XmlApi, BadArguments) {
 // --- files ---------------------------------------------------------------------
 
 // Mounts last for the whole run, so the file tests run in a child.
-void InChild(const std::function<void()>& body) {
-  qt::ChildResult r = qt::RunInChild([&] {
-    body();
-    std::fflush(nullptr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  });
-  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-}
+void InChild(const std::function<void()>& body) { qt::ExpectPassesInChild(body); }
 
 Trace ParseFile(const char* name) {
   Trace trace;
