@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "framework/base/bytes.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
@@ -143,8 +142,8 @@ bool ReadAttributes(SYS_XML_t* xml, std::string_view tag, size_t at) {
     std::string name = AttributeName(tag.substr(at, equals - at));
     std::string value(tag.substr(open + 1, close - open - 1));
     if (!value.empty()) ReplaceEntities(value);
-    // A decimal entity may give a zero-free text only (there is no "&#0;"),
-    // so the stored copies end where the value ends.
+    // No entity gives a zero byte (there is no "&#0;"), so a caller that
+    // reads the stored value up to its terminator gets all of it.
     if (!AddAttribute(xml, name, value)) return false;
     at = close + 1;
   }
@@ -179,7 +178,7 @@ class Scratch {
   Scratch& operator=(const Scratch&) = delete;
   bool ok() const { return tag_ && text_; }
   char* tag() { return tag_; }
-  const char* Text(std::string_view piece) {
+  const char* CopyText(std::string_view piece) {
     if (!piece.empty()) std::memcpy(text_, piece.data(), piece.size());
     text_[piece.size()] = '\0';
     return text_;
@@ -241,7 +240,7 @@ size_t ProcessTag(SYS_XML_t* xml, std::string_view text, size_t begin, size_t en
   if (xml->open_cb) xml->open_cb(xml, name, xml->attr_count, xml->attr_names, xml->attr_values);
   const size_t next = text.find('<', end + 1);
   if (next == kNotFound) return kNotFound;
-  const char* content = scratch.Text(text.substr(end + 1, next - end - 1));
+  const char* content = scratch.CopyText(text.substr(end + 1, next - end - 1));
   if (xml->content_cb) xml->content_cb(xml, name, xml->attr_count, xml->attr_names, xml->attr_values, content);
   return next;
 }
