@@ -427,6 +427,15 @@ ChildResult RunInChild(const std::function<void()>& body, int timeoutSeconds) {
   return result;
 }
 
+void ExpectPassesInChild(const std::function<void()>& body) {
+  ChildResult r = RunInChild([&] {
+    body();
+    std::fflush(nullptr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+}
+
 TempDir::TempDir() {
   std::lock_guard<std::mutex> guard(track.lock);
   slot_ = static_cast<int>(track.dirs.size());

@@ -44,6 +44,10 @@ inline constexpr char kForceReexecVariable[] = "QT_RUN_IN_CHILD_REEXEC";
 // folders, and the body runs there. A test that takes another path in the
 // child ends it with kChildMissedItsCall.
 ChildResult RunInChild(const std::function<void()>& body, int timeoutSeconds = 60);
+// Runs a body of gtest checks in a child (for state that lasts the whole
+// process, such as mounts) and expects the child to end without a failed
+// check; the child's output is shown when it does not.
+void ExpectPassesInChild(const std::function<void()>& body);
 
 // A program started from a process that may have threads: between fork and
 // exec the child makes only system calls. The program is killed when the

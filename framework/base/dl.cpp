@@ -18,6 +18,7 @@
 #include "framework/base/str.h"
 #include "framework/base/thread.h"
 #include "framework/base/time.h"
+#include "framework/base/xml.h"
 #include "framework/base/z.h"
 #include "platform/kernel.h"
 
@@ -113,7 +114,7 @@ const SYS_FunctionTableRow_t SYS_FunctionTable[SYS_FUNCTION_COUNT + 1] = {
     SYS_FN(SYS_ListAddLast),
     SYS_FN(SYS_ListDelItem),
     SYS_FN(SYS_ListRemove),
-    // Neither are the sockets beyond their start and release, nor the XML parser.
+    // The sockets are not built beyond their start and release.
     SYS_FN_ABSENT(SYS_SocketResolve),
     SYS_FN_ABSENT(SYS_SocketNew),
     SYS_FN_ABSENT(SYS_SocketConnect),
@@ -124,10 +125,10 @@ const SYS_FunctionTableRow_t SYS_FunctionTable[SYS_FUNCTION_COUNT + 1] = {
     SYS_FN_ABSENT(SYS_SocketSend),
     SYS_FN_ABSENT(SYS_SocketRead),
     SYS_FN_ABSENT(SYS_SocketFGets),
-    SYS_FN_ABSENT(SYS_XMLOpen),
-    SYS_FN_ABSENT(SYS_XMLClose),
-    SYS_FN_ABSENT(SYS_XMLSetCB),
-    SYS_FN_ABSENT(SYS_XMLParse),
+    SYS_FN(SYS_XMLOpen),
+    SYS_FN(SYS_XMLClose),
+    SYS_FN(SYS_XMLSetCB),
+    SYS_FN(SYS_XMLParse),
     {nullptr, nullptr},
 };
 

@@ -22,14 +22,7 @@ namespace {
 
 // The file layer keeps its mounts for the whole run, so every test that
 // mounts or changes the environment runs in a child of its own.
-void InChild(const std::function<void()>& body) {
-  qt::ChildResult r = qt::RunInChild([&] {
-    body();
-    std::fflush(nullptr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  });
-  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-}
+void InChild(const std::function<void()>& body) { qt::ExpectPassesInChild(body); }
 
 struct Call {
   int code;

@@ -1,0 +1,334 @@
+#include "framework/base/xml.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/base/file-pack.h"
+#include "framework/base/file-pack_test.h"
+#include "framework/base/file.h"
+#include "framework/base/log.h"
+#include "framework/base/main.h"
+#include "framework/base/mem.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+// --- the event trace: every callback becomes one line of the caller's list --
+
+using Trace = std::vector<std::string>;
+
+std::string Attributes(int count, char** names, char** values) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += std::string(" ") + names[i] + "=" + values[i];
+  return out;
+}
+
+Trace& TraceOf(SYS_XML_t* xml) { return *static_cast<Trace*>(xml->user_data); }
+
+int OnOpen(SYS_XML_t* xml, const char* name, int count, char** names, char** values) {
+  TraceOf(xml).push_back("open " + std::string(name) + Attributes(count, names, values));
+  return 0;
+}
+int OnContent(SYS_XML_t* xml, const char* name, int count, char** names, char** values, const char* text) {
+  TraceOf(xml).push_back("content " + std::string(name) + Attributes(count, names, values) + " |" + text + "|");
+  return 0;
+}
+int OnClose(SYS_XML_t* xml, const char* name) {
+  TraceOf(xml).push_back("close " + std::string(name));
+  return 0;
+}
+
+// Parses a text from memory with all three callbacks; the parse's result
+// is checked to be 0.
+Trace Parse(const std::string& text) {
+  Trace trace;
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, text.c_str());
+  EXPECT_NE(xml, nullptr);
+  if (!xml) return trace;
+  EXPECT_EQ(SYS_XMLSetCB(xml, OnOpen, OnContent, OnClose, &trace), 0);
+  EXPECT_EQ(SYS_XMLParse(xml), 0) << text;
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
+  return trace;
+}
+
+TEST(XmlParse, EventTrace) {
+  struct Case {
+    const char* text;
+    Trace events;
+  } cases[] = {
+      {R"(<a x="1"/><b>hi</b>)", {"open a x=1", "close a", "open b", "content b |hi|", "close b"}},
+      // Declarations call nothing.
+      {R"(<?xml version="1.0"?><a/>)", {"open a", "close a"}},
+      // Entities in values, in the table's order.
+      {R"(<a v="&lt;&gt;&amp;" w="&#65;" z="&amp;#65;"/>)", {"open a v=<>& w=A z=A", "close a"}},
+      {R"(<a q="&quot;&tilde;" g="&amp;gt;" n="&amp;amp;"/>)", {"open a q=\"~ g=&gt; n=&amp;", "close a"}},
+      // No value 0, no leading zeros, no hexadecimal form, nothing past 255.
+      {R"(<a v="&#0;&#065;&#x41;&#256;&apos;"/>)", {"open a v=&#0;&#065;&#x41;&#256;&apos;", "close a"}},
+      {R"(<a v="&#1;&#255;"/>)", {"open a v=\x01\xff", "close a"}},
+      // Text between tags arrives verbatim.
+      {"<a>&lt;x&amp; \r\n y </a>", {"open a", "content a |&lt;x&amp; \r\n y |", "close a"}},
+      // Blanks around "=", line breaks and tabs in attribute names.
+      {"<a  x = \"1\" />", {"open a x=1", "close a"}},
+      {"<a\r\n x\t=\r\n\"1\" \r\n\ty\n=\"2\"/>", {"open a x=1 y=2", "close a"}},
+      {"<a\r\nb=\"1\">t</a\n>", {"open a b=1", "content a b=1 |t|", "close a"}},
+      {R"(<a x="1"y="2"/>)", {"open a x=1 y=2", "close a"}},
+      {R"(<a x=""/>)", {"open a x=", "close a"}},
+      // Case stays as written.
+      {R"(<Ab Xy="V"/>)", {"open Ab Xy=V", "close Ab"}},
+      // White space and stray text between tags change nothing.
+      {"  <a/> junk \n <b/> ", {"open a", "close a", "open b", "close b"}},
+      // Text after the last tag, and a "<" without ">", call nothing.
+      {"<a/>tail < oops", {"open a", "close a"}},
+      // A start tag holding the last "<" gets no content.
+      {"<a>text", {"open a"}},
+      {"<a>text<b/>", {"open a", "content a |text|", "open b", "close b"}},
+      // Comments end at their first ">": the rest is read as text and tags.
+      {"<!-- c --><a/>", {"open a", "close a"}},
+      {"<!-- x > <b/> --><a/>", {"open b", "close b", "open a", "close a"}},
+      // The name leaves out every "<" and "/".
+      {"</a/>", {"close a"}},
+      {"<a/b>", {"open ab"}},
+      {"<a/ b>", {"open a"}},
+      {"</>", {"close "}},
+      {"<>", {"open "}},
+      {"<><b/>", {"open ", "content  ||", "open b", "close b"}},
+      // Nesting is never checked.
+      {"</x><y></z>", {"close x", "open y", "content y ||", "close z"}},
+      // Single quotes are not quotes: the value is the next double-quoted one.
+      {R"(<a x='1' y="2"/>)", {"open a x=2", "close a"}},
+      // The name of an attribute is everything up to its "=".
+      {R"(<input disabled x="1">)", {"open input disabled x=1"}},
+      // Attributes that break off end the attributes, and nothing else.
+      {R"(<a x="1" y><b/>)", {"open a x=1", "content a x=1 ||", "open b", "close b"}},
+      {R"(<a x="1" y=2><b/>)", {"open a x=1", "content a x=1 ||", "open b", "close b"}},
+      {R"(<a x="1" y="2><b/>)", {"open a x=1", "content a x=1 ||", "open b", "close b"}},
+      // A ">" in a value ends the tag.
+      {R"(<a b="x>y" c="2">z</a>)", {"open a", "content a |y\" c=\"2\">z|", "close a"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Parse(c.text), c.events) << c.text;
+}
+
+// Texts that end or break off anywhere: no callback reads or writes out of
+// bounds (the sanitizer build watches) and the parse ends with 0.
+TEST(XmlParse, MalformedTextEndsQuietly) {
+  struct Case {
+    const char* text;
+    Trace events;
+  } cases[] = {
+      {"", {}},
+      {"<", {}},
+      {"<>", {"open "}},
+      {"<a", {}},
+      {"<a b>", {"open a"}},
+      {"<a b=1>", {"open a"}},
+      {"<a b=\"x>", {"open a"}},
+      {"<a b=\"x\"", {}},
+      {"<a b=>", {"open a"}},
+      {"<a =\"1\">", {"open a =1"}},
+      {">>><<<", {}},
+      {"<a/>>", {"open a", "close a"}},
+      {"<!", {}},
+      {"<?", {}},
+      {"</", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Parse(c.text), c.events) << c.text;
+}
+
+TEST(XmlParse, ManyTags) {
+  constexpr int kTags = 100000;
+  std::string text;
+  for (int i = 0; i < kTags; ++i) text += "<t n=\"" + std::to_string(i) + "\">x</t>";
+  Trace trace = Parse(text);
+  ASSERT_EQ(trace.size(), 3u * kTags);
+  EXPECT_EQ(trace[3 * 4321], "open t n=4321");
+  EXPECT_EQ(trace.back(), "close t");
+
+  // One tag with many attributes.
+  std::string wide = "<w";
+  for (int i = 0; i < 1000; ++i) wide += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+  wide += "/>";
+  trace = Parse(wide);
+  ASSERT_EQ(trace.size(), 2u);
+  EXPECT_EQ(trace[0].rfind("open w a0=0 a1=1 ", 0), 0u);
+  EXPECT_NE(trace[0].find(" a999=999"), std::string::npos);
+}
+
+// Callbacks are optional one by one; the record keeps the last tag's
+// attributes until it is closed.
+TEST(XmlParse, CallbacksAndRecord) {
+  Trace trace;
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, R"(<a x="1">t</a><b y="2" z="3">u</b>)");
+  ASSERT_NE(xml, nullptr);
+  EXPECT_EQ(xml->type, SYS_XML_MEMORY);
+  EXPECT_EQ(xml->file_name, nullptr);
+  ASSERT_EQ(SYS_XMLSetCB(xml, nullptr, OnContent, nullptr, &trace), 0);
+  EXPECT_EQ(xml->user_data, &trace);
+  EXPECT_EQ(SYS_XMLParse(xml), 0);
+  EXPECT_EQ(trace, (Trace{"content a x=1 |t|", "content b y=2 z=3 |u|"}));
+  // End tags are not split without a close callback.
+  ASSERT_EQ(xml->attr_count, 2);
+  EXPECT_STREQ(xml->attr_names[1], "z");
+  EXPECT_STREQ(xml->attr_values[1], "3");
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
+
+  xml = SYS_XMLOpen(SYS_XML_MEMORY, "<a/><b>t</b>");
+  ASSERT_NE(xml, nullptr);
+  EXPECT_EQ(SYS_XMLParse(xml), 0);  // no callbacks at all
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
+}
+
+TEST(XmlApi, BadArguments) {
+  errSetLastError(ERR_READ);
+  EXPECT_EQ(SYS_XMLOpen(2, "<a/>"), nullptr);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_XMLOpen(-1, "<a/>"), nullptr);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_XMLOpen(SYS_XML_MEMORY, nullptr), nullptr);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_XMLSetCB(nullptr, OnOpen, OnContent, OnClose, nullptr), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_XMLParse(nullptr), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  EXPECT_EQ(SYS_XMLClose(nullptr), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+
+  // Every call starts by clearing the last error.
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, "");
+  ASSERT_NE(xml, nullptr);  // an empty text is a text
+  errSetLastError(ERR_READ);
+  EXPECT_EQ(SYS_XMLParse(xml), 0);
+  EXPECT_EQ(errGetLastError(), ERR_NONE);
+  errSetLastError(ERR_READ);
+  EXPECT_EQ(SYS_XMLSetCB(xml, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(errGetLastError(), ERR_NONE);
+  errSetLastError(ERR_READ);
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
+  EXPECT_EQ(errGetLastError(), ERR_NONE);
+}
+
+// --- files ---------------------------------------------------------------------
+
+// Mounts last for the whole run, so the file tests run in a child.
+void InChild(const std::function<void()>& body) { qt::ExpectPassesInChild(body); }
+
+Trace ParseFile(const char* name) {
+  Trace trace;
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_FILE, name);
+  EXPECT_NE(xml, nullptr) << name;
+  if (!xml) return {"<no parser>"};
+  EXPECT_EQ(xml->type, SYS_XML_FILE);
+  EXPECT_STREQ(xml->file_name, name);
+  SYS_XMLSetCB(xml, OnOpen, OnContent, OnClose, &trace);
+  EXPECT_EQ(SYS_XMLParse(xml), 0) << name;
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
+  return trace;
+}
+
+std::vector<std::pair<int, std::string>> calls;
+void RecordCall(int code, const char* text) { calls.emplace_back(code, text ? text : "(null)"); }
+
+TEST(XmlFile, LooseFolderAndArchive) {
+  InChild([] {
+    qt::TempDir dir;
+    qt::ChangeDir cd(dir.path());
+    const std::string doc = "<?xml version=\"1.0\"?>\n<dlg w=\"10\">\n  <b t=\"&amp;Ok\"/>\n</dlg>\n";
+    const Trace expected = {"open dlg w=10", "content dlg w=10 |\n  |", "open b t=&Ok", "close b", "close dlg"};
+    qt::WriteFile("loose.xml", doc);
+    qt::WriteFile("empty.xml", "");
+    mkdir("folder", 0777);
+    qt::WriteFile("folder/inner.xml", doc);
+    const std::string archive = packtest::Archive({{"packed.xml", doc}, {"squeezed.xml", doc, true}});
+    ASSERT_EQ(SYS_FilePackOpen("folder"), 0);
+    ASSERT_EQ(SYS_FilePackOpenMem("mem.dat", archive.data(), archive.size()), 0);
+    calls.clear();
+    errSetCallback(RecordCall);
+
+    EXPECT_EQ(ParseFile("loose.xml"), expected);
+    EXPECT_EQ(ParseFile("inner.xml"), expected);
+    EXPECT_EQ(ParseFile("packed.xml"), expected);
+    EXPECT_EQ(ParseFile("squeezed.xml"), expected);
+    EXPECT_EQ(ParseFile("empty.xml"), Trace{});
+    EXPECT_TRUE(calls.empty());
+
+    // A missing file: null, the file layer's code, and its one report.
+    errSetLastError(ERR_READ);
+    EXPECT_EQ(SYS_XMLOpen(SYS_XML_FILE, "missing.xml"), nullptr);
+    EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, ERR_UNSUPPORTED);
+    EXPECT_EQ(calls[0].second, "missing.xml");
+    calls.clear();
+    EXPECT_EQ(SYS_XMLOpen(SYS_XML_FILE, nullptr), nullptr);
+    EXPECT_EQ(errGetLastError(), ERR_BADARG);
+    errSetCallback(nullptr);
+  });
+}
+
+// Nothing of the parser's is left once it is closed, whichever way it went.
+TEST(XmlFile, NothingLeftAfterClose) {
+  qt::TempDir dir;
+  InChild([&] {
+    qt::ChangeDir cd(dir.path());
+    qt::WriteFile("doc.xml", "<a x=\"1\" y=\"&lt;\">t</a><b/>");
+    Parse(R"(<a x="1" y="2">t</a><b z="&#65;"/>)");
+    Parse("<a b=\"x>");
+    ParseFile("doc.xml");
+    SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_FILE, "doc.xml");
+    ASSERT_NE(xml, nullptr);
+    EXPECT_EQ(SYS_XMLClose(xml), 0);  // closed without a parse
+    EXPECT_EQ(SYS_XMLOpen(SYS_XML_FILE, "missing.xml"), nullptr);
+    SYS_MemInfo("blocks.txt");
+  });
+  const std::string report = qt::ReadFile(dir / "blocks.txt");
+  EXPECT_NE(report.find("Total:"), std::string::npos) << report;
+  EXPECT_EQ(report.find("xml.cpp:"), std::string::npos) << report;
+  EXPECT_EQ(report.find("file.cpp:"), std::string::npos) << report;
+}
+
+// The parser's lines go to the log at level 2 with "debug-xml", and only
+// with "debug-all" without it; a declaration logs nothing.
+TEST(XmlLog, Lines) {
+  for (bool xmlSwitch : {true, false}) {
+    qt::TempDir dir;
+    qt::ChildResult r = qt::RunInChild([&] {
+      qt::ChangeDir cd(dir.path());
+      qt::WriteFile("a.xml", "<a/>");
+      qt::Args args{"\\opt\\prog", "-v", xmlSwitch ? "-debug-xml" : "-other"};
+      SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+      const std::string text = "<?xml?><!-- c --><a/><b>t</b>";
+      SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, text.c_str());
+      std::printf("buffer %p\n", static_cast<const void*>(text.c_str()));
+      SYS_XMLParse(xml);
+      SYS_XMLClose(xml);
+      SYS_XMLClose(SYS_XMLOpen(SYS_XML_FILE, "a.xml"));
+    });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string log = qt::ReadFile(dir / "debug.log");
+    EXPECT_EQ(log.find("[xml][xml.cpp:") != std::string::npos, xmlSwitch) << log;
+    if (!xmlSwitch) continue;
+    const size_t mark = r.out.find("buffer ") + 7;
+    const std::string buffer = r.out.substr(mark, r.out.find('\n', mark) - mark);
+    const std::string lines[] = {
+        "SYS_XMLOpen()] open input buffer: " + buffer + "\n", "SYS_XMLParse()] comment\n",
+        "SYS_XMLParse()] process standalone tag\n",           "SYS_XMLParse()] process complex tag\n",
+        "SYS_XMLParse()] process close tag\n",                "SYS_XMLOpen()] open input file: a.xml\n",
+    };
+    size_t at = 0;
+    for (const std::string& line : lines) {
+      const size_t found = log.find(line, at);
+      EXPECT_NE(found, std::string::npos) << line << "\n" << log;
+      if (found != std::string::npos) at = found;
+    }
+    size_t count = 0;
+    for (size_t p = log.find("[xml]"); p != std::string::npos; p = log.find("[xml]", p + 1)) ++count;
+    EXPECT_EQ(count, std::size(lines)) << log;
+  }
+}
+
+}  // namespace
