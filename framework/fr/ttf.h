@@ -1,0 +1,12 @@
+// The TrueType backend of the font renderer, over FreeType.
+#pragma once
+#include "framework/fr/FR.h"
+
+int FR_Init(void);
+int FR_Done(void);
+int FR_AddFontFace(FR_Face_t* face);
+int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, int* height);
+// Closes the FreeType face of a face record before the registry frees it.
+void FR_DropFace(FR_Face_t* face);
+
+extern const FR_Handler_t FR_HandlerTTF;
