@@ -106,6 +106,9 @@ int ftLoadFace(const char* fileName) {
   errClear();
   if (!fileName) return BadArgument();
   if (FindFace(fileName)) return 0;
+  // A dialog names its font files itself; a missing one leaves its texts
+  // blank instead of reaching the error callback, which may end the program.
+  if (SYS_FileExist(fileName) != 0) return -1;
   SYS_File_p file = SYS_FileOpen(fileName, 0);
   if (!file) return -1;
   const int64_t size = SYS_FileSize(fileName);

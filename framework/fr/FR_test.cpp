@@ -52,9 +52,15 @@ TEST_F(FontRegistry, FilesThatAreNoFontsAreRefused) {
   EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
   EXPECT_EQ(ftFindFace(text.c_str()), nullptr);
 
+  // A missing file is no fatal error: the error callback stays silent.
+  static int callbacks;
+  callbacks = 0;
+  errSetCallback([](int, const char*) { ++callbacks; });
   const std::string missing = dir / "missing.ttf";
   EXPECT_EQ(ftLoadFace(missing.c_str()), -1);
-  EXPECT_NE(errGetLastError(), ERR_NONE);
+  EXPECT_EQ(errGetLastError(), ERR_NOTFOUND);
+  errSetCallback(nullptr);
+  EXPECT_EQ(callbacks, 0);
 
   // A refused buffer stays the caller's.
   auto* buffer = static_cast<uint8_t*>(SYS_MemGet(16));
