@@ -188,6 +188,11 @@ struct Ink {
   int R, G, B, A;
 };
 
+Ink InkOf(uint32_t colour) {
+  return {static_cast<int>(colour >> 24), static_cast<int>((colour >> 16) & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+          static_cast<int>(colour & 0xFF)};
+}
+
 void BlendPixel(uint8_t* p, int bpp, const Ink& ink, int s) {
   const int N = s * ink.A / 255;
   const int O = 255 - N;
@@ -217,22 +222,6 @@ const uint8_t* GlyphRow(const FT_Bitmap& bm, unsigned r) {
   // A negative pitch stores the rows bottom-up.
   const int64_t offset = pitch >= 0 ? static_cast<int64_t>(r) * pitch : static_cast<int64_t>(bm.rows - 1 - r) * -pitch;
   return bm.buffer + offset;
-}
-
-void DrawGlyph(txBitmap& target, int64_t left, int64_t top, const FT_Bitmap& bm, const Ink& ink) {
-  const int bpp = BytesPerPixel(target);
-  for (unsigned r = 0; r < bm.rows; ++r) {
-    const int64_t y = top + r;
-    if (y < 0 || y >= target.height) continue;
-    const uint8_t* row = GlyphRow(bm, r);
-    for (unsigned k = 0; k < bm.width; ++k) {
-      const int64_t x = left + k;
-      if (x < 0 || x >= target.width) continue;
-      const int s = Coverage(bm, row, k);
-      if (s == 0) continue;
-      BlendPixel(target.data[0] + (y * target.width + x) * bpp, bpp, ink, s);
-    }
-  }
 }
 
 int64_t StartColumn(const FR_Font_t& f, int W, int64_t total) {
@@ -282,6 +271,26 @@ int TakeGlyph(FT_Face face, Glyph& g, const char* text, size_t i, uint32_t code)
 }
 
 }  // namespace
+
+void FR_BlendGlyph(txBitmap* bitmap, int64_t left, int64_t top, const FT_Bitmap_* glyph, uint32_t colour) {
+  if (!bitmap || !glyph || !BitmapUsable(*bitmap)) return;
+  txBitmap& target = *bitmap;
+  const FT_Bitmap& bm = *glyph;
+  const Ink ink = InkOf(colour);
+  const int bpp = BytesPerPixel(target);
+  for (unsigned r = 0; r < bm.rows; ++r) {
+    const int64_t y = top + r;
+    if (y < 0 || y >= target.height) continue;
+    const uint8_t* row = GlyphRow(bm, r);
+    for (unsigned k = 0; k < bm.width; ++k) {
+      const int64_t x = left + k;
+      if (x < 0 || x >= target.width) continue;
+      const int s = Coverage(bm, row, k);
+      if (s == 0) continue;
+      BlendPixel(target.data[0] + (y * target.width + x) * bpp, bpp, ink, s);
+    }
+  }
+}
 
 int FR_Init(void) {
   if (library) return 0;
@@ -380,14 +389,12 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
 
   const int64_t x0 = StartColumn(*font, bitmap->width, total);
   const int64_t baseline = StartRow(*font, bitmap->height, L) + maxRows;
-  const Ink ink{static_cast<int>(font->colour >> 24), static_cast<int>((font->colour >> 16) & 0xFF),
-                static_cast<int>((font->colour >> 8) & 0xFF), static_cast<int>(font->colour & 0xFF)};
   int64_t pen = 0;
   for (size_t i = 0; i < glyphs.size(); ++i) {
     Glyph& g = glyphs[i];
     // The first glyph's own left bearing is left out: the first ink sits at x0.
     if (i > 0) pen += g.kerning + g.left;
-    DrawGlyph(*bitmap, x0 + pen, baseline - g.top, g.glyph->bitmap, ink);
+    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, &g.glyph->bitmap, font->colour);
     pen += g.advance;
   }
   return 0;

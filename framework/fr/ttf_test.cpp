@@ -1,5 +1,7 @@
 #include "framework/fr/ttf.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -226,6 +228,63 @@ TEST_F(TrueTypeRender, EncodingsDrawTheSameGlyph) {
     std::string replacements;
     for (size_t i = 0; i < bad.size(); ++i) replacements += std::string("\xFF\xFD", 2);
     EXPECT_EQ(draw(FR_ENC_UTF8, bad), draw(FR_ENC_UCS2, replacements + std::string("\x00\x00", 2)));
+  }
+}
+
+// Glyph bitmaps as FreeType may hand them over: rows padded beyond their
+// width, stored bottom-up, or one bit per pixel from an embedded strike.
+TEST(GlyphBlend, RowsAreReadWithTheirPitchAndPixelMode) {
+  // The expected ink of a 10 x 3 glyph: an "L" with a dot.
+  const char* shape[3] = {"X........X", "X.........", "XXXXXXX..."};
+  std::vector<uint8_t> gray(3 * 12, 0x77);  // padding bytes that must never be drawn
+  std::vector<uint8_t> flipped(3 * 12, 0x77);
+  std::vector<uint8_t> mono(3 * 4, 0xFF);
+  for (int r = 0; r < 3; ++r) {
+    for (int k = 0; k < 10; ++k) {
+      const bool ink = shape[r][k] == 'X';
+      gray[r * 12 + k] = ink ? 255 : 0;
+      flipped[(2 - r) * 12 + k] = ink ? 255 : 0;
+    }
+    mono[r * 4] = 0;
+    mono[r * 4 + 1] = 0x3F;  // the pixels past the width are set on purpose
+    for (int k = 0; k < 10; ++k)
+      if (shape[r][k] == 'X') mono[r * 4 + k / 8] |= static_cast<uint8_t>(0x80 >> (k % 8));
+  }
+  struct Case {
+    const char* what;
+    unsigned char mode;
+    int pitch;
+    std::vector<uint8_t>* bytes;
+  };
+  const Case cases[] = {
+      {"grey, padded rows", FT_PIXEL_MODE_GRAY, 12, &gray},
+      {"grey, bottom-up rows", FT_PIXEL_MODE_GRAY, -12, &flipped},
+      {"mono, padded rows", FT_PIXEL_MODE_MONO, 4, &mono},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FT_Bitmap glyph{};
+    glyph.rows = 3;
+    glyph.width = 10;
+    glyph.pitch = c.pitch;
+    glyph.buffer = c.bytes->data();
+    glyph.num_grays = c.mode == FT_PIXEL_MODE_GRAY ? 256 : 2;
+    glyph.pixel_mode = c.mode;
+    Target t(14, 5, 8);
+    FR_BlendGlyph(t.bitmap(), 2, 1, &glyph, 0xFFFFFFFFu);
+    EXPECT_TRUE(t.fencesIntact());
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 14; ++x) {
+        const bool inside = y >= 1 && y < 4 && x >= 2 && x < 12;
+        const bool ink = inside && shape[y - 1][x - 2] == 'X';
+        EXPECT_EQ(t.pixel(x, y)[0], ink ? 255 : 0) << x << "," << y;
+      }
+    // Half off every side at once: only the overlap is drawn.
+    Target small(4, 2, 32);
+    FR_BlendGlyph(small.bitmap(), -6, -1, &glyph, 0xFFFFFFFFu);
+    EXPECT_TRUE(small.fencesIntact());
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) EXPECT_EQ(small.pixel(x, y)[0], shape[y + 1][x + 6] == 'X' ? 255 : 0) << x << "," << y;
   }
 }
 
