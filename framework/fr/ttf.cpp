@@ -64,42 +64,49 @@ class GlyphRun {
   std::vector<Glyph> glyphs_;
 };
 
-// UTF-8 to code points; a byte that does not start or continue a valid,
-// shortest-form sequence becomes U+FFFD and decoding resumes after it.
+// One UTF-8 sequence at s[i]: its code point and length, or U+FFFD and 1
+// when the byte does not start a valid, shortest-form sequence.
+struct Utf8Step {
+  uint32_t code;
+  int length;
+};
+
+Utf8Step DecodeUtf8At(const uint8_t* s, int64_t n, int64_t i) {
+  const uint8_t b = s[i];
+  if (b < 0x80) return {b, 1};
+  int extra = 0;
+  uint32_t code = 0, minimum = 0;
+  if ((b & 0xE0) == 0xC0) {
+    extra = 1;
+    code = b & 0x1F;
+    minimum = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    extra = 2;
+    code = b & 0x0F;
+    minimum = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    extra = 3;
+    code = b & 0x07;
+    minimum = 0x10000;
+  } else {
+    return {kReplacement, 1};
+  }
+  if (i + extra >= n) return {kReplacement, 1};
+  for (int k = 1; k <= extra; ++k) {
+    if ((s[i + k] & 0xC0) != 0x80) return {kReplacement, 1};
+    code = (code << 6) | (s[i + k] & 0x3F);
+  }
+  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+  if (code < minimum || code > 0x10FFFF || surrogate) return {kReplacement, 1};
+  return {code, extra + 1};
+}
+
 std::vector<uint32_t> DecodeUtf8(const uint8_t* s, int64_t n) {
   std::vector<uint32_t> codes;
   for (int64_t i = 0; i < n;) {
-    const uint8_t b = s[i];
-    int extra = 0;
-    uint32_t code = 0, minimum = 0;
-    if (b < 0x80) {
-      codes.push_back(b);
-      ++i;
-      continue;
-    } else if ((b & 0xE0) == 0xC0) {
-      extra = 1, code = b & 0x1F, minimum = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2, code = b & 0x0F, minimum = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, code = b & 0x07, minimum = 0x10000;
-    } else {
-      codes.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    bool valid = i + extra < n;
-    for (int k = 1; valid && k <= extra; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) valid = false;
-      else code = (code << 6) | (s[i + k] & 0x3F);
-    }
-    if (valid && (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) valid = false;
-    if (!valid) {
-      codes.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    codes.push_back(code);
-    i += extra + 1;
+    const Utf8Step step = DecodeUtf8At(s, n, i);
+    codes.push_back(step.code);
+    i += step.length;
   }
   return codes;
 }
@@ -217,6 +224,15 @@ int Coverage(const FT_Bitmap& bm, const uint8_t* row, unsigned k) {
   }
 }
 
+// FreeType may hand back a glyph whose bitmap it could not fill (no
+// buffer), and a row must hold the width it claims.
+bool GlyphReadable(const FT_Bitmap& bm) {
+  if (!bm.buffer || bm.rows == 0 || bm.width == 0) return false;
+  const uint64_t rowBytes = bm.pitch < 0 ? -static_cast<int64_t>(bm.pitch) : bm.pitch;
+  const uint64_t need = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (bm.width + 7) / 8 : bm.width;
+  return rowBytes >= need;
+}
+
 const uint8_t* GlyphRow(const FT_Bitmap& bm, unsigned r) {
   const auto pitch = static_cast<int64_t>(bm.pitch);
   // A negative pitch stores the rows bottom-up.
@@ -273,7 +289,7 @@ int TakeGlyph(FT_Face face, Glyph& g, const char* text, size_t i, uint32_t code)
 }  // namespace
 
 void FR_BlendGlyph(txBitmap* bitmap, int64_t left, int64_t top, const FT_Bitmap_* glyph, uint32_t colour) {
-  if (!bitmap || !glyph || !BitmapUsable(*bitmap)) return;
+  if (!bitmap || !glyph || !BitmapUsable(*bitmap) || !GlyphReadable(*glyph)) return;
   txBitmap& target = *bitmap;
   const FT_Bitmap& bm = *glyph;
   const Ink ink = InkOf(colour);

@@ -288,6 +288,37 @@ TEST(GlyphBlend, RowsAreReadWithTheirPitchAndPixelMode) {
   }
 }
 
+// A glyph FreeType could not fill keeps its size but has no buffer; one
+// whose rows are shorter than its width cannot be read either.
+TEST(GlyphBlend, UnreadableGlyphsDrawNothing) {
+  std::vector<uint8_t> bytes(8, 0xFF);
+  struct Case {
+    const char* what;
+    uint8_t* buffer;
+    int pitch;
+    unsigned char mode;
+  };
+  const Case cases[] = {
+      {"no buffer", nullptr, 4000, FT_PIXEL_MODE_GRAY},
+      {"grey rows shorter than the width", bytes.data(), 2, FT_PIXEL_MODE_GRAY},
+      {"mono rows shorter than the width", bytes.data(), -1, FT_PIXEL_MODE_MONO},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FT_Bitmap glyph{};
+    glyph.rows = 4;
+    glyph.width = 4000;
+    glyph.pitch = c.pitch;
+    glyph.buffer = c.buffer;
+    glyph.num_grays = 256;
+    glyph.pixel_mode = c.mode;
+    Target t(8, 8, 24);
+    FR_BlendGlyph(t.bitmap(), 0, 0, &glyph, 0xFFFFFFFFu);
+    EXPECT_TRUE(t.fencesIntact());
+    EXPECT_TRUE(FindInk(t).empty());
+  }
+}
+
 TEST_F(TrueTypeRender, KerningNarrowsAPair) {
   FR_Font_t* font = Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 40);
   if (!font->face->kerning) GTEST_SKIP() << "the face carries no kerning table";
