@@ -231,6 +231,17 @@ TEST_F(TrueTypeRender, EncodingsDrawTheSameGlyph) {
   }
 }
 
+FT_Bitmap GlyphBitmap(unsigned rows, unsigned width, int pitch, uint8_t* buffer, unsigned char mode) {
+  FT_Bitmap glyph{};
+  glyph.rows = rows;
+  glyph.width = width;
+  glyph.pitch = pitch;
+  glyph.buffer = buffer;
+  glyph.num_grays = mode == FT_PIXEL_MODE_GRAY ? 256 : 2;
+  glyph.pixel_mode = mode;
+  return glyph;
+}
+
 // Glyph bitmaps as FreeType may hand them over: rows padded beyond their
 // width, stored bottom-up, or one bit per pixel from an embedded strike.
 TEST(GlyphBlend, RowsAreReadWithTheirPitchAndPixelMode) {
@@ -263,13 +274,7 @@ TEST(GlyphBlend, RowsAreReadWithTheirPitchAndPixelMode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FT_Bitmap glyph{};
-    glyph.rows = 3;
-    glyph.width = 10;
-    glyph.pitch = c.pitch;
-    glyph.buffer = c.bytes->data();
-    glyph.num_grays = c.mode == FT_PIXEL_MODE_GRAY ? 256 : 2;
-    glyph.pixel_mode = c.mode;
+    const FT_Bitmap glyph = GlyphBitmap(3, 10, c.pitch, c.bytes->data(), c.mode);
     Target t(14, 5, 8);
     FR_BlendGlyph(t.bitmap(), 2, 1, &glyph, 0xFFFFFFFFu);
     EXPECT_TRUE(t.fencesIntact());
@@ -305,13 +310,7 @@ TEST(GlyphBlend, UnreadableGlyphsDrawNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FT_Bitmap glyph{};
-    glyph.rows = 4;
-    glyph.width = 4000;
-    glyph.pitch = c.pitch;
-    glyph.buffer = c.buffer;
-    glyph.num_grays = 256;
-    glyph.pixel_mode = c.mode;
+    const FT_Bitmap glyph = GlyphBitmap(4, 4000, c.pitch, c.buffer, c.mode);
     Target t(8, 8, 24);
     FR_BlendGlyph(t.bitmap(), 0, 0, &glyph, 0xFFFFFFFFu);
     EXPECT_TRUE(t.fencesIntact());
