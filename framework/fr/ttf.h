@@ -1,0 +1,16 @@
+// The TrueType backend of the font renderer, over FreeType.
+#pragma once
+#include "framework/fr/FR.h"
+
+int FR_Init(void);
+int FR_Done(void);
+int FR_AddFontFace(FR_Face_t* face);
+int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, int* height);
+// Blends one glyph's coverage bitmap in the colour 0xRRGGBBAA into the
+// target with its top-left corner at (left, top), clipped to the target.
+struct FT_Bitmap_;
+void FR_BlendGlyph(txBitmap* target, int64_t left, int64_t top, const FT_Bitmap_* glyph, uint32_t colour);
+// Closes the FreeType face of a face record before the registry frees it.
+void FR_DropFace(FR_Face_t* face);
+
+extern const FR_Handler_t FR_HandlerTTF;

@@ -1,0 +1,337 @@
+#include "framework/fr/ttf.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "framework/base/log.h"
+#include "framework/fr/frtest.h"
+
+namespace {
+
+using frtest::Target;
+
+struct InkBox {
+  int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;
+  bool empty() const { return right < 0; }
+};
+
+InkBox FindInk(const Target& t) {
+  InkBox box;
+  const txBitmap& b = *const_cast<Target&>(t).bitmap();
+  for (int y = 0; y < b.height; ++y)
+    for (int x = 0; x < b.width; ++x)
+      if (t.pixel(x, y)[0] != 0) {
+        box.left = std::min(box.left, x);
+        box.right = std::max(box.right, x);
+        box.top = std::min(box.top, y);
+        box.bottom = std::max(box.bottom, y);
+      }
+  return box;
+}
+
+class TrueTypeRender : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(ftInit(), 0);
+    ASSERT_EQ(ftLoadFace(frtest::kDejaVu), 0);
+  }
+  void TearDown() override {
+    if (font_) ftFreeFont(font_);
+    ftDone();
+  }
+  FR_Font_t* Font(int encoding, uint32_t colour, int halign, int valign, int size) {
+    if (font_) ftFreeFont(font_);
+    font_ = ftNewFont(encoding, colour, halign, valign);
+    EXPECT_NE(font_, nullptr);
+    EXPECT_EQ(ftSetFont(font_, frtest::kDejaVu, size, 100, 0), 0);
+    return font_;
+  }
+  // Renders and checks that nothing was written outside the bitmap.
+  void Render(Target& t, const std::string& text, int* width = nullptr, int* height = nullptr) {
+    ASSERT_EQ(ftRender(font_, t.bitmap(), text.c_str(), width, height), 0);
+    EXPECT_TRUE(t.fencesIntact());
+  }
+
+ private:
+  FR_Font_t* font_ = nullptr;
+};
+
+TEST_F(TrueTypeRender, CentredWordSitsOnTheMiddleColumn) {
+  Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 16);
+  Target t(512, 64, 32);
+  int width = 0, height = 0;
+  Render(t, "HI", &width, &height);
+  const InkBox ink = FindInk(t);
+  ASSERT_FALSE(ink.empty());
+  EXPECT_NEAR((ink.left + ink.right) / 2.0, 256.0, 2.0);
+  EXPECT_NEAR(width, ink.right - ink.left + 1, 4);
+  // "HI" has no descenders: the reported height is the ink's.
+  EXPECT_NEAR(height, ink.bottom - ink.top + 1, 1);
+}
+
+TEST_F(TrueTypeRender, VerticalAlignmentPlacesTheLine) {
+  const int size = 24;
+  InkBox boxes[3];
+  const int valigns[3] = {FR_VALIGN_TOP, FR_VALIGN_CENTRE, FR_VALIGN_BOTTOM};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(valigns[i]);
+    Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, valigns[i], size);
+    Target t(512, 64, 32);
+    Render(t, "HI");
+    boxes[i] = FindInk(t);
+    ASSERT_FALSE(boxes[i].empty());
+  }
+  // Top: the tallest glyph's rows start at the first row.
+  EXPECT_LE(boxes[0].top, 1);
+  EXPECT_LT(boxes[0].top, boxes[1].top);
+  EXPECT_LT(boxes[1].top, boxes[2].top);
+  // Bottom: the line (taller than the em, shorter than two) ends at the last
+  // row; centred, it starts half as far down.
+  const int shift = boxes[2].top - boxes[0].top;
+  EXPECT_LE(boxes[2].bottom, 63);
+  EXPECT_GT(shift, 64 - 2 * size);
+  EXPECT_LT(shift, 64 - size);
+  EXPECT_EQ(boxes[1].top - boxes[0].top, shift / 2);
+  for (const InkBox& b : boxes) EXPECT_EQ(b.bottom - b.top, boxes[0].bottom - boxes[0].top);
+}
+
+TEST_F(TrueTypeRender, GlyphsAreClippedOnAllFourSides) {
+  struct Case {
+    const char* what;
+    int width, height, bits;
+    int halign, valign, x, y;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"wider than the bitmap, left", 61, 20, 32, FR_HALIGN_LEFT, FR_VALIGN_TOP, 0, 0, "Wide words overflow"},
+      {"wider than the bitmap, right", 61, 20, 24, FR_HALIGN_RIGHT, FR_VALIGN_TOP, 0, 0, "Wide words overflow"},
+      {"wider than the bitmap, centred", 33, 7, 8, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, "Wide words overflow"},
+      {"above and left", 40, 30, 32, -1, -1, -9, -25, "Hg'"},
+      {"below and right", 40, 30, 24, -1, -1, 30, 20, "Hg'"},
+      {"a lone apostrophe in a tiny bitmap", 3, 3, 8, FR_HALIGN_CENTRE, FR_VALIGN_BOTTOM, 0, 0, "'"},
+      {"far away", 40, 30, 32, -1, -1, 2000000000, -2000000000, "Hg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FR_Font_t* font = Font(FR_ENC_LATIN1, 0xFFFFFFFFu, c.halign, c.valign, 32);
+    if (c.halign < 0) {
+      ASSERT_EQ(ftSetPosition(font, c.x, c.y), 0);
+    }
+    Target t(c.width, c.height, c.bits);
+    Render(t, c.text);
+  }
+}
+
+TEST_F(TrueTypeRender, ClippedTextStillReachesTheEdge) {
+  Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 32);
+  Target t(61, 40, 32);
+  Render(t, "MMMMMMMM");
+  const InkBox ink = FindInk(t);
+  EXPECT_EQ(ink.left, 0);
+  EXPECT_EQ(ink.right, 60);
+}
+
+TEST_F(TrueTypeRender, TextWithoutInkIsZeroRowsHigh) {
+  Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 20);
+  Target t(64, 32, 32);
+  int width = -1, height = -1;
+  Render(t, "   ", &width, &height);
+  EXPECT_GT(width, 0);
+  EXPECT_EQ(height, 0);
+  EXPECT_TRUE(FindInk(t).empty());
+}
+
+TEST_F(TrueTypeRender, ColourBlendsByTheGlyphsCoverage) {
+  const int W = 96, H = 40;
+  Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 28);
+  Target grey(W, H, 8);
+  Render(grey, "Qa%");
+  // White at full alpha onto a zero 8-bit bitmap leaves exactly the coverage.
+  const std::vector<uint8_t> coverage = grey.pixels();
+  ASSERT_TRUE(std::any_of(coverage.begin(), coverage.end(), [](uint8_t s) { return s > 0 && s < 255; }));
+
+  struct Case {
+    const char* what;
+    uint32_t colour;
+    int bits;
+    uint8_t background;
+  };
+  const Case cases[] = {
+      {"half alpha white, 32 bits", 0xFFFFFF80u, 32, 0},
+      {"colour over grey, 32 bits", 0x80402010u, 32, 100},
+      {"opaque colour, 24 bits", 0x20C0F0FFu, 24, 7},
+      {"8 bits get red only", 0x40FFFFFFu, 8, 0},
+      {"8 bits without red stay", 0x00FFFFFFu, 8, 33},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Font(FR_ENC_LATIN1, c.colour, FR_HALIGN_LEFT, FR_VALIGN_TOP, 28);
+    Target t(W, H, c.bits, c.background);
+    Render(t, "Qa%");
+    const int rgb[3] = {static_cast<int>(c.colour >> 24), static_cast<int>((c.colour >> 16) & 0xFF),
+                        static_cast<int>((c.colour >> 8) & 0xFF)};
+    const int A = c.colour & 0xFF;
+    const int bpp = c.bits / 8;
+    int mismatches = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const int s = coverage[static_cast<size_t>(y) * W + x];
+        const int N = s * A / 255, O = 255 - N;
+        const uint8_t* p = t.pixel(x, y);
+        for (int k = 0; k < std::min(bpp, 3); ++k)
+          if (p[k] != (s ? (rgb[k] * N + c.background * O) / 255 : c.background)) ++mismatches;
+        if (bpp == 4 && p[3] != (s ? (c.background * O + N * 255) / 255 : c.background)) ++mismatches;
+      }
+    EXPECT_EQ(mismatches, 0);
+  }
+  // The alpha byte of FFFFFF80 is floor(s * 128 / 255).
+  Font(FR_ENC_LATIN1, 0xFFFFFF80u, FR_HALIGN_LEFT, FR_VALIGN_TOP, 28);
+  Target half(W, H, 32);
+  Render(half, "Qa%");
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) ASSERT_EQ(half.pixel(x, y)[3], coverage[static_cast<size_t>(y) * W + x] * 128 / 255);
+}
+
+TEST_F(TrueTypeRender, EncodingsDrawTheSameGlyph) {
+  struct Case {
+    const char* what;
+    int encoding;
+    std::string text;
+  };
+  const Case eAcute[] = {
+      {"Latin-1 E9", FR_ENC_LATIN1, "\xE9"},
+      {"Latin-2 E9", FR_ENC_LATIN2, "\xE9"},
+      {"UTF-8 C3 A9", FR_ENC_UTF8, "\xC3\xA9"},
+      {"UCS-2 00 E9", FR_ENC_UCS2, std::string("\x00\xE9\x00\x00", 4)},
+  };
+  auto draw = [&](int encoding, const std::string& text) {
+    Font(encoding, 0xFFFFFFFFu, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 30);
+    Target t(48, 48, 8);
+    Render(t, text);
+    return t.pixels();
+  };
+  const std::vector<uint8_t> reference = draw(FR_ENC_LATIN1, "\xE9");
+  EXPECT_NE(reference, draw(FR_ENC_LATIN1, "e"));
+  EXPECT_NE(reference, draw(FR_ENC_UCS2, std::string("\x00\x00", 2)));
+  for (const Case& c : eAcute) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(draw(c.encoding, c.text), reference);
+  }
+  // Each byte that starts or continues no valid UTF-8 sequence draws one
+  // replacement character.
+  for (const std::string bad : {"\xFF", "\xC3", "\x80", "\xC0\xAF", "\xED\xA0\x80"}) {
+    SCOPED_TRACE(bad.size());
+    std::string replacements;
+    for (size_t i = 0; i < bad.size(); ++i) replacements += std::string("\xFF\xFD", 2);
+    EXPECT_EQ(draw(FR_ENC_UTF8, bad), draw(FR_ENC_UCS2, replacements + std::string("\x00\x00", 2)));
+  }
+}
+
+FT_Bitmap GlyphBitmap(unsigned rows, unsigned width, int pitch, uint8_t* buffer, unsigned char mode) {
+  FT_Bitmap glyph{};
+  glyph.rows = rows;
+  glyph.width = width;
+  glyph.pitch = pitch;
+  glyph.buffer = buffer;
+  glyph.num_grays = mode == FT_PIXEL_MODE_GRAY ? 256 : 2;
+  glyph.pixel_mode = mode;
+  return glyph;
+}
+
+// Glyph bitmaps as FreeType may hand them over: rows padded beyond their
+// width, stored bottom-up, or one bit per pixel from an embedded strike.
+TEST(GlyphBlend, RowsAreReadWithTheirPitchAndPixelMode) {
+  // The expected ink of a 10 x 3 glyph: an "L" with a dot.
+  const char* shape[3] = {"X........X", "X.........", "XXXXXXX..."};
+  std::vector<uint8_t> gray(3 * 12, 0x77);  // padding bytes that must never be drawn
+  std::vector<uint8_t> flipped(3 * 12, 0x77);
+  std::vector<uint8_t> mono(3 * 4, 0xFF);
+  for (int r = 0; r < 3; ++r) {
+    for (int k = 0; k < 10; ++k) {
+      const bool ink = shape[r][k] == 'X';
+      gray[r * 12 + k] = ink ? 255 : 0;
+      flipped[(2 - r) * 12 + k] = ink ? 255 : 0;
+    }
+    mono[r * 4] = 0;
+    mono[r * 4 + 1] = 0x3F;  // the pixels past the width are set on purpose
+    for (int k = 0; k < 10; ++k)
+      if (shape[r][k] == 'X') mono[r * 4 + k / 8] |= static_cast<uint8_t>(0x80 >> (k % 8));
+  }
+  struct Case {
+    const char* what;
+    unsigned char mode;
+    int pitch;
+    std::vector<uint8_t>* bytes;
+  };
+  const Case cases[] = {
+      {"grey, padded rows", FT_PIXEL_MODE_GRAY, 12, &gray},
+      {"grey, bottom-up rows", FT_PIXEL_MODE_GRAY, -12, &flipped},
+      {"mono, padded rows", FT_PIXEL_MODE_MONO, 4, &mono},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FT_Bitmap glyph = GlyphBitmap(3, 10, c.pitch, c.bytes->data(), c.mode);
+    Target t(14, 5, 8);
+    FR_BlendGlyph(t.bitmap(), 2, 1, &glyph, 0xFFFFFFFFu);
+    EXPECT_TRUE(t.fencesIntact());
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 14; ++x) {
+        const bool inside = y >= 1 && y < 4 && x >= 2 && x < 12;
+        const bool ink = inside && shape[y - 1][x - 2] == 'X';
+        EXPECT_EQ(t.pixel(x, y)[0], ink ? 255 : 0) << x << "," << y;
+      }
+    // Half off every side at once: only the overlap is drawn.
+    Target small(4, 2, 32);
+    FR_BlendGlyph(small.bitmap(), -6, -1, &glyph, 0xFFFFFFFFu);
+    EXPECT_TRUE(small.fencesIntact());
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) EXPECT_EQ(small.pixel(x, y)[0], shape[y + 1][x + 6] == 'X' ? 255 : 0) << x << "," << y;
+  }
+}
+
+// A glyph FreeType could not fill keeps its size but has no buffer; one
+// whose rows are shorter than its width cannot be read either.
+TEST(GlyphBlend, UnreadableGlyphsDrawNothing) {
+  std::vector<uint8_t> bytes(8, 0xFF);
+  struct Case {
+    const char* what;
+    uint8_t* buffer;
+    int pitch;
+    unsigned char mode;
+  };
+  const Case cases[] = {
+      {"no buffer", nullptr, 4000, FT_PIXEL_MODE_GRAY},
+      {"grey rows shorter than the width", bytes.data(), 2, FT_PIXEL_MODE_GRAY},
+      {"mono rows shorter than the width", bytes.data(), -1, FT_PIXEL_MODE_MONO},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FT_Bitmap glyph = GlyphBitmap(4, 4000, c.pitch, c.buffer, c.mode);
+    Target t(8, 8, 24);
+    FR_BlendGlyph(t.bitmap(), 0, 0, &glyph, 0xFFFFFFFFu);
+    EXPECT_TRUE(t.fencesIntact());
+    EXPECT_TRUE(FindInk(t).empty());
+  }
+}
+
+TEST_F(TrueTypeRender, KerningNarrowsAPair) {
+  FR_Font_t* font = Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 40);
+  if (!font->face->kerning) GTEST_SKIP() << "the face carries no kerning table";
+  auto inkWidth = [&](const char* text) {
+    Target fresh(256, 64, 8);
+    Render(fresh, text);
+    const InkBox ink = FindInk(fresh);
+    return ink.right - ink.left;
+  };
+  const int kerned = inkWidth("AV");
+  font->face->kerning = 0;
+  const int plain = inkWidth("AV");
+  font->face->kerning = 1;
+  EXPECT_LT(kerned, plain);
+}
+
+}  // namespace
