@@ -137,19 +137,7 @@ int DetectDds(const uint8_t* b, int64_t n) { return n >= 4 && std::memcmp(b, "DD
 txBitmap* ReadPrepared(const uint8_t*, int64_t) { return prepared; }
 
 txBitmap* Levels(int type, int subtype, int bits, int w, int h, int levels) {
-  txBitmap* b = txNewBitmap();
-  b->type = type;
-  b->subtype = subtype;
-  b->bits = bits;
-  b->width = w;
-  b->height = h;
-  b->levels = levels;
-  for (int i = 0; i < levels; ++i) {
-    int lw = w >> i > 0 ? w >> i : 1, lh = h >> i > 0 ? h >> i : 1;
-    b->sizes[i] = type == 5 ? ((lw + 3) / 4) * ((lh + 3) / 4) * 8 : lw * lh * bits / 8;
-    b->data[i] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(b->sizes[i])));
-  }
-  return b;
+  return tlfix::TrackedLevels(w, h, bits, subtype, levels, type);
 }
 
 TEST_F(Table, MultiLevelAndCompressedImages) {

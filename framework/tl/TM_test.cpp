@@ -44,25 +44,9 @@ void InstallRecorder() {
   wmGLU.gluBuild2DMipmaps = glrec::Build2DMipmaps;
 }
 
-// A bitmap whose levels are tracked blocks of exactly the bytes they hold.
 txBitmap* MakeBitmap(int32_t width, int32_t height, int32_t bits, int32_t subtype, int32_t levels = 1,
                      int32_t type = TX_TYPE_BGR) {
-  txBitmap* b = txNewBitmap();
-  b->type = type;
-  b->subtype = subtype;
-  b->width = width;
-  b->height = height;
-  b->bits = bits;
-  b->levels = levels;
-  int32_t w = width, h = height;
-  for (int i = 0; i < levels; ++i) {
-    int64_t bytes = type == TX_TYPE_COMPRESSED ? 8 * ((w + 3) / 4) * ((h + 3) / 4) : int64_t(w) * h * (bits / 8);
-    b->sizes[i] = static_cast<int32_t>(bytes);
-    b->data[i] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
-    w = w > 1 ? w / 2 : 1;
-    h = h > 1 ? h / 2 : 1;
-  }
-  return b;
+  return tlfix::TrackedLevels(width, height, bits, subtype, levels, type);
 }
 
 size_t CountOf(const std::vector<std::string>& calls, const std::string& prefix) {

@@ -97,4 +97,28 @@ inline std::vector<std::string> TrackedBlocks() {
   return blocks;
 }
 
+// A bitmap whose levels (each half the size of the one before, at least 1 x 1)
+// are tracked blocks of exactly the bytes they hold, so an upload that reads
+// past a level is caught by the address sanitizer. DXT levels take 8 bytes
+// per 4 x 4 block.
+inline txBitmap* TrackedLevels(int32_t width, int32_t height, int32_t bits, int32_t subtype, int32_t levels,
+                               int32_t type) {
+  txBitmap* b = txNewBitmap();
+  b->type = type;
+  b->subtype = subtype;
+  b->width = width;
+  b->height = height;
+  b->bits = bits;
+  b->levels = levels;
+  int32_t w = width, h = height;
+  for (int i = 0; i < levels; ++i) {
+    int64_t bytes = type == TX_TYPE_COMPRESSED ? 8 * int64_t((w + 3) / 4) * ((h + 3) / 4) : int64_t(w) * h * (bits / 8);
+    b->sizes[i] = static_cast<int32_t>(bytes);
+    b->data[i] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
+    w = w > 1 ? w / 2 : 1;
+    h = h > 1 ? h / 2 : 1;
+  }
+  return b;
+}
+
 }  // namespace tlfix
