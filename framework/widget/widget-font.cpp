@@ -1,0 +1,10 @@
+// The FONT widget (placeholder until the kind is built: reads its attributes, draws nothing).
+#include "framework/widget/widget.h"
+
+int widget_font_init(widget_t* w, int count, char** names, char** values) {
+  w->kind = WDG_KIND_FONT;
+  wdgDefaultStyle(w->kind, &w->style);
+  return wdgParseParams(w, count, names, values, 1);
+}
+
+int widget_font_event(widget_t*, wm_event_t*) { return 0; }

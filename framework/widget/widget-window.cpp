@@ -1,0 +1,12 @@
+// The WINDOW widget (placeholder until the kind is built: reads its attributes, draws nothing).
+#include "framework/widget/widget.h"
+
+int widget_window_init(widget_t* w, int count, char** names, char** values) {
+  w->kind = WDG_KIND_WINDOW;
+  wdgDefaultStyle(w->kind, &w->style);
+  return wdgParseParams(w, count, names, values, 1);
+}
+
+int widget_window_event(widget_t*, wm_event_t*) { return 0; }
+
+int32_t wdgRouteEvent(wm_event_t*) { return 0; }
