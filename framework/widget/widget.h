@@ -282,9 +282,12 @@ int wdgResolveFont(widget_t* widget, FR_Font_t** font);
 // A 32-bit bitmap for the widget's text: -1 with code 10 for a side outside
 // 1..WDG_MAX_BITMAP_SIDE, 5 when out of memory.
 int wdgMakeTextBitmap(widget_t* widget, int32_t width, int32_t height);
-// Clears the text bitmap to zero bytes and renders `title` (or the given
-// text when not null) with the font, setting text_width and text_height;
-// nothing without a bitmap. 0, or -1 with the font renderer's code.
+// Clears the text bitmap to zero bytes (nothing without a bitmap).
+void wdgClearText(widget_t* widget);
+// Renders `title` (or the given text when not null) with the font into the
+// text bitmap as it stands, setting text_width and text_height (0 x 0 for
+// an empty text, no title, no font or no bitmap). 0, or -1 with the font
+// renderer's code.
 int wdgRenderText(widget_t* widget, FR_Font_t* font, const char* text);
 // Hands the text bitmap to the texture cache as the texture `name`, or has
 // the cache upload it again when it holds it already. Never frees it.
