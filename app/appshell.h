@@ -1,10 +1,32 @@
 // The application shell: the one application window, what its events say
-// (read by the main loop every frame), the start-up settings, and the
-// framework error callback that ends the program on a file it cannot open.
+// (read by the main loop every frame), the start-up settings with the
+// configuration dialog that sets them, the message box, and the framework
+// error callback that ends the program on a file it cannot open.
 #pragma once
 #include <cstdint>
 
+#include "framework/widget/widget.h"
 #include "units/wmunit.h"
+
+// Item IDs of the dialogs' descriptions.
+enum : int32_t {
+  kItemQuit = 23,  // cfg.xml
+  kItemSize720 = 101,
+  kItemSize800 = 102,
+  kItemSize1024 = 103,
+  kItemQualityHigh = 115,
+  kItemQualityMedium = 116,
+  kItemQualityLow = 117,
+  kItemNoSound = 120,
+  kItemVSync = 121,
+  kItemWindowed = 122,
+  kItemStart = 1000,
+  kItemMessage = 100,  // msgbox.xml
+  kItemDismiss = 23,
+};
+
+// DialogResult: what ended the running dialog.
+enum : int32_t { kDialogRunning = 0, kDialogStart = 1, kDialogQuit = 2 };
 
 // The unit's state: what the window's events say, read by the main loop
 // every frame, the start-up settings, and the error handler's guard.
@@ -28,9 +50,19 @@ struct AppShellState {
   int32_t CfgTextureQuality = 0;
   int32_t CfgNoSound = 0;
 
+  // The dialogs: both sets are loaded once and kept for the run.
+  int32_t DialogResult = kDialogRunning;
+  SYS_List_p MsgBoxSet = nullptr;
+  SYS_List_p CfgDialogSet = nullptr;
+  bool DialogEngineStarted = false;
+
   // Set once the error handler has run: a second error on its way out is
   // not shown again.
   bool ErrorHandled = false;
+  // Set while the handler runs: an error raised by the message box itself
+  // (its description, font or images missing) must not start the box again.
+  bool ErrorHandlerRunning = false;
+  ShortString ErrorMessage;  // what the running handler shows
 };
 extern AppShellState Shell;
 
@@ -41,11 +73,17 @@ void AppCreateWindow(const char* title, int32_t& width, int32_t& height, int32_t
 void AppCloseWindow(void);
 int32_t AppWindowEvent(wm_event_t* event);
 void AppErrorHandler(int code, const char* text);
-// Shows the text to the user and waits until it is dismissed.
+// Starts the GL tables, the font renderer, the texture cache and the widget
+// toolkit, and loads "msgbox.xml", once. A failed toolkit start is fatal.
+int DialogEngineStart(void);
+// Shows the text in the "msgbox.xml" box and waits until it is dismissed.
 int AppMessageBox(const ShortString& text);
-// The settings with the switch "default": the defaults and the initial
-// states of the configuration dialog, without showing it. Logs the result.
+// Settles the settings: shows "cfg.xml" (unless the switch "default" is
+// given) until its start item; quitting ends the program with exit code 0.
+// Logs the display modes and the result.
 int ConfigDialog(void);
+int32_t ConfigDialogEvent(widget_t* widget, wm_event_t* event);
+int32_t MessageBoxEvent(widget_t* widget, wm_event_t* event);
 // The unit initialisation: installs the error callback.
 void AppShellUnitInit(void);
 

@@ -1,0 +1,253 @@
+// The configuration dialog and the message box: what their callbacks make
+// of each event, and the settings and log lines of a start with the switch
+// "default" over fake display-mode lists.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/appshell.h"
+#include "app/testevents.h"
+#include "framework/base/main.h"
+#include "platform/display.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+using apptest::KeyEvent;
+using apptest::MouseEvent;
+using apptest::WindowEvent;
+
+// A widget of the given ID and check state, as a callback receives it.
+widget_t Item(int32_t id, int32_t value = 0) {
+  widget_t w{};
+  w.id = id;
+  w.value_int = value;
+  return w;
+}
+
+struct Settings {
+  int32_t result, width, height, fullscreen, vsync, nosound, quality;
+  bool operator==(const Settings&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Settings& s) {
+  return o << "result " << s.result << " " << s.width << "x" << s.height << " fs " << s.fullscreen << " vsync "
+           << s.vsync << " nosound " << s.nosound << " quality " << s.quality;
+}
+
+constexpr Settings kStart{kDialogRunning, 1280, 720, 1, 1, 0, 0};
+
+void Apply(const Settings& s) {
+  Shell.DialogResult = s.result;
+  Shell.CfgWidth = s.width;
+  Shell.CfgHeight = s.height;
+  Shell.CfgFullscreen = s.fullscreen;
+  Shell.CfgVSync = s.vsync;
+  Shell.CfgNoSound = s.nosound;
+  Shell.CfgTextureQuality = s.quality;
+}
+
+Settings Current() {
+  return {Shell.DialogResult, Shell.CfgWidth, Shell.CfgHeight, Shell.CfgFullscreen,
+          Shell.CfgVSync,     Shell.CfgNoSound, Shell.CfgTextureQuality};
+}
+
+TEST(ConfigDialogEvent, WhatEachEventDoes) {
+  const wm_event_t held = MouseEvent(10, 10, 1);
+  const wm_event_t free = MouseEvent(10, 10, 0);
+  struct Case {
+    const char* what;
+    widget_t item;
+    wm_event_t event;
+    Settings after;
+  } cases[] = {
+      {"close request", Item(1), WindowEvent(WM_CONF_CLOSE), {kDialogQuit, 1280, 720, 1, 1, 0, 0}},
+      {"resize", Item(1), WindowEvent(12, 5, 5), kStart},
+      {"Escape pressed", Item(1), KeyEvent(WM_KEY_DOWN, 1), kStart},
+      {"Escape released", Item(1), KeyEvent(WM_KEY_UP, 1), {kDialogQuit, 1280, 720, 1, 1, 0, 0}},
+      {"Enter pressed", Item(1), KeyEvent(WM_KEY_DOWN, 51), kStart},
+      {"Enter released", Item(1000), KeyEvent(WM_KEY_UP, 51), {kDialogStart, 1280, 720, 1, 1, 0, 0}},
+      {"another key released", Item(23), KeyEvent(WM_KEY_UP, 30), kStart},
+      {"quit held", Item(23), held, {kDialogQuit, 1280, 720, 1, 1, 0, 0}},
+      {"quit not held", Item(23), free, kStart},
+      {"start held", Item(1000), held, {kDialogStart, 1280, 720, 1, 1, 0, 0}},
+      {"start not held", Item(1000), free, kStart},
+      {"1280 x 800", Item(102), held, {kDialogRunning, 1280, 800, 1, 1, 0, 0}},
+      {"1280 x 1024", Item(103), held, {kDialogRunning, 1280, 1024, 1, 1, 0, 0}},
+      {"1280 x 720", Item(101), held, kStart},
+      {"size not held", Item(103), free, kStart},
+      {"no sound ticked", Item(120, 1), held, {kDialogRunning, 1280, 720, 1, 1, 1, 0}},
+      {"vsync unticked", Item(121, 0), held, {kDialogRunning, 1280, 720, 1, 0, 0, 0}},
+      {"windowed ticked", Item(122, 1), held, {kDialogRunning, 1280, 720, 0, 1, 0, 0}},
+      {"windowed unticked", Item(122, 0), held, kStart},
+      {"quality radio", Item(117, 1), held, kStart},
+      {"the window's own ID", Item(1), held, kStart},
+      {"a draw event", Item(1000), [] {
+         wm_event_t e{};
+         e.type = 3;
+         return e;
+       }(),
+       kStart},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Apply(kStart);
+    EXPECT_EQ(ConfigDialogEvent(&c.item, &c.event), 0);
+    EXPECT_EQ(Current(), c.after);
+  }
+  // A close request goes on to the mouse step: a held button there counts.
+  Apply(kStart);
+  widget_t windowed = Item(122, 1);
+  wm_event_t closeHeld = WindowEvent(WM_CONF_CLOSE);
+  closeHeld.mouse.left = 1;
+  ConfigDialogEvent(&windowed, &closeHeld);
+  EXPECT_EQ(Current(), (Settings{kDialogQuit, 1280, 720, 0, 1, 0, 0}));
+  EXPECT_EQ(ConfigDialogEvent(nullptr, &closeHeld), 0);
+  EXPECT_EQ(ConfigDialogEvent(&windowed, nullptr), 0);
+}
+
+TEST(MessageBoxEvent, WhatDismissesTheBox) {
+  struct Case {
+    const char* what;
+    int32_t id;
+    wm_event_t event;
+    int32_t result;
+  } cases[] = {
+      {"close request", 1, WindowEvent(WM_CONF_CLOSE), kDialogStart},
+      {"Escape released", 1, KeyEvent(WM_KEY_UP, 1), kDialogStart},
+      {"Enter released", 1, KeyEvent(WM_KEY_UP, 51), kDialogStart},
+      {"Escape pressed", 1, KeyEvent(WM_KEY_DOWN, 1), kDialogRunning},
+      {"Enter pressed on the button", 23, KeyEvent(WM_KEY_DOWN, 51), kDialogRunning},
+      {"another key", 1, KeyEvent(WM_KEY_UP, 30), kDialogRunning},
+      {"button held", 23, MouseEvent(3, 3, 1), kDialogStart},
+      {"button moved over", 23, MouseEvent(3, 3, 0), kDialogRunning},
+      {"text held", 100, MouseEvent(3, 3, 1), kDialogRunning},
+      {"window held", 1, MouseEvent(3, 3, 1), kDialogRunning},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Shell.DialogResult = kDialogRunning;
+    widget_t w = Item(c.id);
+    EXPECT_EQ(MessageBoxEvent(&w, &c.event), 0);
+    EXPECT_EQ(Shell.DialogResult, c.result);
+  }
+}
+
+// --- the switch "default" ---------------------------------------------------------------
+
+class FakeModes : public plat::DisplayBackend {
+ public:
+  explicit FakeModes(std::vector<plat::DisplayMode> modes) : modes_(std::move(modes)) {}
+  bool Current(plat::DisplayMode& m) override {
+    m = {1920, 1080, 32, 60};
+    return true;
+  }
+  bool Mode(DWORD index, plat::DisplayMode& m) override {
+    if (index >= modes_.size()) return false;
+    m = modes_[index];
+    return true;
+  }
+  LONG Change(const plat::DisplayMode&, bool) override { return DISP_CHANGE_FAILED; }
+  LONG Restore() override { return DISP_CHANGE_SUCCESSFUL; }
+
+ private:
+  std::vector<plat::DisplayMode> modes_;
+};
+
+// A configuration dialog with every item, the check boxes and the quality
+// radio buttons set as given.
+std::string ConfigXml(int windowed, int vsync, int nosound, int quality) {
+  std::string xml = "<WINDOW ID=\"1\" TITLE=\"setup\" WIDTH=\"300\" HEIGHT=\"200\"/>\n";
+  for (int id : {101, 102, 103})
+    xml += "<RADIOBUTTON ID=\"" + std::to_string(id) + "\" GID=\"1\" WIDTH=\"90\" HEIGHT=\"20\" TITLE=\"size\"" +
+           (id == 101 ? " VALUE=\"1\"" : "") + "/>\n";
+  for (int id : {115, 116, 117})
+    xml += "<RADIOBUTTON ID=\"" + std::to_string(id) + "\" GID=\"2\" WIDTH=\"90\" HEIGHT=\"20\" TITLE=\"q\" VALUE=\"" +
+           (id - 115 == quality ? "1" : "0") + "\"/>\n";
+  const std::pair<int, int> boxes[] = {{120, nosound}, {121, vsync}, {122, windowed}};
+  for (const auto& [id, value] : boxes)
+    xml += "<CHECKBOX ID=\"" + std::to_string(id) + "\" WIDTH=\"90\" HEIGHT=\"20\" TITLE=\"c\" VALUE=\"" +
+           std::to_string(value) + "\"/>\n";
+  xml += "<BUTTON ID=\"1000\" WIDTH=\"60\" HEIGHT=\"20\" TITLE=\"Start\"/>\n";
+  xml += "<BUTTON ID=\"23\" WIDTH=\"60\" HEIGHT=\"20\" TITLE=\"Quit\"/>\n";
+  return xml;
+}
+
+constexpr char kMessageBoxXml[] =
+    "<WINDOW ID=\"1\" TITLE=\"box\" WIDTH=\"300\" HEIGHT=\"100\"/>\n"
+    "<LABEL ID=\"100\" WIDTH=\"280\" HEIGHT=\"20\" COLOR=\"FFFFFFFF\"/>\n"
+    "<BUTTON ID=\"23\" WIDTH=\"60\" HEIGHT=\"20\" TITLE=\"OK\"/>\n";
+
+// The [cfg] lines of the log.
+std::vector<std::string> CfgLines(const std::string& log) {
+  std::vector<std::string> out;
+  for (const std::string& line : qt::SplitLines(log))
+    if (line.rfind("[cfg]", 0) == 0) out.push_back(line);
+  return out;
+}
+
+TEST(ConfigDialogDefault, SettingsAndLogOverModeLists) {
+  struct Case {
+    const char* what;
+    std::vector<plat::DisplayMode> modes;
+    std::string xml;
+    std::vector<std::string> lines;
+    const char* items;  // the size items afterwards: e enabled, d disabled, with their text grey
+  } cases[] = {
+      {"no modes",
+       {},
+       ConfigXml(0, 1, 0, 0),
+       {"[cfg] ! no available video modes?", "[cfg] width: 1280", "[cfg] height: 720", "[cfg] windowed: false",
+        "[cfg] vsync on", "[cfg] sound on", "[cfg] texture quality high"},
+       "d100 d100 d100"},
+      {"each size at two rates, other depths passed over",
+       {{1280, 720, 32, 60},
+        {1280, 720, 32, 75},
+        {1280, 1024, 16, 60},
+        {1024, 768, 32, 60},
+        {1280, 800, 32, 60},
+        {1280, 800, 32, 75}},
+       ConfigXml(1, 0, 1, 1),
+       {"[cfg] yep.", "[cfg] - 1280x720 32bits", "[cfg] - 1280x720 32bits", "[cfg] - 1024x768 32bits",
+        "[cfg] - 1280x800 32bits", "[cfg] - 1280x800 32bits", "[cfg] width: 1280", "[cfg] height: 720",
+        "[cfg] windowed: true", "[cfg] vsync off", "[cfg] nosound", "[cfg] texture quality medium"},
+       "e228 e228 d100"},
+      {"only 1280 x 1024, low quality",
+       {{1280, 1024, 32, 0}},
+       ConfigXml(0, 1, 0, 2),
+       {"[cfg] yep.", "[cfg] - 1280x1024 32bits", "[cfg] width: 1280", "[cfg] height: 720", "[cfg] windowed: false",
+        "[cfg] vsync on", "[cfg] sound on", "[cfg] texture quality low"},
+       "d100 d100 e228"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qt::TempDir dir;
+    ASSERT_TRUE(qt::WriteFile(dir / "cfg.xml", c.xml));
+    ASSERT_TRUE(qt::WriteFile(dir / "msgbox.xml", kMessageBoxXml));
+    auto r = qt::RunInChild([&] {
+      qt::ChangeDir cd(dir.path());
+      qt::Args args{"\\bin\\prog", "-default", "-v"};
+      SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
+      FakeModes modes(c.modes);
+      plat::SetDisplayBackend(&modes);
+      AppShellUnitInit();
+      Shell.CfgTextureQuality = 0;
+      CHILD_CHECK(ConfigDialog() == 0);
+      std::string items;
+      for (int id : {101, 102, 103}) {
+        const widget_t* w = wdgFind(Shell.CfgDialogSet, id);
+        if (!w) continue;
+        items += (items.empty() ? "" : " ") + std::string(w->disabled ? "d" : "e") +
+                 std::to_string(static_cast<int>(w->style.tc[0] * 255.0f + 0.5f));
+      }
+      std::printf("%s\n", items.c_str());
+      plat::SetDisplayBackend(nullptr);
+    });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(CfgLines(qt::ReadFile(dir / "debug.log")), c.lines);
+    EXPECT_EQ(r.out, std::string(c.items) + "\n");
+  }
+}
+
+}  // namespace
