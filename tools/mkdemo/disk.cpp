@@ -195,7 +195,8 @@ std::string ConfigDialogXml(const std::string& fontName) {
   xml += Widget("RADIOBUTTON", 116, 236, 130, 180, 22, "Medium", "GID=\"2\" " + choice);
   xml += Widget("RADIOBUTTON", 117, 236, 154, 180, 22, "Low", "GID=\"2\" " + choice);
   xml += Widget("LABEL", 5, 24, 190, 180, 20, "Options", label);
-  xml += Widget("CHECKBOX", 122, 24, 212, 180, 22, "Windowed", "VALUE=\"0\" " + choice);
+  // A window suits every desktop: full screen is the user's choice.
+  xml += Widget("CHECKBOX", 122, 24, 212, 180, 22, "Windowed", "VALUE=\"1\" " + choice);
   xml += Widget("CHECKBOX", 121, 24, 236, 180, 22, "Vertical sync", "VALUE=\"1\" " + choice);
   xml += Widget("CHECKBOX", 120, 236, 212, 180, 22, "No sound", "VALUE=\"0\" " + choice);
   xml += Widget("BUTTON", 1000, 236, 288, 84, 30, "Start", button);
@@ -204,14 +205,22 @@ std::string ConfigDialogXml(const std::string& fontName) {
   return xml;
 }
 
+// 255 characters at the box's font size, the widest a message can be.
+constexpr int kMessageWidth = 1800;
+
 std::string MessageBoxXml(const std::string& fontName) {
   std::string xml = Header(
-      "<WINDOW ID=\"1\" TITLE=\"Zentrove Remix Competition 2 Musicdisk\" WIDTH=\"800\" "
-      "HEIGHT=\"112\" RESIZEABLE=\"0\" BGCOLOR=\"0E1626FF\">",
+      "<WINDOW ID=\"1\" TITLE=\"Zentrove Remix Competition 2 Musicdisk - error\" WIDTH=\"640\" "
+      "HEIGHT=\"150\" RESIZEABLE=\"0\" BGCOLOR=\"0E1626FF\">",
       fontName, 12);
-  xml += Widget("LABEL", 100, 16, 20, 768, 32, "",
+  xml += Widget("LABEL", 3, 20, 18, 600, 20, "The music disk cannot go on.",
+                TextColours("F2C46DFF", "00000000", "00000000", "F2C46DFF"));
+  xml += "  <LINE ID=\"4\" X=\"20\" Y=\"42\" X2=\"620\" Y2=\"42\" FGCOLOR=\"2A3D5CFF\"/>\n";
+  // Wide enough for the longest message (255 characters): the window cuts
+  // off what does not fit, the text bitmap does not.
+  xml += Widget("LABEL", 100, 20, 56, kMessageWidth, 24, "",
                 TextColours("E4E4E4FF", "00000000", "00000000", "89ACD8FF"));
-  xml += Widget("BUTTON", 23, 358, 66, 84, 30, "OK",
+  xml += Widget("BUTTON", 23, 536, 104, 84, 30, "OK",
                 TextColours("FFFFFFFF", "2A3D5CFF", "3E5A86FF", "89ACD8FF"));
   xml += "</WINDOW>\n";
   return xml;
