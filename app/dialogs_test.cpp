@@ -8,6 +8,7 @@
 
 #include "app/appshell.h"
 #include "app/testevents.h"
+#include "app/testprogram.h"
 #include "framework/base/main.h"
 #include "platform/display.h"
 #include "testsupport/testsupport.h"
@@ -249,5 +250,149 @@ TEST(ConfigDialogDefault, SettingsAndLogOverModeLists) {
     EXPECT_EQ(r.out, std::string(c.items) + "\n");
   }
 }
+
+// --- the program, under an X server of the test's own -------------------------------------
+
+namespace program {
+
+using namespace apptest;
+
+constexpr char kSetupTitle[] = "Zentrove Remix Competition 2 Musicdisk - setup";
+constexpr char kBoxTitle[] = "Zentrove Remix Competition 2 Musicdisk - error";
+constexpr char kDiskTitle[] = "Zentrove Remix Competition 2 Musicdisk";
+// Centres of the buttons in the demo data's dialogs (window pixels).
+constexpr int kStartX = 278, kStartY = 303;
+constexpr int kOkX = 578, kOkY = 119;
+constexpr int kWatchdogSeconds = 240;
+
+bool AtOnce() { return true; }
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Lets the window draw a few frames before it is photographed or clicked.
+void LetItDraw() { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); }
+
+class DialogProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!qt::FileExists(MUSICDISK_ARCHIVE)) GTEST_SKIP() << "kelm.dat has not been built";
+    ASSERT_TRUE(server_.running()) << "no X server of our own";
+    display_ = XOpenDisplay(nullptr);
+    ASSERT_NE(display_, nullptr);
+  }
+  void TearDown() override {
+    if (display_) XCloseDisplay(display_);
+  }
+  // The setup dialog of a program started without "default".
+  Window StartAtTheDialog(pid_t& child) {
+    child = Launch(dir_, true, "null", {"-v"});
+    return WaitForWindow(display_, kSetupTitle, child, 60, AtOnce);
+  }
+
+  qt::Watchdog dog_{kWatchdogSeconds};
+  qt::OwnXServer server_;
+  qt::TempDir dir_;
+  Display* display_ = nullptr;
+};
+
+TEST_F(DialogProgram, StartButtonOpensTheDiskWindow) {
+  pid_t child = 0;
+  const Window setup = StartAtTheDialog(child);
+  ChildGuard guard{child};
+  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
+  ASSERT_NE(setup, 0u) << "no dialog";
+  LetItDraw();
+  Screenshot(setup, "setup");
+  EXPECT_EQ(FindWindow(display_, kDiskTitle, child), 0u) << "the disk's window came before the start";
+  ClickWindowAt(setup, kStartX, kStartY);
+  const Window disk = WaitForWindow(display_, kDiskTitle, child, 60, AtOnce);
+  ASSERT_NE(disk, 0u) << "no window after the start button: " << qt::ReadFile(dir_ / "stderr.txt");
+  XWindowAttributes a{};
+  ASSERT_TRUE(XGetWindowAttributes(display_, disk, &a));
+  EXPECT_EQ(a.width, 1280);
+  EXPECT_EQ(a.height, 720);
+  SendClose(display_, disk);
+  const int code = WaitFor(child, 60);
+  child = 0;
+  EXPECT_EQ(code, 0) << qt::ReadFile(dir_ / "stderr.txt");
+  const std::string log = qt::ReadFile(dir_ / "debug.log");
+  for (const char* line : {"[cfg] yep.", "[cfg] width: 1280\n", "[cfg] height: 720\n", "[cfg] windowed: true\n",
+                           "[cfg] vsync on\n", "[cfg] sound on\n", "[cfg] texture quality high\n", "creatwindow2\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
+TEST_F(DialogProgram, EscapeEndsTheProgramWithZero) {
+  pid_t child = 0;
+  const Window setup = StartAtTheDialog(child);
+  ChildGuard guard{child};
+  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
+  ASSERT_NE(setup, 0u) << "no dialog";
+  LetItDraw();
+  Xdo("mousemove --window " + std::to_string(setup) + " 5 5");
+  Xdo("key --window " + std::to_string(setup) + " Escape");
+  const int code = WaitFor(child, 30);
+  child = 0;
+  EXPECT_EQ(code, 0) << qt::ReadFile(dir_ / "stderr.txt");
+  const std::string log = qt::ReadFile(dir_ / "debug.log");
+  EXPECT_NE(log.find("creatwindow\n"), std::string::npos);
+  EXPECT_EQ(log.find("creatwindow2"), std::string::npos) << "the program went on after the dialog";
+  // Ended at once: no exit entry ran.
+  EXPECT_EQ(log.find("[exit]"), std::string::npos);
+}
+
+// A track file missing from a folder archive: clicking the track shows the
+// box with its name, and the box's button ends the program with code 1.
+TEST_F(DialogProgram, MissingTrackShowsTheBoxUntilItsButton) {
+  const std::filesystem::path archive = dir_ / "kelm.dat";
+  std::filesystem::create_directory(archive);
+  for (const auto& entry : std::filesystem::directory_iterator(MUSICDISK_DATA))
+    if (entry.path().filename() != "06.ogg") std::filesystem::create_symlink(entry.path(), archive / entry.path().filename());
+  const std::string wav = dir_ / "out.wav";
+  pid_t child = Launch(dir_, false, nullptr, {"-default", "-v"}, false);
+  ChildGuard guard{child};
+  ASSERT_GT(child, 0);
+  const Window disk = WaitForTheFrameLoop(display_, child, wav);
+  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
+  ASSERT_NE(disk, 0u) << "no window";
+  Xdo("mousemove --window " + std::to_string(disk) + " 5 5");
+  Xdo("key --window " + std::to_string(disk) + " Escape");  // from the intro to the main screen
+  LetItDraw();
+  ClickAt(disk, 300, 505);  // the sixth record: third row of the second column
+  const Window box = WaitForWindow(display_, kBoxTitle, child, 30, AtOnce);
+  ASSERT_NE(box, 0u) << "no message box: " << qt::ReadFile(dir_ / "stderr.txt");
+  LetItDraw();
+  Screenshot(box, "msgbox");
+  EXPECT_EQ(FindWindow(display_, kDiskTitle, child), 0u) << "the disk's window is still there";
+  EXPECT_NE(qt::ReadFile(dir_ / "debug.log").find("File not found: 06.ogg.\n"), std::string::npos);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "the program did not wait for the box";
+  ClickWindowAt(box, kOkX, kOkY);
+  const int code = WaitFor(child, 30);
+  child = 0;
+  EXPECT_EQ(code, 1) << qt::ReadFile(dir_ / "stderr.txt");
+}
+
+// Without the archive the message box's own description is missing too:
+// the message still reaches the user, once, and the program ends with 1.
+TEST(DialogProgramWithoutArchive, EndsWithCodeOneAndTheMessage) {
+  qt::Watchdog dog(kWatchdogSeconds);
+  qt::TempDir dir;
+  pid_t child = Launch(dir, false, "null", {"-v"});
+  ChildGuard guard{child};
+  ASSERT_GT(child, 0);
+  const int code = WaitFor(child, 60);
+  child = 0;
+  EXPECT_EQ(code, 1);
+  const std::string err = qt::ReadFile(dir / "stderr.txt");
+  EXPECT_EQ(Occurrences(err, "File not found: tracks.dat."), 1u) << err;
+  EXPECT_NE(err.find("File not found: msgbox.xml."), std::string::npos) << err;
+}
+
+}  // namespace program
 
 }  // namespace
