@@ -175,10 +175,17 @@ TEST(AppShellWindow, CloseWithoutWindowIsHarmless) {
 // is null and the close event of the destruction has set AppQuit.
 TEST(AppShellWindow, CreateAndCloseOnADisplay) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
-  auto r = qt::RunInChild([] {
+  // The dialogs the window's start reads: windowed, and a box.
+  qt::TempDir dir;
+  ASSERT_TRUE(qt::WriteFile(dir / "cfg.xml",
+                            "<WINDOW ID=\"1\" TITLE=\"setup\"/>"
+                            "<CHECKBOX ID=\"122\" WIDTH=\"90\" HEIGHT=\"20\" VALUE=\"1\"/>"));
+  ASSERT_TRUE(qt::WriteFile(dir / "msgbox.xml", "<WINDOW ID=\"1\" TITLE=\"box\"/>"));
+  auto r = qt::RunInChild([&] {
     qt::Args args{"/bin/prog", "-default"};
     RtlSetArgs(args.argc(), args.argv());
     MusicDiskUnitInits();
+    qt::ChangeDir cd(dir.path());  // from the program's folder to the files
     RunInits();
     int32_t w = 800, h = 600, fs = 1;
     AppCreateWindow("shell test", w, h, fs);

@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "app/appshell.h"
+#include "app/musicdisk.h"
 #include "app/testevents.h"
 #include "app/testprogram.h"
+#include "framework/base/file.h"
 #include "framework/base/main.h"
+#include "platform/rtl.h"
+#include "units/sysunit.h"
 #include "platform/display.h"
 #include "testsupport/testsupport.h"
 
@@ -375,6 +379,26 @@ TEST_F(DialogProgram, MissingTrackShowsTheBoxUntilItsButton) {
   const int code = WaitFor(child, 30);
   child = 0;
   EXPECT_EQ(code, 1) << qt::ReadFile(dir_ / "stderr.txt");
+}
+
+// Under test the box answers itself once it has been drawn, noting its
+// window's title and its text.
+TEST_F(DialogProgram, BoxAnswersForTests) {
+  auto r = qt::RunInChild([&] {
+    setenv("QUARN_MSGBOX_TEST", "1", 1);
+    setenv("QUARN_MSGBOX_LOG", (dir_ / "boxes.txt").c_str(), 1);
+    qt::Args args{"/bin/prog"};
+    RtlSetArgs(args.argc(), args.argv());
+    MusicDiskUnitInits();
+    RunInits();
+    SYS_FilePackOpen(MUSICDISK_ARCHIVE);
+    SYS_FileOpen("nothing.ife", 0);
+    std::printf("not reached\n");
+  });
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(qt::ReadFile(dir_ / "boxes.txt"), std::string(kBoxTitle) + "|File not found: nothing.ife.\n");
+  EXPECT_EQ(r.err, "File not found: nothing.ife.\n");
 }
 
 // Without the archive the message box's own description is missing too:
