@@ -178,7 +178,9 @@ std::string Header(const std::string& window, const std::string& fontName, int s
 }  // namespace
 
 std::string ConfigDialogXml(const std::string& fontName) {
-  const std::string label = TextColours("89ACD8FF", "00000000", "00000000", "89ACD8FF");
+  // A label's colour is applied twice (text and tint): these are the
+  // square roots of the colours seen.
+  const std::string label = TextColours("BAD1EBFF", "00000000", "00000000", "89ACD8FF");
   const std::string choice = TextColours("E4E4E4FF", "18243AFF", "22345AFF", "89ACD8FF");
   const std::string button = TextColours("FFFFFFFF", "2A3D5CFF", "3E5A86FF", "89ACD8FF");
   std::string xml = Header(
@@ -214,12 +216,12 @@ std::string MessageBoxXml(const std::string& fontName) {
       "HEIGHT=\"150\" RESIZEABLE=\"0\" BGCOLOR=\"0E1626FF\">",
       fontName, 12);
   xml += Widget("LABEL", 3, 20, 18, 600, 20, "The music disk cannot go on.",
-                TextColours("F2C46DFF", "00000000", "00000000", "F2C46DFF"));
+                TextColours("F9E0A7FF", "00000000", "00000000", "F2C46DFF"));
   xml += "  <LINE ID=\"4\" X=\"20\" Y=\"42\" X2=\"620\" Y2=\"42\" FGCOLOR=\"2A3D5CFF\"/>\n";
   // Wide enough for the longest message (255 characters): the window cuts
   // off what does not fit, the text bitmap does not.
   xml += Widget("LABEL", 100, 20, 56, kMessageWidth, 24, "",
-                TextColours("E4E4E4FF", "00000000", "00000000", "89ACD8FF"));
+                TextColours("F4F4F4FF", "00000000", "00000000", "89ACD8FF"));
   xml += Widget("BUTTON", 23, 536, 104, 84, 30, "OK",
                 TextColours("FFFFFFFF", "2A3D5CFF", "3E5A86FF", "89ACD8FF"));
   xml += "</WINDOW>\n";
