@@ -27,7 +27,11 @@ ImageFrame FrameOf(const widget_t* w) {
 // as the attributes gave it.
 void ShowImage(widget_t* w) {
   const txBitmap* image = wdgAcquireImage(w, w->src, TM_MODE_LINEAR);
-  if (!image) return;
+  if (!image) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[widget][button][%s:%d:%s()]  ! button texture not loaded: %s\n", SYS_LOGPOS,
+                   w->src);
+    return;
+  }
   w->width = image->width;
   w->height = image->height / kImageFrames;
 }
