@@ -186,6 +186,30 @@ TEST_F(InputKinds, HiddenOrDisabledWidgetsIgnoreTheMouseAndKeepTheirState) {
   }
 }
 
+// Coordinates at the ends of the 32-bit range are worked out without
+// overflow (the sanitizer build checks it).
+TEST_F(InputKinds, ExtremeGeometryIsDrawnAndHitTestedWithoutOverflow) {
+  for (const char* tag : {"BUTTON", "PROGRESS", "CHECKBOX", "RADIOBUTTON"}) {
+    SCOPED_TRACE(tag);
+    widget_t* w = LoadOne(std::string("<") + tag +
+                          R"( X="2147483647" Y="-2147483648" WIDTH="-2147483648" HEIGHT="2147483647" VALUE="0.5"/>)");
+    ASSERT_NE(w, nullptr);
+    w->style.font = RealFont();
+    w->text_width = 2147483647;
+    w->text_height = -2147483647;
+    w->visible = 1;
+    Draw(w);
+    EXPECT_EQ(Send(w, Press(nullptr, 2147483647, 0)), 0);
+    w->x = -2147483647 - 1;
+    w->width = 2147483647;
+    w->y = -10;
+    Draw(w);
+    EXPECT_EQ(Send(w, Press(nullptr, -5, 0)), 1);
+    wdgUnload(set);
+    set = nullptr;
+  }
+}
+
 // --- BUTTON ------------------------------------------------------------------------------------------
 
 TEST_F(InputKinds, ImageButtonTakesOneFrameOfItsImageAndDrawsTheFrameOfItsState) {
