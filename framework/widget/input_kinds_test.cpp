@@ -55,7 +55,8 @@ class InputKinds : public WidgetTest {
   }
   // The width the real font gives a text.
   int32_t TextWidth(const char* text) {
-    txBitmap* bitmap = txCreateDummy(2, WDG_TEXT_BITMAP_WIDTH, WDG_TEXT_BITMAP_HEIGHT);
+    constexpr int32_t kRgba = 2;  // txCreateDummy's 32-bit kind
+    txBitmap* bitmap = txCreateDummy(kRgba, WDG_TEXT_BITMAP_WIDTH, WDG_TEXT_BITMAP_HEIGHT);
     int width = 0, height = 0;
     EXPECT_EQ(ftRender(RealFont(), bitmap, text, &width, &height), 0);
     txFree(&bitmap);
