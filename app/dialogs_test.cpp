@@ -3,6 +3,7 @@
 // "default" over fake display-mode lists.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -291,38 +292,54 @@ class DialogProgram : public ::testing::Test {
   void TearDown() override {
     if (display_) XCloseDisplay(display_);
   }
-  // The setup dialog of a program started without "default".
-  Window StartAtTheDialog(pid_t& child) {
-    child = Launch(dir_, true, "null", {"-v"});
-    return WaitForWindow(display_, kSetupTitle, child, 60, AtOnce);
+  // Starts the program without "default" and waits until its setup dialog
+  // has drawn; the dialog, or 0 after a recorded failure.
+  Window OpenTheDialog() {
+    child_ = Launch(dir_, true, "null", {"-v"});
+    guard_ = std::make_unique<ChildGuard>(child_);
+    const Window setup = WaitForWindow(display_, kSetupTitle, child_, 60, AtOnce);
+    if (!child_ || !setup) {
+      ADD_FAILURE() << "no dialog: " << qt::ReadFile(dir_ / "stderr.txt");
+      return 0;
+    }
+    LetItDraw();
+    return setup;
+  }
+  // The program's exit code; it is gone afterwards.
+  int Ended(int seconds) {
+    const int code = WaitFor(child_, seconds);
+    child_ = 0;
+    return code;
   }
 
   qt::Watchdog dog_{kWatchdogSeconds};
   qt::OwnXServer server_;
   qt::TempDir dir_;
   Display* display_ = nullptr;
+  pid_t child_ = 0;
+  std::unique_ptr<ChildGuard> guard_;
 };
 
+// Escape, with the pointer over the window (the key goes where it is).
+void PressEscape(Window w) {
+  Xdo("mousemove --window " + std::to_string(w) + " 5 5");
+  Xdo("key --window " + std::to_string(w) + " Escape");
+}
+
 TEST_F(DialogProgram, StartButtonOpensTheDiskWindow) {
-  pid_t child = 0;
-  const Window setup = StartAtTheDialog(child);
-  ChildGuard guard{child};
-  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
-  ASSERT_NE(setup, 0u) << "no dialog";
-  LetItDraw();
+  const Window setup = OpenTheDialog();
+  ASSERT_NE(setup, 0u);
   Screenshot(setup, "setup");
-  EXPECT_EQ(FindWindow(display_, kDiskTitle, child), 0u) << "the disk's window came before the start";
+  EXPECT_EQ(FindWindow(display_, kDiskTitle, child_), 0u) << "the disk's window came before the start";
   ClickWindowAt(setup, kStartX, kStartY);
-  const Window disk = WaitForWindow(display_, kDiskTitle, child, 60, AtOnce);
+  const Window disk = WaitForWindow(display_, kDiskTitle, child_, 60, AtOnce);
   ASSERT_NE(disk, 0u) << "no window after the start button: " << qt::ReadFile(dir_ / "stderr.txt");
   XWindowAttributes a{};
   ASSERT_TRUE(XGetWindowAttributes(display_, disk, &a));
   EXPECT_EQ(a.width, 1280);
   EXPECT_EQ(a.height, 720);
   SendClose(display_, disk);
-  const int code = WaitFor(child, 60);
-  child = 0;
-  EXPECT_EQ(code, 0) << qt::ReadFile(dir_ / "stderr.txt");
+  EXPECT_EQ(Ended(60), 0) << qt::ReadFile(dir_ / "stderr.txt");
   const std::string log = qt::ReadFile(dir_ / "debug.log");
   for (const char* line : {"[cfg] yep.", "[cfg] width: 1280\n", "[cfg] height: 720\n", "[cfg] windowed: true\n",
                            "[cfg] vsync on\n", "[cfg] sound on\n", "[cfg] texture quality high\n", "creatwindow2\n"})
@@ -330,17 +347,10 @@ TEST_F(DialogProgram, StartButtonOpensTheDiskWindow) {
 }
 
 TEST_F(DialogProgram, EscapeEndsTheProgramWithZero) {
-  pid_t child = 0;
-  const Window setup = StartAtTheDialog(child);
-  ChildGuard guard{child};
-  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
-  ASSERT_NE(setup, 0u) << "no dialog";
-  LetItDraw();
-  Xdo("mousemove --window " + std::to_string(setup) + " 5 5");
-  Xdo("key --window " + std::to_string(setup) + " Escape");
-  const int code = WaitFor(child, 30);
-  child = 0;
-  EXPECT_EQ(code, 0) << qt::ReadFile(dir_ / "stderr.txt");
+  const Window setup = OpenTheDialog();
+  ASSERT_NE(setup, 0u);
+  PressEscape(setup);
+  EXPECT_EQ(Ended(30), 0) << qt::ReadFile(dir_ / "stderr.txt");
   const std::string log = qt::ReadFile(dir_ / "debug.log");
   EXPECT_NE(log.find("creatwindow\n"), std::string::npos);
   EXPECT_EQ(log.find("creatwindow2"), std::string::npos) << "the program went on after the dialog";
@@ -356,29 +366,26 @@ TEST_F(DialogProgram, MissingTrackShowsTheBoxUntilItsButton) {
   for (const auto& entry : std::filesystem::directory_iterator(MUSICDISK_DATA))
     if (entry.path().filename() != "06.ogg") std::filesystem::create_symlink(entry.path(), archive / entry.path().filename());
   const std::string wav = dir_ / "out.wav";
-  pid_t child = Launch(dir_, false, nullptr, {"-default", "-v"}, false);
-  ChildGuard guard{child};
-  ASSERT_GT(child, 0);
-  const Window disk = WaitForTheFrameLoop(display_, child, wav);
-  ASSERT_NE(child, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
+  child_ = Launch(dir_, false, nullptr, {"-default", "-v"}, false);
+  guard_ = std::make_unique<ChildGuard>(child_);
+  ASSERT_GT(child_, 0);
+  const Window disk = WaitForTheFrameLoop(display_, child_, wav);
+  ASSERT_NE(child_, 0) << "the program ended early: " << qt::ReadFile(dir_ / "stderr.txt");
   ASSERT_NE(disk, 0u) << "no window";
-  Xdo("mousemove --window " + std::to_string(disk) + " 5 5");
-  Xdo("key --window " + std::to_string(disk) + " Escape");  // from the intro to the main screen
+  PressEscape(disk);  // from the intro to the main screen
   LetItDraw();
   ClickAt(disk, 300, 505);  // the sixth record: third row of the second column
-  const Window box = WaitForWindow(display_, kBoxTitle, child, 30, AtOnce);
+  const Window box = WaitForWindow(display_, kBoxTitle, child_, 30, AtOnce);
   ASSERT_NE(box, 0u) << "no message box: " << qt::ReadFile(dir_ / "stderr.txt");
   LetItDraw();
   Screenshot(box, "msgbox");
-  EXPECT_EQ(FindWindow(display_, kDiskTitle, child), 0u) << "the disk's window is still there";
+  EXPECT_EQ(FindWindow(display_, kDiskTitle, child_), 0u) << "the disk's window is still there";
   EXPECT_NE(qt::ReadFile(dir_ / "debug.log").find("File not found: 06.ogg.\n"), std::string::npos);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   int status = 0;
-  EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "the program did not wait for the box";
+  EXPECT_EQ(waitpid(child_, &status, WNOHANG), 0) << "the program did not wait for the box";
   ClickWindowAt(box, kOkX, kOkY);
-  const int code = WaitFor(child, 30);
-  child = 0;
-  EXPECT_EQ(code, 1) << qt::ReadFile(dir_ / "stderr.txt");
+  EXPECT_EQ(Ended(30), 1) << qt::ReadFile(dir_ / "stderr.txt");
 }
 
 // Under test the box answers itself once it has been drawn, noting its
