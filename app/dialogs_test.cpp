@@ -267,6 +267,7 @@ constexpr char kBoxTitle[] = "Zentrove Remix Competition 2 Musicdisk - error";
 constexpr char kDiskTitle[] = "Zentrove Remix Competition 2 Musicdisk";
 // Centres of the buttons in the demo data's dialogs (window pixels).
 constexpr int kStartX = 278, kStartY = 303;
+constexpr int kWindowedX = 114, kWindowedY = 223;
 constexpr int kOkX = 578, kOkY = 119;
 constexpr int kWatchdogSeconds = 240;
 
@@ -305,6 +306,21 @@ class DialogProgram : public ::testing::Test {
     LetItDraw();
     return setup;
   }
+  // Presses the dialog's start button; the disk's window must come, 1280 x
+  // 720 at the given place, and closing it must end the program with 0.
+  void StartAndExpectTheWindowAt(Window setup, int x, int y) {
+    ClickWindowAt(setup, kStartX, kStartY);
+    const Window disk = WaitForWindow(display_, kDiskTitle, child_, 60, AtOnce);
+    ASSERT_NE(disk, 0u) << "no window after the start button: " << qt::ReadFile(dir_ / "stderr.txt");
+    XWindowAttributes a{};
+    ASSERT_TRUE(XGetWindowAttributes(display_, disk, &a));
+    EXPECT_EQ(a.width, 1280);
+    EXPECT_EQ(a.height, 720);
+    EXPECT_EQ(a.x, x);
+    EXPECT_EQ(a.y, y);
+    SendClose(display_, disk);
+    EXPECT_EQ(Ended(60), 0) << qt::ReadFile(dir_ / "stderr.txt");
+  }
   // The program's exit code; it is gone afterwards.
   int Ended(int seconds) {
     const int code = WaitFor(child_, seconds);
@@ -331,19 +347,23 @@ TEST_F(DialogProgram, StartButtonOpensTheDiskWindow) {
   ASSERT_NE(setup, 0u);
   Screenshot(setup, "setup");
   EXPECT_EQ(FindWindow(display_, kDiskTitle, child_), 0u) << "the disk's window came before the start";
-  ClickWindowAt(setup, kStartX, kStartY);
-  const Window disk = WaitForWindow(display_, kDiskTitle, child_, 60, AtOnce);
-  ASSERT_NE(disk, 0u) << "no window after the start button: " << qt::ReadFile(dir_ / "stderr.txt");
-  XWindowAttributes a{};
-  ASSERT_TRUE(XGetWindowAttributes(display_, disk, &a));
-  EXPECT_EQ(a.width, 1280);
-  EXPECT_EQ(a.height, 720);
-  SendClose(display_, disk);
-  EXPECT_EQ(Ended(60), 0) << qt::ReadFile(dir_ / "stderr.txt");
+  StartAndExpectTheWindowAt(setup, (1920 - 1280) / 2, (1080 - 720) / 2);
   const std::string log = qt::ReadFile(dir_ / "debug.log");
   for (const char* line : {"[cfg] yep.", "[cfg] width: 1280\n", "[cfg] height: 720\n", "[cfg] windowed: true\n",
                            "[cfg] vsync on\n", "[cfg] sound on\n", "[cfg] texture quality high\n", "creatwindow2\n"})
     EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
+// The test's X server offers no 1280-wide mode, so the display keeps its
+// size; the window still covers the top left corner.
+TEST_F(DialogProgram, UntickingWindowedStartsFullScreen) {
+  const Window setup = OpenTheDialog();
+  ASSERT_NE(setup, 0u);
+  ClickWindowAt(setup, kWindowedX, kWindowedY);
+  StartAndExpectTheWindowAt(setup, 0, 0);
+  const std::string log = qt::ReadFile(dir_ / "debug.log");
+  EXPECT_NE(log.find("[cfg] windowed: false\n"), std::string::npos);
+  EXPECT_NE(log.find("[cfg] width: 1280\n[cfg] height: 720\n"), std::string::npos);
 }
 
 TEST_F(DialogProgram, EscapeEndsTheProgramWithZero) {
