@@ -1,39 +1,14 @@
 // The FONT widget: loads a font file and makes a font that other widgets
 // name by their FONTID. It is never drawn.
 #include "framework/base/log.h"
+#include "framework/widget/display_kinds.h"
 #include "framework/widget/widget.h"
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFFu;
-constexpr int32_t kWeightBold = 800;
-constexpr int32_t kWeightRegular = 100;
+using wdgkind::Shown;
+
 constexpr const char* kTag = "FONT";
-
-const char* Shown(const char* text) { return text ? text : "(null)"; }
-
-// A size left out (0) would render at FreeType's smallest size, one pixel,
-// which shows nothing: such fonts take the renderer's default size.
-int32_t RenderSize(int32_t size) { return size > 0 ? size : FR_DEFAULT_SIZE; }
-
-// The face is looked up by NAME, so NAME has to be the path the face was
-// loaded from; any other name leaves the font without a face and its texts
-// blank.
-int MakeFont(widget_t* w) {
-  FR_Font_t* font = ftNewFont(w->style.font_encoding, kWhite, FR_HALIGN_LEFT, FR_VALIGN_TOP);
-  if (!font) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]  ! not enough memory for font.\n",
-                   SYS_LOGPOS_AS("widget_init"));
-    errSetLastError(ERR_NOMEM);
-    return -1;
-  }
-  w->owned_font = font;
-  w->style.font = font;
-  const widget_style_t& s = w->style;
-  ftSetFont(font, w->name ? w->name : "", RenderSize(s.font_size), s.font_bold ? kWeightBold : kWeightRegular,
-            s.font_italic);
-  return 0;
-}
 
 }  // namespace
 
@@ -50,12 +25,20 @@ int widget_font_init(widget_t* w, int count, char** names, char** values) {
                    path);
     return -1;
   }
-  if (MakeFont(w) != 0) return -1;
+  // The face is looked up by NAME, so NAME has to be the path it was loaded
+  // from; any other name gives a font without a face.
+  if (wdgkind::MakeOwnedFont(w, w->name, FR_HALIGN_LEFT, FR_VALIGN_TOP) != 0) {
+    SYS_ErrKeeper keep;
+    SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]  ! not enough memory for font.\n",
+                   SYS_LOGPOS_AS("widget_init"));
+    return -1;
+  }
   SYS_DbgMessage(SYS_DBG_MSG,
                  "[widget][font][%s:%d:%s()]  - new widget: %s (%d) : %s id: %d bold: %d italic: %d encoding: %d\n",
                  SYS_LOGPOS_AS("widget_init"), kTag, w->kind, Shown(w->name), w->id, w->style.font_bold,
                  w->style.font_italic, w->style.font_encoding);
-  if (path) SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]    - font file: %s\n", SYS_LOGPOS_AS("widget_init"), path);
+  if (path)
+    SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]    - font file: %s\n", SYS_LOGPOS_AS("widget_init"), path);
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "framework/base/log.h"
 #include "framework/base/numconv.h"
 #include "framework/tl/TM.h"
+#include "framework/widget/display_kinds.h"
 #include "framework/widget/widget.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
@@ -12,8 +13,6 @@ namespace {
 
 constexpr float kDefaultAspect = 1.0f;
 constexpr const char* kTag = "IMG";
-
-const char* Shown(const char* text) { return text ? text : "(null)"; }
 
 // A size given only by its width takes its height from the image's shape,
 // scaled by the aspect; no size at all takes the image's own.
@@ -34,15 +33,11 @@ void ShowImage(widget_t* w) {
   w->bitmap = wdgAcquireImage(w, w->src, w->bg_filter);
   if (!w->bitmap) {
     // The widget keeps its size and draws nothing; the rest of the dialog goes on.
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  ! cannot load image: %s\n", SYS_LOGPOS, w->src);
+    SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  ! cannot load image: %s\n",
+                   SYS_LOGPOS_AS("widget_img_event"), w->src);
     return;
   }
   FitToImage(w, *w->bitmap);
-}
-
-void TexturedVertex(float s, float t, double x, double y) {
-  wmGL.glTexCoord2f(s, t);
-  wmGL.glVertex2d(x, y);
 }
 
 void DrawImage(const widget_t* w) {
@@ -51,16 +46,13 @@ void DrawImage(const widget_t* w) {
   const double left = w->x;
   const double right = left + w->width;
   wmGL.glEnable(GL_TEXTURE_2D);
-  tmBind(w->src);
+  // A source changed since the show is not loaded: drawing the texture
+  // bound before would show another widget's image.
+  if (tmBind(w->src) != 0) return;
   wmGL.glEnable(GL_BLEND);
   wmGL.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   wmGL.glColor4fv(w->style.fc);
-  wmGL.glBegin(GL_QUADS);
-  TexturedVertex(0, 1, left, bottom);
-  TexturedVertex(0, 0, left, top);
-  TexturedVertex(1, 0, right, top);
-  TexturedVertex(1, 1, right, bottom);
-  wmGL.glEnd();
+  wdgkind::TexturedQuad(left, top, right, bottom, 1, 1);
   wmGL.glDisable(GL_BLEND);
 }
 
@@ -94,7 +86,7 @@ int widget_img_init(widget_t* w, int count, char** names, char** values) {
     SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  ! widget_img: texture is not defined.\n",
                    SYS_LOGPOS_AS("widget_init"));
   SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  - new widget: %s (%d) : %s %d, %d, %d %dx%d %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, Shown(w->src), w->x, w->y, w->seq, w->width,
+                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgkind::Shown(w->src), w->x, w->y, w->seq, w->width,
                  w->height, w->bg_filter);
   return 0;
 }

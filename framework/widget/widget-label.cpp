@@ -6,6 +6,7 @@
 
 #include "framework/base/log.h"
 #include "framework/tl/TM.h"
+#include "framework/widget/display_kinds.h"
 #include "framework/widget/widget.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
@@ -16,8 +17,6 @@ constexpr int32_t kDefaultWidth = 256;
 constexpr int32_t kDefaultHeight = 32;
 constexpr float kDefaultDepth = 1.0f;
 constexpr const char* kTag = "LABEL";
-
-const char* Shown(const char* text) { return text ? text : "(null)"; }
 
 // The sequence number makes the texture's name unique in the run, whatever
 // NAME the document gave.
@@ -52,11 +51,6 @@ float Covered(int32_t extent, int32_t side) {
   return extent >= side ? 1.0f : static_cast<float>(extent) / static_cast<float>(side);
 }
 
-void TexturedVertex(float s, float t, double x, double y) {
-  wmGL.glTexCoord2f(s, t);
-  wmGL.glVertex2d(x, y);
-}
-
 // Leaves GL_BLEND on: the widgets drawn after a label inherit it.
 void Draw(const widget_t* w) {
   if (!w->bitmap) return;
@@ -69,16 +63,13 @@ void Draw(const widget_t* w) {
   const double left = w->x;
   const double right = left + tw;
   wmGL.glEnable(GL_TEXTURE_2D);
-  tmBind(w->name);
+  // Without its texture (an upload refused) the label would draw whatever
+  // texture is bound.
+  if (tmBind(w->name) != 0) return;
   wmGL.glEnable(GL_BLEND);
   wmGL.glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR);
   wmGL.glColor4fv(w->style.tc);
-  wmGL.glBegin(GL_QUADS);
-  TexturedVertex(0, t, left, bottom);
-  TexturedVertex(0, 0, left, top);
-  TexturedVertex(s, 0, right, top);
-  TexturedVertex(s, t, right, bottom);
-  wmGL.glEnd();
+  wdgkind::TexturedQuad(left, top, right, bottom, s, t);
 }
 
 }  // namespace
@@ -101,7 +92,7 @@ int widget_label_init(widget_t* w, int count, char** names, char** values) {
                  "[widget][label][%s:%d:%s()]  - new widget: %s (%d) : %d, %d, %d %dx%d title: '%s'\n"
                  "   - texture id: %s\n",
                  SYS_LOGPOS_AS("widget_init"), kTag, w->kind, w->x, w->y, w->seq, w->text_width, w->text_height,
-                 Shown(w->title), w->name);
+                 wdgkind::Shown(w->title), w->name);
   return 0;
 }
 

@@ -1,38 +1,28 @@
 // The STYLE widget: a reusable style block (colours, flags and a font)
 // that later widgets copy with their STYLE attribute. It is never drawn.
 #include "framework/base/log.h"
+#include "framework/widget/display_kinds.h"
 #include "framework/widget/widget.h"
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFFu;
-constexpr int32_t kWeightBold = 800;
-constexpr int32_t kWeightRegular = 100;
 constexpr const char* kTag = "STYLE";
-
-const char* Shown(const char* text) { return text ? text : "(null)"; }
-
-int32_t RenderSize(int32_t size) { return size > 0 ? size : FR_DEFAULT_SIZE; }
 
 // The STYLE's face is found by its file path. A file that cannot be read
 // leaves the font without a face (its texts blank) but keeps the style, so
-// the widgets that copy it still load.
+// the widgets that copy it still load. A font that came with a copied
+// block stays the other STYLE's; this one makes its own.
 int MakeFont(widget_t* w, int32_t halign, int32_t valign) {
-  const widget_style_t& s = w->style;
-  if (ftLoadFace(s.font_path) != 0)
+  const char* path = w->style.font_path;
+  if (ftLoadFace(path) != 0)
     SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  ! cannot load font: %s\n", SYS_LOGPOS_AS("widget_init"),
-                   s.font_path);
-  FR_Font_t* font = ftNewFont(s.font_encoding, kWhite, halign, valign);
-  if (!font) {
+                   path);
+  if (wdgkind::MakeOwnedFont(w, path, halign, valign) != 0) {
+    SYS_ErrKeeper keep;
     SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  ! not enough memory for font.\n",
                    SYS_LOGPOS_AS("widget_init"));
-    errSetLastError(ERR_NOMEM);
     return -1;
   }
-  // A font copied in with another STYLE's block stays that STYLE's.
-  w->owned_font = font;
-  w->style.font = font;
-  ftSetFont(font, s.font_path, RenderSize(s.font_size), s.font_bold ? kWeightBold : kWeightRegular, s.font_italic);
   return 0;
 }
 
@@ -50,7 +40,7 @@ int widget_style_init(widget_t* w, int count, char** names, char** values) {
   if (wdgParseStyleParams(w, count, names, values, &halign, &valign) != 0) return -1;
   if (w->style.font_path && MakeFont(w, halign, valign) != 0) return -1;
   SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  - new widget: %s (%d) : %s id: %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, Shown(w->style.font_path), w->id);
+                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgkind::Shown(w->style.font_path), w->id);
   return 0;
 }
 
