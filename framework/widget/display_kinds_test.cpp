@@ -11,7 +11,6 @@
 namespace {
 
 using wdgtest::Calls;
-using wdgtest::CallsFrom;
 using wdgtest::Num;
 using wdgtest::Widgets;
 
@@ -35,7 +34,8 @@ std::vector<std::string> Head(size_t n) {
   return {Calls().begin(), Calls().begin() + static_cast<long>(std::min(n, Calls().size()))};
 }
 
-// Hands one record to every widget of the set in order, as the router does.
+// Hands one record to every widget of the set in order, as the router does
+// (these sets have no WINDOW, whose window would carry them to the router).
 void Deliver(SYS_List_p set, wm_event_t* e) {
   for (widget_t* w : Widgets(set)) w->kind_row->event(w, e);
 }
