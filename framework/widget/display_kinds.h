@@ -14,9 +14,6 @@ inline constexpr uint32_t kWhite = 0xFFFFFFFFu;
 inline constexpr int32_t kWeightBold = 800;
 inline constexpr int32_t kWeightRegular = 100;
 
-// For "%s" of a log line: glibc's text for a null string, without passing one.
-inline const char* Shown(const char* text) { return text ? text : "(null)"; }
-
 // A size left out (0) would render at FreeType's smallest size, one pixel,
 // which shows nothing: such fonts take the renderer's default size.
 inline int32_t RenderSize(int32_t size) { return size > 0 ? size : FR_DEFAULT_SIZE; }

@@ -6,8 +6,6 @@
 
 namespace {
 
-using wdgkind::Shown;
-
 constexpr const char* kTag = "FONT";
 
 }  // namespace
@@ -35,7 +33,7 @@ int widget_font_init(widget_t* w, int count, char** names, char** values) {
   }
   SYS_DbgMessage(SYS_DBG_MSG,
                  "[widget][font][%s:%d:%s()]  - new widget: %s (%d) : %s id: %d bold: %d italic: %d encoding: %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, Shown(w->name), w->id, w->style.font_bold,
+                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgLogText(w->name), w->id, w->style.font_bold,
                  w->style.font_italic, w->style.font_encoding);
   if (path)
     SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]    - font file: %s\n", SYS_LOGPOS_AS("widget_init"), path);

@@ -86,7 +86,7 @@ int widget_img_init(widget_t* w, int count, char** names, char** values) {
     SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  ! widget_img: texture is not defined.\n",
                    SYS_LOGPOS_AS("widget_init"));
   SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  - new widget: %s (%d) : %s %d, %d, %d %dx%d %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgkind::Shown(w->src), w->x, w->y, w->seq, w->width,
+                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgLogText(w->src), w->x, w->y, w->seq, w->width,
                  w->height, w->bg_filter);
   return 0;
 }

@@ -92,7 +92,7 @@ int widget_label_init(widget_t* w, int count, char** names, char** values) {
                  "[widget][label][%s:%d:%s()]  - new widget: %s (%d) : %d, %d, %d %dx%d title: '%s'\n"
                  "   - texture id: %s\n",
                  SYS_LOGPOS_AS("widget_init"), kTag, w->kind, w->x, w->y, w->seq, w->text_width, w->text_height,
-                 wdgkind::Shown(w->title), w->name);
+                 wdgLogText(w->title), w->name);
   return 0;
 }
 

@@ -40,7 +40,7 @@ int widget_style_init(widget_t* w, int count, char** names, char** values) {
   if (wdgParseStyleParams(w, count, names, values, &halign, &valign) != 0) return -1;
   if (w->style.font_path && MakeFont(w, halign, valign) != 0) return -1;
   SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  - new widget: %s (%d) : %s id: %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgkind::Shown(w->style.font_path), w->id);
+                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgLogText(w->style.font_path), w->id);
   return 0;
 }
 
