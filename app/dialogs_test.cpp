@@ -3,6 +3,7 @@
 // "default" over fake display-mode lists.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -267,6 +268,7 @@ constexpr char kBoxTitle[] = "Zentrove Remix Competition 2 Musicdisk - error";
 constexpr char kDiskTitle[] = "Zentrove Remix Competition 2 Musicdisk";
 // Centres of the buttons in the demo data's dialogs (window pixels).
 constexpr int kStartX = 278, kStartY = 303;
+constexpr int kQuitX = 374, kQuitY = 303;
 constexpr int kWindowedX = 114, kWindowedY = 223;
 constexpr int kOkX = 578, kOkY = 119;
 constexpr int kWatchdogSeconds = 240;
@@ -321,6 +323,7 @@ class DialogProgram : public ::testing::Test {
     SendClose(display_, disk);
     EXPECT_EQ(Ended(60), 0) << qt::ReadFile(dir_ / "stderr.txt");
   }
+  void ExpectQuitting(const std::function<void(Window)>& quit);
   // The program's exit code; it is gone afterwards.
   int Ended(int seconds) {
     const int code = WaitFor(child_, seconds);
@@ -366,16 +369,27 @@ TEST_F(DialogProgram, UntickingWindowedStartsFullScreen) {
   EXPECT_NE(log.find("[cfg] width: 1280\n[cfg] height: 720\n"), std::string::npos);
 }
 
-TEST_F(DialogProgram, EscapeEndsTheProgramWithZero) {
+// Escape, the quit button and the window's close button each end the
+// program at once with 0: no window of the disk, no exit entry.
+void DialogProgram::ExpectQuitting(const std::function<void(Window)>& quit) {
   const Window setup = OpenTheDialog();
   ASSERT_NE(setup, 0u);
-  PressEscape(setup);
+  quit(setup);
   EXPECT_EQ(Ended(30), 0) << qt::ReadFile(dir_ / "stderr.txt");
   const std::string log = qt::ReadFile(dir_ / "debug.log");
   EXPECT_NE(log.find("creatwindow\n"), std::string::npos);
   EXPECT_EQ(log.find("creatwindow2"), std::string::npos) << "the program went on after the dialog";
-  // Ended at once: no exit entry ran.
   EXPECT_EQ(log.find("[exit]"), std::string::npos);
+}
+
+TEST_F(DialogProgram, EscapeEndsTheProgramWithZero) { ExpectQuitting(PressEscape); }
+
+TEST_F(DialogProgram, QuitButtonEndsTheProgramWithZero) {
+  ExpectQuitting([](Window setup) { ClickWindowAt(setup, kQuitX, kQuitY); });
+}
+
+TEST_F(DialogProgram, ClosingTheDialogEndsTheProgramWithZero) {
+  ExpectQuitting([this](Window setup) { SendClose(display_, setup); });
 }
 
 // A track file missing from a folder archive: clicking the track shows the
