@@ -48,15 +48,22 @@ inline void SpyOn(SYS_List_p set) {
 }
 
 // The event types each widget received, in order, as "index:type" with the
-// widget's index in the set.
-inline std::vector<std::string> SpiedTypes(SYS_List_p set) {
+// widget's index among `widgets` (the set's widgets in order; the pointers
+// are only compared, so they may be gone).
+inline std::vector<std::string> SpiedTypes(const std::vector<widget_t*>& widgets) {
   std::vector<std::string> out;
   for (const SpiedEvent& e : Spied()) {
-    int index = 0;
-    for (SYS_List_p n = set; n && n->data != e.widget; n = n->next) ++index;
+    size_t index = 0;
+    while (index < widgets.size() && widgets[index] != e.widget) ++index;
     out.push_back(std::to_string(index) + ":" + std::to_string(e.type));
   }
   return out;
+}
+
+inline std::vector<std::string> SpiedTypes(SYS_List_p set) {
+  std::vector<widget_t*> widgets;
+  for (SYS_List_p n = set; n; n = n->next) widgets.push_back(static_cast<widget_t*>(n->data));
+  return SpiedTypes(widgets);
 }
 
 // While it lives, the window has a context of its own: making it current
