@@ -20,6 +20,8 @@
 
 namespace {
 
+using namespace wdgtest;
+
 constexpr size_t kMaxInput = 1 << 16;
 constexpr int kMaxTargets = 64;  // widgets that get mouse events, so that one input stays quick
 constexpr int32_t kKeyEscape = 1;
@@ -50,39 +52,15 @@ bool StartOnce() {
   return started;
 }
 
-void Route(wm_event_t e) { wdgRouteEvent(&e); }
-
-wm_event_t MouseAt(wm_window_t* window, int32_t x, int32_t y, int32_t action, int32_t left) {
-  wm_event_t e{};
-  e.type = WM_EVENT_MOUSE;
-  e.window = window;
-  e.mouse.action = action;
-  e.mouse.left = left;
-  e.mouse.x = x;
-  e.mouse.y = y;
-  return e;
-}
-
 int32_t Middle(int32_t from, int32_t size) { return static_cast<int32_t>((int64_t{from} * 2 + size) / 2); }
 
 // Move in, press, move while held, release: what a click does.
 void ClickAt(wm_window_t* window, const widget_t* w) {
   const int32_t x = Middle(w->x, w->width), y = Middle(w->y, w->height);
-  Route(MouseAt(window, x, y, 0, 0));
-  Route(MouseAt(window, x, y, 1, 1));
-  Route(MouseAt(window, x, y, 0, 1));
-  Route(MouseAt(window, x, y, 4, 0));
-}
-
-void Keys(wm_window_t* window) {
-  wm_event_t e{};
-  e.window = window;
-  e.type = WM_EVENT_KEY;
-  e.key.code = kKeyEscape;
-  e.key.action = WM_KEY_DOWN;
-  Route(e);
-  e.key.action = WM_KEY_UP;
-  Route(e);
+  Route(Move(window, x, y));
+  Route(Press(window, x, y));
+  Route(Move(window, x, y, 1));
+  Route(Release(window, x, y));
 }
 
 void Run(SYS_List_p set) {
@@ -93,7 +71,8 @@ void Run(SYS_List_p set) {
   int targets = 0;
   for (SYS_List_p n = set; n && targets < kMaxTargets; n = n->next, ++targets)
     ClickAt(window, static_cast<widget_t*>(n->data));
-  Keys(window);
+  Route(Key(window, kKeyEscape, WM_KEY_DOWN));
+  Route(Key(window, kKeyEscape, WM_KEY_UP));
   wdgDrawAll(set);
   for (SYS_List_p n = set; n; n = n->next) {
     auto* w = static_cast<widget_t*>(n->data);
@@ -109,7 +88,7 @@ void Run(SYS_List_p set) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxInput || !StartOnce()) return 0;
-  wdgtest::InstallRecorder();
+  InstallRecorder();
   tmInit();
   ftInit();
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -119,6 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   tmDone();
   ftDone();
-  wdgtest::Calls().clear();
+  Calls().clear();
   return 0;
 }

@@ -100,19 +100,20 @@ int Draw(widget_t* w, wm_event_t* e) {
   return 1;
 }
 
-int Show(widget_t* w, wm_event_t* e) {
+// fn: the event function, which the log lines name.
+int Show(widget_t* w, wm_event_t* e, const char* fn) {
   if (!w->visible) return 0;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - show window.\n", SYS_LOGPOS);
+  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - show window.\n", SYS_LOGPOS_AS(fn));
   // A window shown before comes back with its context; the window manager
   // makes no second one.
   wmShowWindow(w->window);
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - load texutre.\n", SYS_LOGPOS);
+  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - load texutre.\n", SYS_LOGPOS_AS(fn));
   if (w->bg) wdgAcquireImage(w, w->bg, w->bg_filter);
   return Draw(w, e);
 }
 
-int Hide(widget_t* w) {
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  ! hide window (%s).\n", SYS_LOGPOS,
+int Hide(widget_t* w, const char* fn) {
+  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  ! hide window (%s).\n", SYS_LOGPOS_AS(fn),
                  w->title ? w->title : "");
   wmHideWindow(w->window);
   return 0;
@@ -171,8 +172,8 @@ int widget_window_event(widget_t* w, wm_event_t* e) {
       return 1;
     case WDG_EVENT_DRAW: return Draw(w, e);
     case WDG_EVENT_DESTROY: return Destroy(w);
-    case WDG_EVENT_SHOW: return Show(w, e);
-    case WDG_EVENT_HIDE: return Hide(w);
+    case WDG_EVENT_SHOW: return Show(w, e, __func__);
+    case WDG_EVENT_HIDE: return Hide(w, __func__);
     default: return 0;  // enable, disable and changed do not reach the window
   }
 }

@@ -1,7 +1,7 @@
-// The widget toolkit's GL recorder, for its tests and its fuzz target (so
-// without gtest): the framework's GL table filled with the texture
-// recorders of glrecorder.h plus the drawing calls the widgets make, each
-// call one text line.
+// The widget toolkit's GL recorder and synthetic window events, for its
+// tests and its fuzz target (so without gtest): the framework's GL table
+// filled with the texture recorders of glrecorder.h plus the drawing calls
+// the widgets make, each call one text line.
 //
 // Recorded lines, one per call:
 //   "begin 0x7" "end" "vertex 10 20" "texcoord 0 0.25" "color 1 0 0 0.5"
@@ -18,6 +18,7 @@
 
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
+#include "framework/widget/widget.h"
 #include "framework/wm/glrecorder.h"
 
 namespace wdgtest {
@@ -108,5 +109,40 @@ inline size_t CountCalls(const std::string& prefix) {
   for (const auto& c : rec.calls) n += c.rfind(prefix, 0) == 0;
   return n;
 }
+
+// Synthetic window events.
+inline wm_event_t Mouse(wm_window_t* window, int32_t x, int32_t y, int32_t action, int32_t left) {
+  wm_event_t e{};
+  e.type = WM_EVENT_MOUSE;
+  e.window = window;
+  e.mouse.action = action;
+  e.mouse.left = left;
+  e.mouse.x = x;
+  e.mouse.y = y;
+  return e;
+}
+inline wm_event_t Move(wm_window_t* window, int32_t x, int32_t y, int32_t left = 0) {
+  return Mouse(window, x, y, 0, left);
+}
+inline wm_event_t Press(wm_window_t* window, int32_t x, int32_t y) { return Mouse(window, x, y, 1, 1); }
+inline wm_event_t Release(wm_window_t* window, int32_t x, int32_t y) { return Mouse(window, x, y, 4, 0); }
+inline wm_event_t Key(wm_window_t* window, int32_t code, int32_t action) {
+  wm_event_t e{};
+  e.type = WM_EVENT_KEY;
+  e.window = window;
+  e.key.action = action;
+  e.key.code = code;
+  return e;
+}
+inline wm_event_t Close(wm_window_t* window) {
+  wm_event_t e{};
+  e.type = WM_EVENT_WINDOW;
+  e.window = window;
+  e.conf.action = WM_CONF_CLOSE;
+  return e;
+}
+
+// Routes one event as the window manager would.
+inline void Route(wm_event_t e) { wdgRouteEvent(&e); }
 
 }  // namespace wdgtest

@@ -1,7 +1,6 @@
-// Shared pieces of the widget toolkit's tests: the GL recorder of
-// widget_glrec.h in the framework's GL table, headless windows of the real
-// window manager on a 1920 x 1080 desktop, an in-memory image store, and
-// synthetic window events.
+// Shared pieces of the widget toolkit's tests: the GL recorder and the
+// synthetic window events of widget_glrec.h, headless windows of the real
+// window manager on a 1920 x 1080 desktop, and an in-memory image store.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -72,40 +71,5 @@ inline std::vector<widget_t*> Widgets(SYS_List_p set) {
   for (SYS_List_p n = set; n; n = n->next) out.push_back(static_cast<widget_t*>(n->data));
   return out;
 }
-
-// Synthetic window events.
-inline wm_event_t Mouse(wm_window_t* window, int32_t x, int32_t y, int32_t action, int32_t left) {
-  wm_event_t e{};
-  e.type = WM_EVENT_MOUSE;
-  e.window = window;
-  e.mouse.action = action;
-  e.mouse.left = left;
-  e.mouse.x = x;
-  e.mouse.y = y;
-  return e;
-}
-inline wm_event_t Move(wm_window_t* window, int32_t x, int32_t y, int32_t left = 0) {
-  return Mouse(window, x, y, 0, left);
-}
-inline wm_event_t Press(wm_window_t* window, int32_t x, int32_t y) { return Mouse(window, x, y, 1, 1); }
-inline wm_event_t Release(wm_window_t* window, int32_t x, int32_t y) { return Mouse(window, x, y, 4, 0); }
-inline wm_event_t Key(wm_window_t* window, int32_t code, int32_t action) {
-  wm_event_t e{};
-  e.type = WM_EVENT_KEY;
-  e.window = window;
-  e.key.action = action;
-  e.key.code = code;
-  return e;
-}
-inline wm_event_t Close(wm_window_t* window) {
-  wm_event_t e{};
-  e.type = WM_EVENT_WINDOW;
-  e.window = window;
-  e.conf.action = WM_CONF_CLOSE;
-  return e;
-}
-
-// Routes one event as the window manager would.
-inline void Route(wm_event_t e) { wdgRouteEvent(&e); }
 
 }  // namespace wdgtest

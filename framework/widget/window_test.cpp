@@ -24,7 +24,16 @@ class WindowTest : public WidgetTest {
     wdgUnload(set);
     set = nullptr;
   }
+  // Shows a dialog whose WINDOW has the image "bg.tga"; the image's node.
+  TM_Node_t* ShowBackground(const std::string& xml) {
+    AddImage("bg.tga", tlfix::SimpleTga(4, 2, 32));
+    window = LoadWindow(xml);
+    if (!window) return nullptr;
+    wdgShowAll(set);
+    return tmFind("bg.tga");
+  }
   SYS_List_p set = nullptr;
+  widget_t* window = nullptr;
 };
 
 std::vector<std::string>& Heard() {
@@ -273,7 +282,6 @@ struct BackgroundCase {
 };
 
 TEST_F(WindowTest, TheBackgroundImageCoversTheClientAreaTintedWithFc) {
-  AddImage("bg.tga", tlfix::SimpleTga(4, 2, 32));
   const BackgroundCase cases[] = {
       {nullptr, "color 0 0 0 0"},  // the default FC draws black, since blending is off
       {"FFFFFFFF", "color 1 1 1 1"},
@@ -283,23 +291,19 @@ TEST_F(WindowTest, TheBackgroundImageCoversTheClientAreaTintedWithFc) {
     SCOPED_TRACE(c.colour);
     std::string xml = "<WINDOW BG=\"bg.tga\"";
     if (c.fc) xml += std::string(" FGCOLOR=\"") + c.fc + "\"";
-    widget_t* w = LoadWindow(xml + "/>");
-    ASSERT_NE(w, nullptr);
-    wdgShowAll(set);
-    w->window->width = 800;
-    w->window->height = 600;
-    Calls().clear();
-    wdgRedraw(w);
-    TM_Node_t* node = tmFind("bg.tga");
+    TM_Node_t* node = ShowBackground(xml + "/>");
     ASSERT_NE(node, nullptr);
+    window->window->width = 800;
+    window->window->height = 600;
+    Calls().clear();
+    wdgRedraw(window);
     // The cache's bind enables texturing once more.
-    std::vector<std::string> quad = {"enable 0xDE1",      "enable 0xDE1",      "bind 0xDE1 " + std::to_string(node->texture),
-                                     c.colour,            "begin 0x7",
-                                     "texcoord 0 0",      "vertex 0 600",
-                                     "texcoord 0 1",      "vertex 0 0",
-                                     "texcoord 1 1",      "vertex 800 0",
-                                     "texcoord 1 0",      "vertex 800 600",
-                                     "end"};
+    const std::vector<std::string> quad = {
+        "enable 0xDE1", "enable 0xDE1", "bind 0xDE1 " + std::to_string(node->texture),
+        c.colour,       "begin 0x7",    "texcoord 0 0",
+        "vertex 0 600", "texcoord 0 1", "vertex 0 0",
+        "texcoord 1 1", "vertex 800 0", "texcoord 1 0",
+        "vertex 800 600", "end"};
     EXPECT_EQ(CallsFrom("enable 0xDE1"), quad);
     Unload();
     EXPECT_EQ(tmFind("bg.tga"), nullptr) << "the window's image leaves the cache with it";
@@ -307,11 +311,7 @@ TEST_F(WindowTest, TheBackgroundImageCoversTheClientAreaTintedWithFc) {
 }
 
 TEST_F(WindowTest, TheBackgroundFilterIsTheTexturesMode) {
-  AddImage("bg.tga", tlfix::SimpleTga(4, 2, 32));
-  widget_t* w = LoadWindow("<WINDOW BG=\"bg.tga\" BGFILTER=\"nearest\"/>");
-  ASSERT_NE(w, nullptr);
-  wdgShowAll(set);
-  TM_Node_t* node = tmFind("bg.tga");
+  TM_Node_t* node = ShowBackground("<WINDOW BG=\"bg.tga\" BGFILTER=\"nearest\"/>");
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(node->mode, TM_MODE_NEAREST);
 }
@@ -328,15 +328,11 @@ TEST_F(WindowTest, AMissingBackgroundImageDrawsNoQuad) {
 }
 
 TEST_F(WindowTest, TheBackgroundTextureGoesBeforeTheWindowsContext) {
-  AddImage("bg.tga", tlfix::SimpleTga(4, 2, 32));
-  widget_t* w = LoadWindow("<WINDOW BG=\"bg.tga\"/><LINE/>");
-  ASSERT_NE(w, nullptr);
-  wdgShowAll(set);
-  TM_Node_t* node = tmFind("bg.tga");
+  TM_Node_t* node = ShowBackground("<WINDOW BG=\"bg.tga\"/><LINE/>");
   ASSERT_NE(node, nullptr);
   const std::string deleted = "delete " + std::to_string(node->texture);
   {
-    FakeContext context(w->window);
+    FakeContext context(window->window);
     Calls().clear();
     Unload();
   }
@@ -348,17 +344,45 @@ TEST_F(WindowTest, TheBackgroundTextureGoesBeforeTheWindowsContext) {
 }
 
 TEST_F(WindowTest, AnImageSharedWithAnotherWindowStaysForIt) {
-  AddImage("bg.tga", tlfix::SimpleTga(4, 2, 32));
+  ASSERT_NE(ShowBackground("<WINDOW BG=\"bg.tga\"/>"), nullptr);
   SYS_List_p other = Load("<WINDOW BG=\"bg.tga\"/>");
   ASSERT_NE(other, nullptr);
-  widget_t* w = LoadWindow("<WINDOW BG=\"bg.tga\"/>");
-  ASSERT_NE(w, nullptr);
   wdgShowAll(other);
-  wdgShowAll(set);
   Unload();
   EXPECT_NE(tmFind("bg.tga"), nullptr);
   wdgUnload(other);
   EXPECT_EQ(tmFind("bg.tga"), nullptr);
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& line : lines)
+    if (qt::Contains(line, part)) return true;
+  return false;
+}
+
+TEST_F(WindowTest, InitShowAndHideWriteTheirLogLines) {
+  qt::TempDir dir;
+  const std::string log = dir / "debug.log";
+  auto r = qt::RunInChild([&] {
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    widget_t* w = LoadWindow("<WINDOW ID=\"3\" TITLE=\"Bye\" FULLSCREEN=\"1\"/>");
+    if (!w) std::_Exit(1);
+    wdgShowAll(set);
+    wdgHideAll(set);
+    Unload();
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<std::string> lines = qt::SplitLines(qt::ReadFile(log));
+  const std::string prefix = "[widget][window][widget-window.cpp:";
+  for (const std::string& text : {std::string("widget_window_init()]  - new widget: WINDOW (3) : 640, 300 640x480 (1)"),
+                                  std::string("widget_window_event()]  - show window."),
+                                  std::string("widget_window_event()]  - load texutre."),
+                                  std::string("widget_window_event()]  ! hide window (Bye).")}) {
+    SCOPED_TRACE(text);
+    EXPECT_TRUE(HasLine(lines, prefix)) << "the module and file open every line";
+    EXPECT_TRUE(HasLine(lines, text));
+  }
 }
 
 TEST_F(WindowTest, HideHidesTheWindowAndUnloadDestroysIt) {
