@@ -116,9 +116,8 @@ struct BoolCase {
 };
 
 TEST_F(UtilsTest, BooleansAcceptFourWordsAndExactlyOne) {
-  const BoolCase cases[] = {{"1", 1},   {"Yes", 1}, {"YES", 1}, {"true", 1}, {"On", 1},  {"ENABLE", 1},
-                            {"2", 0},   {"y", 0},   {" 1", 0},  {"1 ", 0},   {"", 0},    {"no", 0},
-                            {"off", 0}, {"01", 0}};
+  const BoolCase cases[] = {{"1", 1}, {"Yes", 1}, {"YES", 1}, {"true", 1}, {"On", 1}, {"ENABLE", 1}, {"2", 0},
+                            {"y", 0}, {" 1", 0},  {"1 ", 0},  {"", 0},     {"no", 0}, {"off", 0},    {"01", 0}};
   for (const BoolCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(wdgParseBool(c.text), c.value);
@@ -137,10 +136,11 @@ TEST_F(UtilsTest, ValueIsAWholeNumberARealOrAText) {
     const char* string;
   };
   const ValueCase cases[] = {
-      {"3", 3, 0, nullptr},          {"0.25", 0, 0.25f, nullptr}, {"1.2.3", 0, 1.2f, nullptr},
-      {"-1", 0, 0, "-1"},            {"abc", 0, 0, "abc"},        {"", 0, 0, nullptr},
-      {" 1", 0, 0, " 1"},            {"1e3", 0, 0, "1e3"},        {".", 0, 0, nullptr},
-      {"99999999999", INT32_MAX, 0, nullptr},
+      {"3", 3, 0, nullptr},        {"0.25", 0, 0.25f, nullptr},
+      {"1.2.3", 0, 1.2f, nullptr}, {"-1", 0, 0, "-1"},
+      {"abc", 0, 0, "abc"},        {"", 0, 0, nullptr},
+      {" 1", 0, 0, " 1"},          {"1e3", 0, 0, "1e3"},
+      {".", 0, 0, nullptr},        {"99999999999", INT32_MAX, 0, nullptr},
   };
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -156,8 +156,8 @@ TEST_F(UtilsTest, ValueIsAWholeNumberARealOrAText) {
 }
 
 TEST_F(UtilsTest, FilterNamesAndEncodings) {
-  const std::pair<const char*, int32_t> filters[] = {
-      {"nearest", 0}, {"LINEAR", 1}, {"mipmap_nearest", 2}, {"MIPMAP_LINEAR", 3}, {"bilinear", 1}, {"", 1}};
+  const std::pair<const char*, int32_t> filters[] = {{"nearest", 0},       {"LINEAR", 1},   {"mipmap_nearest", 2},
+                                                     {"MIPMAP_LINEAR", 3}, {"bilinear", 1}, {"", 1}};
   for (const auto& [text, mode] : filters) {
     SCOPED_TRACE(text);
     widget_t w{};
@@ -165,8 +165,8 @@ TEST_F(UtilsTest, FilterNamesAndEncodings) {
     EXPECT_EQ(ReadOne(w, "BGFILTER", text), 0);
     EXPECT_EQ(w.bg_filter, mode);
   }
-  const std::pair<const char*, int32_t> encodings[] = {
-      {"UNICODE", 30}, {"utf8", 20}, {"ISO-8859-1", 1}, {"iso88591", 1}, {"ISO-8859-2", 2}, {"ISO88592", 2}};
+  const std::pair<const char*, int32_t> encodings[] = {{"UNICODE", 30}, {"utf8", 20},      {"ISO-8859-1", 1},
+                                                       {"iso88591", 1}, {"ISO-8859-2", 2}, {"ISO88592", 2}};
   for (const auto& [text, encoding] : encodings) {
     SCOPED_TRACE(text);
     EXPECT_EQ(wdgParseEncoding(text), encoding);
@@ -181,7 +181,7 @@ TEST_F(UtilsTest, FilterNamesAndEncodings) {
 }
 
 TEST_F(UtilsTest, AlignmentNames) {
-  const std::pair<const char*, int32_t> cases[] = {{"none", -1}, {"TOP", 3},  {"bottom", 4}, {"Center", 2},
+  const std::pair<const char*, int32_t> cases[] = {{"none", -1},  {"TOP", 3},  {"bottom", 4}, {"Center", 2},
                                                    {"middle", 2}, {"left", 0}, {"RIGHT", 1}};
   for (const auto& [text, align] : cases) {
     SCOPED_TRACE(text);
@@ -387,9 +387,9 @@ TEST_F(UtilsTest, EveryByteValueSurvivesARoundTrip) {
 
 TEST_F(UtilsTest, ColourTextsReadAsOneHexadecimalNumber) {
   const std::pair<const char*, uint32_t> cases[] = {
-      {"FF", 0x000000FFu},         {"ff0000ff", 0xFF0000FFu}, {"0x80", 0x00000080u},  {" 80", 0x00000080u},
-      {"#FF0000FF", 0},            {"", 0},                   {"12G4", 0x00000012u},  {"123456789", 0xFFFFFFFFu},
-      {"FFFFFFFFFFFFFFFF", 0xFFFFFFFFu},
+      {"FF", 0x000000FFu},   {"ff0000ff", 0xFF0000FFu},  {"0x80", 0x00000080u},
+      {" 80", 0x00000080u},  {"#FF0000FF", 0},           {"", 0},
+      {"12G4", 0x00000012u}, {"123456789", 0xFFFFFFFFu}, {"FFFFFFFFFFFFFFFF", 0xFFFFFFFFu},
   };
   for (const auto& [text, rgba] : cases) {
     SCOPED_TRACE(text);
@@ -486,13 +486,17 @@ TEST_F(DrawingTest, TheBorderIsFourOnePixelStrips) {
   EXPECT_TRUE(Calls().empty()) << "no border without the flag";
   w.style.border = 1;
   wdgDrawBorder(&w);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{
-                         "begin 0x7",
-                         "color 1 0 0 1", "vertex 10 460", "vertex 11 460", "vertex 11 411", "vertex 10 411",
-                         "color 0 1 0 1", "vertex 10 460", "vertex 110 460", "vertex 110 459", "vertex 10 459",
-                         "color 0 0 1 1", "vertex 110 460", "vertex 110 411", "vertex 109 411", "vertex 109 460",
-                         "color 1 1 1 1", "vertex 110 410", "vertex 10 410", "vertex 10 411", "vertex 110 411",
-                         "end"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"begin 0x7",      "color 1 0 0 1",
+                                               "vertex 10 460",  "vertex 11 460",
+                                               "vertex 11 411",  "vertex 10 411",
+                                               "color 0 1 0 1",  "vertex 10 460",
+                                               "vertex 110 460", "vertex 110 459",
+                                               "vertex 10 459",  "color 0 0 1 1",
+                                               "vertex 110 460", "vertex 110 411",
+                                               "vertex 109 411", "vertex 109 460",
+                                               "color 1 1 1 1",  "vertex 110 410",
+                                               "vertex 10 410",  "vertex 10 411",
+                                               "vertex 110 411", "end"}));
 }
 
 TEST_F(DrawingTest, TextIsUploadedEveryFrameAndDrawnTheSizeOfTheText) {
@@ -505,10 +509,17 @@ TEST_F(DrawingTest, TextIsUploadedEveryFrameAndDrawnTheSizeOfTheText) {
   ASSERT_GE(Calls().size(), 3u);
   EXPECT_EQ(std::vector<std::string>(Calls().begin(), Calls().begin() + 3),
             (std::vector<std::string>{"enable 0xDE1", "enable 0xBE2", "blend 0x300 0x301"}));
-  const std::vector<std::string> quad = {"color 1 1 1 1",  "begin 0x7",          "texcoord 0 0.3125",
-                                         "vertex 30 380",  "texcoord 0 0",       "vertex 30 400",
-                                         "texcoord 0.15625 0", "vertex 110 400", "texcoord 0.15625 0.3125",
-                                         "vertex 110 380", "end"};
+  const std::vector<std::string> quad = {"color 1 1 1 1",
+                                         "begin 0x7",
+                                         "texcoord 0 0.3125",
+                                         "vertex 30 380",
+                                         "texcoord 0 0",
+                                         "vertex 30 400",
+                                         "texcoord 0.15625 0",
+                                         "vertex 110 400",
+                                         "texcoord 0.15625 0.3125",
+                                         "vertex 110 380",
+                                         "end"};
   EXPECT_EQ(CallsFrom("color"), quad);
   EXPECT_EQ(CountCalls("image"), 1u);
   TM_Node_t* node = tmFind("label-1");

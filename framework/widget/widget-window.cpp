@@ -43,6 +43,12 @@ void CallBack(widget_t* w, wm_event_t* e) {
   if (w->callback) w->callback(w, e);
 }
 
+// Key, mouse and window events reach the WINDOW's callback as they came.
+int PassOn(widget_t* w, wm_event_t* e) {
+  CallBack(w, e);
+  return 1;
+}
+
 // The fixed GL state every widget of the frame starts from.
 void ResetState() {
   wmGL.glDisable(GL_LIGHTING);
@@ -167,9 +173,7 @@ int widget_window_event(widget_t* w, wm_event_t* e) {
     case WM_EVENT_KEY:
     case WM_EVENT_MOUSE:
     case WM_EVENT_WINDOW:
-    case kEventUnused:
-      CallBack(w, e);
-      return 1;
+    case kEventUnused: return PassOn(w, e);
     case WDG_EVENT_DRAW: return Draw(w, e);
     case WDG_EVENT_DESTROY: return Destroy(w);
     case WDG_EVENT_SHOW: return Show(w, e, __func__);

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/widget/widget.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
-#include "framework/widget/widget.h"
 #include "framework/wm/glrecorder.h"
 
 namespace wdgtest {

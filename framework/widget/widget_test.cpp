@@ -55,14 +55,24 @@ struct LoadCase {
 
 TEST_F(SetTest, LoadMakesOneWidgetPerKnownTagInDocumentOrder) {
   const LoadCase cases[] = {
-      {"flat", R"(<WINDOW ID="1"/><LABEL ID="2"/><LINE ID="3"/>)", {0, 5, 4}, {1, 2, 3}},
-      {"nested", R"(<WINDOW ID="1"><LABEL ID="2"/><FRAME ID="3"></FRAME></WINDOW>)", {0, 5, 3}, {1, 2, 3}},
-      {"mixed case", R"(<window Id="1" wIdTh="300"><Label iD="2"/><lInE id="3"/></window>)", {0, 5, 4}, {1, 2, 3}},
-      {"unknown tags", R"(<?xml version="1.0"?><dialog><!-- c --><WINDOW ID="1"/><box x="1"><LINE ID="3"/>text</box>
+      {"flat", R"(<WINDOW ID="1"/><LABEL ID="2" WIDTH="64" HEIGHT="16"/><LINE ID="3"/>)", {0, 5, 4}, {1, 2, 3}},
+      {"nested",
+       R"(<WINDOW ID="1"><LABEL ID="2" WIDTH="64" HEIGHT="16"/><FRAME ID="3"></FRAME></WINDOW>)",
+       {0, 5, 3},
+       {1, 2, 3}},
+      {"mixed case",
+       R"(<window Id="1" wIdTh="300"><Label iD="2" wiDth="64" HEIGHT="16"/><lInE id="3"/></window>)",
+       {0, 5, 4},
+       {1, 2, 3}},
+      {"unknown tags",
+       R"(<?xml version="1.0"?><dialog><!-- c --><WINDOW ID="1"/><box x="1"><LINE ID="3"/>text</box>
                           <STYLEX ID="9"/></dialog>)",
-       {0, 4}, {1, 3}},
-      {"every simple kind", R"(<WINDOW ID="1"/><LINE ID="2"/><FRAME ID="3"/><STYLE ID="4"/><LABEL ID="5"/>)",
-       {0, 4, 3, 10, 5}, {1, 2, 3, 4, 5}},
+       {0, 4},
+       {1, 3}},
+      {"every simple kind",
+       R"(<WINDOW ID="1"/><LINE ID="2"/><FRAME ID="3"/><STYLE ID="4"/><LABEL ID="5" WIDTH="64" HEIGHT="16"/>)",
+       {0, 4, 3, 10, 5},
+       {1, 2, 3, 4, 5}},
   };
   for (const LoadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -151,7 +161,7 @@ TEST_F(SetTest, DocumentsThatMakeNoWidgetGiveNoSet) {
 // --- set operations -----------------------------------------------------------------------------
 
 TEST_F(SetTest, ShowAllMakesVisibleSendsShowThenDrawsOnce) {
-  SYS_List_p set = LoadKept(R"(<WINDOW/><LINE/><FRAME/><LABEL/>)");
+  SYS_List_p set = LoadKept(R"(<WINDOW/><LINE/><FRAME/><LABEL WIDTH="64" HEIGHT="16"/>)");
   ASSERT_NE(set, nullptr);
   SpyOn(set);
   widget_t* window = Widgets(set)[0];
@@ -196,7 +206,8 @@ TEST_F(SetTest, ProcessRunsOneFrame) {
 }
 
 TEST_F(SetTest, UnloadDestroysTheWidgetsThenTheWindowAndFreesEverything) {
-  SYS_List_p set = LoadKept(R"(<WINDOW TITLE="t" NAME="n"/><LABEL TITLE="a" NAME="b" VALUE="x"/><LINE/>)");
+  SYS_List_p set =
+      LoadKept(R"(<WINDOW TITLE="t" NAME="n"/><LABEL TITLE="a" NAME="b" VALUE="x" WIDTH="64" HEIGHT="16"/><LINE/>)");
   ASSERT_NE(set, nullptr);
   const std::vector<widget_t*> widgets = Widgets(set);
   wdgShowAll(set);
@@ -223,7 +234,7 @@ TEST_F(SetTest, TheWindowsOwnCloseReachesNoWidgetOnUnload) {
 // --- lookups and callbacks ------------------------------------------------------------------------
 
 TEST_F(SetTest, FindGivesTheFirstWidgetWithTheIdOrKind) {
-  SYS_List_p set = LoadKept(R"(<WINDOW ID="1"/><LABEL ID="7"/><LINE ID="7"/><LINE ID="8"/>)");
+  SYS_List_p set = LoadKept(R"(<WINDOW ID="1"/><LABEL ID="7" WIDTH="64" HEIGHT="16"/><LINE ID="7"/><LINE ID="8"/>)");
   ASSERT_NE(set, nullptr);
   std::vector<widget_t*> w = Widgets(set);
   EXPECT_EQ(wdgFind(set, 7), w[1]);
@@ -369,7 +380,8 @@ TEST_F(SetTest, NullWidgetsGiveErrorTen) {
 }
 
 TEST_F(SetTest, ValuesAreReadAsTheyWereGiven) {
-  SYS_List_p set = LoadKept(R"(<WINDOW/><LINE ID="1" VALUE="3"/><LINE ID="2" VALUE="0.25"/><LINE ID="3" VALUE="abc"/>)");
+  SYS_List_p set =
+      LoadKept(R"(<WINDOW/><LINE ID="1" VALUE="3"/><LINE ID="2" VALUE="0.25"/><LINE ID="3" VALUE="abc"/>)");
   ASSERT_NE(set, nullptr);
   EXPECT_EQ(wdgGetValue(wdgFind(set, 1)), 3);
   EXPECT_FLOAT_EQ(wdgGetValueFloat(wdgFind(set, 2)), 0.25f);

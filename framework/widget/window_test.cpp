@@ -10,6 +10,21 @@ namespace {
 
 using namespace wdgtest;
 
+std::vector<std::string>& Heard() {
+  static std::vector<std::string> heard;
+  return heard;
+}
+
+// Writes down what reached a user callback: "type", "type/action" for a
+// window event, "type@x,y" for a mouse event.
+int32_t Listen(widget_t*, wm_event_t* e) {
+  std::string what = std::to_string(e->type);
+  if (e->type == WM_EVENT_WINDOW) what += "/" + std::to_string(e->conf.action);
+  if (e->type == WM_EVENT_MOUSE) what += "@" + std::to_string(e->mouse.x) + "," + std::to_string(e->mouse.y);
+  Heard().push_back(what);
+  return 0;
+}
+
 class WindowTest : public WidgetTest {
  protected:
   void TearDown() override {
@@ -24,6 +39,15 @@ class WindowTest : public WidgetTest {
     wdgUnload(set);
     set = nullptr;
   }
+  // Shows a dialog whose WINDOW tells Listen what it hears from the start.
+  widget_t* ShowListened(const std::string& xml) {
+    widget_t* w = LoadWindow(xml);
+    if (!w) return nullptr;
+    Heard().clear();
+    wdgSetCallback(w, Listen);
+    wdgShowAll(set);
+    return w;
+  }
   // Shows a dialog whose WINDOW has the image "bg.tga"; the image's node.
   TM_Node_t* ShowBackground(const std::string& xml) {
     AddImage("bg.tga", tlfix::SimpleTga(4, 2, 32));
@@ -36,25 +60,10 @@ class WindowTest : public WidgetTest {
   widget_t* window = nullptr;
 };
 
-std::vector<std::string>& Heard() {
-  static std::vector<std::string> heard;
-  return heard;
-}
-
-// Writes down what reached a user callback: "type" or, for window events,
-// "type/action".
-int32_t Listen(widget_t*, wm_event_t* e) {
-  std::string what = std::to_string(e->type);
-  if (e->type == WM_EVENT_WINDOW) what += "/" + std::to_string(e->conf.action);
-  if (e->type == WM_EVENT_MOUSE) what += "@" + std::to_string(e->mouse.x) + "," + std::to_string(e->mouse.y);
-  Heard().push_back(what);
-  return 0;
-}
-
 std::string Colour(uint32_t rgba) {
   float c[4];
-  wdgColorFromBytes(static_cast<int32_t>(rgba >> 24), static_cast<int32_t>(rgba >> 16),
-                    static_cast<int32_t>(rgba >> 8), static_cast<int32_t>(rgba), c);
+  wdgColorFromBytes(static_cast<int32_t>(rgba >> 24), static_cast<int32_t>(rgba >> 16), static_cast<int32_t>(rgba >> 8),
+                    static_cast<int32_t>(rgba), c);
   return Num(c[0]) + " " + Num(c[1]) + " " + Num(c[2]) + " " + Num(c[3]);
 }
 
@@ -146,7 +155,7 @@ TEST_F(WindowTest, AFailedInitLeavesNoWindowBehind) {
 // --- routing ------------------------------------------------------------------------------------
 
 TEST_F(WindowTest, TheRouterHandsOneRecordToEveryWidgetInOrder) {
-  widget_t* w = LoadWindow("<WINDOW/><LINE/><FRAME/><LABEL/>");
+  widget_t* w = LoadWindow("<WINDOW/><LINE/><FRAME/><LABEL WIDTH=\"64\" HEIGHT=\"16\"/>");
   ASSERT_NE(w, nullptr);
   SpyOn(set);
   wm_event_t e = Move(w->window, 30, 40);
@@ -182,11 +191,8 @@ TEST_F(WindowTest, EventsOfAWindowWithoutASetReachNobody) {
 }
 
 TEST_F(WindowTest, TheCallbackHearsKeysMouseCloseDrawAndShow) {
-  widget_t* w = LoadWindow("<WINDOW/><LINE/>");
+  widget_t* w = ShowListened("<WINDOW/><LINE/>");
   ASSERT_NE(w, nullptr);
-  Heard().clear();
-  wdgSetCallback(w, Listen);
-  wdgShowAll(set);
   Route(Key(w->window, 1, WM_KEY_DOWN));
   Route(Press(w->window, 600, 470));
   Route(Close(w->window));
@@ -199,11 +205,8 @@ TEST_F(WindowTest, TheCallbackHearsKeysMouseCloseDrawAndShow) {
 }
 
 TEST_F(WindowTest, EventsPostedToTheWindowReachTheCallbackThroughTheWindowManager) {
-  widget_t* w = LoadWindow("<WINDOW/>");
+  widget_t* w = ShowListened("<WINDOW/>");
   ASSERT_NE(w, nullptr);
-  Heard().clear();
-  wdgSetCallback(w, Listen);
-  wdgShowAll(set);
   ASSERT_NE(w->window->hwnd, nullptr);
   Heard().clear();
   PostMessageA(w->window->hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(12, 34));
@@ -230,11 +233,22 @@ TEST_F(WindowTest, AHiddenSetNeitherDrawsNorHearsDraws) {
 
 // --- the frame ----------------------------------------------------------------------------------
 
-std::vector<std::string> FrameSetUp(const std::string& viewport, const std::string& clear,
-                                    const std::string& ortho) {
-  return {"makecurrent", viewport,       "clearcolor " + clear, "clear 0x4100",   "disable 0xB50",
-          "disable 0xDE1", "disable 0xBE2", "blend 0x302 0x303",   "enable 0xB20",   "hint 0xC52 0x1102",
-          "linewidth 1",   "shade 0x1D01",  "disable 0xB71",       "matrix 0x1701", "identity",
+std::vector<std::string> FrameSetUp(const std::string& viewport, const std::string& clear, const std::string& ortho) {
+  return {"makecurrent",
+          viewport,
+          "clearcolor " + clear,
+          "clear 0x4100",
+          "disable 0xB50",
+          "disable 0xDE1",
+          "disable 0xBE2",
+          "blend 0x302 0x303",
+          "enable 0xB20",
+          "hint 0xC52 0x1102",
+          "linewidth 1",
+          "shade 0x1D01",
+          "disable 0xB71",
+          "matrix 0x1701",
+          "identity",
           ortho};
 }
 
@@ -299,10 +313,10 @@ TEST_F(WindowTest, TheBackgroundImageCoversTheClientAreaTintedWithFc) {
     wdgRedraw(window);
     // The cache's bind enables texturing once more.
     const std::vector<std::string> quad = {
-        "enable 0xDE1", "enable 0xDE1", "bind 0xDE1 " + std::to_string(node->texture),
-        c.colour,       "begin 0x7",    "texcoord 0 0",
-        "vertex 0 600", "texcoord 0 1", "vertex 0 0",
-        "texcoord 1 1", "vertex 800 0", "texcoord 1 0",
+        "enable 0xDE1",   "enable 0xDE1", "bind 0xDE1 " + std::to_string(node->texture),
+        c.colour,         "begin 0x7",    "texcoord 0 0",
+        "vertex 0 600",   "texcoord 0 1", "vertex 0 0",
+        "texcoord 1 1",   "vertex 800 0", "texcoord 1 0",
         "vertex 800 600", "end"};
     EXPECT_EQ(CallsFrom("enable 0xDE1"), quad);
     Unload();
@@ -375,10 +389,10 @@ TEST_F(WindowTest, InitShowAndHideWriteTheirLogLines) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::vector<std::string> lines = qt::SplitLines(qt::ReadFile(log));
   const std::string prefix = "[widget][window][widget-window.cpp:";
-  for (const std::string& text : {std::string("widget_window_init()]  - new widget: WINDOW (3) : 640, 300 640x480 (1)"),
-                                  std::string("widget_window_event()]  - show window."),
-                                  std::string("widget_window_event()]  - load texutre."),
-                                  std::string("widget_window_event()]  ! hide window (Bye).")}) {
+  for (const std::string& text :
+       {std::string("widget_window_init()]  - new widget: WINDOW (3) : 640, 300 640x480 (1)"),
+        std::string("widget_window_event()]  - show window."), std::string("widget_window_event()]  - load texutre."),
+        std::string("widget_window_event()]  ! hide window (Bye).")}) {
     SCOPED_TRACE(text);
     EXPECT_TRUE(HasLine(lines, prefix)) << "the module and file open every line";
     EXPECT_TRUE(HasLine(lines, text));
