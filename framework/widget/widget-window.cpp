@@ -64,8 +64,13 @@ void ResetState() {
 
 // The background image over the whole client area, its first row at the
 // top, tinted with fc. Nothing when the image could not be loaded.
+bool ImageCached(const char* file) {
+  SYS_ErrKeeper keep;  // a missing image is no error of the frame's
+  return file && tmFind(file);
+}
+
 void DrawBackgroundImage(widget_t* w, int32_t cw, int32_t ch) {
-  if (!w->bg || !tmFind(w->bg)) return;
+  if (!ImageCached(w->bg)) return;
   wmGL.glEnable(GL_TEXTURE_2D);
   tmBind(w->bg);
   wmGL.glColor4fv(w->style.fc);
