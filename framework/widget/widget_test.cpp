@@ -389,6 +389,22 @@ TEST_F(SetTest, ValuesAreReadAsTheyWereGiven) {
   EXPECT_EQ(wdgGetValueStr(wdgFind(set, 1)), nullptr);
 }
 
+TEST_F(SetTest, ACheckBoxReadsOneAfterATickAndZeroAfterTheNext) {
+  SYS_List_p set = LoadKept(R"(<WINDOW/><CHECKBOX ID="1" X="10" Y="10" WIDTH="100" HEIGHT="20" TITLE="c"/>)");
+  ASSERT_NE(set, nullptr);
+  wm_window_t* window = Widgets(set)[0]->window;
+  widget_t* box = wdgFind(set, 1);
+  ASSERT_NE(box, nullptr);
+  wdgShowAll(set);
+  EXPECT_EQ(wdgGetValue(box), 0);
+  for (int32_t expected : {1, 0, 1}) {
+    Route(Press(window, 50, 20));
+    Route(Release(window, 50, 20));
+    wdgDrawAll(set);
+    EXPECT_EQ(wdgGetValue(box), expected);
+  }
+}
+
 TEST_F(SetTest, ACheckBoxGivenAsTickedReadsOne) {
   SYS_List_p set = LoadKept(R"(<WINDOW/><CHECKBOX ID="1" VALUE="1"/><CHECKBOX ID="2" VALUE="0"/>)");
   ASSERT_NE(set, nullptr);
