@@ -34,9 +34,14 @@ SYS_List_p SetOf(wm_window_t* window) {
   return reinterpret_cast<SYS_List_p>(wmOptions(window, WM_OPT_GET_USERDATA, 0));
 }
 
+// Wide enough for any size an attribute can give; the half always fits.
+int32_t Centred(uint32_t desktopOption, int32_t size) {
+  return static_cast<int32_t>((int64_t{DesktopOption(desktopOption)} - size) / 2);
+}
+
 void Centre(widget_t* w) {
-  if (w->x == kCentred) w->x = (DesktopOption(WM_OPT_DESKTOP_WIDTH) - w->width) / 2;
-  if (w->y == kCentred) w->y = (DesktopOption(WM_OPT_DESKTOP_HEIGHT) - w->height) / 2;
+  if (w->x == kCentred) w->x = Centred(WM_OPT_DESKTOP_WIDTH, w->width);
+  if (w->y == kCentred) w->y = Centred(WM_OPT_DESKTOP_HEIGHT, w->height);
 }
 
 void CallBack(widget_t* w, wm_event_t* e) {

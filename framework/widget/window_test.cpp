@@ -97,6 +97,7 @@ TEST_F(WindowTest, InitPlacesTheWindowAndCentresWhatIsNotGiven) {
       {"<WINDOW WIDTH=\"800\" HEIGHT=\"600\"/>", 560, 240, 800, 600},
       {"<WINDOW X=\"5\" Y=\"6\" WIDTH=\"7\" HEIGHT=\"8\"/>", 5, 6, 7, 8},
       {"<WINDOW WIDTH=\"1921\" HEIGHT=\"1081\"/>", 0, 0, 1921, 1081},  // the quotient truncates toward zero
+      {"<WINDOW WIDTH=\"-2147483648\" HEIGHT=\"2147483647\"/>", 1073742784, -1073741283, INT32_MIN, INT32_MAX},
   };
   for (const Placement& c : cases) {
     SCOPED_TRACE(c.xml);
