@@ -81,6 +81,90 @@ int WindowCount() {
   return n;
 }
 
+// --- on a display ---------------------------------------------------------------------------------
+// Real windows and the real GL, in a child of their own: the other tests of
+// this program run over headless windows and the recorder.
+
+// A 2 x 2 image of one colour, stored blue, green, red, alpha.
+tlfix::Bytes OneColourImage(uint8_t r, uint8_t g, uint8_t b) {
+  tlfix::TgaSpec spec;
+  spec.width = 2;
+  spec.height = 2;
+  spec.bits = 32;
+  for (int i = 0; i < 4; ++i) spec.pixels.insert(spec.pixels.end(), {b, g, r, 0xFF});
+  return tlfix::Tga(spec);
+}
+
+// The pixel at the middle of the current window's back buffer, as 0xRRGGBB.
+uint32_t MiddlePixel(const widget_t* window) {
+  uint8_t p[4] = {};
+  wmGL.glReadPixels(window->width / 2, window->height / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+}
+
+TEST(WindowOnDisplay, DialogsDrawInSharedContextsAndComeBackInTheirWindow) {
+  if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
+  qt::ExpectPassesInChild([] {
+    static qt::Args args{"\\bin\\widget_test"};
+    ASSERT_EQ(SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr), 0);
+    plat::SetHeadlessWindows(false);
+    ASSERT_EQ(wmInit(), 0);
+    tlfix::UseMemFiles().files["bg.tga"] = OneColourImage(0x40, 0x80, 0xC0);
+    txOptions(TX_OPT_ORDER, 1);
+    tmInit();
+    wdgInit();
+
+    SYS_List_p tinted = wdgLoad(WDG_SOURCE_TEXT, R"(<WINDOW TITLE="a" BG="bg.tga" FGCOLOR="FFFFFFFF"/>)");
+    SYS_List_p black = wdgLoad(WDG_SOURCE_TEXT, R"(<WINDOW TITLE="b" BG="bg.tga"/>)");
+    SYS_List_p plain = wdgLoad(WDG_SOURCE_TEXT, R"(<WINDOW TITLE="c" WIDTH="320" HEIGHT="200"/>)");
+    ASSERT_TRUE(tinted && black && plain);
+    widget_t* a = wdgFindKind(tinted, WDG_KIND_WINDOW);
+    widget_t* b = wdgFindKind(black, WDG_KIND_WINDOW);
+    widget_t* c = wdgFindKind(plain, WDG_KIND_WINDOW);
+    EXPECT_EQ(wdgShowAll(tinted), 0);
+    EXPECT_EQ(wdgShowAll(black), 0);
+    EXPECT_EQ(wdgShowAll(plain), 0);
+    ASSERT_NE(a->window->glContext, nullptr);
+    RECT client{};
+    GetClientRect(c->window->hwnd, &client);
+    EXPECT_EQ(client.right - client.left, 320);
+    EXPECT_EQ(client.bottom - client.top, 200);
+
+    // Each frame is drawn into the window's own context: the image tinted
+    // white shows as it is, tinted with the default FC it is black, and a
+    // window without image is cleared with its background colour.
+    wdgRedraw(a);
+    EXPECT_EQ(MiddlePixel(a), 0x4080C0u);
+    wdgRedraw(b);
+    EXPECT_EQ(MiddlePixel(b), 0x000000u);
+    wdgRedraw(c);
+    EXPECT_EQ(MiddlePixel(c), 0x212B3Bu);
+    EXPECT_EQ(wmGL.glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    // The image was uploaded once, in the first window's context, and is a
+    // texture in the last one's too.
+    TM_Node_t* node = tmFind("bg.tga");
+    ASSERT_NE(node, nullptr);
+    wmMakeCurrent(c->window);
+    EXPECT_TRUE(wmGL.glIsTexture(node->texture));
+
+    HWND first = a->window->hwnd;
+    wdgHideAll(tinted);
+    wdgShowAll(tinted);
+    EXPECT_EQ(a->window->hwnd, first);
+    wdgRedraw(a);
+    EXPECT_EQ(MiddlePixel(a), 0x4080C0u) << "the texture outlives a hide";
+
+    wdgUnload(tinted);
+    EXPECT_NE(tmFind("bg.tga"), nullptr) << "the other window still uses the image";
+    wdgUnload(black);
+    EXPECT_EQ(tmFind("bg.tga"), nullptr);
+    wdgUnload(plain);
+    EXPECT_EQ(wmState.windows, nullptr);
+    tmDone();
+  });
+}
+
 // --- init ---------------------------------------------------------------------------------------
 
 struct Placement {
