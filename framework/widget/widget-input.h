@@ -45,5 +45,3 @@ int32_t wdgCentredY(int32_t top, int32_t outer, int32_t inner, int32_t offset);
 // a click does.
 int wdgTickBoxEvent(widget_t* widget, wm_event_t* event, wdg_mouse_action_t action);
 
-// Log text of an optional string.
-inline const char* wdgLogText(const char* text) { return text ? text : "(null)"; }

@@ -73,7 +73,7 @@ const widget_kind_t* KindOfTag(const char* tag) {
   return nullptr;
 }
 
-int OpenTag(SYS_XML_t* xml, const char* name, int count, char** names, char** values) {
+int XML_open(SYS_XML_t* xml, const char* name, int count, char** names, char** values) {
   auto* state = static_cast<LoadState*>(xml->user_data);
   const widget_kind_t* row = name ? KindOfTag(name) : nullptr;
   if (!state || !row) return 0;
@@ -156,7 +156,7 @@ SYS_List_p wdgLoad(int sourceType, const char* source) {
   SYS_XML_t* xml = SYS_XMLOpen(sourceType, source);
   if (!xml) return nullptr;
   LoadState state;
-  SYS_XMLSetCB(xml, OpenTag, IgnoreContent, IgnoreClose, &state);
+  SYS_XMLSetCB(xml, XML_open, IgnoreContent, IgnoreClose, &state);
   int parsed = SYS_XMLParse(xml);
   int parseError = errPeekLastError();
   SYS_XMLClose(xml);

@@ -306,6 +306,9 @@ void wdgReleaseImage(widget_t* widget, const char* file);
 // when the cache does not hold it, its use of an image.
 void wdgFreeOwned(widget_t* widget);
 
+// A text for a "%s" of a log line: "(null)" for a null one.
+inline const char* wdgLogText(const char* text) { return text ? text : "(null)"; }
+
 // Sends one toolkit event (a zero-filled record with only the type) to the
 // widget's kind.
 int wdgSendEvent(widget_t* widget, int32_t type);
