@@ -130,7 +130,7 @@ int Show(widget_t* w, wm_event_t* e, const char* fn) {
 
 int Hide(widget_t* w, const char* fn) {
   SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  ! hide window (%s).\n", SYS_LOGPOS_AS(fn),
-                 w->title ? w->title : "");
+                 wdgLogText(w->title));
   wmHideWindow(w->window);
   return 0;
 }
