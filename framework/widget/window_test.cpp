@@ -362,19 +362,6 @@ TEST_F(WindowTest, ShowAllMakesTheWindowThenDrawsOnePass) {
   EXPECT_EQ(CountCalls("viewport"), 2u);
 }
 
-TEST_F(WindowTest, ShowingAgainReusesTheWindow) {
-  widget_t* w = LoadWindow("<WINDOW/>");
-  ASSERT_NE(w, nullptr);
-  const int before = WindowCount();
-  wdgShowAll(set);
-  HWND first = w->window->hwnd;
-  ASSERT_NE(first, nullptr);
-  wdgHideAll(set);
-  wdgShowAll(set);
-  EXPECT_EQ(w->window->hwnd, first);
-  EXPECT_EQ(WindowCount(), before);
-}
-
 struct BackgroundCase {
   const char* fc;  // FGCOLOR, or null for the default
   std::string colour;
@@ -485,15 +472,20 @@ TEST_F(WindowTest, InitShowAndHideWriteTheirLogLines) {
   }
 }
 
-TEST_F(WindowTest, HideHidesTheWindowAndUnloadDestroysIt) {
+TEST_F(WindowTest, HideHidesTheWindowShowReusesItUnloadDestroysIt) {
   widget_t* w = LoadWindow("<WINDOW TITLE=\"Bye\"/>");
   ASSERT_NE(w, nullptr);
   const int before = WindowCount();
   wdgShowAll(set);
   HWND hwnd = w->window->hwnd;
+  ASSERT_NE(hwnd, nullptr);
   EXPECT_TRUE(IsVisible(hwnd));
   wdgHideAll(set);
   EXPECT_FALSE(IsVisible(hwnd));
+  wdgShowAll(set);
+  EXPECT_EQ(w->window->hwnd, hwnd) << "a window shown again is the one hidden, not a new one";
+  EXPECT_TRUE(IsVisible(hwnd));
+  EXPECT_EQ(WindowCount(), before);
   Unload();
   EXPECT_EQ(WindowCount(), before - 1);
   EXPECT_FALSE(IsWindow(hwnd));
