@@ -61,20 +61,7 @@ inline void Clear(GLbitfield m) { Put("clear " + glrec::Hex(m)); }
 
 // Fills the framework's tables with the recorders; every other entry is null.
 inline void InstallRecorder() {
-  rec = glrec::Recorder{};
-  wmGL = wm_gl_table_t{};
-  wmGLU = wm_glu_table_t{};
-  wmGL.glEnable = glrec::Enable;
-  wmGL.glDisable = glrec::Disable;
-  wmGL.glGenTextures = glrec::GenTextures;
-  wmGL.glBindTexture = glrec::BindTexture;
-  wmGL.glDeleteTextures = glrec::DeleteTextures;
-  wmGL.glTexParameteri = glrec::TexParameteri;
-  wmGL.glPixelStorei = glrec::PixelStorei;
-  wmGL.glTexImage2D = glrec::TexImage2D;
-  wmGL.glCompressedTexImage2DARB = glrec::CompressedTexImage2D;
-  wmGL.glGetError = glrec::GetError;
-  wmGLU.gluBuild2DMipmaps = glrec::Build2DMipmaps;
+  glrec::InstallTextureRecorder(wmGL, wmGLU);
   wmGL.glBegin = Begin;
   wmGL.glEnd = End;
   wmGL.glVertex2f = Vertex2f;
