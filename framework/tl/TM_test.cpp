@@ -28,20 +28,7 @@ namespace {
 using glrec::rec;
 
 void InstallRecorder() {
-  rec = glrec::Recorder{};
-  wmGL = wm_gl_table_t{};
-  wmGLU = wm_glu_table_t{};
-  wmGL.glEnable = glrec::Enable;
-  wmGL.glDisable = glrec::Disable;
-  wmGL.glGenTextures = glrec::GenTextures;
-  wmGL.glBindTexture = glrec::BindTexture;
-  wmGL.glDeleteTextures = glrec::DeleteTextures;
-  wmGL.glTexParameteri = glrec::TexParameteri;
-  wmGL.glPixelStorei = glrec::PixelStorei;
-  wmGL.glTexImage2D = glrec::TexImage2D;
-  wmGL.glCompressedTexImage2DARB = glrec::CompressedTexImage2D;
-  wmGL.glGetError = glrec::GetError;
-  wmGLU.gluBuild2DMipmaps = glrec::Build2DMipmaps;
+  glrec::InstallTextureRecorder(wmGL, wmGLU);
 }
 
 txBitmap* MakeBitmap(int32_t width, int32_t height, int32_t bits, int32_t subtype, int32_t levels = 1,

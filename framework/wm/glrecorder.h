@@ -95,4 +95,25 @@ inline GLenum GetError() {
   return e;
 }
 
+// Empties the recorder and fills the framework's tables (wmGL, wmGLU, of
+// framework/wm/gl.h, which the includer brings) with the texture recorders;
+// every other entry is null.
+template <class GLTable, class GLUTable>
+void InstallTextureRecorder(GLTable& gl, GLUTable& glu) {
+  rec = Recorder{};
+  gl = GLTable{};
+  glu = GLUTable{};
+  gl.glEnable = Enable;
+  gl.glDisable = Disable;
+  gl.glGenTextures = GenTextures;
+  gl.glBindTexture = BindTexture;
+  gl.glDeleteTextures = DeleteTextures;
+  gl.glTexParameteri = TexParameteri;
+  gl.glPixelStorei = PixelStorei;
+  gl.glTexImage2D = TexImage2D;
+  gl.glCompressedTexImage2DARB = CompressedTexImage2D;
+  gl.glGetError = GetError;
+  glu.gluBuild2DMipmaps = Build2DMipmaps;
+}
+
 }  // namespace glrec
