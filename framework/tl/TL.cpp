@@ -10,6 +10,8 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/_bmp.h"
+#include "framework/tl/_dds.h"
+#include "framework/tl/_ddz.h"
 #include "framework/tl/_dicom.h"
 #include "framework/tl/_pnm.h"
 #include "framework/tl/_tga.h"
@@ -32,8 +34,8 @@ txFilter txFilterTGA = {0,
                         0};
 txFilter txFilterJPEG = {1, "Quarnel's JPEG filter", "JPEG format (JPG)", nullptr, nullptr, nullptr, 75, 100};
 txFilter txFilterDDS = {
-    4, "Quarnel's DDS input filter", "Windows DirectDrawSurface (DDS)", nullptr, nullptr, nullptr, 0, 0};
-txFilter txFilterQTX = {5, "Quarnel's QTX filter", "Z packed DDS (QTX)", nullptr, nullptr, nullptr, 0, 0};
+    4, "Quarnel's DDS input filter", "Windows DirectDrawSurface (DDS)", ddsDetect, ddsRead, nullptr, 0, 0};
+txFilter txFilterQTX = {5, "Quarnel's QTX filter", "Z packed DDS (QTX)", ddzDetect, ddzRead, ddzWrite, 0, 0};
 txFilter txFilterPNM = {6, "Quarnel's PNM filter", "Portable Pixmap (PNM)", pnmDetect, pnmRead, pnmWrite, 0, 0};
 txFilter txFilterDICOM = {7,
                           "Quarnel's DICOM input filter",
