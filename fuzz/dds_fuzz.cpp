@@ -4,25 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "framework/tl/TL.h"
 #include "framework/tl/_dds.h"
-
-namespace {
-
-void GlTakesDxt(int on) {
-  txOptions(TX_OPT_DXT1, on);
-  txOptions(TX_OPT_DXT3, on);
-  txOptions(TX_OPT_DXT5, on);
-}
-
-}  // namespace
+#include "framework/tl/dxtfixtures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto length = static_cast<int64_t>(size);
   ddsDetect(data, length);
-  for (int on : {1, 0}) {
-    GlTakesDxt(on);
-    if (txBitmap* bitmap = ddsRead(data, length)) txFree(&bitmap);
-  }
+  dxtfix::ReadBothWays(ddsRead, data, length, [](txBitmap*) {});
   return 0;
 }

@@ -5,25 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "framework/tl/TL.h"
 #include "framework/tl/_ddz.h"
-
-namespace {
-
-void GlTakesDxt(int on) {
-  txOptions(TX_OPT_DXT1, on);
-  txOptions(TX_OPT_DXT3, on);
-  txOptions(TX_OPT_DXT5, on);
-}
-
-}  // namespace
+#include "framework/tl/dxtfixtures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto length = static_cast<int64_t>(size);
   ddzDetect(data, length);
-  for (int on : {1, 0}) {
-    GlTakesDxt(on);
-    if (txBitmap* bitmap = ddzRead(data, length)) txFree(&bitmap);
-  }
+  dxtfix::ReadBothWays(ddzRead, data, length, [](txBitmap*) {});
   return 0;
 }

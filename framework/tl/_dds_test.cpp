@@ -11,6 +11,7 @@
 #include "framework/base/cfg.h"
 #include "framework/base/log.h"
 #include "framework/tl/dxtfixtures.h"
+#include "framework/tl/dxttest.h"
 #include "framework/tl/tlmemfiles.h"
 #include "testsupport/testsupport.h"
 
@@ -33,11 +34,7 @@ class Dds : public ::testing::Test {
     txOptions(TX_OPT_QUALITY, 0);
     txOptions(TX_OPT_ORDER, 0);
   }
-  static void GlTakes(int on) {
-    txOptions(TX_OPT_DXT1, on);
-    txOptions(TX_OPT_DXT3, on);
-    txOptions(TX_OPT_DXT5, on);
-  }
+  static void GlTakes(int on) { dxtfix::GlTakesDxt(on); }
   txBitmap* Load(const Bytes& file) {
     files->files["t.dds"] = file;
     return txLoad("t.dds");
@@ -148,29 +145,19 @@ TEST_F(Dds, Detect) {
   EXPECT_EQ(ddsDetect(other, 3), TX_ERR_FORMAT);
 }
 
-// Damaged and hostile files: refused with their code, never read past their
-// end (each is handed over in a block of exactly its size).
-struct Hostile {
-  const char* what;
-  Bytes file;
-  int64_t keep;  // bytes handed over; -1 all
-  int code;      // 0: read, with `levels` levels
-  int levels;
-};
-
 Bytes WithField(Bytes file, size_t at, uint32_t value) {
   for (int k = 0; k < 4; ++k) file[at + static_cast<size_t>(k)] = static_cast<uint8_t>(value >> (8 * k));
   return file;
 }
 
 TEST_F(Dds, HostileHeaders) {
-  const Bytes good = dxtfix::PatternDds(dxtfix::kDXT5, 8, 8, 4);  // 256 + 64 + 16 + 16 bytes of blocks
+  const Bytes good = dxtfix::PatternDds(dxtfix::kDXT5, 8, 8, 4);  // 64 + 16 + 16 + 16 bytes of blocks
   dxtfix::DdsSpec wide;
   wide.width = 8192;
   wide.height = 1;
   wide.mipmaps = 14;  // one more level than the bitmap holds
   wide.data = tlfix::Pattern(static_cast<size_t>(dxtfix::AllLevelBytes(dxtfix::kDXT1, 8192, 1, 14)));
-  const Hostile cases[] = {
+  const std::vector<dxtfix::Hostile> cases = {
       {"intact", good, -1, 0, 4},
       {"shorter than its header", good, 127, TX_ERR_SHORT, 0},
       {"header only", good, 128, TX_ERR_SHORT, 0},
@@ -186,23 +173,7 @@ TEST_F(Dds, HostileHeaders) {
       {"DX10 header", WithField(good, 84, dxt::FourCC('D', 'X', '1', '0')), -1, TX_ERR_FORMAT, 0},
       {"DXT2", WithField(good, 84, dxt::FourCC('D', 'X', 'T', '2')), -1, TX_ERR_FORMAT, 0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    tlfix::Exact e(c.file, c.keep < 0 ? c.file.size() : static_cast<size_t>(c.keep));
-    for (int glTakes : {1, 0}) {
-      GlTakes(glTakes);
-      txBitmap* b = ddsRead(e.data(), e.size());
-      if (c.code) {
-        EXPECT_EQ(b, nullptr);
-        EXPECT_EQ(errGetLastError(), c.code);
-        continue;
-      }
-      ASSERT_NE(b, nullptr) << errGetLastError();
-      EXPECT_EQ(b->levels, c.levels);
-      for (int i = 0; i < c.levels; ++i) EXPECT_NE(b->data[i], nullptr);
-      txFree(&b);
-    }
-  }
+  dxtfix::ExpectHostile(ddsRead, cases);
 }
 
 // A quality skip that would leave no level refuses the file; a one-level

@@ -9,6 +9,7 @@
 #include "framework/base/log.h"
 #include "framework/tl/_dds.h"
 #include "framework/tl/dxtfixtures.h"
+#include "framework/tl/dxttest.h"
 #include "framework/tl/tlmemfiles.h"
 #include "testsupport/testsupport.h"
 
@@ -33,11 +34,7 @@ class Qtx : public ::testing::Test {
     txOptions(TX_OPT_KEEPDXT, 1);
     txOptions(TX_OPT_ORDER, 0);
   }
-  static void GlTakes(int on) {
-    txOptions(TX_OPT_DXT1, on);
-    txOptions(TX_OPT_DXT3, on);
-    txOptions(TX_OPT_DXT5, on);
-  }
+  static void GlTakes(int on) { dxtfix::GlTakesDxt(on); }
   txBitmap* Load(const std::string& name, const Bytes& file) {
     files->files[name] = file;
     return txLoad(name.c_str());
@@ -197,16 +194,6 @@ TEST_F(Qtx, WriterRefusals) {
   txFree(&dummy);
 }
 
-// Damaged and hostile files: refused with their code, never read past their
-// end, in both the kept and the decoded walk.
-struct Hostile {
-  const char* what;
-  Bytes file;
-  int64_t keep;  // bytes handed over; -1 all
-  int code;      // 0: read, with `levels` levels
-  int levels;
-};
-
 Bytes WithLength(Bytes header, int32_t L, const Bytes& bytes) {
   tlfix::Put32(header, static_cast<uint32_t>(L));
   header.insert(header.end(), bytes.begin(), bytes.end());
@@ -222,7 +209,7 @@ TEST_F(Qtx, HostileHeaders) {
   packedDamaged[14] ^= 0x55;
   std::vector<QtxLevel> fourteen;
   for (int i = 0; i < 14; ++i) fourteen.push_back({Bytes(static_cast<size_t>(dxt::LevelBytes(dxt::Side(8192, i), 1, 8)), 0), i % 2 == 0});
-  const Hostile cases[] = {
+  const std::vector<dxtfix::Hostile> cases = {
       {"intact", good, -1, 0, 2},
       {"shorter than its header", good, 13, TX_ERR_SHORT, 0},
       {"header only", good, 14, TX_ERR_SHORT, 0},
@@ -245,23 +232,7 @@ TEST_F(Qtx, HostileHeaders) {
        TX_ERR_FORMAT, 0},
       {"14 levels are capped at the 13 slots", dxtfix::Qtx(8192, 1, dxtfix::kDXT1, fourteen), -1, 0, 13},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    tlfix::Exact e(c.file, c.keep < 0 ? c.file.size() : static_cast<size_t>(c.keep));
-    for (int glTakes : {1, 0}) {
-      GlTakes(glTakes);
-      txBitmap* b = ddzRead(e.data(), e.size());
-      if (c.code) {
-        EXPECT_EQ(b, nullptr);
-        EXPECT_EQ(errGetLastError(), c.code);
-        continue;
-      }
-      ASSERT_NE(b, nullptr) << errGetLastError();
-      EXPECT_EQ(b->levels, c.levels);
-      for (int i = 0; i < c.levels; ++i) EXPECT_NE(b->data[i], nullptr);
-      txFree(&b);
-    }
-  }
+  dxtfix::ExpectHostile(ddzRead, cases);
 }
 
 TEST_F(Qtx, QualityDropsTheLargestLevels) {

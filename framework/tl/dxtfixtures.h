@@ -19,6 +19,27 @@ constexpr uint32_t kDXT1 = dxt::FourCC('D', 'X', 'T', '1');
 constexpr uint32_t kDXT3 = dxt::FourCC('D', 'X', 'T', '3');
 constexpr uint32_t kDXT5 = dxt::FourCC('D', 'X', 'T', '5');
 
+// What the GL is said to take: all three formats or none.
+inline void GlTakesDxt(int on) {
+  txOptions(TX_OPT_DXT1, on);
+  txOptions(TX_OPT_DXT3, on);
+  txOptions(TX_OPT_DXT5, on);
+}
+
+using Reader = txBitmap* (*)(const uint8_t* buffer, int64_t length);
+
+// Reads the bytes once with the blocks kept for the GL and once decoded,
+// handing each bitmap (NULL on failure) to `check` before releasing it.
+template <typename Check>
+void ReadBothWays(Reader read, const uint8_t* data, int64_t length, Check check) {
+  for (int on : {1, 0}) {
+    GlTakesDxt(on);
+    txBitmap* b = read(data, length);
+    check(b);
+    if (b) txFree(&b);
+  }
+}
+
 inline int64_t BlockBytes(uint32_t fourcc) { return fourcc == kDXT1 ? 8 : 16; }
 
 // The colour part: two 5-6-5 colours and 16 two-bit indices, pixel (x, y)
