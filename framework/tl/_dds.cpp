@@ -59,8 +59,10 @@ txBitmap* ddsRead(const uint8_t* buffer, int64_t length) {
   DdsHeader h = ParseHeader(r);
   LogHeader(h, length, __func__);
   dxt::Plan plan;
-  if (int code = dxt::MakePlan(h.fourcc, h.width, h.height, h.mipmaps, true, "dds", __func__, plan))
+  if (int code = dxt::MakePlan(h.fourcc, h.width, h.height, h.mipmaps, true, plan))
     return Fail(nullptr, code);
+  if (txVerbose())
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()]  decode: %s\n", SYS_LOGPOS, plan.keep ? "no" : "yes");
 
   txBitmap* b = txNewBitmap();
   if (!b) return Fail(nullptr, ERR_NOMEM);

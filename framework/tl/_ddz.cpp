@@ -125,8 +125,10 @@ txBitmap* ddzRead(const uint8_t* buffer, int64_t length) {
   LogHeader(h, length, __func__);
   dxt::Plan plan;
   bool keepWanted = txOptionValue(TX_OPT_KEEPDXT) == 1;
-  if (int code = dxt::MakePlan(h.fourcc, h.width, h.height, h.levels, keepWanted, "ddz", __func__, plan))
+  if (int code = dxt::MakePlan(h.fourcc, h.width, h.height, h.levels, keepWanted, plan))
     return Fail(nullptr, code);
+  if (txVerbose())
+    SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  decode: %s\n", SYS_LOGPOS, plan.keep ? "no" : "yes");
 
   txBitmap* b = txNewBitmap();
   if (!b) return Fail(nullptr, ERR_NOMEM);

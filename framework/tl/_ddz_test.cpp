@@ -252,4 +252,60 @@ TEST_F(Qtx, QualityDropsTheLargestLevels) {
   txOptions(TX_OPT_QUALITY, 0);
 }
 
+// The lines the readers and the writer give the log: verbose ones only with
+// the flag, the DXT1 decoder's two lines at every call.
+TEST(DxtLog, ReaderWriterAndDecoderLines) {
+  qt::TempDir dir;
+  std::string log = dir / "debug.log", out = dir / "v.qtx";
+  auto r = qt::RunInChild([&] {
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    tlfix::MemFiles& files = tlfix::UseMemFiles();
+    files.files["v.dds"] = dxtfix::PatternDds(dxtfix::kDXT1, 4, 4, 1);
+    Bytes zeros(64, 0);
+    files.files["v.qtx"] = dxtfix::Qtx(8, 8, dxtfix::kDXT1, {{zeros, true}, {tlfix::Pattern(8), false}});
+    dxtfix::GlTakesDxt(0);
+    txBitmap* quiet = txLoad("v.dds");  // decoded without the verbose flag
+    txFree(&quiet);
+    txOptions(TX_OPT_VERBOSE, 1);
+    dxtfix::GlTakesDxt(1);
+    txBitmap* b = txLoad("v.dds");
+    txBitmap* q = txLoad("v.qtx");
+    if (!b || !q || ddzWrite(out.c_str(), q) != -1) _exit(2);
+    q->filter = 4;  // as if the DDS filter had read it
+    q->fourcc = static_cast<int32_t>(dxtfix::kDXT1);
+    if (ddzWrite(out.c_str(), q) != 0) _exit(3);
+    txFree(&b);
+    txFree(&q);
+  });
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> tails;
+  for (const auto& l : qt::SplitLines(qt::ReadFile(log))) {
+    if (l.rfind("[TL][dds]", 0) != 0 && l.rfind("[TL][ddz]", 0) != 0) continue;
+    size_t at = l.find("()] ");
+    tails.push_back(l.substr(0, 9) + (at == std::string::npos ? l : l.substr(at + 4)));
+  }
+  EXPECT_EQ(tails, (std::vector<std::string>{
+                       "[TL][dds]wxh 4x4",
+                       "[TL][dds]d: 3",
+                       "[TL][dds]DDS: v.dds",
+                       "[TL][dds] size: 4x4 bits: 24 (DXT1)",
+                       "[TL][dds] mipmap level: 1",
+                       "[TL][dds] size: 8",
+                       "[TL][dds] decode: no",
+                       "[TL][ddz]DDZ: v.qtx",
+                       "[TL][ddz] size: 8x8 bits: 24 (DXT1)",
+                       "[TL][ddz] mipmap level: 2",
+                       "[TL][ddz] size: 40",
+                       "[TL][ddz] decode: no",
+                       "[TL][ddz] write : " + out,
+                       "[TL][ddz]  - size : 8x8",
+                       "[TL][ddz]  - mipmap level: 2",
+                       "[TL][ddz]  - fourcc : DXT1",
+                       "[TL][ddz]  - level 0 : 64 -> 24 (37.50%)",
+                       "[TL][ddz]  - level 1 : not compressed",
+                       "[TL][ddz]  - compressed : 44.44%",
+                   }));
+}
+
 }  // namespace

@@ -164,8 +164,7 @@ int QualitySkip(int count) {
 
 }  // namespace
 
-int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, bool keepWanted, const char* tag,
-             const char* fn, Plan& plan) {
+int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, bool keepWanted, Plan& plan) {
   plan = Plan{};
   plan.format = FormatOf(fourcc);
   if (!plan.format || width <= 0 || height <= 0 || declared <= 0) return TX_ERR_FORMAT;
@@ -178,8 +177,6 @@ int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, b
   plan.skip = QualitySkip(plan.count);
   if (plan.count <= plan.skip) return TX_ERR_FORMAT;
   plan.keep = keepWanted && txOptionValue(plan.format->glFormat) != 0;
-  if (txVerbose())
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][%s][%s:%d:%s()]  decode: %s\n", tag, SYS_LOGPOS_AS(fn), plan.keep ? "no" : "yes");
   return 0;
 }
 

@@ -62,9 +62,8 @@ struct Plan {
 // Checks a header and plans the walk; 0, or the code to fail with: 1000 for
 // an unknown FourCC, sides <= 0 or no level left after the quality skip.
 // `keepWanted` is whether the reader would keep the blocks when the GL takes
-// them. Logs the decision (verbose) under `tag` for the reader `fn`.
-int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, bool keepWanted, const char* tag,
-             const char* fn, Plan& plan);
+// them.
+int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, bool keepWanted, Plan& plan);
 
 // Fills a new bitmap's fields from a plan (type, subtype, size, bits, levels).
 void Describe(const Plan& plan, txBitmap* b);
