@@ -64,9 +64,8 @@ txBitmap* ddsRead(const uint8_t* buffer, int64_t length) {
   if (txVerbose())
     SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()]  decode: %s\n", SYS_LOGPOS, plan.keep ? "no" : "yes");
 
-  txBitmap* b = txNewBitmap();
+  txBitmap* b = dxt::NewBitmap(plan);
   if (!b) return Fail(nullptr, ERR_NOMEM);
-  dxt::Describe(plan, b);
   b->fourcc = static_cast<int32_t>(h.fourcc);
   r.seek(kHeader);
   for (int i = 0; i < plan.count; ++i) {

@@ -130,9 +130,8 @@ txBitmap* ddzRead(const uint8_t* buffer, int64_t length) {
   if (txVerbose())
     SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  decode: %s\n", SYS_LOGPOS, plan.keep ? "no" : "yes");
 
-  txBitmap* b = txNewBitmap();
+  txBitmap* b = dxt::NewBitmap(plan);
   if (!b) return Fail(nullptr, ERR_NOMEM);
-  dxt::Describe(plan, b);
   for (int i = 0; i < plan.count; ++i) {
     int64_t stored = r.i32();
     bool packed = stored > 0;

@@ -180,13 +180,16 @@ int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, b
   return 0;
 }
 
-void Describe(const Plan& plan, txBitmap* b) {
+txBitmap* NewBitmap(const Plan& plan) {
+  txBitmap* b = txNewBitmap();
+  if (!b) return nullptr;
   b->type = plan.keep ? TX_TYPE_COMPRESSED : TX_TYPE_RGB;
   b->subtype = plan.keep ? plan.format->glFormat : plan.format->decodedSubtype;
   b->width = Side(plan.width, plan.skip);
   b->height = Side(plan.height, plan.skip);
   b->bits = plan.format->bits;
   b->levels = plan.count - plan.skip;
+  return b;
 }
 
 int StoreLevel(const Plan& plan, int level, std::span<const uint8_t> blocks, txBitmap* b) {

@@ -65,8 +65,9 @@ struct Plan {
 // them.
 int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, bool keepWanted, Plan& plan);
 
-// Fills a new bitmap's fields from a plan (type, subtype, size, bits, levels).
-void Describe(const Plan& plan, txBitmap* b);
+// A new bitmap without levels, its fields from a plan (type, subtype, size,
+// bits, levels); NULL without memory.
+txBitmap* NewBitmap(const Plan& plan);
 
 // Stores level `level` of the file from its DXT bytes (at least the level's
 // size) in slot level - skip: a copy of the bytes when kept, the decoded
