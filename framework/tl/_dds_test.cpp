@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -214,6 +217,56 @@ TEST_F(Dds, FuzzSeedsLoad) {
       mkdir(dir.c_str(), 0755);
       ASSERT_TRUE(qt::WriteFile(dir + "/" + seed.name, std::string(seed.bytes.begin(), seed.bytes.end())));
     }
+  }
+}
+
+// Files another program (ImageMagick, when it is installed) compressed
+// decode to what that program decodes them to, within the difference of
+// the 5-6-5 expansion: shift only here, bit replication there (up to 7),
+// plus a step of rounding in the mixed colours.
+TEST_F(Dds, FilesFromImageMagick) {
+  const char* convert = "/usr/bin/convert";
+  if (access(convert, X_OK) != 0) GTEST_SKIP() << "ImageMagick is not installed";
+  constexpr int kW = 16, kH = 8, kTolerance = 8;
+  qt::TempDir dir;
+  Bytes rgba(kW * kH * 4);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      uint8_t* p = &rgba[static_cast<size_t>((y * kW + x) * 4)];
+      p[0] = static_cast<uint8_t>(x * 16);
+      p[1] = static_cast<uint8_t>(y * 32);
+      p[2] = static_cast<uint8_t>(255 - x * 8);
+      p[3] = static_cast<uint8_t>((x + y) * 11);
+    }
+  ASSERT_TRUE(qt::WriteFile(dir / "src.rgba", std::string(rgba.begin(), rgba.end())));
+  GlTakes(0);
+  struct Case {
+    const char* compression;
+    int bits;
+  };
+  for (const Case& c : {Case{"dxt1", 24}, Case{"dxt5", 32}}) {
+    SCOPED_TRACE(c.compression);
+    const std::string channels = c.bits == 24 ? "rgb:" : "rgba:";
+    const std::string size = " -size " + std::to_string(kW) + "x" + std::to_string(kH) + " -depth 8 ";
+    std::string make = std::string(convert) + size + "rgba:" + dir / "src.rgba" + (c.bits == 24 ? " -alpha off" : "") +
+                       " -define dds:compression=" + c.compression + " -define dds:mipmaps=0 " + dir / "out.dds";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    std::string back = std::string(convert) + " " + dir / "out.dds" + " -depth 8 " + channels + dir / "back.raw";
+    ASSERT_EQ(std::system(back.c_str()), 0) << back;
+    std::string theirs = qt::ReadFile(dir / "back.raw");
+    std::string file = qt::ReadFile(dir / "out.dds");
+    tlfix::Exact e(Bytes(file.begin(), file.end()));
+    txBitmap* b = ddsRead(e.data(), e.size());
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_EQ(b->bits, c.bits);
+    ASSERT_EQ(b->width, kW);
+    ASSERT_EQ(b->height, kH);
+    ASSERT_EQ(static_cast<size_t>(b->sizes[0]), theirs.size());
+    int worst = 0;
+    for (size_t k = 0; k < theirs.size(); ++k)
+      worst = std::max(worst, std::abs(int(b->data[0][k]) - int(static_cast<uint8_t>(theirs[k]))));
+    EXPECT_LE(worst, kTolerance);
+    txFree(&b);
   }
 }
 
