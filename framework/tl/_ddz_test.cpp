@@ -154,6 +154,20 @@ TEST_F(Qtx, PlainAndPackedLevels) {
   }
 }
 
+// The GL takes a level's blocks only in their exact count: bytes stored
+// beyond them stay out of the kept level.
+TEST_F(Qtx, KeptLevelsHoldExactlyTheirBlocks) {
+  Bytes stored = tlfix::Pattern(40);
+  for (bool packed : {false, true}) {
+    SCOPED_TRACE(packed ? "packed" : "plain");
+    tlfix::Exact e(dxtfix::Qtx(4, 4, dxtfix::kDXT5, {{stored, packed}}));
+    txBitmap* b = ddzRead(e.data(), e.size());
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_EQ(Level(b, 0), Bytes(stored.begin(), stored.begin() + 16));
+    txFree(&b);
+  }
+}
+
 TEST_F(Qtx, DetectRefusesWithMinusOneAndCode1000) {
   const uint8_t other[] = {'D', 'D', 'S', ' ', 0, 0};
   EXPECT_EQ(ddzDetect(other, 6), -1);
@@ -218,6 +232,7 @@ TEST_F(Qtx, HostileHeaders) {
       {"L = INT_MAX", WithLength(h1, INT_MAX, blocks16), -1, TX_ERR_SHORT, 0},
       {"L = 0", WithLength(h1, 0, {}), -1, TX_ERR_SHORT, 0},
       {"plain level shorter than its blocks", WithLength(h1, -8, Bytes(8, 0)), -1, TX_ERR_SHORT, 0},
+      {"plain level longer than its blocks", WithLength(h1, -40, Bytes(40, 0)), -1, 0, 1},
       {"packed level inflating short", WithLength(h1, static_cast<int32_t>(packedShort.size()), packedShort), -1,
        TX_ERR_SHORT, 0},
       {"packed level damaged", WithLength(dxtfix::QtxHeader(8, 8, dxtfix::kDXT5, 1),
@@ -262,7 +277,7 @@ TEST(DxtLog, ReaderWriterAndDecoderLines) {
     SYS_DbgSetFlag(SYS_DBG_ON);
     tlfix::MemFiles& files = tlfix::UseMemFiles();
     files.files["v.dds"] = dxtfix::PatternDds(dxtfix::kDXT1, 4, 4, 1);
-    Bytes zeros(64, 0);
+    Bytes zeros(32, 0);
     files.files["v.qtx"] = dxtfix::Qtx(8, 8, dxtfix::kDXT1, {{zeros, true}, {tlfix::Pattern(8), false}});
     dxtfix::GlTakesDxt(0);
     txBitmap* quiet = txLoad("v.dds");  // decoded without the verbose flag
@@ -296,15 +311,15 @@ TEST(DxtLog, ReaderWriterAndDecoderLines) {
                        "[TL][ddz]DDZ: v.qtx",
                        "[TL][ddz] size: 8x8 bits: 24 (DXT1)",
                        "[TL][ddz] mipmap level: 2",
-                       "[TL][ddz] size: 40",
+                       "[TL][ddz] size: 39",
                        "[TL][ddz] decode: no",
                        "[TL][ddz] write : " + out,
                        "[TL][ddz]  - size : 8x8",
                        "[TL][ddz]  - mipmap level: 2",
                        "[TL][ddz]  - fourcc : DXT1",
-                       "[TL][ddz]  - level 0 : 64 -> 24 (37.50%)",
+                       "[TL][ddz]  - level 0 : 32 -> 23 (71.88%)",
                        "[TL][ddz]  - level 1 : not compressed",
-                       "[TL][ddz]  - compressed : 44.44%",
+                       "[TL][ddz]  - compressed : 77.50%",
                    }));
 }
 

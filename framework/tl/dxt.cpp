@@ -195,8 +195,10 @@ txBitmap* NewBitmap(const Plan& plan) {
 int StoreLevel(const Plan& plan, int level, std::span<const uint8_t> blocks, txBitmap* b) {
   const Format& f = *plan.format;
   int32_t w = Side(plan.width, level), h = Side(plan.height, level);
-  if (static_cast<int64_t>(blocks.size()) < LevelBytes(w, h, f.blockBytes)) return TX_ERR_SHORT;
-  int64_t bytes = plan.keep ? static_cast<int64_t>(blocks.size()) : DecodedBytes(w, h, f.bits);
+  const int64_t needed = LevelBytes(w, h, f.blockBytes);
+  if (static_cast<int64_t>(blocks.size()) < needed) return TX_ERR_SHORT;
+  // A kept level holds exactly its blocks: the GL refuses any other count.
+  int64_t bytes = plan.keep ? needed : DecodedBytes(w, h, f.bits);
   if (bytes > INT32_MAX) return ERR_NOMEM;
   int slot = level - plan.skip;
   // Tiny levels get a zeroed tail past their pixels; the allocator zero-fills.
@@ -205,7 +207,7 @@ int StoreLevel(const Plan& plan, int level, std::span<const uint8_t> blocks, txB
   b->data[slot] = out;
   b->sizes[slot] = static_cast<int32_t>(bytes);
   if (plan.keep) {
-    std::memcpy(out, blocks.data(), blocks.size());
+    std::memcpy(out, blocks.data(), static_cast<size_t>(needed));
     return 0;
   }
   return f.decode(blocks.data(), out, w, h, f.bits) == 0 ? 0 : ERR_BADARG;

@@ -70,8 +70,9 @@ int MakePlan(uint32_t fourcc, int32_t width, int32_t height, int64_t declared, b
 txBitmap* NewBitmap(const Plan& plan);
 
 // Stores level `level` of the file from its DXT bytes (at least the level's
-// size) in slot level - skip: a copy of the bytes when kept, the decoded
-// pixels otherwise. 0, or the code to fail with.
+// size) in slot level - skip: a copy of the level's blocks when kept (bytes
+// beyond them are left out), the decoded pixels otherwise. 0, or the code to
+// fail with.
 int StoreLevel(const Plan& plan, int level, std::span<const uint8_t> blocks, txBitmap* b);
 
 }  // namespace dxt
