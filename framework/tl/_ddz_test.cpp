@@ -222,7 +222,8 @@ TEST_F(Qtx, HostileHeaders) {
   Bytes packedDamaged = dxtfix::PackBlock(Bytes(64, 0));
   packedDamaged[14] ^= 0x55;
   std::vector<QtxLevel> fourteen;
-  for (int i = 0; i < 14; ++i) fourteen.push_back({Bytes(static_cast<size_t>(dxt::LevelBytes(dxt::Side(8192, i), 1, 8)), 0), i % 2 == 0});
+  for (int i = 0; i < 14; ++i)
+    fourteen.push_back({Bytes(static_cast<size_t>(dxt::LevelBytes(dxt::Side(8192, i), 1, 8)), 0), i % 2 == 0});
   const std::vector<dxtfix::Hostile> cases = {
       {"intact", good, -1, 0, 2},
       {"shorter than its header", good, 13, TX_ERR_SHORT, 0},
@@ -235,8 +236,8 @@ TEST_F(Qtx, HostileHeaders) {
       {"plain level longer than its blocks", WithLength(h1, -40, Bytes(40, 0)), -1, 0, 1},
       {"packed level inflating short", WithLength(h1, static_cast<int32_t>(packedShort.size()), packedShort), -1,
        TX_ERR_SHORT, 0},
-      {"packed level damaged", WithLength(dxtfix::QtxHeader(8, 8, dxtfix::kDXT5, 1),
-                                          static_cast<int32_t>(packedDamaged.size()), packedDamaged),
+      {"packed level damaged",
+       WithLength(dxtfix::QtxHeader(8, 8, dxtfix::kDXT5, 1), static_cast<int32_t>(packedDamaged.size()), packedDamaged),
        -1, ERR_ZLIB, 0},
       {"packed level too short for its block header", WithLength(h1, 5, Bytes(5, 0)), -1, ERR_ZLIB, 0},
       {"level count 0", WithLength(dxtfix::QtxHeader(4, 4, dxtfix::kDXT5, 0), -16, blocks16), -1, TX_ERR_FORMAT, 0},

@@ -22,7 +22,9 @@ Rgba Expand565(uint16_t c) {
            static_cast<uint8_t>((c & 31) << 3), 255}};
 }
 
-uint8_t Mix(int a, int b, int wa, int wb, int div, int round) { return static_cast<uint8_t>((wa * a + wb * b + round) / div); }
+uint8_t Mix(int a, int b, int wa, int wb, int div, int round) {
+  return static_cast<uint8_t>((wa * a + wb * b + round) / div);
+}
 
 // The four colours of a colour part. Only DXT1 with c0 <= c1 has the
 // three-colour palette with transparent black.
@@ -41,7 +43,9 @@ void ColourPalette(const uint8_t* part, bool dxt1, Rgba palette[4]) {
   palette[3].c[3] = four ? 255 : 0;
 }
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // The 16 alphas of a block, row by row.
 void Dxt3Alpha(const uint8_t* part, uint8_t alpha[16]) {

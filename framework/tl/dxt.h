@@ -43,7 +43,9 @@ inline int32_t Side(int32_t side0, int level) {
   return s > 0 ? s : 1;
 }
 // Bytes of DXT blocks of a w x h level.
-inline int64_t LevelBytes(int64_t w, int64_t h, int64_t blockBytes) { return ((w + 3) / 4) * ((h + 3) / 4) * blockBytes; }
+inline int64_t LevelBytes(int64_t w, int64_t h, int64_t blockBytes) {
+  return ((w + 3) / 4) * ((h + 3) / 4) * blockBytes;
+}
 // Bytes of a decoded w x h level: never fewer than 64.
 inline int64_t DecodedBytes(int64_t w, int64_t h, int32_t bits) {
   int64_t n = w * h * (bits / 8);
