@@ -87,15 +87,14 @@ boolean jpegFillInputBuffer(j_decompress_ptr info) {
 // A skip past the end stops at the end, where the marker waits.
 void jpegSkipInputData(j_decompress_ptr info, long count) {
   if (count <= 0) return;
-  jpeg_source_mgr* mgr = info->src;
-  while (static_cast<unsigned long>(count) > mgr->bytes_in_buffer) {
-    bool atMarker = mgr->next_input_byte == kFakeEoi;
-    count -= static_cast<long>(mgr->bytes_in_buffer);
+  auto* source = reinterpret_cast<JpegSource*>(info->src);
+  if (!source->fed) jpegFillInputBuffer(info);
+  if (static_cast<unsigned long>(count) > source->mgr.bytes_in_buffer) {
     jpegFillInputBuffer(info);
-    if (atMarker) return;
+    return;
   }
-  mgr->next_input_byte += count;
-  mgr->bytes_in_buffer -= static_cast<size_t>(count);
+  source->mgr.next_input_byte += count;
+  source->mgr.bytes_in_buffer -= static_cast<size_t>(count);
 }
 
 // Next byte NULL and count 0: the first read asks for the file.
@@ -168,7 +167,6 @@ int jpegDetect(const uint8_t* buffer, int64_t length) {
 txBitmap* jpegRead(const uint8_t* buffer, int64_t length) {
   errClear();
   if (!buffer || length <= 0) return Fail(nullptr, TX_ERR_SHORT);
-  if (static_cast<uint64_t>(length) > SIZE_MAX) return Fail(nullptr, ERR_NOMEM);
   txBitmap* const b = txNewBitmap();
   auto* s = static_cast<JpegReadState*>(SYS_MemGet(sizeof(JpegReadState)));
   if (!b || !s) {
