@@ -11,7 +11,7 @@ namespace {
 
 // A few bytes of entropy data can claim a huge image; the fuzzer's memory
 // limit is no finding, so frames above this many pixels are left out.
-constexpr uint64_t kMaxPixels = 4096 * 4096;
+constexpr uint64_t kMaxPixels = 1024 * 1024;
 
 // The size of the first start-of-frame marker, or 0 when there is none.
 uint64_t FramePixels(const uint8_t* data, size_t size) {

@@ -17,6 +17,7 @@
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/tl/tlcodecs.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
 #include "testsupport/testsupport.h"
@@ -77,7 +78,8 @@ txBitmap* Read(const Bytes& file, size_t length) {
 }
 txBitmap* Read(const Bytes& file) { return Read(file, file.size()); }
 
-Bytes Level0(const txBitmap* b) { return {b->data[0], b->data[0] + b->sizes[0]}; }
+using tlfix::FileBytes;
+using tlfix::Level0;
 
 // The largest difference of two equally long byte runs (256 when the lengths differ).
 int MaxDiff(const Bytes& a, const Bytes& b) {
@@ -85,11 +87,6 @@ int MaxDiff(const Bytes& a, const Bytes& b) {
   int worst = 0;
   for (size_t k = 0; k < a.size(); ++k) worst = std::max(worst, std::abs(int(a[k]) - int(b[k])));
   return worst;
-}
-
-Bytes FileBytes(const std::string& path) {
-  std::string file = qt::ReadFile(path);
-  return Bytes(file.begin(), file.end());
 }
 
 TEST(JpegRead, ColourAndGreyFiles) {
@@ -281,23 +278,11 @@ TEST_F(JpegWrite, AlphaGoesToItsOwnFileAndComesBack) {
   txFree(&b);
 }
 
-TEST_F(JpegWrite, RefusalsAndUnwritableFiles) {
+TEST_F(JpegWrite, Refusals) { tlfix::ExpectWriterRefusals(jpegWrite, dir, "x.jpg"); }
+
+TEST_F(JpegWrite, FailuresInTheMiddle) {
   size_t blocks = tlfix::TrackedBlocks().size();
-  txBitmap* b = txCreateDummy(2, 2, 2);  // type 2
-  EXPECT_EQ(jpegWrite(path.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 1005);
-  b->type = 0;
-  b->subtype = 4;
-  EXPECT_EQ(jpegWrite(path.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 1005);
-  b->subtype = 3;  // says 8 bits, holds 32
-  EXPECT_EQ(jpegWrite(path.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 1005);
-  EXPECT_FALSE(qt::FileExists(path));
-  b->subtype = 2;
-  std::string missing = dir / "no-such-folder/x.jpg";
-  EXPECT_EQ(jpegWrite(missing.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 9);
+  txBitmap* b = Bitmap(2, 0, 2, Smooth(2, 2, 4), 2, 2);
   // The colour file is written, its alpha file cannot be (a folder has the name).
   ASSERT_EQ(mkdir((dir / "x_a.jpg").c_str(), 0755), 0);
   EXPECT_EQ(jpegWrite(path.c_str(), b), -1);
@@ -318,39 +303,33 @@ TEST_F(JpegWrite, RefusalsAndUnwritableFiles) {
 
 // Files written by ImageMagick read to the pixels it reads from them.
 TEST(JpegRead, AgreesWithImageMagick) {
-  const char* convert = "/usr/bin/convert";
-  if (access(convert, X_OK) != 0) GTEST_SKIP() << "ImageMagick is not installed";
+  if (!tlfix::HaveMagick()) GTEST_SKIP() << "ImageMagick is not installed";
   qt::TempDir dir;
   Bytes source = tlfix::Pnm("P6", 21, 13, "255", Smooth(21, 13, 3));
-  ASSERT_TRUE(qt::WriteFile(dir / "src.ppm", std::string(source.begin(), source.end())));
   struct Case {
     const char* what;
     std::string args, raw;
     int bits;
   };
   const Case cases[] = {
-      {"colour", "-quality 90", "rgb", 24},
-      {"grey", "-colorspace Gray -quality 90", "gray", 8},
-      {"progressive", "-interlace JPEG -quality 80", "rgb", 24},
+      {"colour", "-quality 90 ", "rgb", 24},
+      {"grey", "-colorspace Gray -quality 90 ", "gray", 8},
+      {"progressive", "-interlace JPEG -quality 80 ", "rgb", 24},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::string out = dir / "out.jpg", raw = dir / "out.raw";
-    std::string make = std::string(convert) + " " + dir / "src.ppm" + " " + c.args + " " + out;
-    ASSERT_EQ(std::system(make.c_str()), 0) << make;
-    std::string read = std::string(convert) + " " + out + " -depth 8 " + c.raw + ":" + raw;
-    ASSERT_EQ(std::system(read.c_str()), 0) << read;
-    txBitmap* b = Read(FileBytes(out));
+    Bytes file, pixels;
+    ASSERT_TRUE(tlfix::MagickConvert(dir, source, c.args, "out.jpg", c.raw, &file, &pixels));
+    txBitmap* b = Read(file);
     ASSERT_NE(b, nullptr) << errGetLastError();
     EXPECT_EQ(b->bits, c.bits);
-    EXPECT_LE(MaxDiff(Level0(b), FileBytes(raw)), 2);
+    EXPECT_LE(MaxDiff(Level0(b), pixels), 2);
     txFree(&b);
   }
 }
 
 // Seeds of the fuzz target, written to $QUARN_WRITE_SEEDS/jpeg when set.
 TEST(JpegRead, FuzzSeeds) {
-  const char* out = std::getenv("QUARN_WRITE_SEEDS");
   const std::pair<const char*, Bytes> seeds[] = {
       {"colour.jpg", MakeJpeg(Smooth(16, 8, 3), 16, 8, 3)},
       {"grey.jpg", MakeJpeg(Smooth(9, 9, 1), 9, 9, 1)},
@@ -360,11 +339,7 @@ TEST(JpegRead, FuzzSeeds) {
     txBitmap* b = Read(file);
     ASSERT_NE(b, nullptr) << name;
     txFree(&b);
-    if (out) {
-      std::string folder = std::string(out) + "/jpeg";
-      mkdir(folder.c_str(), 0755);
-      ASSERT_TRUE(qt::WriteFile(folder + "/" + name, std::string(file.begin(), file.end())));
-    }
+    tlfix::WriteSeed("jpeg", name, file);
   }
 }
 

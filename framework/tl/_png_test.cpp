@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
+#include "framework/tl/tlcodecs.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
 #include "testsupport/testsupport.h"
@@ -100,7 +101,7 @@ txBitmap* Read(const Bytes& file, size_t length) {
 }
 txBitmap* Read(const Bytes& file) { return Read(file, file.size()); }
 
-Bytes Level0(const txBitmap* b) { return {b->data[0], b->data[0] + b->sizes[0]}; }
+using tlfix::Level0;
 
 TEST(PngRead, SamplesArriveAsTheFileStoresThem) {
   struct Case {
@@ -200,11 +201,6 @@ class PngWrite : public ::testing::Test {
   std::string path = dir / "out.png";
 };
 
-Bytes ReadBack(const std::string& path) {
-  std::string file = qt::ReadFile(path);
-  return Bytes(file.begin(), file.end());
-}
-
 // Every layout the writer takes comes back as R, G, B(, A) or grey bytes,
 // and the bitmap itself is left as it was.
 TEST_F(PngWrite, EveryLayoutRoundTrips) {
@@ -229,7 +225,7 @@ TEST_F(PngWrite, EveryLayoutRoundTrips) {
       std::copy(pixels.begin(), pixels.end(), b->data[0]);
       ASSERT_EQ(pngWrite(path.c_str(), b), 0) << errGetLastError();
       EXPECT_EQ(Level0(b), pixels);
-      txBitmap* back = Read(ReadBack(path));
+      txBitmap* back = Read(tlfix::FileBytes(path));
       ASSERT_NE(back, nullptr) << errGetLastError();
       EXPECT_EQ(back->bits, c.bits);
       EXPECT_EQ(back->subtype, c.readSubtype);
@@ -243,26 +239,7 @@ TEST_F(PngWrite, EveryLayoutRoundTrips) {
   }
 }
 
-TEST_F(PngWrite, RefusalsAndUnwritableFiles) {
-  size_t blocks = tlfix::TrackedBlocks().size();
-  txBitmap* b = txCreateDummy(2, 2, 2);  // type 2
-  EXPECT_EQ(pngWrite(path.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 1005);
-  b->type = 0;
-  b->subtype = 4;
-  EXPECT_EQ(pngWrite(path.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 1005);
-  b->subtype = 0;  // says 24 bits, holds 32
-  EXPECT_EQ(pngWrite(path.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 1005);
-  EXPECT_FALSE(qt::FileExists(path));
-  b->subtype = 2;
-  std::string missing = dir / "no-such-folder/out.png";
-  EXPECT_EQ(pngWrite(missing.c_str(), b), -1);
-  EXPECT_EQ(errGetLastError(), 9);
-  txFree(&b);
-  EXPECT_EQ(tlfix::TrackedBlocks().size(), blocks);
-}
+TEST_F(PngWrite, Refusals) { tlfix::ExpectWriterRefusals(pngWrite, dir, "out.png"); }
 
 size_t OpenFiles() {
   size_t n = 0;
@@ -290,12 +267,9 @@ TEST_F(PngWrite, ALibraryErrorClosesTheFile) {
 
 // Images written by ImageMagick read to the pixels it reads from them.
 TEST(PngRead, AgreesWithImageMagick) {
-  const char* convert = "/usr/bin/convert";
-  if (access(convert, X_OK) != 0) GTEST_SKIP() << "ImageMagick is not installed";
+  if (!tlfix::HaveMagick()) GTEST_SKIP() << "ImageMagick is not installed";
   qt::TempDir dir;
-  Bytes rgb = tlfix::Pattern(7 * 5 * 3, 11);
-  Bytes source = tlfix::Pnm("P6", 7, 5, "255", rgb);
-  ASSERT_TRUE(qt::WriteFile(dir / "src.ppm", std::string(source.begin(), source.end())));
+  Bytes source = tlfix::Pnm("P6", 7, 5, "255", tlfix::Pattern(7 * 5 * 3, 11));
   struct Case {
     const char* what;
     std::string args, raw;
@@ -309,23 +283,18 @@ TEST(PngRead, AgreesWithImageMagick) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::string out = dir / "out.png";
-    std::string make = std::string(convert) + " " + dir / "src.ppm" + " " + c.args + out;
-    ASSERT_EQ(std::system(make.c_str()), 0) << make;
-    std::string raw = dir / "out.raw";
-    std::string read = std::string(convert) + " " + out + " -depth 8 " + c.raw + ":" + raw;
-    ASSERT_EQ(std::system(read.c_str()), 0) << read;
-    txBitmap* b = Read(ReadBack(out));
+    Bytes file, pixels;
+    ASSERT_TRUE(tlfix::MagickConvert(dir, source, c.args, "out.png", c.raw, &file, &pixels));
+    txBitmap* b = Read(file);
     ASSERT_NE(b, nullptr) << errGetLastError();
     EXPECT_EQ(b->bits, c.bits);
-    EXPECT_EQ(Level0(b), ReadBack(raw));
+    EXPECT_EQ(Level0(b), pixels);
     txFree(&b);
   }
 }
 
 // Seeds of the fuzz target, written to $QUARN_WRITE_SEEDS/png when set.
 TEST(PngRead, FuzzSeeds) {
-  const char* out = std::getenv("QUARN_WRITE_SEEDS");
   const std::pair<const char*, PngSpec> seeds[] = {
       {"rgb8.png", {5, 3, PNG_COLOR_TYPE_RGB, 8, false, 0}},
       {"rgba8_interlaced.png", {6, 5, PNG_COLOR_TYPE_RGB_ALPHA, 8, true, 0}},
@@ -337,11 +306,7 @@ TEST(PngRead, FuzzSeeds) {
     txBitmap* b = Read(file);
     ASSERT_NE(b, nullptr) << name;
     txFree(&b);
-    if (out) {
-      std::string folder = std::string(out) + "/png";
-      mkdir(folder.c_str(), 0755);
-      ASSERT_TRUE(qt::WriteFile(folder + "/" + name, std::string(file.begin(), file.end())));
-    }
+    tlfix::WriteSeed("png", name, file);
   }
 }
 
