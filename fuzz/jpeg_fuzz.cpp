@@ -13,17 +13,22 @@ namespace {
 // limit is no finding, so frames above this many pixels are left out.
 constexpr uint64_t kMaxPixels = 1024 * 1024;
 
-// The size of the first start-of-frame marker, or 0 when there is none.
+// The largest size any start-of-frame marker in the bytes claims (the
+// decoder skips damaged stretches in search of markers, so every candidate
+// counts; bytes past the end read as the 0xFF of the end marker that the
+// source then hands out), or 0 when there is none.
 uint64_t FramePixels(const uint8_t* data, size_t size) {
-  for (size_t k = 0; k + 8 < size; ++k) {
+  auto at = [&](size_t k) -> uint64_t { return k < size ? data[k] : 0xFF; };
+  uint64_t largest = 0;
+  for (size_t k = 0; k + 1 < size; ++k) {
     if (data[k] != 0xFF || data[k + 1] < 0xC0 || data[k + 1] > 0xCF || data[k + 1] == 0xC4 || data[k + 1] == 0xC8 ||
         data[k + 1] == 0xCC)
       continue;
-    uint64_t height = (uint64_t(data[k + 5]) << 8) | data[k + 6];
-    uint64_t width = (uint64_t(data[k + 7]) << 8) | data[k + 8];
-    return width * height;
+    uint64_t height = (at(k + 5) << 8) | at(k + 6);
+    uint64_t width = (at(k + 7) << 8) | at(k + 8);
+    if (width * height > largest) largest = width * height;
   }
-  return 0;
+  return largest;
 }
 
 }  // namespace
