@@ -13,6 +13,8 @@
 #include "framework/tl/_dds.h"
 #include "framework/tl/_ddz.h"
 #include "framework/tl/_dicom.h"
+#include "framework/tl/_jpeg.h"
+#include "framework/tl/_png.h"
 #include "framework/tl/_pnm.h"
 #include "framework/tl/_tga.h"
 #include "framework/tl/converters.h"
@@ -23,7 +25,7 @@
 // the next filters and plug into these records.
 txFilter txFilterBMP = {2, "Quarnel's BMP input filter", "Windows bitmap (BMP)", bmpDetect, bmpRead, nullptr, 0, 0};
 txFilter txFilterPNG = {
-    3, "Quarnel's PNG filter", "Portable Network Graphics format (PNG)", nullptr, nullptr, nullptr, 9, 0};
+    3, "Quarnel's PNG filter", "Portable Network Graphics format (PNG)", pngDetect, pngRead, pngWrite, 9, 0};
 txFilter txFilterTGA = {0,
                         "Quarnel's TGA filter",
                         "Targa (TGA)",
@@ -32,7 +34,7 @@ txFilter txFilterTGA = {0,
                         tgaWrite,
                         reinterpret_cast<intptr_t>("Created by Quarnel's TGA output filter. v0.3"),
                         0};
-txFilter txFilterJPEG = {1, "Quarnel's JPEG filter", "JPEG format (JPG)", nullptr, nullptr, nullptr, 75, 100};
+txFilter txFilterJPEG = {1, "Quarnel's JPEG filter", "JPEG format (JPG)", jpegDetect, jpegRead, jpegWrite, 75, 100};
 txFilter txFilterDDS = {
     4, "Quarnel's DDS input filter", "Windows DirectDrawSurface (DDS)", ddsDetect, ddsRead, nullptr, 0, 0};
 txFilter txFilterQTX = {5, "Quarnel's QTX filter", "Z packed DDS (QTX)", ddzDetect, ddzRead, ddzWrite, 0, 0};

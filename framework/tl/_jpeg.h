@@ -1,0 +1,14 @@
+// JPEG images through libjpeg: JFIF files read from memory as R, G, B or
+// grey, and written as colour or grey files; an alpha channel goes to a grey
+// companion file "stem_a.ext", the one the loader merges back.
+#pragma once
+#include <cstdint>
+
+#include "framework/tl/TL.h"
+
+int jpegDetect(const uint8_t* buffer, int64_t length);
+txBitmap* jpegRead(const uint8_t* buffer, int64_t length);
+int jpegWrite(const char* path, txBitmap* bitmap);
+// Writes 1- (grey) or 3-component (R, G, B) 8-bit rows, top first, with the
+// loader's JPEG options; 0, or -1 with the last error set.
+int JPGWRITE(const char* path, const uint8_t* pixels, int32_t width, int32_t height, int32_t components);
