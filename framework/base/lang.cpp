@@ -26,7 +26,7 @@ struct MemDeleter {
 char* CopyOf(std::string_view text) {
   auto* copy = static_cast<char*>(SYS_MemGet(text.size() + 1));
   if (!copy) return nullptr;
-  std::memcpy(copy, text.data(), text.size());
+  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
   copy[text.size()] = 0;
   return copy;
 }

@@ -26,6 +26,7 @@ class ProgramIn {
 };
 
 const std::string kLongKey(SYS_LANG_LINE_LIMIT, 'L');
+const std::string kLongCrlfKey(SYS_LANG_LINE_LIMIT, 'C');
 
 std::string Fixture() {
   std::string longLine = "overlong = \"" + std::string(SYS_LANG_LINE_LIMIT, 'x') + "\"";
@@ -42,7 +43,11 @@ std::string Fixture() {
          "spaced key = \"only the first word\"\n"
          "crlf = \"windows\"\r\n"
          "quoted = \"x\" \"y\"\n" +
-         longLine + "\n" + "after = \"still read\"\n" + kLongKey + "\n";
+         longLine + "\n" +
+         "after = \"still read\"\n" +
+         kLongKey + "\n" +
+         kLongCrlfKey + "\r\n" +
+         "last = \"no line end\"";
 }
 
 std::string MemReport(const qt::TempDir& dir, const char* name) {
@@ -77,6 +82,8 @@ TEST(Lang, LooksUpThePhrasesOfTheFile) {
       {"overlong", nullptr},  // a line past the limit is left out, its tail too
       {"after", "still read"},
       {kLongKey.c_str(), ""},  // a line at the limit is read
+      {kLongCrlfKey.c_str(), ""},
+      {"last", "no line end"},
       {"absent", nullptr},
   };
   for (const Case& c : cases) {
