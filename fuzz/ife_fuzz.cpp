@@ -7,28 +7,10 @@
 
 #include "app/ife.h"
 #include "app/testgl.h"
+#include "fuzz/byte_lines.h"
 #include "units/texmgr.h"
 
 namespace {
-
-struct Bytes {
-  const uint8_t* data;
-  size_t size, at;
-};
-
-// The file layer's line read over the bytes.
-char* Gets(void* context, char* buffer, int length) {
-  auto* b = static_cast<Bytes*>(context);
-  if (b->at >= b->size) return nullptr;
-  int n = 0;
-  while (n < length - 1 && b->at < b->size) {
-    char c = static_cast<char>(b->data[b->at++]);
-    buffer[n++] = c;
-    if (c == '\n') break;
-  }
-  buffer[n] = 0;
-  return buffer;
-}
 
 int32_t Loader(const ShortString&, int32_t) { return 0; }
 
@@ -41,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     started = true;
   }
   apptest::InstallGLRecorder();
-  Bytes bytes{data, size, 0};
+  FuzzBytes bytes{data, size, 0};
   ife_interface ifc{0, 0, nullptr};
   ShortString error;
-  if (ife_read(ifc, Gets, &bytes, "", Loader, error) == IFE_OK) {
+  if (ife_read(ifc, FuzzGets, &bytes, "", Loader, error) == IFE_OK) {
     for (float t : {-1e9f, 0.0f, 50.5f, 1e9f}) ife_render(ifc, t);
     ife_free(ifc);
   }

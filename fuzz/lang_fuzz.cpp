@@ -10,26 +10,13 @@
 
 #include "framework/base/lang.h"
 #include "framework/base/log.h"
+#include "fuzz/byte_lines.h"
 
 namespace {
 
-struct Bytes {
-  const uint8_t* data;
-  size_t size, at;
-};
-
-// The regular file's line read over the bytes: up to length - 1 bytes or
-// through the line feed, then the line end stripped.
+// The regular file's line read: fgets, then the line end stripped.
 char* Gets(void* context, char* buffer, int length) {
-  auto* b = static_cast<Bytes*>(context);
-  if (b->at >= b->size) return nullptr;
-  int n = 0;
-  while (n < length - 1 && b->at < b->size) {
-    char c = static_cast<char>(b->data[b->at++]);
-    buffer[n++] = c;
-    if (c == '\n') break;
-  }
-  buffer[n] = 0;
+  if (!FuzzGets(context, buffer, length)) return nullptr;
   size_t end = std::strlen(buffer);
   if (end > 0 && buffer[end - 1] == '\n') buffer[--end] = 0;
   if (end > 0 && buffer[end - 1] == '\r') buffer[--end] = 0;
@@ -43,7 +30,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Bytes bytes{data, size, 0};
+  FuzzBytes bytes{data, size, 0};
   int count = -1;
   SYS_List_p list = SYS_LangRead(Gets, &bytes, &count);
   Check(errGetLastError() == ERR_NONE);
