@@ -5,6 +5,7 @@
 #include "framework/base/dl.h"
 #include "framework/base/file.h"
 #include "framework/base/info.h"
+#include "framework/base/lang.h"
 #include "framework/base/list.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"

@@ -12,6 +12,7 @@
 #include "framework/base/file.h"
 #include "framework/base/iconv.h"
 #include "framework/base/info.h"
+#include "framework/base/lang.h"
 #include "framework/base/list.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
@@ -106,10 +107,9 @@ const SYS_FunctionTableRow_t SYS_FunctionTable[SYS_FUNCTION_COUNT + 1] = {
     SYS_FN(SYS_MutexLock),
     SYS_FN(SYS_MutexUnlock),
     SYS_FN(SYS_IConvToUCS),
-    // Phrase files are not built yet.
-    SYS_FN_ABSENT(SYS_LangSetFile),
-    SYS_FN_ABSENT(SYS_LangGetPhrase),
-    SYS_FN_ABSENT(SYS_LangDestroy),
+    SYS_FN(SYS_LangSetFile),
+    SYS_FN(SYS_LangGetPhrase),
+    SYS_FN(SYS_LangDestroy),
     SYS_FN(SYS_ListAddFirst),
     SYS_FN(SYS_ListAddLast),
     SYS_FN(SYS_ListDelItem),
