@@ -17,11 +17,11 @@ namespace {
 constexpr int kBufferSize = SYS_LANG_LINE_LIMIT + 2;
 constexpr char kUnfilled = 1;
 
-// Tracked releases that take any pointer, for the unique_ptr deleters.
-template <class T>
+// A tracked text that releases itself on every return path.
 struct MemDeleter {
-  void operator()(T* p) const { SYS_MemFree(p); }
+  void operator()(char* p) const { SYS_MemFree(p); }
 };
+using TrackedText = std::unique_ptr<char, MemDeleter>;
 
 char* CopyOf(std::string_view text) {
   auto* copy = static_cast<char*>(SYS_MemGet(text.size() + 1));
@@ -104,7 +104,7 @@ SYS_List_p SYS_LangRead(SYS_LangLineSource_t source, void* context, int* count) 
     errSetLastError(ERR_BADARG);
     return nullptr;
   }
-  std::unique_ptr<char, MemDeleter<char>> buffer(static_cast<char*>(SYS_MemGet(kBufferSize)));
+  TrackedText buffer(static_cast<char*>(SYS_MemGet(kBufferSize)));
   if (!buffer) {
     errSetLastError(ERR_NOMEM);
     return nullptr;
@@ -145,7 +145,13 @@ char* FileLine(void* context, char* buffer, int length) {
 }  // namespace
 
 SYS_List_p SYS_LangSetFile(const char* name) {
-  std::unique_ptr<char, MemDeleter<char>> path(SYS_PathGet(SYS_PATH_PROGRAM, name));
+  // Without a name the path would be the program folder itself.
+  if (!name) {
+    errClear();
+    errSetLastError(ERR_BADARG);
+    return nullptr;
+  }
+  TrackedText path(SYS_PathGet(SYS_PATH_PROGRAM, name));
   errClear();
   if (!path) {
     errSetLastError(ERR_NOTFOUND);

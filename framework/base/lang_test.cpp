@@ -111,10 +111,12 @@ TEST(Lang, FilesWithoutPhrases) {
   struct Case {
     const char* name;
     int code;
-  } cases[] = {{"comments.txt", ERR_NONE}, {"empty.txt", ERR_NONE}, {"missing.txt", ERR_NOTFOUND}};
+  } cases[] = {
+      {"comments.txt", ERR_NONE}, {"empty.txt", ERR_NONE}, {"missing.txt", ERR_NOTFOUND}, {nullptr, ERR_BADARG}};
   for (const Case& c : cases) {
-    EXPECT_EQ(SYS_LangSetFile(c.name), nullptr) << c.name;
-    EXPECT_EQ(errGetLastError(), c.code) << c.name;
+    const char* label = c.name ? c.name : "(null)";
+    EXPECT_EQ(SYS_LangSetFile(c.name), nullptr) << label;
+    EXPECT_EQ(errGetLastError(), c.code) << label;
   }
 }
 
