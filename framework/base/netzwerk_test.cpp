@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 #include <cstring>
 #include <map>
 #include <string>
@@ -214,6 +216,128 @@ TEST_F(Sockets, NamesThatDoNotResolve) {
   EXPECT_TRUE(code == ERR_SOCK_NOHOST || code == ERR_SOCK_LOOKUP) << code;
   EXPECT_STREQ(record.host, "no-such-host.invalid");
   SYS_MemFree(record.host);
+}
+
+// --- a full set under load ------------------------------------------------------
+
+constexpr int kWatched = SYS_SOCKET_SETSIZE - 1;  // the listening socket takes one slot
+constexpr int kLinesEach = 1000;
+constexpr int kLineRoom = 64;
+constexpr char kUnwatchedLine[] = "not watched\n";
+
+std::string LoadLine(int client, int number) {
+  char line[kLineRoom];
+  std::snprintf(line, sizeof(line), "client %02d says line %04d\n", client, number);
+  return line;
+}
+
+struct Tally {
+  int64_t sent = 0;
+  int64_t received = 0;
+  int failures = 0;  // a failed call or an echo that differs
+};
+
+void AwaitAccepted(std::atomic<int>& accepted, int count) {
+  for (int seen = accepted.load(); seen < count; seen = accepted.load()) accepted.wait(seen);
+}
+
+// The clients: each connects only once the server took the one before, so
+// the small backlog never drops a connect. Then rounds of one line from
+// every watched client and its echo, and at the end the unwatched client's
+// line, which the server answers outside its set.
+void RunClients(int port, std::atomic<int>& accepted, Tally& tally) {
+  std::vector<SYS_Socket_t> clients(kWatched + 1);
+  for (int i = 0; i <= kWatched; ++i) {
+    if (SYS_SocketNew(&clients[i], kLoopback, port) != 0 || SYS_SocketConnect(&clients[i]) != 0) ++tally.failures;
+    AwaitAccepted(accepted, i + 1);
+  }
+  SYS_Socket_t& unwatched = clients[kWatched];
+  if (SYS_SocketSend(&unwatched, kUnwatchedLine, int(std::strlen(kUnwatchedLine))) != 0) ++tally.failures;
+  char echo[kLineRoom];
+  for (int number = 0; number < kLinesEach; ++number) {
+    for (int i = 0; i < kWatched; ++i) {
+      const std::string line = LoadLine(i, number);
+      if (SYS_SocketSend(&clients[i], line.data(), int(line.size())) != 0) ++tally.failures;
+      tally.sent += int64_t(line.size());
+    }
+    for (int i = 0; i < kWatched; ++i) {
+      if (SYS_SocketFGets(&clients[i], echo, sizeof(echo)) != 0 || LoadLine(i, number) != echo) ++tally.failures;
+      tally.received += int64_t(std::strlen(echo));
+    }
+  }
+  for (int i = 0; i < kWatched; ++i) SYS_SocketClose(&clients[i]);
+  if (SYS_SocketFGets(&unwatched, echo, sizeof(echo)) != 0 || std::string(echo) != kUnwatchedLine) ++tally.failures;
+  SYS_SocketClose(&unwatched);
+}
+
+TEST_F(Sockets, FullSetUnderLoad) {
+  std::atomic<int> accepted{0};
+  Tally clientTally;
+  std::thread clients(RunClients, port, std::ref(accepted), std::ref(clientTally));
+
+  std::map<int, SYS_Socket_p> watched;  // by descriptor
+  SYS_Socket_p unwatched = nullptr;
+  Tally serverTally;
+  int lines = 0;
+  int closed = 0;
+  char line[kLineRoom];
+  while (closed < kWatched) {
+    SYS_Socket_p record = nullptr;
+    if (SYS_SocketAccept(&server, &record) != 0) {
+      ++serverTally.failures;
+      break;
+    }
+    if (record->accepted) {
+      if (watched.size() < size_t(kWatched)) {
+        watched[record->sock] = record;
+      } else {
+        unwatched = record;
+        EXPECT_EQ(server.masterSet.count, uint32_t(SYS_SOCKET_SETSIZE));
+        EXPECT_FALSE(InSet(server.masterSet, record->sock));
+      }
+      accepted.fetch_add(1);
+      accepted.notify_all();
+      continue;
+    }
+    EXPECT_TRUE(watched.count(record->sock)) << record->sock;
+    if (SYS_SocketFGets(record, line, sizeof(line)) == 0) {
+      const int length = int(std::strlen(line));
+      serverTally.received += length;
+      if (SYS_SocketSend(record, line, length) == 0) serverTally.sent += length;
+      ++lines;
+    } else {
+      // The peer's close: the kept record ends the connection.
+      ++closed;
+      SYS_SocketClose(watched[record->sock]);
+      SYS_MemFree(watched[record->sock]);
+      watched.erase(record->sock);
+    }
+    SYS_MemFree(record);
+  }
+  EXPECT_EQ(server.masterSet.count, 1u);
+  // The connection outside the set still works when read directly.
+  ASSERT_NE(unwatched, nullptr);
+  EXPECT_EQ(SYS_SocketFGets(unwatched, line, sizeof(line)), 0);
+  EXPECT_STREQ(line, kUnwatchedLine);
+  EXPECT_EQ(SYS_SocketSend(unwatched, line, int(std::strlen(line))), 0);
+  clients.join();
+  SYS_SocketClose(unwatched);
+  SYS_MemFree(unwatched);
+  for (auto& kept : watched) {
+    SYS_SocketClose(kept.second);
+    SYS_MemFree(kept.second);
+  }
+
+  int64_t expected = 0;
+  for (int i = 0; i < kWatched; ++i)
+    for (int number = 0; number < kLinesEach; ++number) expected += int64_t(LoadLine(i, number).size());
+  EXPECT_EQ(lines, kWatched * kLinesEach);
+  EXPECT_EQ(serverTally.failures, 0);
+  EXPECT_EQ(serverTally.received, expected);
+  EXPECT_EQ(serverTally.sent, expected);
+  EXPECT_EQ(clientTally.failures, 0);
+  EXPECT_EQ(clientTally.sent, expected);
+  EXPECT_EQ(clientTally.received, expected);
 }
 
 }  // namespace
