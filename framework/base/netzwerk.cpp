@@ -141,12 +141,14 @@ int ReceiveByte(int sock, char& byte) {
   return static_cast<int>(got);
 }
 
-int SetCallback(SYS_Socket_p socket, const void* callback) {
+template <class Callback>
+int StoreCallback(SYS_Socket_p socket, Callback SYS_Socket_t::*field, Callback callback) {
   errClear();
   if (!socket || !callback) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
+  socket->*field = callback;
   return 0;
 }
 
@@ -451,31 +453,21 @@ int SYS_SocketGetError(void) {
 }
 
 int SYS_SocketSetConnectCB(SYS_Socket_p socket, SYS_SocketConnect_t callback) {
-  if (SetCallback(socket, reinterpret_cast<const void*>(callback)) != 0) return -1;
-  socket->onConnect = callback;
-  return 0;
+  return StoreCallback(socket, &SYS_Socket_t::onConnect, callback);
 }
 
 int SYS_SocketSetConnectingCB(SYS_Socket_p socket, SYS_SocketConnecting_t callback) {
-  if (SetCallback(socket, reinterpret_cast<const void*>(callback)) != 0) return -1;
-  socket->onConnecting = callback;
-  return 0;
+  return StoreCallback(socket, &SYS_Socket_t::onConnecting, callback);
 }
 
 int SYS_SocketSetErrorCB(SYS_Socket_p socket, SYS_SocketError_t callback) {
-  if (SetCallback(socket, reinterpret_cast<const void*>(callback)) != 0) return -1;
-  socket->onError = callback;
-  return 0;
+  return StoreCallback(socket, &SYS_Socket_t::onError, callback);
 }
 
 int SYS_SocketSetDisconnectCB(SYS_Socket_p socket, SYS_SocketDisconnect_t callback) {
-  if (SetCallback(socket, reinterpret_cast<const void*>(callback)) != 0) return -1;
-  socket->onDisconnect = callback;
-  return 0;
+  return StoreCallback(socket, &SYS_Socket_t::onDisconnect, callback);
 }
 
 int SYS_SocketSetReadCB(SYS_Socket_p socket, SYS_SocketRead_t callback) {
-  if (SetCallback(socket, reinterpret_cast<const void*>(callback)) != 0) return -1;
-  socket->onRead = callback;
-  return 0;
+  return StoreCallback(socket, &SYS_Socket_t::onRead, callback);
 }
