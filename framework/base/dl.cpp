@@ -16,6 +16,7 @@
 #include "framework/base/list.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/base/netzwerk.h"
 #include "framework/base/str.h"
 #include "framework/base/thread.h"
 #include "framework/base/time.h"
@@ -114,17 +115,16 @@ const SYS_FunctionTableRow_t SYS_FunctionTable[SYS_FUNCTION_COUNT + 1] = {
     SYS_FN(SYS_ListAddLast),
     SYS_FN(SYS_ListDelItem),
     SYS_FN(SYS_ListRemove),
-    // The sockets are not built beyond their start and release.
-    SYS_FN_ABSENT(SYS_SocketResolve),
-    SYS_FN_ABSENT(SYS_SocketNew),
-    SYS_FN_ABSENT(SYS_SocketConnect),
-    SYS_FN_ABSENT(SYS_SocketListen),
-    SYS_FN_ABSENT(SYS_SocketAccept),
-    SYS_FN_ABSENT(SYS_SocketClear),
-    SYS_FN_ABSENT(SYS_SocketClose),
-    SYS_FN_ABSENT(SYS_SocketSend),
-    SYS_FN_ABSENT(SYS_SocketRead),
-    SYS_FN_ABSENT(SYS_SocketFGets),
+    SYS_FN(SYS_SocketResolve),
+    SYS_FN(SYS_SocketNew),
+    SYS_FN(SYS_SocketConnect),
+    SYS_FN(SYS_SocketListen),
+    SYS_FN(SYS_SocketAccept),
+    SYS_FN(SYS_SocketClear),
+    SYS_FN(SYS_SocketClose),
+    SYS_FN(SYS_SocketSend),
+    SYS_FN(SYS_SocketRead),
+    SYS_FN(SYS_SocketFGets),
     SYS_FN(SYS_XMLOpen),
     SYS_FN(SYS_XMLClose),
     SYS_FN(SYS_XMLSetCB),

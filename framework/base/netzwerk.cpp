@@ -1,5 +1,473 @@
-// TCP sockets. BSD sockets need no library start; the full module follows later.
+// TCP sockets over BSD sockets, IPv4, blocking.
+//
+// A server's readiness wait goes over the members of its own 64-slot set
+// (poll), so descriptor numbers do not matter. A record from SYS_SocketAccept
+// carries its host text in its own block: freeing the record frees the text,
+// and closing the record leaves it alone. Sends never raise SIGPIPE: a peer
+// that went away is an error result, as it is everywhere else.
 #include "framework/base/netzwerk.h"
 
-int SYS_SocketInit(void) { return 0; }
-int SYS_SocketDone(void) { return 0; }
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "framework/base/log.h"
+#include "framework/base/mem.h"
+#include "framework/base/str.h"
+
+namespace {
+
+constexpr int kNoSocket = -1;
+constexpr int kListenBacklog = 8;
+constexpr size_t kMessageRoom = 256;
+constexpr size_t kDottedRoom = INET_ADDRSTRLEN;
+
+// The error number of the last failed connect, for the whole process.
+std::atomic<int> savedConnectError{0};
+
+const char* ErrorText(int error) { return std::strerror(error); }
+
+// --- the descriptor set ---------------------------------------------------------
+
+bool SetHas(const SYS_SocketSet_t& set, int sock) {
+  for (uint32_t i = 0; i < set.count; ++i)
+    if (set.sock[i] == sock) return true;
+  return false;
+}
+
+void SetRemove(SYS_SocketSet_t& set, int sock) {
+  for (uint32_t i = 0; i < set.count; ++i) {
+    if (set.sock[i] != sock) continue;
+    std::memmove(&set.sock[i], &set.sock[i + 1], (set.count - i - 1) * sizeof(set.sock[0]));
+    --set.count;
+    return;
+  }
+}
+
+// A full set leaves the descriptor out: the connection works but is not watched.
+void SetAdd(SYS_SocketSet_t& set, int sock) {
+  if (SetHas(set, sock) || set.count >= SYS_SOCKET_SETSIZE) return;
+  set.sock[set.count++] = sock;
+}
+
+// Waits without time limit until a member of the set is readable and keeps
+// only the readable ones in it (a hang-up or error counts, as select has it).
+bool WaitReadable(SYS_SocketSet_t& set) {
+  pollfd fds[SYS_SOCKET_SETSIZE];
+  const uint32_t count = set.count;
+  for (uint32_t i = 0; i < count; ++i) fds[i] = {set.sock[i], POLLIN, 0};
+  int ready;
+  do {
+    ready = poll(fds, count, -1);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) return false;
+  set.count = 0;
+  for (uint32_t i = 0; i < count; ++i)
+    if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) set.sock[set.count++] = fds[i].fd;
+  return true;
+}
+
+// --- records --------------------------------------------------------------------
+
+void CloseDescriptor(int& sock) {
+  if (sock == kNoSocket) return;
+  shutdown(sock, SHUT_RDWR);
+  close(sock);
+  sock = kNoSocket;
+}
+
+// The text room that follows a record from SYS_SocketAccept in its block.
+char* OwnHostRoom(SYS_Socket_p socket) { return reinterpret_cast<char*>(socket + 1); }
+
+void FillPeer(SYS_Socket_p record, const sockaddr_in& peer) {
+  record->addr = peer;
+  record->addrLen = sizeof(peer);
+  record->port = ntohs(peer.sin_port);
+  record->host = OwnHostRoom(record);
+  if (!inet_ntop(AF_INET, &peer.sin_addr, record->host, kDottedRoom)) record->host[0] = '\0';
+}
+
+bool PeerAddress(int sock, sockaddr_in& peer) {
+  socklen_t length = sizeof(peer);
+  std::memset(&peer, 0, sizeof(peer));
+  return getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+}
+
+void ReportError(SYS_Socket_p socket, const char* format, int error) {
+  if (!socket->onError) return;
+  char message[kMessageRoom];
+  std::snprintf(message, sizeof(message), format, ErrorText(error));
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s\n", SYS_LOGPOS, message);
+  socket->onError(socket, message);
+}
+
+// Creates the record's stream socket; on failure reports it and sets 2001.
+bool CreateStream(SYS_Socket_p socket) {
+  socket->sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (socket->sock != kNoSocket) return true;
+  const int error = errno;
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] !!! socket creation error ( %d -> %s ).\n", SYS_LOGPOS, error,
+                 ErrorText(error));
+  ReportError(socket, "socket: %s", error);
+  errSetLastError(ERR_SOCK_CREATE);
+  return false;
+}
+
+// The first IPv4 address of a name, or the lookup's failure code.
+int LookUp(const char* host, in_addr& address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int result = getaddrinfo(host, nullptr, &hints, &found);
+  if (result != 0) return result;
+  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return 0;
+}
+
+int ReceiveByte(int sock, char& byte) {
+  ssize_t got;
+  do {
+    got = recv(sock, &byte, 1, 0);
+  } while (got < 0 && errno == EINTR);
+  return static_cast<int>(got);
+}
+
+template <class Callback>
+int StoreCallback(SYS_Socket_p socket, Callback SYS_Socket_t::*field, Callback callback) {
+  errClear();
+  if (!socket || !callback) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  socket->*field = callback;
+  return 0;
+}
+
+}  // namespace
+
+int SYS_SocketInit(void) {
+  errClear();
+  return 0;
+}
+
+int SYS_SocketDone(void) {
+  errClear();
+  return 0;
+}
+
+char* SYS_SocketResolve(const char* host) {
+  errClear();
+  in_addr address{};
+  if (!host || LookUp(host, address) != 0) {
+    errSetLastError(ERR_SOCK_RESOLVE);
+    return nullptr;
+  }
+  char dotted[kDottedRoom];
+  inet_ntop(AF_INET, &address, dotted, sizeof(dotted));
+  char* copy = SYS_StrDup(dotted);
+  if (!copy) return nullptr;
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] resolve '%s' to '%s'\n", SYS_LOGPOS, host, copy);
+  return copy;
+}
+
+int SYS_SocketNew(SYS_Socket_p socket, const char* host, int port) {
+  errClear();
+  if (!socket || !host) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  std::memset(socket, 0, sizeof(*socket));
+  socket->sock = kNoSocket;
+  socket->host = SYS_StrDup(host);
+  if (!socket->host) return -1;
+  in_addr address{};
+  const int lookup = LookUp(host, address);
+  if (lookup != 0) {
+    errSetLastError(lookup == EAI_NONAME ? ERR_SOCK_NOHOST : ERR_SOCK_LOOKUP);
+    return -1;
+  }
+  socket->port = port;
+  socket->connected = 0;
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] new socket: %s:%d\n", SYS_LOGPOS, socket->host, port);
+  socket->addrLen = sizeof(socket->addr);
+  socket->addr.sin_family = AF_INET;
+  socket->addr.sin_port = htons(static_cast<uint16_t>(port));
+  socket->addr.sin_addr = address;
+  return 0;
+}
+
+int SYS_SocketConnect(SYS_Socket_p socket) {
+  errClear();
+  if (!socket) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  savedConnectError = 0;
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] connect: %s:%d\n", SYS_LOGPOS, socket->host, socket->port);
+  if (socket->onConnecting) socket->onConnecting(socket);
+  if (!CreateStream(socket)) return -1;
+  if (connect(socket->sock, reinterpret_cast<const sockaddr*>(&socket->addr), sizeof(socket->addr)) == 0) {
+    socket->connected = 1;
+    if (socket->onConnect) socket->onConnect(socket);
+    return 0;
+  }
+  const int error = errno;
+  savedConnectError = error;
+  // The failed socket is of no further use; keeping it would leak it.
+  CloseDescriptor(socket->sock);
+  char message[kMessageRoom];
+  std::snprintf(message, sizeof(message), "connect error: %s", ErrorText(error));
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s (%d)\n", SYS_LOGPOS, message, error);
+  if (socket->onError) socket->onError(socket, message);
+  errSetLastError(ERR_SOCK_CONNECT);
+  return -1;
+}
+
+int SYS_SocketListen(SYS_Socket_p socket) {
+  errClear();
+  if (!socket) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  if (socket->onConnecting) socket->onConnecting(socket);
+  if (!CreateStream(socket)) return -1;
+  // A restarted server gets its port back while old connections linger.
+  const int reuse = 1;
+  setsockopt(socket->sock, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
+  if (bind(socket->sock, reinterpret_cast<const sockaddr*>(&socket->addr), sizeof(socket->addr)) != 0) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable to bind to socket (%s)...\n", SYS_LOGPOS,
+                   ErrorText(errno));
+    CloseDescriptor(socket->sock);
+    errSetLastError(ERR_SOCK_BIND);
+    return -1;
+  }
+  if (listen(socket->sock, kListenBacklog) != 0) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable listen (%s)...\n", SYS_LOGPOS, ErrorText(errno));
+    CloseDescriptor(socket->sock);
+    errSetLastError(ERR_SOCK_LISTEN);
+    return -1;
+  }
+  socket->masterSet.count = 0;
+  SetAdd(socket->masterSet, socket->sock);
+  return 0;
+}
+
+namespace {
+
+// A new connection on the listening socket, into the fresh record.
+bool TakeNewConnection(SYS_Socket_p server, SYS_Socket_p record) {
+  sockaddr_in peer{};
+  socklen_t length = sizeof(peer);
+  int sock;
+  do {
+    sock = accept(server->sock, reinterpret_cast<sockaddr*>(&peer), &length);
+  } while (sock < 0 && errno == EINTR);
+  if (sock < 0) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable to accept new connection (%s)...\n",
+                   SYS_LOGPOS_AS("SYS_SocketAccept"), ErrorText(errno));
+    errSetLastError(ERR_SOCK_ACCEPT);
+    return false;
+  }
+  record->sock = sock;
+  FillPeer(record, peer);
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] incoming connection from %s:%d (%d)\n",
+                 SYS_LOGPOS_AS("SYS_SocketAccept"), record->host, record->port, sock);
+  SetAdd(server->masterSet, sock);
+  SetRemove(server->readySet, server->sock);
+  record->accepted = 1;
+  record->server = server;
+  record->connected = 1;
+  return true;
+}
+
+}  // namespace
+
+int SYS_SocketAccept(SYS_Socket_p server, SYS_Socket_p* result) {
+  errClear();
+  if (!server || !result) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  server->readySet = server->masterSet;
+  if (!WaitReadable(server->readySet)) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] select() error: %s\n", SYS_LOGPOS, ErrorText(errno));
+    errSetLastError(ERR_SOCK_ACCEPT);
+    return -1;
+  }
+  // The copy inherits the server's callbacks; its host text is its own.
+  auto* record = static_cast<SYS_Socket_p>(SYS_MemGet(sizeof(SYS_Socket_t) + kDottedRoom));
+  if (!record) {
+    errSetLastError(ERR_NOMEM);
+    return -1;
+  }
+  *record = *server;
+  record->host = nullptr;
+  if (SetHas(server->readySet, server->sock)) {
+    if (!TakeNewConnection(server, record)) {
+      SYS_ErrKeeper keep;
+      SYS_MemFree(record);
+      return -1;
+    }
+    *result = record;
+    return 0;
+  }
+  if (server->readySet.count > 0) {
+    const int sock = server->readySet.sock[0];
+    sockaddr_in peer;
+    PeerAddress(sock, peer);
+    FillPeer(record, peer);
+    record->sock = sock;
+    record->server = server;
+    record->connected = 1;
+  } else {
+    // Nothing to hand over: the copy must not reach the listening socket.
+    record->sock = kNoSocket;
+  }
+  *result = record;
+  return 0;
+}
+
+int SYS_SocketClear(SYS_Socket_p socket) {
+  errClear();
+  if (!socket || !socket->connected) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  if (socket->server) SetRemove(socket->server->masterSet, socket->sock);
+  return 0;
+}
+
+void SYS_SocketClose(SYS_Socket_p socket) {
+  errClear();
+  if (!socket) {
+    errSetLastError(ERR_BADARG);
+    return;
+  }
+  if (socket->onDisconnect) socket->onDisconnect(socket, 0);
+  if (!socket->connected)
+    errSetLastError(ERR_BADARG);
+  else if (socket->server)
+    SetRemove(socket->server->masterSet, socket->sock);
+  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] close: %s:%d\n", SYS_LOGPOS,
+                 socket->host ? socket->host : "", socket->port);
+  CloseDescriptor(socket->sock);
+  if (socket->host != OwnHostRoom(socket)) {
+    SYS_ErrKeeper keep;
+    SYS_MemFree(socket->host);
+  }
+  socket->host = nullptr;
+  socket->connected = 0;
+}
+
+int SYS_SocketSend(SYS_Socket_p socket, const void* data, int length) {
+  errClear();
+  if (!socket || !data || length <= 0) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : wrong parameter.\n", SYS_LOGPOS, __func__);
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  if (!socket->connected) {
+    errSetLastError(ERR_SOCK_SEND);
+    return -1;
+  }
+  const auto* bytes = static_cast<const char*>(data);
+  int sent = 0;
+  while (sent < length) {
+    const ssize_t n = send(socket->sock, bytes + sent, static_cast<size_t>(length - sent), MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : sending error : %s\n", SYS_LOGPOS, __func__,
+                     ErrorText(errno));
+      errSetLastError(ERR_SOCK_SEND);
+      return -1;
+    }
+    sent += static_cast<int>(n);
+  }
+  return 0;
+}
+
+int SYS_SocketRead(SYS_Socket_p socket, void* buffer, int size) {
+  errClear();
+  if (!socket || !buffer || size <= 0) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  ssize_t got;
+  do {
+    got = recv(socket->sock, buffer, static_cast<size_t>(size), 0);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : receive error : %s\n", SYS_LOGPOS, __func__,
+                   ErrorText(errno));
+    errSetLastError(ERR_SOCK_RECV);
+    return -1;
+  }
+  return static_cast<int>(got);
+}
+
+int SYS_SocketFGets(SYS_Socket_p socket, char* buffer, int size) {
+  errClear();
+  // Room for one byte and the end mark at least.
+  if (!socket || !buffer || size < 2) {
+    errSetLastError(ERR_BADARG);
+    return -1;
+  }
+  int stored = 0;
+  while (stored < size - 1) {
+    char byte;
+    const int got = ReceiveByte(socket->sock, byte);
+    if (got <= 0) {
+      buffer[stored] = '\0';
+      if (got == 0) {
+        errSetLastError(ERR_SOCK_CLOSED);
+        return -1;
+      }
+      SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : error in receving : %s\n", SYS_LOGPOS, __func__,
+                     ErrorText(errno));
+      errSetLastError(ERR_SOCK_RECV);
+      return -1;
+    }
+    buffer[stored++] = byte;
+    if (byte == '\n') {
+      buffer[stored] = '\0';
+      return 0;
+    }
+  }
+  buffer[stored] = '\0';
+  errSetLastError(ERR_SOCK_LINELONG);
+  return -1;
+}
+
+int SYS_SocketGetError(void) {
+  errClear();
+  return savedConnectError;
+}
+
+int SYS_SocketSetConnectCB(SYS_Socket_p socket, SYS_SocketConnect_t callback) {
+  return StoreCallback(socket, &SYS_Socket_t::onConnect, callback);
+}
+
+int SYS_SocketSetConnectingCB(SYS_Socket_p socket, SYS_SocketConnecting_t callback) {
+  return StoreCallback(socket, &SYS_Socket_t::onConnecting, callback);
+}
+
+int SYS_SocketSetErrorCB(SYS_Socket_p socket, SYS_SocketError_t callback) {
+  return StoreCallback(socket, &SYS_Socket_t::onError, callback);
+}
+
+int SYS_SocketSetDisconnectCB(SYS_Socket_p socket, SYS_SocketDisconnect_t callback) {
+  return StoreCallback(socket, &SYS_Socket_t::onDisconnect, callback);
+}
+
+int SYS_SocketSetReadCB(SYS_Socket_p socket, SYS_SocketRead_t callback) {
+  return StoreCallback(socket, &SYS_Socket_t::onRead, callback);
+}
