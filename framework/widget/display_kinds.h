@@ -37,19 +37,4 @@ inline int MakeOwnedFont(widget_t* w, const char* faceName, int32_t halign, int3
   return 0;
 }
 
-// One textured quad between the two rows and columns, the texture's (0, 0)
-// at the top left and (s, t) at the bottom right.
-inline void TexturedQuad(double left, double top, double right, double bottom, float s, float t) {
-  wmGL.glBegin(GL_QUADS);
-  wmGL.glTexCoord2f(0, t);
-  wmGL.glVertex2d(left, bottom);
-  wmGL.glTexCoord2f(0, 0);
-  wmGL.glVertex2d(left, top);
-  wmGL.glTexCoord2f(s, 0);
-  wmGL.glVertex2d(right, top);
-  wmGL.glTexCoord2f(s, t);
-  wmGL.glVertex2d(right, bottom);
-  wmGL.glEnd();
-}
-
 }  // namespace wdgkind

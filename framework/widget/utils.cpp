@@ -483,15 +483,20 @@ void wdgDrawText(int32_t x, int32_t y, widget_t* w) {
   const float s = static_cast<float>(tw) / static_cast<float>(bw);
   const float t = static_cast<float>(th) / static_cast<float>(bh);
   Colour(w->style.tc);
+  wdgTexturedQuad(static_cast<double>(x), static_cast<double>(y), static_cast<double>(x + tw),
+                  static_cast<double>(y - th), s, t);
+}
+
+void wdgTexturedQuad(double left, double top, double right, double bottom, float s, float t) {
   wmGL.glBegin(GL_QUADS);
   wmGL.glTexCoord2f(0, t);
-  Vertex(x, y - th);
+  wmGL.glVertex2d(left, bottom);
   wmGL.glTexCoord2f(0, 0);
-  Vertex(x, y);
+  wmGL.glVertex2d(left, top);
   wmGL.glTexCoord2f(s, 0);
-  Vertex(x + tw, y);
+  wmGL.glVertex2d(right, top);
   wmGL.glTexCoord2f(s, t);
-  Vertex(x + tw, y - th);
+  wmGL.glVertex2d(right, bottom);
   wmGL.glEnd();
 }
 
@@ -609,24 +614,22 @@ txBitmap* wdgAcquireImage(widget_t* w, const char* file, int32_t mode) {
   }
   ImageUsers& images = Images();
   auto held = images.held.find(w);
-  if (held != images.held.end() && held->second != file) wdgReleaseImage(w, held->second.c_str());
+  if (held != images.held.end() && held->second != file) wdgReleaseImage(w);
   if (!images.held.count(w)) {
     images.held[w] = file;
     images.users[file]++;
-    w->image_held = 1;
   }
   if (tmLoad(file, mode) < 0) return nullptr;
   return tmGetBitmap(file);
 }
 
-void wdgReleaseImage(widget_t* w, const char*) {
+void wdgReleaseImage(widget_t* w) {
   if (!w) return;
   ImageUsers& images = Images();
   auto held = images.held.find(w);
   if (held == images.held.end()) return;
   std::string file = held->second;
   images.held.erase(held);
-  w->image_held = 0;
   TM_Node_t* node = Cached(file.c_str());
   if (node && w->bitmap == node->bitmap) w->bitmap = nullptr;
   if (--images.users[file] > 0) return;
@@ -637,7 +640,7 @@ void wdgReleaseImage(widget_t* w, const char*) {
 void wdgFreeOwned(widget_t* w) {
   if (!w) return;
   SYS_ErrKeeper keep;
-  wdgReleaseImage(w, nullptr);
+  wdgReleaseImage(w);
   wdgReleaseText(w);
   if (w->owned_font) {
     if (w->style.font == w->owned_font) w->style.font = nullptr;

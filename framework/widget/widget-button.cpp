@@ -65,10 +65,10 @@ void DrawLabelled(widget_t* w) {
 }
 
 void Destroy(widget_t* w) {
-  if (!IsImageButton(w))
+  if (IsImageButton(w))
+    wdgReleaseImage(w);
+  else
     wdgReleaseText(w);
-  else if (w->src)
-    wdgReleaseImage(w, w->src);
 }
 
 }  // namespace

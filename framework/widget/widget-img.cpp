@@ -52,7 +52,7 @@ void DrawImage(const widget_t* w) {
   wmGL.glEnable(GL_BLEND);
   wmGL.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   wmGL.glColor4fv(w->style.fc);
-  wdgkind::TexturedQuad(left, top, right, bottom, 1, 1);
+  wdgTexturedQuad(left, top, right, bottom, 1, 1);
   wmGL.glDisable(GL_BLEND);
 }
 
@@ -103,7 +103,7 @@ int widget_img_event(widget_t* w, wm_event_t* e) {
       if (w->visible && w->src) ShowImage(w);
       return 0;
     case WDG_EVENT_DESTROY:
-      if (w->src) wdgReleaseImage(w, w->src);
+      wdgReleaseImage(w);
       w->bitmap = nullptr;
       return 0;
     default:

@@ -69,7 +69,7 @@ void Draw(const widget_t* w) {
   wmGL.glEnable(GL_BLEND);
   wmGL.glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR);
   wmGL.glColor4fv(w->style.tc);
-  wdgkind::TexturedQuad(left, top, right, bottom, s, t);
+  wdgTexturedQuad(left, top, right, bottom, s, t);
 }
 
 }  // namespace

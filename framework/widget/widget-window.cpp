@@ -138,7 +138,7 @@ int Hide(widget_t* w, const char* fn) {
 // The background texture goes while the context that made it still lives;
 // then the window. The strings are freed with the rest of the widget.
 int Destroy(widget_t* w) {
-  if (w->bg) wdgReleaseImage(w, w->bg);
+  wdgReleaseImage(w);
   if (w->window) wmDestroyWindow(w->window);
   w->window = nullptr;
   return 0;

@@ -52,19 +52,14 @@ int BadArgument() {
   return -1;
 }
 
-// The widget's kind has already been told to release its textures; this
-// releases the rest and the record.
-void FreeWidget(widget_t* w) {
-  wdgFreeOwned(w);
-  SYS_MemFree(w);
-}
-
-// A widget whose init failed or that could not join its set: it may have
-// made things before it failed.
+// Releases what the widget still holds and the record: after its kind's
+// destroy event, or when its init failed (it may have made things first) or
+// it could not join its set.
 void Discard(widget_t* w) {
   if (w->window) wmDestroyWindow(w->window);
   w->window = nullptr;
-  FreeWidget(w);
+  wdgFreeOwned(w);
+  SYS_MemFree(w);
 }
 
 const widget_kind_t* KindOfTag(const char* tag) {

@@ -141,7 +141,6 @@ struct widget_t : widget_item_t {
   // to what its style block shares with other widgets.
   FR_Font_t* owned_font;
   char* owned_font_path;
-  int32_t image_held;  // 1 while the widget counts as a user of its image (src or bg)
 };
 
 typedef int (*widget_init_t)(widget_t* widget, int count, char** names, char** values);
@@ -269,6 +268,9 @@ int32_t wdgTop(const widget_t* widget);
 void wdgDrawBackground(widget_t* widget);
 void wdgDrawBorder(widget_t* widget);
 void wdgDrawText(int32_t x, int32_t y, widget_t* widget);
+// One textured quad between two columns and two rows, the texture's (0, 0)
+// at the top left and (s, t) at the bottom right.
+void wdgTexturedQuad(double left, double top, double right, double bottom, float s, float t);
 
 // Shared pieces of the kinds.
 // Replaces *field with a tracked copy of text (null frees it): 0, or -1 with
@@ -299,8 +301,9 @@ void wdgReleaseText(widget_t* widget);
 // (tmLoad); the image's bitmap, or null with the cache's code when the file
 // cannot be loaded.
 txBitmap* wdgAcquireImage(widget_t* widget, const char* file, int32_t mode);
-// Ends the widget's use of the image; the last user removes the texture.
-void wdgReleaseImage(widget_t* widget, const char* file);
+// Ends the widget's use of the image it acquired; the last user removes the
+// texture.
+void wdgReleaseImage(widget_t* widget);
 // Frees whatever the widget still owns (run by wdgUnload after the destroy
 // events): strings, members, its own font and font path, its text bitmap
 // when the cache does not hold it, its use of an image.
