@@ -1,0 +1,57 @@
+// The streaming sound system: one OpenAL device and context for the program,
+// and music objects that stream an Ogg Vorbis file each through a queue of
+// four buffers on one source, refilled by a player thread of their own.
+//
+// Every call clears the last error on entry. A null object gives code 10 and
+// -1 (-1.0 for the volume). Codes: 5 out of memory, 10 bad argument, 16
+// loading from memory, and the stream layer's code when a file cannot be
+// opened or is not Ogg Vorbis.
+#pragma once
+#include <cstdint>
+
+// Mode word of FSS_Init: low byte the sample rate, second byte the sources.
+#define FSS_RATE_11025 0x01
+#define FSS_RATE_22050 0x02
+#define FSS_RATE_44100 0x03
+#define FSS_RATE_48000 0x04
+#define FSS_RATE_88200 0x05
+#define FSS_RATE_96000 0x06
+#define FSS_MONO_SOURCE 0x100
+#define FSS_STEREO_SOURCE 0x200
+
+// Music object states.
+#define FSS_STATE_STOPPED 0
+#define FSS_STATE_PLAYING 1
+#define FSS_STATE_PAUSED 2  // a pause was toggled
+#define FSS_STATE_ENDED 3   // the player has ended
+
+// The only music type: an Ogg Vorbis file.
+#define FSS_MUSIC_VORBIS 0
+
+// Playback buffers of a music object.
+#define FSS_MUSIC_BUFFERS 4
+#define FSS_MUSIC_BUFFER_SIZE 32768
+
+struct FSS_Music_t;
+typedef FSS_Music_t* FSS_Music_p;
+
+// Opens the default device with the mode's rate and source; 0, or -1 with
+// code 10 for a bad mode and 11 when no device or context can be had.
+int FSS_Init(int32_t mode);
+// Releases the context and closes the device; 0.
+int FSS_Shutdown(void);
+
+FSS_Music_p FSS_NewMusic(int32_t type, const char* name, int32_t fromMemory);
+int FSS_FreeMusic(FSS_Music_p music);
+int FSS_PlayMusic(FSS_Music_p music);
+int FSS_StopMusic(FSS_Music_p music);
+int FSS_PauseMusic(FSS_Music_p music);
+int64_t FSS_GetMusicPos(FSS_Music_p music);
+int32_t FSS_GetMusicTime(FSS_Music_p music);
+int FSS_SetMusicPos(FSS_Music_p music, int64_t position);
+int FSS_SetMusicTime(FSS_Music_p music, int32_t milliseconds);
+int FSS_GetMusicState(FSS_Music_p music);
+int FSS_SetMusicLoop(FSS_Music_p music, int32_t loop);
+int FSS_GetMusicLoop(FSS_Music_p music);
+int FSS_SetMusicVolume(FSS_Music_p music, float volume);
+float FSS_GetMusicVolume(FSS_Music_p music);
