@@ -7,7 +7,11 @@
 // loading from memory, and the stream layer's code when a file cannot be
 // opened or is not Ogg Vorbis.
 #pragma once
+#include <atomic>
 #include <cstdint>
+
+#include "framework/base/thread.h"
+#include "framework/fss/Vorbis.h"
 
 // Mode word of FSS_Init: low byte the sample rate, second byte the sources.
 #define FSS_RATE_11025 0x01
@@ -32,11 +36,39 @@
 #define FSS_MUSIC_BUFFERS 4
 #define FSS_MUSIC_BUFFER_SIZE 32768
 
+// Hz by the mode word's low byte (1 to 6).
+extern const int32_t _FSS_SampleRates[6];
+
+// No pending seek.
+#define FSS_NO_SEEK (-1)
+
 struct FSS_Music_t;
 typedef FSS_Music_t* FSS_Music_p;
+typedef int32_t (*FSS_Fill_t)(FSS_Music_p music, uint32_t buffer);
+
+// A music object. Its first three fields are the public head. The fields the
+// player thread shares with the owner's thread are atomic; the mutex orders
+// the owner's play, stop, pause and free calls among themselves (the player
+// never takes it, so a stop may wait for the player under it).
+struct FSS_Music_t {
+  char* name;                          // tracked copy of the file name
+  uint32_t buffers[FSS_MUSIC_BUFFERS];  // OpenAL buffer names
+  uint32_t source;                     // OpenAL source name
+  std::atomic<int32_t> state;          // FSS_STATE_*
+  int32_t type;                        // FSS_MUSIC_VORBIS
+  int32_t format;                      // AL_FORMAT_MONO16 or AL_FORMAT_STEREO16
+  std::atomic<int32_t> loop;           // non-zero: start again at the end
+  FSS_Fill_t fill;                     // the buffer-fill routine
+  Vorbis_t* stream;
+  std::atomic<int64_t> pendingPosition;  // PCM byte position, or FSS_NO_SEEK
+  std::atomic<int32_t> pendingTime;      // milliseconds, or FSS_NO_SEEK
+  SYS_Thread_p thread;                 // the player thread while one exists
+  SYS_Thread_Mutex_p mutex;
+};
 
 // Opens the default device with the mode's rate and source; 0, or -1 with
-// code 10 for a bad mode and 11 when no device or context can be had.
+// code 10 for a bad mode (or a device already open) and 2 when no device or
+// context can be had.
 int FSS_Init(int32_t mode);
 // Releases the context and closes the device; 0.
 int FSS_Shutdown(void);
