@@ -416,3 +416,17 @@ void AppErrorHandler(int code, const char* text) {
 }
 
 void AppShellUnitInit(void) { errSetCallback(AppErrorHandler); }
+
+void StartMusic(const char* name) {
+  if (FSS_Init(FSS_RATE_44100 | FSS_STEREO_SOURCE) != 0) FatalError("Unable to initialise sound system.");
+  Shell.AppMusic = FSS_NewMusic(FSS_MUSIC_VORBIS, name, 0);
+  if (!Shell.AppMusic) FatalError("Unable to load music.");
+  FSS_PlayMusic(Shell.AppMusic);
+}
+
+void StopMusic(void) {
+  FSS_StopMusic(Shell.AppMusic);
+  FSS_FreeMusic(Shell.AppMusic);
+  Shell.AppMusic = nullptr;
+  FSS_Shutdown();
+}

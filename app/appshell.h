@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "framework/fss/FSS.h"
 #include "framework/widget/widget.h"
 #include "units/wmunit.h"
 
@@ -63,6 +64,10 @@ struct AppShellState {
   // (its description, font or images missing) must not start the box again.
   bool ErrorHandlerRunning = false;
   ShortString ErrorMessage;  // what the running handler shows
+
+  // The music StartMusic plays for the whole run (the music disk itself
+  // plays through its own audio library and never starts it).
+  FSS_Music_p AppMusic = nullptr;
 };
 extern AppShellState Shell;
 
@@ -86,6 +91,13 @@ int32_t ConfigDialogEvent(widget_t* widget, wm_event_t* event);
 int32_t MessageBoxEvent(widget_t* widget, wm_event_t* event);
 // The unit initialisation: installs the error callback.
 void AppShellUnitInit(void);
+
+// Opens the sound device (44100 Hz, one stereo source) and plays the file
+// through the sound system; a failure of either is fatal ("Unable to
+// initialise sound system.", "Unable to load music.").
+void StartMusic(const char* name);
+// Stops and frees that music and closes the sound device.
+void StopMusic(void);
 
 // The message of the error handler for a code and text.
 ShortString AppErrorMessage(int code, const char* text);

@@ -1,0 +1,520 @@
+// The sound device and music objects, heard through OpenAL Soft's wave
+// writer: what a test played is in the file the writer leaves.
+#include "framework/fss/FSS.h"
+
+#include <AL/al.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/base/log.h"
+#include "framework/base/thread.h"
+#include "framework/fss/fsstest.h"
+#include "platform/bass/testwave.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kStereo44100 = FSS_RATE_44100 | FSS_STEREO_SOURCE;
+constexpr double kRate = 44100;
+constexpr float kAmplitude = 0.5f;
+
+// A folder with the wave writer's configuration; the sound device of a child
+// started through Run writes its output to `out.wav` there.
+class WaveOutput {
+ public:
+  WaveOutput() { qt::WriteFile(dir_ / "alsoft.conf", "drivers=wave\n[wave]\nfile=" + dir_ / "out.wav" + "\n"); }
+  std::string operator/(const std::string& name) const { return dir_ / name; }
+
+  // Runs the body in a child whose OpenAL plays into the file; checks failed
+  // there fail the test.
+  void Run(const std::function<void()>& body, int timeoutSeconds = 60) const {
+    const std::string conf = dir_ / "alsoft.conf";
+    const qt::ChildResult r = qt::RunInChild(
+        [&] {
+          setenv("ALSOFT_CONF", conf.c_str(), 1);
+          unsetenv("ALSOFT_DRIVERS");
+          SYS_ThreadInit();
+          body();
+          if (::testing::Test::HasFailure()) _exit(1);
+        },
+        timeoutSeconds);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  }
+  bass_test::WaveData Written() const { return bass_test::ReadWave(qt::ReadFile(dir_ / "out.wav")); }
+
+ private:
+  qt::TempDir dir_;
+};
+
+// What a failed call may leave behind.
+struct Resources {
+  size_t openFiles;
+  std::vector<std::string> blocks;
+  static Resources Now() { return {fsstest::OpenFiles(), fsstest::TrackedBlocks()}; }
+  bool operator==(const Resources&) const = default;
+};
+
+// Where the left channel of an output sounds, in 5 ms windows.
+struct Heard {
+  double first = 0;    // seconds from the start of the output
+  double last = 0;     // end of the last window that sounds
+  double total = 0;    // seconds of windows that sound
+  double longestGap = 0;  // longest silence between first and last
+  double peak = 0;
+};
+
+Heard Listen(const bass_test::WaveData& w) {
+  constexpr size_t kWindow = 220;
+  Heard h;
+  bool any = false;
+  double gap = 0;
+  for (size_t at = 0; at + kWindow <= w.Frames(); at += kWindow) {
+    double peak = 0;
+    for (size_t i = at; i < at + kWindow; ++i) peak = std::max(peak, std::abs(w.At(i, 0)));
+    h.peak = std::max(h.peak, peak);
+    const double start = static_cast<double>(at) / kRate, length = kWindow / kRate;
+    if (peak > 0.02) {
+      if (!any) h.first = start;
+      any = true;
+      h.last = start + length;
+      h.total += length;
+      h.longestGap = std::max(h.longestGap, gap);
+      gap = 0;
+    } else if (any) {
+      gap += length;
+    }
+  }
+  return h;
+}
+
+// Waits until the object reaches `state`; false when it does not in time.
+bool WaitForState(FSS_Music_p music, int state, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (FSS_GetMusicState(music) != state) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Plays a file to its end on a fresh device; checks every step.
+void PlayToTheEnd(const std::string& file, std::chrono::milliseconds limit) {
+  ASSERT_EQ(FSS_Init(kStereo44100), 0);
+  FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, file.c_str(), 0);
+  ASSERT_NE(music, nullptr) << errGetLastError();
+  ASSERT_EQ(FSS_PlayMusic(music), 0);
+  EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, limit));
+  EXPECT_EQ(FSS_FreeMusic(music), 0);
+  EXPECT_EQ(FSS_Shutdown(), 0);
+}
+
+TEST(FssDevice, ModeWords) {
+  qt::ExpectPassesInChild([] {
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    SYS_ThreadInit();
+    struct Case {
+      int32_t mode;
+      int result;
+    } cases[] = {
+        {FSS_RATE_44100 | FSS_STEREO_SOURCE, 0},  {FSS_RATE_44100 | FSS_MONO_SOURCE, 0},
+        {FSS_RATE_11025 | FSS_MONO_SOURCE, 0},    {FSS_RATE_96000 | FSS_STEREO_SOURCE, 0},
+        {FSS_RATE_44100 | 0x300, -1},             {FSS_RATE_44100, -1},
+        {0x07 | FSS_STEREO_SOURCE, -1},           {0x00 | FSS_STEREO_SOURCE, -1},
+        {0xFF | FSS_MONO_SOURCE, -1},
+    };
+    for (const Case& c : cases) {
+      EXPECT_EQ(FSS_Init(c.mode), c.result) << std::hex << c.mode;
+      EXPECT_EQ(errGetLastError(), c.result ? ERR_BADARG : 0) << std::hex << c.mode;
+      if (c.result == 0) {
+        // One device at a time.
+        EXPECT_EQ(FSS_Init(c.mode), -1);
+        EXPECT_EQ(errGetLastError(), ERR_BADARG);
+      }
+      EXPECT_EQ(FSS_Shutdown(), 0);
+    }
+  });
+}
+
+TEST(FssDevice, NoDeviceIsAFailureNotACrash) {
+  qt::TempDir dir;
+  const std::string file = dir / "tone.ogg";
+  fsstest::WriteTone(file, 2, 44100, 0.2, 440, kAmplitude);
+  qt::ExpectPassesInChild([&] {
+    setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
+    SYS_ThreadInit();
+    EXPECT_EQ(FSS_Init(kStereo44100), -1);
+    EXPECT_EQ(errGetLastError(), ERR_CANTOPEN);
+    // Without a device a music object cannot have a source.
+    EXPECT_EQ(FSS_NewMusic(FSS_MUSIC_VORBIS, file.c_str(), 0), nullptr);
+    EXPECT_EQ(errGetLastError(), ERR_CANTOPEN);
+    EXPECT_EQ(FSS_Shutdown(), 0);
+  });
+}
+
+TEST(FssMusic, RefusesWhatItCannotPlay) {
+  qt::TempDir dir;
+  fsstest::WriteTone(dir / "three.ogg", 3, 44100, 0.2, 440, kAmplitude);
+  qt::WriteFile(dir / "text.ogg", "this is not an Ogg Vorbis stream\n");
+  const std::string log = dir / "debug.log";
+  qt::ExpectPassesInChild([&] {
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    SYS_ThreadInit();
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    const Resources before = Resources::Now();
+    const std::string three = dir / "three.ogg", text = dir / "text.ogg", missing = dir / "missing.ogg";
+    struct Case {
+      int32_t type;
+      const char* name;
+      int32_t fromMemory;
+      int code;
+    } cases[] = {
+        {FSS_MUSIC_VORBIS, three.c_str(), 1, ERR_NOTIMPL}, {1, three.c_str(), 0, ERR_BADARG},
+        {FSS_MUSIC_VORBIS, three.c_str(), 0, ERR_BADARG},  {FSS_MUSIC_VORBIS, missing.c_str(), 0, ERR_NOTFOUND},
+        {FSS_MUSIC_VORBIS, text.c_str(), 0, ERR_NOTFOUND}, {FSS_MUSIC_VORBIS, nullptr, 0, ERR_BADARG},
+    };
+    for (const Case& c : cases) {
+      EXPECT_EQ(FSS_NewMusic(c.type, c.name, c.fromMemory), nullptr) << (c.name ? c.name : "null");
+      EXPECT_EQ(errGetLastError(), c.code) << (c.name ? c.name : "null");
+      EXPECT_EQ(Resources::Now(), before) << (c.name ? c.name : "null");
+    }
+    EXPECT_EQ(FSS_Shutdown(), 0);
+    const std::string written = qt::ReadFile(log);
+    EXPECT_TRUE(qt::Contains(written, "]  ! Sorry, loading from memory not implemented.\n"));
+    EXPECT_TRUE(qt::Contains(written, "] [FSS_NewMusic] too many channels (3)...\n"));
+    EXPECT_TRUE(qt::Contains(written, "]  ! error when tried to loading vorbis file: " + missing + " -> 1\n"));
+  });
+}
+
+TEST(FssMusic, NullObjects) {
+  EXPECT_EQ(FSS_FreeMusic(nullptr), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+  const std::vector<std::function<int64_t()>> calls = {
+      [] { return FSS_PlayMusic(nullptr); },        [] { return FSS_StopMusic(nullptr); },
+      [] { return FSS_PauseMusic(nullptr); },       [] { return FSS_GetMusicPos(nullptr); },
+      [] { return FSS_GetMusicTime(nullptr); },     [] { return FSS_SetMusicPos(nullptr, 10); },
+      [] { return FSS_SetMusicTime(nullptr, 10); }, [] { return FSS_GetMusicState(nullptr); },
+      [] { return FSS_SetMusicLoop(nullptr, 1); },  [] { return FSS_GetMusicLoop(nullptr); },
+      [] { return FSS_SetMusicVolume(nullptr, 0.5f); },
+  };
+  for (size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i](), -1) << i;
+    EXPECT_EQ(errGetLastError(), ERR_BADARG) << i;
+  }
+  EXPECT_EQ(FSS_GetMusicVolume(nullptr), -1.0f);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
+}
+
+// Streams of any length play out whole, the end of the queue included, at
+// the tone of the file.
+TEST(FssPlayback, StreamsPlayToTheirEnd) {
+  struct Case {
+    int channels;
+    long rate;
+    double seconds;
+    double hz;
+  } cases[] = {
+      {2, 44100, 0.5, 440},   // less than the four buffers hold
+      {2, 44100, 3.0, 660},   // many refills
+      {2, 44100, 0.2, 1000},  // less than one buffer
+      {1, 22050, 0.5, 550},   // mono, resampled by the device
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    WaveOutput out;
+    fsstest::WriteTone(out / "tone.ogg", c.channels, c.rate, c.seconds, c.hz, kAmplitude);
+    out.Run([&] { PlayToTheEnd(out / "tone.ogg", std::chrono::milliseconds(static_cast<int>(c.seconds * 1000) + 3000)); });
+    const bass_test::WaveData w = out.Written();
+    const Heard h = Listen(w);
+    EXPECT_NEAR(h.last - h.first, c.seconds, 0.02);
+    EXPECT_LT(h.longestGap, 0.01);
+    EXPECT_NEAR(h.peak, kAmplitude, 0.05);
+    const size_t middle = static_cast<size_t>((h.first + c.seconds / 2 - 0.05) * kRate);
+    EXPECT_GT(bass_test::ToneShare(w, middle, 4410, c.hz), 0.9);
+  }
+}
+
+// A pending seek, by bytes or by time, is where the next fill reads from.
+TEST(FssPlayback, SeeksBeforePlaying) {
+  struct Case {
+    bool byTime;
+    int64_t where;  // bytes or milliseconds
+    double heard;   // seconds
+  } cases[] = {
+      {false, 44100 * 4, 1.0},  // byte position of 1 s
+      {true, 1500, 0.5},
+      {false, 0, 2.0},          // back to the start
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    WaveOutput out;
+    fsstest::WriteTone(out / "tone.ogg", 2, 44100, 2.0, 440, kAmplitude);
+    out.Run([&] {
+      ASSERT_EQ(FSS_Init(kStereo44100), 0);
+      FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+      ASSERT_NE(music, nullptr);
+      if (c.where == 0) {
+        // Move the decoder first, so that the seek to 0 has work to do.
+        ASSERT_EQ(FSS_SetMusicTime(music, 1000), 0);
+        ASSERT_EQ(FSS_PlayMusic(music), 0);
+        EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 4s));
+        ASSERT_EQ(FSS_StopMusic(music), 0);
+        ASSERT_EQ(FSS_GetMusicPos(music), 2 * 44100 * 4);
+      }
+      ASSERT_EQ(c.byTime ? FSS_SetMusicTime(music, static_cast<int32_t>(c.where)) : FSS_SetMusicPos(music, c.where), 0);
+      ASSERT_EQ(FSS_PlayMusic(music), 0);
+      EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 5s));
+      EXPECT_EQ(FSS_GetMusicTime(music), 2000);
+      FSS_FreeMusic(music);
+      FSS_Shutdown();
+    });
+    const Heard h = Listen(out.Written());
+    // The first case of the table plays 1 s first, then the whole file.
+    EXPECT_NEAR(c.where == 0 ? h.total - 1.0 : h.last - h.first, c.heard, 0.03);
+  }
+}
+
+TEST(FssPlayback, LoopsWithoutAGap) {
+  WaveOutput out;
+  fsstest::WriteTone(out / "tone.ogg", 2, 44100, 0.5, 440, kAmplitude);
+  out.Run([&] {
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    ASSERT_NE(music, nullptr);
+    EXPECT_EQ(FSS_SetMusicLoop(music, 1), 0);
+    EXPECT_EQ(FSS_GetMusicLoop(music), 1);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    std::this_thread::sleep_for(1700ms);
+    EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PLAYING);
+    FSS_FreeMusic(music);
+    FSS_Shutdown();
+  });
+  const Heard h = Listen(out.Written());
+  EXPECT_GT(h.last - h.first, 1.5);
+  EXPECT_LT(h.longestGap, 0.01);
+}
+
+TEST(FssPlayback, PauseTogglesAndPlayResumes) {
+  WaveOutput out;
+  fsstest::WriteTone(out / "tone.ogg", 2, 44100, 1.0, 440, kAmplitude);
+  const std::string log = out / "debug.log";
+  out.Run([&] {
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    ASSERT_NE(music, nullptr);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);  // already playing: no second player
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
+    EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PAUSED);
+    std::this_thread::sleep_for(400ms);
+    ASSERT_EQ(FSS_PauseMusic(music), 0);  // resumes; the state stays "paused"
+    EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PAUSED);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);  // play after a pause resumes the same player
+    EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PLAYING);
+    EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 3s));
+    // Played out: play starts again from the start.
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 3s));
+    FSS_FreeMusic(music);
+    FSS_Shutdown();
+  });
+  const Heard h = Listen(out.Written());
+  EXPECT_NEAR(h.total, 2.0, 0.05);  // the file twice, nothing lost to the pauses
+  EXPECT_GT(h.longestGap, 0.35);
+  const std::string written = qt::ReadFile(log);
+  size_t players = 0;
+  for (size_t at = written.find("start playing..."); at != std::string::npos;
+       at = written.find("start playing...", at + 1))
+    ++players;
+  EXPECT_EQ(players, 2u);
+}
+
+TEST(FssPlayback, VolumeScalesTheOutput) {
+  struct Case {
+    float volume;
+    double peak;
+  } cases[] = {{1.0f, 0.5}, {0.5f, 0.25}, {0.0f, 0.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.volume);
+    WaveOutput out;
+    fsstest::WriteTone(out / "tone.ogg", 2, 44100, 0.5, 440, kAmplitude);
+    out.Run([&] {
+      ASSERT_EQ(FSS_Init(kStereo44100), 0);
+      FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+      ASSERT_NE(music, nullptr);
+      ASSERT_EQ(FSS_SetMusicVolume(music, c.volume), 0);
+      // Out of range: refused, the gain stays.
+      EXPECT_EQ(FSS_SetMusicVolume(music, 1.5f), -1);
+      EXPECT_EQ(errGetLastError(), ERR_BADARG);
+      EXPECT_EQ(FSS_SetMusicVolume(music, -0.1f), -1);
+      EXPECT_EQ(FSS_SetMusicVolume(music, NAN), -1);
+      EXPECT_FLOAT_EQ(FSS_GetMusicVolume(music), c.volume);
+      ASSERT_EQ(FSS_PlayMusic(music), 0);
+      EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 3s));
+      FSS_FreeMusic(music);
+      FSS_Shutdown();
+    });
+    EXPECT_NEAR(Listen(out.Written()).peak, c.peak, 0.03);
+  }
+}
+
+TEST(FssPlayback, EightObjectsAtOnce) {
+  WaveOutput out;
+  for (int i = 0; i < 8; ++i)
+    fsstest::WriteTone(out / ("tone" + std::to_string(i) + ".ogg"), 2, 44100, 0.5 + 0.1 * i, 300 + 100 * i, 0.1f);
+  out.Run([&] {
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    std::vector<FSS_Music_p> music;
+    for (int i = 0; i < 8; ++i) {
+      music.push_back(FSS_NewMusic(FSS_MUSIC_VORBIS, (out / ("tone" + std::to_string(i) + ".ogg")).c_str(), 0));
+      ASSERT_NE(music.back(), nullptr) << i;
+    }
+    for (FSS_Music_p m : music) ASSERT_EQ(FSS_PlayMusic(m), 0);
+    for (FSS_Music_p m : music) EXPECT_TRUE(WaitForState(m, FSS_STATE_ENDED, 4s));
+    for (FSS_Music_p m : music) FSS_FreeMusic(m);
+    FSS_Shutdown();
+  });
+  const Heard h = Listen(out.Written());
+  EXPECT_NEAR(h.last - h.first, 1.2, 0.03);  // the longest of them
+}
+
+// Stop, pause and free act at once and are done when they return: the
+// player has gone, the source is silent. Their latency goal is measured by
+// bench/fss_bench; here they only must not wait for the music.
+TEST(FssPlayback, StopPauseAndFreeArePrompt) {
+  WaveOutput out;
+  fsstest::WriteTone(out / "tone.ogg", 2, 44100, 5.0, 440, kAmplitude);
+  out.Run([&] {
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    ASSERT_NE(music, nullptr);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    std::this_thread::sleep_for(300ms);
+    auto start = Clock::now();
+    ASSERT_EQ(FSS_StopMusic(music), 0);
+    const double stop = Milliseconds(Clock::now() - start);
+    EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_STOPPED);
+    ALint sourceState = 0;
+    alGetSourcei(music->source, AL_SOURCE_STATE, &sourceState);
+    EXPECT_NE(sourceState, AL_PLAYING);
+    ALint queued = -1;
+    alGetSourcei(music->source, AL_BUFFERS_QUEUED, &queued);
+    EXPECT_EQ(queued, 0);
+    // Stop keeps the position: play goes on from there.
+    const int64_t position = FSS_GetMusicPos(music);
+    EXPECT_GT(position, 0);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(FSS_GetMusicPos(music), position);
+    start = Clock::now();
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
+    const double pause = Milliseconds(Clock::now() - start);
+    start = Clock::now();
+    ASSERT_EQ(FSS_FreeMusic(music), 0);
+    const double free = Milliseconds(Clock::now() - start);
+    std::printf("stop %.1f ms, pause %.1f ms, free %.1f ms\n", stop, pause, free);
+    EXPECT_LT(stop, 1000);
+    EXPECT_LT(pause, 1000);
+    EXPECT_LT(free, 1000);
+    FSS_Shutdown();
+  });
+  const Heard h = Listen(out.Written());
+  EXPECT_LT(h.total, 1.5);
+}
+
+// A player that was held up longer than its queue lasts starts the source
+// again, and nothing of the stream is skipped.
+TEST(FssPlayback, RestartsAfterAnUnderrun) {
+  WaveOutput out;
+  fsstest::WriteTone(out / "tone.ogg", 2, 44100, 3.0, 440, kAmplitude);
+  out.Run([&] {
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    ASSERT_NE(music, nullptr);
+    static FSS_Fill_t fill = music->fill;
+    static int fills = 0;
+    music->fill = [](FSS_Music_p m, uint32_t buffer) {
+      if (++fills == 6) std::this_thread::sleep_for(1200ms);
+      return fill(m, buffer);
+    };
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 8s));
+    FSS_FreeMusic(music);
+    FSS_Shutdown();
+  });
+  const Heard h = Listen(out.Written());
+  EXPECT_NEAR(h.total, 3.0, 0.05);
+  EXPECT_GT(h.longestGap, 0.3);
+}
+
+// A gap in the data is skipped, not taken for the end of the stream.
+TEST(FssPlayback, PlaysOnAfterAGap) {
+  WaveOutput out;
+  const fsstest::Bytes whole = fsstest::ToneOgg(2, 44100, 3.0, 440, kAmplitude);
+  const std::vector<fsstest::OggPage> pages = fsstest::OggPages(whole);
+  ASSERT_GT(pages.size(), 6u);
+  fsstest::WriteBytes(out / "gap.ogg", fsstest::WithoutPage(whole, pages[pages.size() / 2]));
+  out.Run([&] {
+    for (int loop : {0, 1}) {
+      ASSERT_EQ(FSS_Init(kStereo44100), 0);
+      FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "gap.ogg").c_str(), 0);
+      ASSERT_NE(music, nullptr);
+      FSS_SetMusicLoop(music, loop);
+      ASSERT_EQ(FSS_PlayMusic(music), 0);
+      if (loop) {
+        std::this_thread::sleep_for(1500ms);
+        const int64_t before = FSS_GetMusicPos(music);
+        std::this_thread::sleep_for(1000ms);
+        EXPECT_GT(FSS_GetMusicPos(music), before);  // not rewound at the gap
+        EXPECT_GT(FSS_GetMusicPos(music), Vorbis_GetSize(music->stream) / 2);
+      } else {
+        EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 6s));
+      }
+      FSS_FreeMusic(music);
+      FSS_Shutdown();
+      if (!loop) {
+        const Heard h = Listen(out.Written());
+        EXPECT_GT(h.total, 2.5);
+      }
+    }
+  });
+}
+
+// A looping stream with nothing in it ends instead of rewinding for ever.
+TEST(FssPlayback, AnEmptyLoopEnds) {
+  WaveOutput out;
+  fsstest::WriteTone(out / "empty.ogg", 2, 44100, 0.0, 440, kAmplitude);
+  out.Run([&] {
+    ASSERT_EQ(FSS_Init(kStereo44100), 0);
+    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "empty.ogg").c_str(), 0);
+    ASSERT_NE(music, nullptr);
+    FSS_SetMusicLoop(music, 1);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 1s));
+    FSS_FreeMusic(music);
+    FSS_Shutdown();
+  });
+}
+
+}  // namespace
