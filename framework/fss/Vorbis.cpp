@@ -232,6 +232,9 @@ double Vorbis_TellTime(Vorbis_t* stream) {
     return -1.0;
   }
   DecoderLock lock(stream);
+  // After a seek or read that the decoder could not finish its position is
+  // unknown, and vorbisfile's time lookup would index its tables with -1.
+  if (ov_pcm_tell(Decoder(stream)) < 0) return -1.0;
   return ov_time_tell(Decoder(stream));
 }
 

@@ -307,6 +307,23 @@ TEST_F(VorbisTest, AFailedReadEndsTheStream) {
   });
 }
 
+// A seek or read that the decoder cannot finish leaves the position
+// unknown: the stream says so instead of looking it up outside the
+// decoder's tables. The only audio page fails its checksum.
+TEST_F(VorbisTest, ALostPositionIsUnknown) {
+  Bytes ogg = fsstest::ToneOgg(2, 44100, 0.3, 660.0, 0.5f);
+  const std::vector<fsstest::OggPage> pages = fsstest::OggPages(ogg);
+  ASSERT_EQ(pages.size(), 3u);  // identification; comment and codebooks; audio
+  ogg[pages[2].offset + pages[2].length - 1] ^= 0x55;
+  Opened s(Write("damaged.ogg", ogg));
+  ASSERT_NE(s.stream, nullptr);
+  EXPECT_LT(Vorbis_Seek(s.stream, 0), 0);
+  char block[64];
+  EXPECT_LE(Vorbis_Read(s.stream, block, sizeof block), 0);
+  EXPECT_EQ(Vorbis_Tell(s.stream), -1);
+  EXPECT_EQ(Vorbis_TellTime(s.stream), -1.0);
+}
+
 // A null stream is refused by every call with code 10; so are bad read
 // arguments.
 TEST_F(VorbisTest, RefusesANullStream) {
