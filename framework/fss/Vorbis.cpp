@@ -117,6 +117,15 @@ Vorbis_t* Refuse(Vorbis_t* stream, int code) {
   return nullptr;
 }
 
+// The entry of every call but the read: clears the last error, and refuses
+// a null stream with code 10.
+bool Entered(const Vorbis_t* stream) {
+  errClear();
+  if (stream) return true;
+  errSetLastError(ERR_BADARG);
+  return false;
+}
+
 int32_t ClampToInt32(long value) {
   return static_cast<int32_t>(std::clamp<long>(value, 0, std::numeric_limits<int32_t>::max()));
 }
@@ -159,11 +168,7 @@ Vorbis_t* Vorbis_Open(const char* name) {
 }
 
 int Vorbis_Close(Vorbis_t* stream) {
-  errClear();
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
+  if (!Entered(stream)) return -1;
   {
     DecoderLock lock(stream);
     ov_clear(Decoder(stream));  // closes the file through the close callback
@@ -183,12 +188,8 @@ int32_t Vorbis_Read(Vorbis_t* stream, void* buffer, int32_t length) {
 }
 
 void* Vorbis_DecodeAll(Vorbis_t* stream, int64_t* decoded) {
-  errClear();
   if (decoded) *decoded = 0;
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return nullptr;
-  }
+  if (!Entered(stream)) return nullptr;
   // An empty stream still gets a block (of one zero byte), so that null
   // keeps meaning a failure.
   const int64_t size = std::max<int64_t>(stream->size, 0);
@@ -215,22 +216,14 @@ void* Vorbis_DecodeAll(Vorbis_t* stream, int64_t* decoded) {
 }
 
 int64_t Vorbis_Tell(Vorbis_t* stream) {
-  errClear();
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
+  if (!Entered(stream)) return -1;
   DecoderLock lock(stream);
   const ogg_int64_t samples = ov_pcm_tell(Decoder(stream));
   return samples < 0 ? samples : PcmBytes(samples, stream->channels);
 }
 
 double Vorbis_TellTime(Vorbis_t* stream) {
-  errClear();
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return -1.0;
-  }
+  if (!Entered(stream)) return -1.0;
   DecoderLock lock(stream);
   // After a seek or read that the decoder could not finish its position is
   // unknown, and vorbisfile's time lookup would index its tables with -1.
@@ -239,32 +232,20 @@ double Vorbis_TellTime(Vorbis_t* stream) {
 }
 
 int64_t Vorbis_GetSize(Vorbis_t* stream) {
-  errClear();
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
+  if (!Entered(stream)) return -1;
   DecoderLock lock(stream);
   return TotalBytes(stream);
 }
 
 int Vorbis_Seek(Vorbis_t* stream, int64_t position) {
-  errClear();
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
+  if (!Entered(stream)) return -1;
   const int64_t sample = position / std::max<int32_t>(stream->channels, 1) / kWordBytes;
   DecoderLock lock(stream);
   return ov_pcm_seek(Decoder(stream), sample);
 }
 
 int Vorbis_SeekTime(Vorbis_t* stream, int32_t milliseconds) {
-  errClear();
-  if (!stream) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
+  if (!Entered(stream)) return -1;
   const float seconds = static_cast<float>(milliseconds) * 0.001f;
   DecoderLock lock(stream);
   return ov_time_seek(Decoder(stream), seconds);
