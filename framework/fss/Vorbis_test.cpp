@@ -109,6 +109,32 @@ TEST_F(VorbisTest, ReportsChannelsRateAndSize) {
   }
 }
 
+// An open stream is described in the log: its name, channels, rate and
+// PCM size.
+TEST_F(VorbisTest, LogsTheStreamItOpens) {
+  const std::string name = Write("stereo.ogg", Stereo10s());
+  const std::string log = dir / "debug.log";
+  qt::ChildResult r = qt::RunInChild([&] {
+    SYS_DbgLogFile(log.c_str());
+    SYS_DbgSetFlag(SYS_DBG_ON);
+    Opened s(name);
+    CHILD_CHECK(s.stream != nullptr);
+  });
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  std::vector<std::string> lines;
+  for (const std::string& line : qt::SplitLines(qt::ReadFile(log)))
+    if (line.rfind("[vorbis]", 0) == 0) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u);
+  const std::string at = "[vorbis][Vorbis.cpp:";
+  const std::vector<std::string> texts = {"stream: " + name, " - channels: 2", " - rate: 44100Hz",
+                                          " - size: 1764000 bytes"};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].rfind(at, 0), 0u) << lines[i];
+    EXPECT_TRUE(lines[i].ends_with(":Vorbis_Open()] " + texts[i])) << lines[i];
+  }
+}
+
 // A byte position seeks to the sample that holds it (whole samples of all
 // channels); a time seeks to that time.
 TEST_F(VorbisTest, SeeksToTheSampleOfAPosition) {
