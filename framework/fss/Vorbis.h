@@ -37,7 +37,8 @@ int32_t Vorbis_Read(Vorbis_t* stream, void* buffer, int32_t length);
 // bytes (zero past what could be decoded); `decoded` receives the bytes
 // written. Null with code 5 (or 10).
 void* Vorbis_DecodeAll(Vorbis_t* stream, int64_t* decoded = nullptr);
-// Decoder position in PCM bytes, and in seconds.
+// Decoder position in PCM bytes, and in seconds; -1 while it is unknown
+// (after a seek or read that the decoder could not finish).
 int64_t Vorbis_Tell(Vorbis_t* stream);
 double Vorbis_TellTime(Vorbis_t* stream);
 // Total PCM bytes of the stream.
