@@ -68,61 +68,103 @@ void UnqueueAll(FSS_Music_p music) {
 
 bool StopRequested() { return SYS_ThreadStopRequested(SYS_ThreadSelf()) != 0; }
 
-// The buffers of a player that are not on the source.
-struct IdleBuffers {
-  std::array<ALuint, FSS_MUSIC_BUFFERS> names{};
-  int count = 0;
-  void Put(ALuint name) { names[static_cast<size_t>(count++)] = name; }
-  ALuint Take() { return names[static_cast<size_t>(--count)]; }
-};
+// The player's view of its source's queue.
+//
+// A source that has played all it had stops, and a stopped source counts
+// every buffer on its queue as processed, also one queued after it stopped
+// that it never played. So the player counts the buffers it queued onto a
+// stopped source; when it starts the source again it takes back only the
+// others (they have played), and the source goes on from the first unplayed
+// one.
+class Player {
+ public:
+  explicit Player(FSS_Music_p music) : music_(music) {
+    for (int i = FSS_MUSIC_BUFFERS - 1; i >= 0; --i) Idle(music->buffers[i]);
+  }
 
-// Fills idle buffers and queues them until none is idle or the stream has
-// ended; returns whether anything was queued.
-bool Refill(FSS_Music_p music, IdleBuffers& idle, bool& ended) {
-  bool queued = false;
-  while (!ended && idle.count > 0) {
-    ALuint buffer = idle.Take();
-    if (music->fill(music, buffer) == 0) {
-      idle.Put(buffer);
-      ended = true;
-      break;
+  // Fills the four buffers and starts the source; false when the stream
+  // gave nothing to play.
+  bool Start() {
+    Refill();
+    const int prefilled = FSS_MUSIC_BUFFERS - idleCount_;
+    if (prefilled == 0) return false;
+    SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] prefilled buffers: %d\n", SYS_LOGPOS,
+                   prefilled);
+    alSourcePlay(music_->source);
+    unplayed_ = 0;
+    return true;
+  }
+
+  // One round: takes back what has played and refills it, or starts a
+  // source that ran dry again. Sets `busy` when there was work; false when
+  // the stream has played out.
+  bool Round(bool& busy) {
+    if (SourceInt(music_->source, AL_SOURCE_STATE) == AL_STOPPED) {
+      busy = true;
+      return Restart();
     }
-    alSourceQueueBuffers(music->source, 1, &buffer);
-    queued = true;
+    busy = Reclaim(SourceInt(music_->source, AL_BUFFERS_PROCESSED));
+    busy = Refill() || busy;
+    return true;
   }
-  return queued;
-}
 
-// Takes the buffers the source has played off the queue.
-bool Reclaim(FSS_Music_p music, IdleBuffers& idle) {
-  const ALint processed = SourceInt(music->source, AL_BUFFERS_PROCESSED);
-  for (ALint i = 0; i < processed && idle.count < FSS_MUSIC_BUFFERS; ++i) {
-    ALuint buffer = 0;
-    alSourceUnqueueBuffers(music->source, 1, &buffer);
-    idle.Put(buffer);
+ private:
+  bool Restart() {
+    Reclaim(SourceInt(music_->source, AL_BUFFERS_QUEUED) - unplayed_);
+    Refill();
+    if (SourceInt(music_->source, AL_BUFFERS_QUEUED) == 0) return false;  // played out
+    alSourcePlay(music_->source);
+    unplayed_ = 0;
+    return true;
   }
-  return processed > 0;
-}
+
+  // Takes `count` buffers off the front of the queue.
+  bool Reclaim(ALint count) {
+    bool any = false;
+    for (ALint i = 0; i < count && idleCount_ < FSS_MUSIC_BUFFERS; ++i) {
+      ALuint buffer = 0;
+      alSourceUnqueueBuffers(music_->source, 1, &buffer);
+      Idle(buffer);
+      any = true;
+    }
+    return any;
+  }
+
+  // Fills idle buffers and queues them until none is idle or the stream has
+  // ended; returns whether anything was queued.
+  bool Refill() {
+    bool queued = false;
+    while (!ended_ && idleCount_ > 0) {
+      ALuint buffer = idle_[static_cast<size_t>(--idleCount_)];
+      if (music_->fill(music_, buffer) == 0) {
+        Idle(buffer);
+        ended_ = true;
+        break;
+      }
+      alSourceQueueBuffers(music_->source, 1, &buffer);
+      if (SourceInt(music_->source, AL_SOURCE_STATE) == AL_STOPPED) ++unplayed_;
+      queued = true;
+    }
+    return queued;
+  }
+
+  void Idle(ALuint buffer) { idle_[static_cast<size_t>(idleCount_++)] = buffer; }
+
+  FSS_Music_p music_;
+  std::array<ALuint, FSS_MUSIC_BUFFERS> idle_{};
+  int idleCount_ = 0;
+  int unplayed_ = 0;   // queued onto the stopped source
+  bool ended_ = false;  // the stream has given all it has
+};
 
 // The player's work from the prefill until the stream has played out or a
 // stop is requested.
 void Play(FSS_Music_p music) {
-  IdleBuffers idle;
-  for (int i = FSS_MUSIC_BUFFERS - 1; i >= 0; --i) idle.Put(music->buffers[i]);
-  bool ended = false;
-  Refill(music, idle, ended);
-  const int prefilled = FSS_MUSIC_BUFFERS - idle.count;
-  if (prefilled == 0) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] prefilled buffers: %d\n", SYS_LOGPOS,
-                 prefilled);
-  alSourcePlay(music->source);
+  Player player(music);
+  if (!player.Start()) return;
   while (!StopRequested()) {
-    bool busy = Reclaim(music, idle);
-    busy = Refill(music, idle, ended) || busy;
-    const ALint queued = SourceInt(music->source, AL_BUFFERS_QUEUED);
-    if (queued == 0 && ended) return;  // played out
-    // A source that ran dry stops; a paused one waits for its owner.
-    if (queued > 0 && SourceInt(music->source, AL_SOURCE_STATE) == AL_STOPPED) alSourcePlay(music->source);
+    bool busy = false;
+    if (!player.Round(busy)) return;
     if (!busy) SYS_Sleep(kIdleSleepMs);
   }
 }

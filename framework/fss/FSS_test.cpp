@@ -3,14 +3,17 @@
 #include "framework/fss/FSS.h"
 
 #include <AL/al.h>
+#include <vorbis/codec.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -243,7 +246,8 @@ TEST(FssPlayback, StreamsPlayToTheirEnd) {
     const Heard h = Listen(w);
     EXPECT_NEAR(h.last - h.first, c.seconds, 0.02);
     EXPECT_LT(h.longestGap, 0.01);
-    EXPECT_NEAR(h.peak, kAmplitude, 0.05);
+    // A mono source is spread over both sides.
+    EXPECT_NEAR(h.peak, c.channels == 2 ? kAmplitude : 0.3, 0.05);
     const size_t middle = static_cast<size_t>((h.first + c.seconds / 2 - 0.05) * kRate);
     EXPECT_GT(bass_test::ToneShare(w, middle, 4410, c.hz), 0.9);
   }
@@ -468,37 +472,56 @@ TEST(FssPlayback, RestartsAfterAnUnderrun) {
   EXPECT_GT(h.longestGap, 0.3);
 }
 
-// A gap in the data is skipped, not taken for the end of the stream.
+// PCM bytes a stream gives before its first gap.
+int64_t BytesBeforeTheGap(const std::string& file) {
+  Vorbis_t* stream = Vorbis_Open(file.c_str());
+  if (!stream) return -1;
+  std::vector<char> block(4096);
+  int64_t bytes = 0;
+  for (int32_t n; (n = Vorbis_Read(stream, block.data(), 4096)) != OV_HOLE; bytes += n)
+    if (n <= 0) {
+      bytes = -1;
+      break;
+    }
+  Vorbis_Close(stream);
+  return bytes;
+}
+
+// A gap in the data is skipped, not taken for the end of the stream (or,
+// looping, for a reason to rewind). The player starts one block before the
+// gap, so that the gap is the first thing its second fill meets.
 TEST(FssPlayback, PlaysOnAfterAGap) {
   WaveOutput out;
-  const fsstest::Bytes whole = fsstest::ToneOgg(2, 44100, 3.0, 440, kAmplitude);
+  // Noise takes many pages, so one page is a small part of the stream.
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> noise(-0.3f, 0.3f);
+  const fsstest::Bytes whole = bass_test::EncodeOgg(2, 44100, 4 * 44100, [&](long, int) { return noise(random); });
   const std::vector<fsstest::OggPage> pages = fsstest::OggPages(whole);
-  ASSERT_GT(pages.size(), 6u);
+  ASSERT_GT(pages.size(), 10u);
   fsstest::WriteBytes(out / "gap.ogg", fsstest::WithoutPage(whole, pages[pages.size() / 2]));
+  const int64_t gap = BytesBeforeTheGap(out / "gap.ogg");
+  ASSERT_GT(gap, 2 * FSS_MUSIC_BUFFER_SIZE);
   out.Run([&] {
-    for (int loop : {0, 1}) {
+    for (int loop : {1, 0}) {
       ASSERT_EQ(FSS_Init(kStereo44100), 0);
       FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "gap.ogg").c_str(), 0);
       ASSERT_NE(music, nullptr);
       FSS_SetMusicLoop(music, loop);
+      FSS_SetMusicPos(music, gap - FSS_MUSIC_BUFFER_SIZE);
       ASSERT_EQ(FSS_PlayMusic(music), 0);
       if (loop) {
-        std::this_thread::sleep_for(1500ms);
-        const int64_t before = FSS_GetMusicPos(music);
-        std::this_thread::sleep_for(1000ms);
-        EXPECT_GT(FSS_GetMusicPos(music), before);  // not rewound at the gap
-        EXPECT_GT(FSS_GetMusicPos(music), Vorbis_GetSize(music->stream) / 2);
+        std::this_thread::sleep_for(400ms);
+        EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PLAYING);
+        EXPECT_GT(FSS_GetMusicPos(music), gap);  // past the gap, not rewound
       } else {
-        EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 6s));
+        EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 5s));
       }
       FSS_FreeMusic(music);
       FSS_Shutdown();
-      if (!loop) {
-        const Heard h = Listen(out.Written());
-        EXPECT_GT(h.total, 2.5);
-      }
     }
   });
+  // Played on to the end of the stream, not a block and stop.
+  EXPECT_GT(Listen(out.Written()).total, 1.0);
 }
 
 // A looping stream with nothing in it ends instead of rewinding for ever.
