@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "framework/base/file-pack.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "framework/base/nodestroy.h"
 #include "framework/base/str.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -23,14 +25,23 @@ const SYS_FileHandler_t* const SYS_FileHandlers[] = {&SYS_FileHandlerRegular, &S
                                                      &SYS_FileHandlerPack, nullptr};
 
 namespace {
-// Every open file, newest first.
+// Every open file, newest first. Files are used from several threads (a
+// music player reads its stream while its owner opens and closes others),
+// so the list has a lock; a file itself belongs to one thread at a time.
 SYS_List_p openFiles = nullptr;
+SYS_NoDestroy<std::mutex> openFilesLock;
 
-bool IsOpen(SYS_File_p file) {
+// Under the lock.
+bool Listed(SYS_File_p file) {
   if (!file) return false;
   for (SYS_List_p node = openFiles; node; node = node->next)
     if (node->data == file) return true;
   return false;
+}
+
+bool IsOpen(SYS_File_p file) {
+  std::lock_guard<std::mutex> guard(*openFilesLock);
+  return Listed(file);
 }
 
 const SYS_FileHandler_t* HandlerOf(const char* name) {
@@ -39,13 +50,18 @@ const SYS_FileHandler_t* HandlerOf(const char* name) {
   return nullptr;
 }
 
-// The newest file open through the archive handler under exactly the name.
-const SYS_File_t* OpenArchiveEntry(const char* name) {
+// The size of the newest file open through the archive handler under
+// exactly the name; false when there is none.
+bool OpenArchiveEntrySize(const char* name, int64_t& size) {
+  std::lock_guard<std::mutex> guard(*openFilesLock);
   for (SYS_List_p node = openFiles; node; node = node->next) {
     const auto* file = static_cast<const SYS_File_t*>(node->data);
-    if (file->handler == &SYS_FileHandlerPack && std::strcmp(file->name, name) == 0) return file;
+    if (file->handler == &SYS_FileHandlerPack && std::strcmp(file->name, name) == 0) {
+      size = file->size;
+      return true;
+    }
   }
-  return nullptr;
+  return false;
 }
 
 void ReleaseRecord(SYS_File_p file) {
@@ -108,21 +124,28 @@ SYS_File_p SYS_FileOpen(const char* name, int flags) {
     errSetLastErrorEx(code, name);
     return nullptr;
   }
-  SYS_List_p list = SYS_ListAddFirst(openFiles, file);
+  SYS_List_p list;
+  {
+    std::lock_guard<std::mutex> guard(*openFilesLock);
+    list = SYS_ListAddFirst(openFiles, file);
+    if (list) openFiles = list;
+  }
   if (!list) {
     file->close(file);
     ReleaseRecord(file);
     errSetLastErrorEx(ERR_NOMEM, name);
     return nullptr;
   }
-  openFiles = list;
   return file;
 }
 
 void SYS_FileClose(SYS_File_p file) {
   // A file that is not open (null, or closed before) is left alone.
-  if (!IsOpen(file)) return;
-  openFiles = SYS_ListDelItem(openFiles, file);
+  {
+    std::lock_guard<std::mutex> guard(*openFilesLock);
+    if (!Listed(file)) return;
+    openFiles = SYS_ListDelItem(openFiles, file);
+  }
   file->close(file);
   ReleaseRecord(file);
 }
@@ -213,7 +236,7 @@ int64_t SYS_FileSize(const char* name) {
   // A name open through the archive handler is that handler's: it won the
   // name at the open, and an archive entry cannot change while it is open.
   // A load that opens and then sizes a file so asks the disk only once.
-  if (const SYS_File_t* open = OpenArchiveEntry(name)) return open->size;
+  if (int64_t size; OpenArchiveEntrySize(name, size)) return size;
   const SYS_FileHandler_t* handler = HandlerOf(name);
   if (!handler) {
     errSetLastError(ERR_NOTFOUND);
