@@ -9,6 +9,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "framework/base/thread.h"
 #include "framework/fss/Vorbis.h"
@@ -49,7 +50,9 @@ typedef int32_t (*FSS_Fill_t)(FSS_Music_p music, uint32_t buffer);
 // A music object. Its first three fields are the public head. The fields the
 // player thread shares with the owner's thread are atomic; the mutex orders
 // the owner's play, stop, pause and free calls among themselves (the player
-// never takes it, so a stop may wait for the player under it).
+// never takes it, so a stop may wait for the player under it). Whether the
+// source may play is decided under the source lock, which the owner's pause
+// and resume and the player's start and restart of the source take.
 struct FSS_Music_t {
   char* name;                          // tracked copy of the file name
   uint32_t buffers[FSS_MUSIC_BUFFERS];  // OpenAL buffer names
@@ -64,6 +67,8 @@ struct FSS_Music_t {
   std::atomic<int32_t> pendingTime;      // milliseconds, or FSS_NO_SEEK
   SYS_Thread_p thread;                 // the player thread while one exists
   SYS_Thread_Mutex_p mutex;
+  std::mutex sourceLock;
+  bool paused;  // under the source lock: the owner has paused the music
 };
 
 // Opens the default device with the mode's rate and source; 0, or -1 with

@@ -56,6 +56,25 @@ ALint SourceInt(ALuint source, ALenum what) {
   return value;
 }
 
+// Starts the source unless its owner has paused the music (the owner's
+// resume starts it then) or it plays already (a play would start it over).
+void StartSource(FSS_Music_p music) {
+  std::lock_guard<std::mutex> guard(music->sourceLock);
+  if (!music->paused && SourceInt(music->source, AL_SOURCE_STATE) != AL_PLAYING) alSourcePlay(music->source);
+}
+
+// Pauses or resumes the source. A resume starts a source that the player
+// held back because of the pause; one that ran dry is left to the player,
+// which starts it again from the right buffer.
+void SetPaused(FSS_Music_p music, bool paused) {
+  std::lock_guard<std::mutex> guard(music->sourceLock);
+  music->paused = paused;
+  const ALint state = SourceInt(music->source, AL_SOURCE_STATE);
+  if (paused && state == AL_PLAYING) alSourcePause(music->source);
+  const bool heldBack = state == AL_INITIAL && SourceInt(music->source, AL_BUFFERS_QUEUED) > 0;
+  if (!paused && (state == AL_PAUSED || heldBack)) alSourcePlay(music->source);
+}
+
 // Takes every buffer off the source (stopping it first) so that the buffers
 // can be filled, deleted or queued again.
 void UnqueueAll(FSS_Music_p music) {
@@ -90,7 +109,7 @@ class Player {
     if (prefilled == 0) return false;
     SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] prefilled buffers: %d\n", SYS_LOGPOS,
                    prefilled);
-    alSourcePlay(music_->source);
+    StartSource(music_);
     unplayed_ = 0;
     return true;
   }
@@ -113,7 +132,7 @@ class Player {
     Reclaim(SourceInt(music_->source, AL_BUFFERS_QUEUED) - unplayed_);
     Refill();
     if (SourceInt(music_->source, AL_BUFFERS_QUEUED) == 0) return false;  // played out
-    alSourcePlay(music_->source);
+    StartSource(music_);
     unplayed_ = 0;
     return true;
   }
@@ -336,12 +355,17 @@ int FSS_PlayMusic(FSS_Music_p music) {
   // Play after a pause resumes the player that is still there.
   if (state == FSS_STATE_PAUSED && music->thread &&
       music->state.compare_exchange_strong(state, FSS_STATE_PLAYING)) {
-    if (SourceInt(music->source, AL_SOURCE_STATE) == AL_PAUSED) alSourcePlay(music->source);
+    SetPaused(music, false);
     return 0;
   }
   const bool ended = music->state.load() == FSS_STATE_ENDED;
   EndPlayer(music);
   if (ended) RewindIfPlayedOut(music);
+  {
+    // A new player starts unpaused.
+    std::lock_guard<std::mutex> guard(music->sourceLock);
+    music->paused = false;
+  }
   music->state.store(FSS_STATE_PLAYING);
   music->thread = SYS_ThreadCreate(_FSS_MusicPlayer, music, kPlayerPriority, kPlayerName);
   if (!music->thread) {
@@ -368,8 +392,12 @@ int FSS_PauseMusic(FSS_Music_p music) {
   int32_t state = music->state.load();
   if (state != FSS_STATE_PLAYING && state != FSS_STATE_PAUSED) return 0;
   if (!music->state.compare_exchange_strong(state, FSS_STATE_PAUSED)) return 0;
-  if (SourceInt(music->source, AL_SOURCE_STATE) == AL_PLAYING) alSourcePause(music->source);
-  else alSourcePlay(music->source);
+  bool paused;
+  {
+    std::lock_guard<std::mutex> guard(music->sourceLock);
+    paused = music->paused;
+  }
+  SetPaused(music, !paused);
   return 0;
 }
 

@@ -325,6 +325,13 @@ TEST(FssPlayback, PauseTogglesAndPlayResumes) {
     ASSERT_NE(music, nullptr);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     ASSERT_EQ(FSS_PlayMusic(music), 0);  // already playing: no second player
+    // A pause at once holds, even before the player has started the source.
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
+    std::this_thread::sleep_for(300ms);
+    ALint source = 0;
+    alGetSourcei(music->source, AL_SOURCE_STATE, &source);
+    EXPECT_NE(source, AL_PLAYING);
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
     std::this_thread::sleep_for(300ms);
     ASSERT_EQ(FSS_PauseMusic(music), 0);
     EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PAUSED);
