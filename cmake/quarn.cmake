@@ -1,15 +1,30 @@
 # quarn_library(NAME [deps...]): a static library of every .cpp in the current
-# folder except the tests (*_test.cpp).
+# folder except the tests (*_test.cpp). A folder whose sources are not written
+# yet gets an interface library, so that it and its users still configure.
 function(quarn_library name)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
+  if(NOT srcs)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+    return()
+  endif()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
+# Builds every test program that quarn_tests makes, and only those: the way
+# to build a selection (QUARN_TEST_PROGRAMS) without the rest of the project.
+if(QUARN_TESTS AND NOT TARGET quarn_test_programs)
+  add_custom_target(quarn_test_programs)
+endif()
+
 # quarn_tests(PREFIX [deps...]): one test program per *_test.cpp in the
-# current folder, named PREFIX_<file>, registered with CTest.
+# current folder, named PREFIX_<file>, registered with CTest. With
+# QUARN_TEST_PROGRAMS set, a program whose name does not match it is neither
+# made nor registered.
 function(quarn_tests prefix)
   if(NOT QUARN_TESTS)
     return()
@@ -18,10 +33,14 @@ function(quarn_tests prefix)
   foreach(t ${tests})
     get_filename_component(n ${t} NAME_WE)
     set(target ${prefix}_${n})
+    if(QUARN_TEST_PROGRAMS AND NOT target MATCHES "${QUARN_TEST_PROGRAMS}")
+      continue()
+    endif()
     add_executable(${target} ${t})
     target_link_libraries(${target} PRIVATE ${ARGN} testsupport GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${target}
       DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT 300 ENVIRONMENT "QUARN_MSGBOX_TEST=1")
+    add_dependencies(quarn_test_programs ${target})
   endforeach()
 endfunction()

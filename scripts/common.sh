@@ -2,11 +2,14 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 4)"
 
-# configure_and_build DIR [cmake options...]
+# configure_and_build DIR [cmake options...]: the whole project, or only the
+# target named by BUILD_TARGET. The build runs under TEST_WRAP (a command
+# prefix), since it starts the test programs to list their tests.
 configure_and_build() {
   local dir="$1"; shift
   cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$JOBS" >"$dir.log" 2>&1 || { tail -n 60 "$dir.log"; echo "build failed: $dir (see $dir.log)"; return 1; }
+  ${TEST_WRAP:-} cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"} >"$dir.log" 2>&1 ||
+    { tail -n 60 "$dir.log"; echo "build failed: $dir (see $dir.log)"; return 1; }
 }
 
 # Starts an Xvfb of our own and exports DISPLAY. Xvfb itself makes sure one
