@@ -57,10 +57,13 @@ ALint SourceInt(ALuint source, ALenum what) {
 }
 
 // Starts the source unless its owner has paused the music (the owner's
-// resume starts it then) or it plays already (a play would start it over).
-void StartSource(FSS_Music_p music) {
+// resume starts it then) or it plays already (a play would start it over);
+// whether it plays now.
+bool StartSource(FSS_Music_p music) {
   std::lock_guard<std::mutex> guard(music->sourceLock);
-  if (!music->paused && SourceInt(music->source, AL_SOURCE_STATE) != AL_PLAYING) alSourcePlay(music->source);
+  if (music->paused) return false;
+  if (SourceInt(music->source, AL_SOURCE_STATE) != AL_PLAYING) alSourcePlay(music->source);
+  return true;
 }
 
 // Pauses or resumes the source. A resume starts a source that the player
@@ -76,13 +79,15 @@ void SetPaused(FSS_Music_p music, bool paused) {
 }
 
 // Takes every buffer off the source (stopping it first) so that the buffers
-// can be filled, deleted or queued again.
+// can be filled, deleted or queued again, and leaves the source as new: the
+// next player finds it initial, not stopped.
 void UnqueueAll(FSS_Music_p music) {
   alSourceStop(music->source);
   for (ALint n = SourceInt(music->source, AL_BUFFERS_QUEUED); n > 0; --n) {
     ALuint buffer = 0;
     alSourceUnqueueBuffers(music->source, 1, &buffer);
   }
+  alSourceRewind(music->source);
 }
 
 bool StopRequested() { return SYS_ThreadStopRequested(SYS_ThreadSelf()) != 0; }
@@ -109,8 +114,7 @@ class Player {
     if (prefilled == 0) return false;
     SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] prefilled buffers: %d\n", SYS_LOGPOS,
                    prefilled);
-    StartSource(music_);
-    unplayed_ = 0;
+    if (StartSource(music_)) unplayed_ = 0;
     return true;
   }
 
@@ -118,22 +122,18 @@ class Player {
   // source that ran dry again. Sets `busy` when there was work; false when
   // the stream has played out.
   bool Round(bool& busy) {
-    if (SourceInt(music_->source, AL_SOURCE_STATE) == AL_STOPPED) {
-      busy = true;
-      return Restart();
-    }
+    if (SourceInt(music_->source, AL_SOURCE_STATE) == AL_STOPPED) return Restart(busy);
     busy = Reclaim(SourceInt(music_->source, AL_BUFFERS_PROCESSED));
     busy = Refill() || busy;
     return true;
   }
 
  private:
-  bool Restart() {
-    Reclaim(SourceInt(music_->source, AL_BUFFERS_QUEUED) - unplayed_);
-    Refill();
+  bool Restart(bool& busy) {
+    busy = Reclaim(SourceInt(music_->source, AL_BUFFERS_QUEUED) - unplayed_);
+    busy = Refill() || busy;
     if (SourceInt(music_->source, AL_BUFFERS_QUEUED) == 0) return false;  // played out
-    StartSource(music_);
-    unplayed_ = 0;
+    if (StartSource(music_)) unplayed_ = 0;
     return true;
   }
 

@@ -451,6 +451,17 @@ TEST(FssPlayback, StopPauseAndFreeArePrompt) {
     start = Clock::now();
     ASSERT_EQ(FSS_PauseMusic(music), 0);
     const double pause = Milliseconds(Clock::now() - start);
+    // Played again after a stop and paused at once: held, then resumed.
+    ASSERT_EQ(FSS_StopMusic(music), 0);
+    ASSERT_EQ(FSS_PlayMusic(music), 0);
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
+    std::this_thread::sleep_for(200ms);
+    alGetSourcei(music->source, AL_SOURCE_STATE, &sourceState);
+    EXPECT_NE(sourceState, AL_PLAYING);
+    ASSERT_EQ(FSS_PauseMusic(music), 0);
+    std::this_thread::sleep_for(150ms);
+    alGetSourcei(music->source, AL_SOURCE_STATE, &sourceState);
+    EXPECT_EQ(sourceState, AL_PLAYING);
     start = Clock::now();
     ASSERT_EQ(FSS_FreeMusic(music), 0);
     const double free = Milliseconds(Clock::now() - start);
