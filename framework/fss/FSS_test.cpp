@@ -114,15 +114,27 @@ bool WaitForState(FSS_Music_p music, int state, std::chrono::milliseconds limit)
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// Plays a file to its end on a fresh device; checks every step.
-void PlayToTheEnd(const std::string& file, std::chrono::milliseconds limit) {
-  ASSERT_EQ(FSS_Init(kStereo44100), 0);
+// Opens the device and a music object on the file; null (and a failed
+// check) when either fails.
+FSS_Music_p Open(const std::string& file) {
+  EXPECT_EQ(FSS_Init(kStereo44100), 0);
   FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, file.c_str(), 0);
-  ASSERT_NE(music, nullptr) << errGetLastError();
-  ASSERT_EQ(FSS_PlayMusic(music), 0);
-  EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, limit));
+  EXPECT_NE(music, nullptr) << errGetLastError();
+  return music;
+}
+
+void Close(FSS_Music_p music) {
   EXPECT_EQ(FSS_FreeMusic(music), 0);
   EXPECT_EQ(FSS_Shutdown(), 0);
+}
+
+// Plays a file to its end on a fresh device; checks every step.
+void PlayToTheEnd(const std::string& file, std::chrono::milliseconds limit) {
+  FSS_Music_p music = Open(file);
+  ASSERT_NE(music, nullptr);
+  ASSERT_EQ(FSS_PlayMusic(music), 0);
+  EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, limit));
+  Close(music);
 }
 
 TEST(FssDevice, ModeWords) {
@@ -270,8 +282,7 @@ TEST(FssPlayback, SeeksBeforePlaying) {
     WaveOutput out;
     fsstest::WriteTone(out / "tone.ogg", 2, 44100, 2.0, 440, kAmplitude);
     out.Run([&] {
-      ASSERT_EQ(FSS_Init(kStereo44100), 0);
-      FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+      FSS_Music_p music = Open((out / "tone.ogg"));
       ASSERT_NE(music, nullptr);
       if (c.where == 0) {
         // Move the decoder first, so that the seek to 0 has work to do.
@@ -285,8 +296,7 @@ TEST(FssPlayback, SeeksBeforePlaying) {
       ASSERT_EQ(FSS_PlayMusic(music), 0);
       EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 5s));
       EXPECT_EQ(FSS_GetMusicTime(music), 2000);
-      FSS_FreeMusic(music);
-      FSS_Shutdown();
+      Close(music);
     });
     const Heard h = Listen(out.Written());
     // The first case of the table plays 1 s first, then the whole file.
@@ -298,16 +308,14 @@ TEST(FssPlayback, LoopsWithoutAGap) {
   WaveOutput out;
   fsstest::WriteTone(out / "tone.ogg", 2, 44100, 0.5, 440, kAmplitude);
   out.Run([&] {
-    ASSERT_EQ(FSS_Init(kStereo44100), 0);
-    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    FSS_Music_p music = Open((out / "tone.ogg"));
     ASSERT_NE(music, nullptr);
     EXPECT_EQ(FSS_SetMusicLoop(music, 1), 0);
     EXPECT_EQ(FSS_GetMusicLoop(music), 1);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     std::this_thread::sleep_for(1700ms);
     EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PLAYING);
-    FSS_FreeMusic(music);
-    FSS_Shutdown();
+    Close(music);
   });
   const Heard h = Listen(out.Written());
   EXPECT_GT(h.last - h.first, 1.5);
@@ -322,8 +330,7 @@ TEST(FssPlayback, PauseTogglesAndPlayResumes) {
     SYS_DbgLogFile(log.c_str());
     SYS_DbgInit();  // the log's lock: players write to it too
     SYS_DbgSetFlag(SYS_DBG_ON);
-    ASSERT_EQ(FSS_Init(kStereo44100), 0);
-    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    FSS_Music_p music = Open((out / "tone.ogg"));
     ASSERT_NE(music, nullptr);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     ASSERT_EQ(FSS_PlayMusic(music), 0);  // already playing: no second player
@@ -349,8 +356,7 @@ TEST(FssPlayback, PauseTogglesAndPlayResumes) {
     // Played out: play starts again from the start.
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 3s));
-    FSS_FreeMusic(music);
-    FSS_Shutdown();
+    Close(music);
   });
   const Heard h = Listen(out.Written());
   EXPECT_NEAR(h.total, 2.0, 0.05);  // the file twice, nothing lost to the pauses
@@ -373,8 +379,7 @@ TEST(FssPlayback, VolumeScalesTheOutput) {
     WaveOutput out;
     fsstest::WriteTone(out / "tone.ogg", 2, 44100, 0.5, 440, kAmplitude);
     out.Run([&] {
-      ASSERT_EQ(FSS_Init(kStereo44100), 0);
-      FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+      FSS_Music_p music = Open((out / "tone.ogg"));
       ASSERT_NE(music, nullptr);
       ASSERT_EQ(FSS_SetMusicVolume(music, c.volume), 0);
       // Out of range: refused, the gain stays.
@@ -385,8 +390,7 @@ TEST(FssPlayback, VolumeScalesTheOutput) {
       EXPECT_FLOAT_EQ(FSS_GetMusicVolume(music), c.volume);
       ASSERT_EQ(FSS_PlayMusic(music), 0);
       EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 3s));
-      FSS_FreeMusic(music);
-      FSS_Shutdown();
+      Close(music);
     });
     EXPECT_NEAR(Listen(out.Written()).peak, c.peak, 0.03);
   }
@@ -427,8 +431,7 @@ TEST(FssPlayback, StopPauseAndFreeArePrompt) {
   WaveOutput out;
   fsstest::WriteTone(out / "tone.ogg", 2, 44100, 5.0, 440, kAmplitude);
   out.Run([&] {
-    ASSERT_EQ(FSS_Init(kStereo44100), 0);
-    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    FSS_Music_p music = Open((out / "tone.ogg"));
     ASSERT_NE(music, nullptr);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     std::this_thread::sleep_for(300ms);
@@ -481,8 +484,7 @@ TEST(FssPlayback, RestartsAfterAnUnderrun) {
   WaveOutput out;
   fsstest::WriteTone(out / "tone.ogg", 2, 44100, 3.0, 440, kAmplitude);
   out.Run([&] {
-    ASSERT_EQ(FSS_Init(kStereo44100), 0);
-    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "tone.ogg").c_str(), 0);
+    FSS_Music_p music = Open((out / "tone.ogg"));
     ASSERT_NE(music, nullptr);
     static FSS_Fill_t fill = music->fill;
     static int fills = 0;
@@ -492,8 +494,7 @@ TEST(FssPlayback, RestartsAfterAnUnderrun) {
     };
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 8s));
-    FSS_FreeMusic(music);
-    FSS_Shutdown();
+    Close(music);
   });
   const Heard h = Listen(out.Written());
   EXPECT_NEAR(h.total, 3.0, 0.05);
@@ -531,8 +532,7 @@ TEST(FssPlayback, PlaysOnAfterAGap) {
   ASSERT_GT(gap, 2 * FSS_MUSIC_BUFFER_SIZE);
   out.Run([&] {
     for (int loop : {1, 0}) {
-      ASSERT_EQ(FSS_Init(kStereo44100), 0);
-      FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "gap.ogg").c_str(), 0);
+      FSS_Music_p music = Open((out / "gap.ogg"));
       ASSERT_NE(music, nullptr);
       FSS_SetMusicLoop(music, loop);
       FSS_SetMusicPos(music, gap - FSS_MUSIC_BUFFER_SIZE);
@@ -544,8 +544,7 @@ TEST(FssPlayback, PlaysOnAfterAGap) {
       } else {
         EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 5s));
       }
-      FSS_FreeMusic(music);
-      FSS_Shutdown();
+      Close(music);
     }
   });
   // Played on to the end of the stream, not a block and stop.
@@ -557,14 +556,12 @@ TEST(FssPlayback, AnEmptyLoopEnds) {
   WaveOutput out;
   fsstest::WriteTone(out / "empty.ogg", 2, 44100, 0.0, 440, kAmplitude);
   out.Run([&] {
-    ASSERT_EQ(FSS_Init(kStereo44100), 0);
-    FSS_Music_p music = FSS_NewMusic(FSS_MUSIC_VORBIS, (out / "empty.ogg").c_str(), 0);
+    FSS_Music_p music = Open((out / "empty.ogg"));
     ASSERT_NE(music, nullptr);
     FSS_SetMusicLoop(music, 1);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 1s));
-    FSS_FreeMusic(music);
-    FSS_Shutdown();
+    Close(music);
   });
 }
 
