@@ -17,25 +17,12 @@
 
 namespace {
 
-using glrec::Hex;
 using glrec::rec;
-
-void CopyTexImage(GLenum, GLint level, GLenum format, GLint x, GLint y, GLsizei w, GLsizei h, GLint) {
-  rec.calls.push_back("copy " + std::to_string(level) + " " + Hex(format) + " " + std::to_string(x) + "," +
-                      std::to_string(y) + " " + std::to_string(w) + "x" + std::to_string(h));
-}
 
 class Capture : public ::testing::Test {
  protected:
   void SetUp() override {
-    rec = glrec::Recorder{};
-    qgl::glEnable = glrec::Enable;
-    qgl::glGenTextures = glrec::GenTextures;
-    qgl::glBindTexture = glrec::BindTexture;
-    qgl::glTexParameteri = glrec::TexParameteri;
-    qgl::glTexImage2D = glrec::TexImage2D;
-    qgl::glDeleteTextures = glrec::DeleteTextures;
-    qgl::glCopyTexImage2D = CopyTexImage;
+    scenetest::UseRecordingGL();
     for (uint32_t& t : FramebufferTextures) t = 0;
     GlowTexture = 0;
   }

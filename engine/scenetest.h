@@ -12,6 +12,9 @@
 
 #include "engine/loader.h"
 #include "engine/ovx.h"
+#include "framework/wm/glrecorder.h"
+#include "units/glunit.h"
+#include "units/gluunit.h"
 #include "testsupport/testsupport.h"
 
 namespace scenetest {
@@ -54,6 +57,26 @@ class LogLines {
   static void Keep(std::string_view line) { Lines().emplace_back(line); }
   LoaderLogSink old_ = nullptr;
 };
+
+inline void RecordCopyTexImage(GLenum, GLint level, GLenum format, GLint x, GLint y, GLsizei w, GLsizei h, GLint) {
+  glrec::rec.calls.push_back("copy " + std::to_string(level) + " " + glrec::Hex(format) + " " + std::to_string(x) +
+                             "," + std::to_string(y) + " " + std::to_string(w) + "x" + std::to_string(h));
+}
+
+// Points the GL unit's texture entries at an emptied recorder
+// (framework/wm/glrecorder.h).
+inline void UseRecordingGL() {
+  glrec::rec = glrec::Recorder{};
+  qgl::glEnable = glrec::Enable;
+  qgl::glGenTextures = glrec::GenTextures;
+  qgl::glBindTexture = glrec::BindTexture;
+  qgl::glTexParameteri = glrec::TexParameteri;
+  qgl::glPixelStorei = glrec::PixelStorei;
+  qgl::glTexImage2D = glrec::TexImage2D;
+  qgl::gluBuild2DMipmaps = glrec::Build2DMipmaps;
+  qgl::glDeleteTextures = glrec::DeleteTextures;
+  qgl::glCopyTexImage2D = RecordCopyTexImage;
+}
 
 inline bool DecimalMarkIsComma() {
   char text[16];
