@@ -1,0 +1,104 @@
+#include "engine/capture.h"
+
+#include <cstddef>
+#include <string>
+
+#include "engine/loader.h"
+#include "units/glunit.h"
+#include "units/sysunit.h"
+
+using namespace qgl;
+
+uint32_t FramebufferTextures[kFramebufferTextureCount];
+uint32_t GlowTexture;
+int32_t GlowSize = kDefaultGlowSize;
+
+namespace {
+
+constexpr int kRgbaBytes = 4;
+
+// A zero-filled tracked block, released at the end of the scope; null when
+// it cannot be had, which the GL takes as "no data".
+class Staging {
+ public:
+  Staging(size_t bytes, const char* tag) : block_(MemGet(bytes, tag)) {}
+  ~Staging() { MemFree(block_); }
+  Staging(const Staging&) = delete;
+  Staging& operator=(const Staging&) = delete;
+  const void* data() const { return block_; }
+
+ private:
+  void* block_;
+};
+
+void DeleteName(uint32_t& name) {
+  if (name) glDeleteTextures(1, &name);
+  name = 0;
+}
+
+// A new texture with linear filters, bound, holding w x h RGBA from pixels.
+uint32_t NewRgbaTexture(int32_t w, int32_t h, const void* pixels, bool clamp) {
+  GLuint name = 0;
+  glEnable(GL_TEXTURE_2D);
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  if (clamp) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  }
+  glTexImage2D(GL_TEXTURE_2D, 0, kRgbaBytes, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  return name;
+}
+
+bool ValidIndex(int32_t index, const char* operation) {
+  if (index >= 0 && index < kFramebufferTextureCount) return true;
+  LoaderLog(std::string(operation) + ": no capture texture " + std::to_string(index));
+  return false;
+}
+
+void CopyInto(uint32_t texture, GLenum format, int32_t w, int32_t h) {
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, format, 0, 0, w, h, 0);
+}
+
+}  // namespace
+
+void CreateFramebufferTexture(void) {
+  for (uint32_t& name : FramebufferTextures) DeleteName(name);
+  Staging pixels(size_t{kFramebufferWidth} * kFramebufferHeight * kRgbaBytes, "temporary texture data for frame");
+  for (uint32_t& name : FramebufferTextures)
+    name = NewRgbaTexture(kFramebufferWidth, kFramebufferHeight, pixels.data(), true);
+}
+
+void GrabFramebuffer(int32_t index) {
+  if (ValidIndex(index, "GrabFramebuffer"))
+    CopyInto(FramebufferTextures[index], GL_RGBA, kFramebufferWidth, kFramebufferHeight);
+}
+
+void GrabDepthBuffer(int32_t index) {
+  if (ValidIndex(index, "GrabDepthBuffer"))
+    CopyInto(FramebufferTextures[index], GL_DEPTH_COMPONENT, kDepthGrabSize, kDepthGrabSize);
+}
+
+void CreateGlowTexture(void) {
+  DeleteName(GlowTexture);
+  if (GlowSize < 1) return;
+  size_t edge = static_cast<size_t>(GlowSize);
+  Staging pixels(edge * edge * kRgbaBytes, "temporary texture data for glow ");
+  GlowTexture = NewRgbaTexture(GlowSize, GlowSize, pixels.data(), false);
+}
+
+void GrabGlow(void) { CopyInto(GlowTexture, GL_RGBA, GlowSize, GlowSize); }
+
+void EnsureCaptureTextures(void) {
+  if (!FramebufferTextures[0]) CreateFramebufferTexture();
+  if (!GlowTexture) CreateGlowTexture();
+}
+
+void ReleaseCaptureTextures(void) {
+  for (uint32_t& name : FramebufferTextures) DeleteName(name);
+  DeleteName(GlowTexture);
+}

@@ -1,0 +1,42 @@
+// Render targets filled by copying from the frame buffer: eight 800 x 600
+// RGBA textures and one small square glow texture. Layers and scene
+// materials bind them by name ("RT", "GLOW", "$framebuffer$.jpg") and take
+// the name the variable holds when they are loaded, so the textures must
+// exist before such files are loaded: EnsureCaptureTextures is the call for
+// a player that binds them. Every operation needs a current GL context.
+#pragma once
+#include <cstdint>
+
+constexpr int kFramebufferTextureCount = 8;
+constexpr int kFramebufferWidth = 800;
+constexpr int kFramebufferHeight = 600;
+constexpr int kDepthGrabSize = 512;
+constexpr int32_t kDefaultGlowSize = 8;
+
+// GL texture names, 0 until created.
+extern uint32_t FramebufferTextures[kFramebufferTextureCount];
+extern uint32_t GlowTexture;
+// Edge of the glow texture in pixels; read when it is created and grabbed.
+extern int32_t GlowSize;
+
+// Creates the eight textures, transparent black; names from an earlier call
+// are deleted first.
+void CreateFramebufferTexture(void);
+// Copies the 800 x 600 frame buffer rectangle at the window origin into
+// texture index as RGBA; an index outside 0..7 is logged and ignored.
+void GrabFramebuffer(int32_t index);
+// Copies the 512 x 512 depth rectangle at the origin into texture index,
+// which stays a depth texture until the next GrabFramebuffer; an index
+// outside 0..7 is logged and ignored.
+void GrabDepthBuffer(int32_t index);
+// Creates the GlowSize x GlowSize texture, transparent black; a name from an
+// earlier call is deleted first. A GlowSize below 1 creates nothing.
+void CreateGlowTexture(void);
+// Copies the GlowSize x GlowSize frame buffer rectangle at the origin into
+// the glow texture as RGBA.
+void GrabGlow(void);
+
+// Creates whichever of the two kinds does not exist yet.
+void EnsureCaptureTextures(void);
+// Deletes every capture texture and sets the names back to 0.
+void ReleaseCaptureTextures(void);

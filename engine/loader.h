@@ -1,0 +1,73 @@
+// Scene files: a headerless run of self-describing chunks, each carrying the
+// bytes of one field of the scene records or one whole array.
+//
+// Chunk header, 20 bytes, little-endian: "QZ", element type (0-13), kind,
+// count (int32), size (int32, payload bytes = count x element size), packed
+// size (int32, 0 for a raw payload), index (int32: material, object or
+// light number, 0 for scene chunks); then size payload bytes (packed size
+// bytes when that is not 0; packed payloads are skipped, nothing unpacks
+// them).
+//
+// The reader trusts nothing in the file. Whatever it reads, the record it
+// leaves either passed the checks at the end of the load (counts and arrays
+// agree, every index in range) or is zeroed with every array released.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/ovx.h"
+#include "framework/base/log.h"
+
+// Results of LoadScene and SaveScene, in the framework's error codes.
+constexpr int kSceneOk = ERR_NONE;
+constexpr int kSceneCantOpen = ERR_CANTOPEN;    // the file cannot be opened
+constexpr int kSceneReadError = ERR_READ;       // the file ends inside a chunk
+constexpr int kSceneNoMemory = ERR_NOMEM;       // an array could not be allocated
+constexpr int kSceneCantCreate = ERR_CANTCREATE;  // SaveScene: the file cannot be created or written
+constexpr int kSceneDamaged = ERR_BADARG;       // sizes or counts that no array can hold, or a
+                                                // record that fails the checks after loading
+
+constexpr int kChunkHeaderSize = 20;
+constexpr int kChunkElementTypes = 14;
+// Bytes per element of each element type, filled by InitChunkSizes.
+extern int32_t ChunkElementSize[kChunkElementTypes];
+// The format version written by SaveScene, set by InitLoaderUnit (1.2).
+extern uint8_t LoaderVersionMajor;
+extern uint8_t LoaderVersionMinor;
+
+void InitChunkSizes(void);
+void InitLoaderUnit(void);
+
+// Zeroes the record, reads the file ("\" in the name is a folder separator)
+// and, when the load succeeded, completes the record with the
+// precalculation. Any other result leaves the record zeroed.
+int LoadScene(_OVX_SCENE* scene, std::string_view fileName);
+// The same over bytes in memory; name is used for the log line only.
+int LoadSceneFromMemory(_OVX_SCENE* scene, const void* data, size_t size, std::string_view name);
+// Writes the scene as a new file, replacing an existing one.
+int SaveScene(const _OVX_SCENE* scene, std::string_view fileName);
+
+// One chunk of the load in progress (LoadScene's reader, after the first four
+// bytes "QZ", element type and kind): kSceneOk when the chunk was stored or
+// skipped, otherwise the reason the load has to stop. Outside a load it does
+// nothing and gives kSceneReadError.
+int ReadSceneChunk(_OVX_SCENE* scene, uint8_t elementType, uint8_t kind);
+// Appends one raw chunk of count elements from data to the save in
+// progress; false outside SaveScene or for an element type above 13.
+bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t index, const void* data);
+
+// The plain allocator of the module: zero-filled, untracked. The arrays
+// computed after loading come from here and go back through LoaderRelease.
+void* LoaderGetMem(size_t size);
+void LoaderRelease(void* block);
+
+// One line to the framework log, or to the sink a test installs (null puts
+// the log back). Gives the sink that was installed before.
+typedef void (*LoaderLogSink)(std::string_view line);
+LoaderLogSink LoaderSetLogSink(LoaderLogSink sink);
+void LoaderLog(std::string_view text);
+
+// A scene-data name as the host's stdio wants it: "\" becomes "/".
+std::string SceneHostPath(std::string_view name);

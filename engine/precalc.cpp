@@ -1,0 +1,3 @@
+#include "engine/precalc.h"
+
+void PrecalculateScene(_OVX_SCENE*) {}

@@ -1,0 +1,13 @@
+// Releasing a scene's arrays.
+#pragma once
+#include "engine/ovx.h"
+
+// Frees every array of the record with the allocator that made it, deletes
+// its GL buffers (when the GL unit offers glDeleteBuffersARB) and nulls every
+// pointer, buffer name and count of an array, so a second call frees nothing.
+// On a record marked sharedcopy only the pointers are cleared: the arrays
+// belong to the record the copy was made from.
+void FreeScene(_OVX_SCENE* scene);
+// A shallow copy of a loaded scene for a cache: shares the arrays and is
+// marked sharedcopy, so FreeScene on the copy releases nothing.
+void ShareScene(_OVX_SCENE* copy, const _OVX_SCENE* original);
