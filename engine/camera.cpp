@@ -59,7 +59,8 @@ _OVX_VECTOR CurveTrackAtTime(const _OVX_KEYVECTOR* keys, const _OVX_VECTOR* tang
                              int32_t& segment) {
   if (!keys || n <= 0) return kOrigin;
   if (const _OVX_KEYVECTOR* end = HeldEnd(keys, n, time)) return Position(*end);
-  // Inside the track, so n >= 2.
+  // Inside the track, so n >= 2. The remembered segment is clamped because
+  // it may come from a longer track of another scene.
   for (int32_t i = 0; i + 1 < n; ++i)
     if (InSegment(keys, i, time)) segment = i;
   if (segment < 0 || segment > n - 2) segment = segment < 0 ? 0 : n - 2;
@@ -79,7 +80,8 @@ _OVX_VECTOR LinearTrackAtTime(const _OVX_KEYVECTOR* keys, int32_t n, float time)
   int32_t segment = -1;
   for (int32_t i = 0; i + 1 < n; ++i)
     if (InSegment(keys, i, time)) segment = i;
-  // Keys out of order can leave time in no segment; the first key stands in.
+  // A time strictly between the end frames always lies in some segment (the
+  // track has to cross it); this only keeps key -1 from ever being read.
   if (segment < 0) return Position(keys[0]);
   const _OVX_VECTOR p0 = Position(keys[segment]), p1 = Position(keys[segment + 1]);
   const float t = (time - static_cast<float>(keys[segment].frame)) / FrameSpan(keys[segment], keys[segment + 1]);

@@ -55,10 +55,11 @@ class BufferCalls {
     return name;
   }
   // Binds the buffer and, when upload is set, replaces its data. A buffer
-  // that was never generated (name 0) is left alone.
+  // that was never generated (name 0) is left alone, and nothing is
+  // uploaded without the binding (it would land in another buffer).
   void Fill(GLenum target, uint32_t name, bool upload, size_t bytes, const void* data, GLenum usage) {
-    if (name == 0) return;
-    if (Present(qgl::glBindBufferARB, "glBindBufferARB", loggedBind_)) qgl::glBindBufferARB(target, name);
+    if (name == 0 || !Present(qgl::glBindBufferARB, "glBindBufferARB", loggedBind_)) return;
+    qgl::glBindBufferARB(target, name);
     if (upload && Present(qgl::glBufferDataARB, "glBufferDataARB", loggedData_))
       qgl::glBufferDataARB(target, static_cast<GLsizeiptrARB>(bytes), data, usage);
   }
@@ -96,8 +97,7 @@ bool MaterialTextured(const _OVX_SCENE& scene, int32_t material) {
   return scene.materials[material].textured != 0;
 }
 
-// What an earlier run left: the arrays go back to the plain allocator, the
-// buffer names to GL. neighbours is the adjacency step's business.
+// What an earlier run left (see ReleasePrecalculation).
 void ReleaseComputed(_OVX_SCENE& scene, BufferCalls& gl) {
   Release(scene.cameratangents);
   Release(scene.targettangents);
@@ -115,6 +115,10 @@ void ReleaseComputed(_OVX_SCENE& scene, BufferCalls& gl) {
     Release(o.facenormals);
     Release(o.tangents);
     Release(o.bitangents);
+    if (o.neighboursplain) {
+      Release(o.neighbours);
+      o.neighboursplain = 0;
+    }
     gl.Delete(o.vertexbuffer);
     gl.Delete(o.indexbuffer);
     gl.Delete(o.normalbuffer);
@@ -184,10 +188,9 @@ void Adjacency(_OVX_SCENE& scene, size_t objects) {
   for (size_t i = 0; i < objects; ++i) {
     _OVX_OBJECT& o = scene.objects[i];
     if (o.neighbours && !oldFile) continue;
-    if (o.neighboursplain)
-      Release(o.neighbours);
-    else
-      MemFree(o.neighbours);
+    // A computed array went in ReleaseComputed; one from the file belongs
+    // to the tracked allocator.
+    MemFree(o.neighbours);
     ComputeNeighbours(&o);
   }
 }
@@ -344,6 +347,12 @@ void ComputeNeighbours(_OVX_OBJECT* object) {
     edges.Slots(g, slots);
     PairEdgeGroup(neighbours, slots);
   }
+}
+
+void ReleasePrecalculation(_OVX_SCENE* scene) {
+  if (!scene || scene->sharedcopy) return;
+  BufferCalls gl;
+  ReleaseComputed(*scene, gl);
 }
 
 void PrecalculateScene(_OVX_SCENE* scene) {

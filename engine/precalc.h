@@ -20,6 +20,13 @@
 // and a null array counts as empty.
 void PrecalculateScene(_OVX_SCENE* scene);
 
+// Gives back what PrecalculateScene computed: the arrays it allocated (and
+// neighbours when they were computed, not read) go to LoaderRelease and are
+// nulled, the buffer names are deleted through glDeleteBuffersARB (when the
+// GL unit has it) and set to 0. Arrays read from the file stay. Nothing
+// happens on a record marked sharedcopy.
+void ReleasePrecalculation(_OVX_SCENE* scene);
+
 // The object's neighbours from its basefaces (its faces when it has none):
 // entry k of face i is the face across the edge from corner k to corner
 // (k + 1) mod 3, or -1. Where more than two faces share an edge, the faces
