@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
 #include <cstring>
 #include <random>
@@ -12,6 +14,9 @@
 #include "engine/camera.h"
 #include "engine/loader.h"
 #include "framework/wm/glconst.h"
+#include "framework/wm/wm_testing.h"
+#include "platform/window.h"
+#include "testsupport/testsupport.h"
 #include "units/glunit.h"
 #include "units/sysunit.h"
 
@@ -488,6 +493,41 @@ TEST_F(Precalc, ASharedCopyIsLeftAlone) {
   EXPECT_EQ(ts.object(0).facenormals, nullptr);
   EXPECT_TRUE(rec.calls.empty());
   ts.scene.sharedcopy = 0;
+}
+
+// The buffers on a real GL (Mesa's software renderer under Xvfb will do):
+// distinct names, and what they hold is what the arrays held.
+TEST(OnDisplay, BuffersHoldTheSceneArrays) {
+  if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
+  auto r = qt::RunInChild([] {
+    wmtest::ShowGLWindowOrExit();
+    GLInit();
+    glInitExt();
+    if (!qgl::glGetBufferSubDataARB) _exit(12);
+    TestScene ts({Quad()});
+    PrecalculateScene(&ts.scene);
+    const _OVX_OBJECT& o = ts.object(0);
+    const uint32_t names[] = {ts.scene.volumeindexbuffer, ts.scene.volumevertexbuffer, o.vertexbuffer,
+                              o.indexbuffer, o.normalbuffer, o.texcoordbuffer};
+    for (size_t i = 0; i < 6; ++i)
+      for (size_t j = 0; j < i; ++j) CHILD_CHECK(names[i] != 0 && names[i] != names[j]);
+    auto same = [](GLenum target, uint32_t name, const void* data, size_t bytes) {
+      std::vector<uint8_t> back(bytes);
+      qgl::glBindBufferARB(target, name);
+      qgl::glGetBufferSubDataARB(target, 0, static_cast<GLsizeiptrARB>(bytes), back.data());
+      return std::memcmp(back.data(), data, bytes) == 0;
+    };
+    CHILD_CHECK(same(GL_ARRAY_BUFFER_ARB, o.vertexbuffer, o.vertices, 4 * sizeof(_OVX_VECTOR)));
+    CHILD_CHECK(same(GL_ELEMENT_ARRAY_BUFFER_ARB, o.indexbuffer, o.faces, 2 * sizeof(_OVX_FACE)));
+    CHILD_CHECK(same(GL_ARRAY_BUFFER_ARB, o.texcoordbuffer, o.texcoords, 4 * sizeof(_OVX_TEXTCOORD)));
+    CHILD_CHECK(same(GL_ELEMENT_ARRAY_BUFFER_ARB, ts.scene.volumeindexbuffer, ts.scene.volumeindices,
+                     12 * sizeof(_OVX_FACE)));
+    CHILD_CHECK(qgl::glGetError() == 0);
+    std::fflush(stderr);
+    _exit(0);
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
 }
 
 }  // namespace
