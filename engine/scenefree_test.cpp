@@ -33,17 +33,24 @@ class Release : public ::testing::Test {
     LoaderSetLogSink(previous_);
   }
   // What the precalculation adds: plain arrays, computed adjacency, buffers.
+  // What the precalculation adds: plain arrays, computed adjacency, buffers
+  // (over whatever the load's own precalculation left there).
+  template <class T>
+  static void Plain(T*& p, size_t count) {
+    LoaderRelease(p);
+    p = static_cast<T*>(LoaderGetMem(count * sizeof(T)));
+  }
   void AddComputed() {
     _OVX_OBJECT& o = scene_.objects[1];
-    MemFree(o.neighbours);
-    o.neighbours = static_cast<_OVX_FACE*>(LoaderGetMem(sizeof(_OVX_FACE)));
+    if (!o.neighboursplain) MemFree(o.neighbours);
     o.neighboursplain = 1;
-    o.tangents = static_cast<_OVX_VECTOR*>(LoaderGetMem(3 * sizeof(_OVX_VECTOR)));
-    o.facenormals = static_cast<_OVX_VECTOR*>(LoaderGetMem(sizeof(_OVX_VECTOR)));
-    o.lightvisible = static_cast<uint8_t*>(LoaderGetMem(1 + 16));
-    scene_.volumevertices = static_cast<_OVX_VECTOR*>(LoaderGetMem(36 * sizeof(_OVX_VECTOR)));
-    scene_.cameratangents = static_cast<_OVX_VECTOR*>(LoaderGetMem(2 * sizeof(_OVX_VECTOR)));
-    scene_.particles = static_cast<_OVX_PARTICLE*>(LoaderGetMem(4 * sizeof(_OVX_PARTICLE)));
+    Plain(o.neighbours, 1);
+    Plain(o.tangents, 3);
+    Plain(o.facenormals, 1);
+    Plain(o.lightvisible, 1 + 16);
+    Plain(scene_.volumevertices, 36);
+    Plain(scene_.cameratangents, 2);
+    Plain(scene_.particles, 4);
     scene_.particlecount = 4;
     o.vertexbuffer = 11;
     o.indexbuffer = 12;
