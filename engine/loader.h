@@ -42,7 +42,8 @@ void InitLoaderUnit(void);
 
 // Zeroes the record, reads the file ("\" in the name is a folder separator)
 // and, when the load succeeded, completes the record with the
-// precalculation. Any other result leaves the record zeroed.
+// precalculation. Any other result leaves the record zeroed. What the record
+// held before is dropped, not released: FreeScene it first.
 int LoadScene(_OVX_SCENE* scene, std::string_view fileName);
 // The same over bytes in memory; name is used for the log line only.
 int LoadSceneFromMemory(_OVX_SCENE* scene, const void* data, size_t size, std::string_view name);

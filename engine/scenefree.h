@@ -8,6 +8,9 @@
 // On a record marked sharedcopy only the pointers are cleared: the arrays
 // belong to the record the copy was made from.
 void FreeScene(_OVX_SCENE* scene);
+// Releases every object with its arrays and buffers, then the objects
+// array itself (also used when a file names the object count again).
+void FreeSceneObjects(_OVX_SCENE* scene);
 // A shallow copy of a loaded scene for a cache: shares the arrays and is
 // marked sharedcopy, so FreeScene on the copy releases nothing.
 void ShareScene(_OVX_SCENE* copy, const _OVX_SCENE* original);

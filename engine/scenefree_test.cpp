@@ -1,0 +1,134 @@
+#include "engine/scenefree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "engine/loader.h"
+#include "engine/scenefile_test.h"
+#include "engine/vector.h"
+#include "units/glunit.h"
+#include "units/sysunit.h"
+
+namespace {
+
+std::vector<GLuint> deleted;
+void RecordDelete(GLsizei n, const GLuint* names) { deleted.insert(deleted.end(), names, names + n); }
+void Quiet(std::string_view) {}
+
+class Release : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = LoaderSetLogSink(Quiet);
+    const std::string file = scenetest::Encode(scenetest::BaseScene());
+    ASSERT_EQ(LoadSceneFromMemory(&scene_, file.data(), file.size(), "base"), kSceneOk);
+    deleted.clear();
+  }
+  void TearDown() override {
+    FreeScene(&scene_);
+    qgl::glDeleteBuffersARB = nullptr;
+    LoaderSetLogSink(previous_);
+  }
+  // What the precalculation adds: plain arrays, computed adjacency, buffers.
+  // What the precalculation adds: plain arrays, computed adjacency, buffers
+  // (over whatever the load's own precalculation left there).
+  template <class T>
+  static void Plain(T*& p, size_t count) {
+    LoaderRelease(p);
+    p = static_cast<T*>(LoaderGetMem(count * sizeof(T)));
+  }
+  void AddComputed() {
+    _OVX_OBJECT& o = scene_.objects[1];
+    if (!o.neighboursplain) MemFree(o.neighbours);
+    o.neighboursplain = 1;
+    Plain(o.neighbours, 1);
+    Plain(o.tangents, 3);
+    Plain(o.facenormals, 1);
+    Plain(o.lightvisible, 1 + 16);
+    Plain(scene_.volumevertices, 36);
+    Plain(scene_.cameratangents, 2);
+    Plain(scene_.particles, 4);
+    scene_.particlecount = 4;
+    o.vertexbuffer = 11;
+    o.indexbuffer = 12;
+    scene_.volumeindexbuffer = 13;
+  }
+
+  _OVX_SCENE scene_{};
+  LoaderLogSink previous_ = nullptr;
+};
+
+// Run under the sanitizers: a second release, or a release through the
+// wrong allocator, is reported there.
+TEST_F(Release, FreesEachArrayOnceWithItsOwnAllocator) {
+  AddComputed();
+  qgl::glDeleteBuffersARB = RecordDelete;
+  FreeScene(&scene_);
+  EXPECT_EQ(scene_.objects, nullptr);
+  EXPECT_EQ(scene_.materials, nullptr);
+  EXPECT_EQ(scene_.camerakeys, nullptr);
+  EXPECT_EQ(scene_.cameratangents, nullptr);
+  EXPECT_EQ(scene_.volumevertices, nullptr);
+  EXPECT_EQ(scene_.particles, nullptr);
+  EXPECT_EQ(scene_.lights[0].keys, nullptr);
+  EXPECT_EQ(scene_.objectcount + scene_.materialcount + scene_.camerakeycount + scene_.particlecount, 0);
+  EXPECT_EQ(scene_.volumeindexbuffer, 0u);
+  std::sort(deleted.begin(), deleted.end());
+  EXPECT_EQ(deleted, (std::vector<GLuint>{11, 12, 13}));
+  FreeScene(&scene_);
+  EXPECT_EQ(deleted.size(), 3u);
+}
+
+TEST_F(Release, BuffersAreForgottenWhenTheGLOffersNoDelete) {
+  AddComputed();
+  FreeScene(&scene_);
+  EXPECT_EQ(scene_.volumeindexbuffer, 0u);
+}
+
+TEST_F(Release, ASharedCopyReleasesNothing) {
+  _OVX_SCENE copy{};
+  ShareScene(&copy, &scene_);
+  EXPECT_EQ(copy.objects, scene_.objects);
+  FreeScene(&copy);
+  EXPECT_EQ(copy.objects, nullptr);
+  EXPECT_EQ(scene_.objects[0].vertices[1].x, 1.0f);  // still the original's
+  // Either order: the copy of a released original frees nothing either.
+  ShareScene(&copy, &scene_);
+  FreeScene(&scene_);
+  FreeScene(&copy);
+  EXPECT_EQ(copy.lights[0].keys, nullptr);
+}
+
+TEST(Vectors, Arithmetic) {
+  struct Case {
+    const char* what;
+    _OVX_VECTOR got, want;
+  } cases[] = {
+      {"add", VecAdd({1, 2, 3}, {4, 5, 6}), {5, 7, 9}},
+      {"sub", VecSub({1, 2, 3}, {4, 6, 8}), {-3, -4, -5}},
+      {"scale", VecScale({1, -2, 3}, 2), {2, -4, 6}},
+      {"cross x y", VecCross({1, 0, 0}, {0, 1, 0}), {0, 0, 1}},
+      {"cross y x", VecCross({0, 1, 0}, {1, 0, 0}), {0, 0, -1}},
+      {"cross", VecCross({1, 2, 3}, {4, 5, 6}), {-3, 6, -3}},
+      {"normalize", VecNormalize({3, 0, 4}), {0.6f, 0, 0.8f}},
+      {"normalize zero", VecNormalize({0, 0, 0}), {0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_FLOAT_EQ(c.got.x, c.want.x);
+    EXPECT_FLOAT_EQ(c.got.y, c.want.y);
+    EXPECT_FLOAT_EQ(c.got.z, c.want.z);
+  }
+  EXPECT_FLOAT_EQ(VecLength({3, 4, 12}), 13.0f);
+  _OVX_VECTOR v{1, 2, 3};
+  v = VecSub(v, v);  // a result may be stored over an input
+  EXPECT_EQ(VecLength(v), 0.0f);
+  v = {7, 8, 9};
+  VecZero(v);
+  EXPECT_EQ(v.x + v.y + v.z, 0.0f);
+}
+
+}  // namespace
