@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "engine/loader.h"
-#include "units/glunit.h"
+#include "engine/precalc.h"
 #include "units/sysunit.h"
 
 namespace {
@@ -15,13 +15,8 @@ void ReleasePlain(T*& p) {
   p = nullptr;
 }
 
-// Buffer names go back only when a context ever made them and the entry
-// point is there to take them.
-void DeleteBuffer(uint32_t& name) {
-  if (name != 0 && qgl::glDeleteBuffersARB) qgl::glDeleteBuffersARB(1, &name);
-  name = 0;
-}
-
+// The arrays read from the file; what the precalculation computed for the
+// object has gone before (ReleasePrecalculation).
 void FreeObjectArrays(_OVX_OBJECT& o) {
   MemFree(o.strip);
   MemFree(o.vertices);
@@ -38,14 +33,6 @@ void FreeObjectArrays(_OVX_OBJECT& o) {
   else
     MemFree(o.neighbours);
   o.neighboursplain = 0;
-  ReleasePlain(o.tangents);
-  ReleasePlain(o.bitangents);
-  ReleasePlain(o.facenormals);
-  ReleasePlain(o.facecenters);
-  ReleasePlain(o.planes);
-  ReleasePlain(o.lightvisible);
-  ReleasePlain(o.contour);
-  for (uint32_t* name : {&o.indexbuffer, &o.vertexbuffer, &o.normalbuffer, &o.texcoordbuffer}) DeleteBuffer(*name);
 }
 
 // A shared copy owns nothing: only its references go.
@@ -88,18 +75,13 @@ void FreeScene(_OVX_SCENE* scene) {
     ForgetArrays(scene);
     return;
   }
+  ReleasePrecalculation(scene);
   for (_OVX_LIGHT& l : scene->lights) MemFree(l.keys);
   FreeSceneObjects(scene);
   MemFree(scene->camerakeys);
   MemFree(scene->targetkeys);
-  ReleasePlain(scene->cameratangents);
-  ReleasePlain(scene->targettangents);
   FreeSceneMaterials(scene);
   ReleasePlain(scene->particles);
-  ReleasePlain(scene->volumevertices);
-  ReleasePlain(scene->volumeindices);
-  DeleteBuffer(scene->volumevertexbuffer);
-  DeleteBuffer(scene->volumeindexbuffer);
   ForgetArrays(scene);
 }
 
