@@ -7,14 +7,18 @@
 // figure is the CPU side alone; no GL context is needed.
 //
 // A second benchmark times the adjacency alone on one object of 100,000
-// faces.
+// faces; a third the whole load of that scene from a file written by
+// SaveScene: reading and checking the chunks, then the precalculation.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "engine/loader.h"
 #include "engine/ovx.h"
 #include "engine/precalc.h"
+#include "engine/scenefree.h"
 #include "units/glunit.h"
 
 namespace {
@@ -71,31 +75,58 @@ void InstallBufferStandIns() {
   qgl::glDeleteBuffersARB = DeleteBuffers;
 }
 
-void BM_PrecalculateScene(benchmark::State& state) {
-  InstallBufferStandIns();
-  Grid grid(kColumns, kRows);
-  std::vector<_OVX_OBJECT> objects(kObjects);
-  for (_OVX_OBJECT& o : objects) grid.Attach(o);
-  std::vector<_OVX_MATERIAL> materials(1);
-  materials[0].textured = 1;
+// The scene of 10 grids over arrays that the caller's vectors own.
+struct GridScene {
+  Grid grid{kColumns, kRows};
+  std::vector<_OVX_OBJECT> objects = std::vector<_OVX_OBJECT>(kObjects);
+  std::vector<_OVX_MATERIAL> materials = std::vector<_OVX_MATERIAL>(1);
   std::vector<_OVX_KEYVECTOR> keys = {{0, 0, 0, 0}, {100, 50, 0, 10}, {200, 100, 50, 0}};
   _OVX_SCENE scene{};
-  scene.versionmajor = 1;
-  scene.versionminor = 1;
-  scene.objects = objects.data();
-  scene.objectcount = kObjects;
-  scene.materials = materials.data();
-  scene.materialcount = 1;
-  scene.camerakeys = scene.targetkeys = keys.data();
-  scene.camerakeycount = scene.targetkeycount = static_cast<int32_t>(keys.size());
+
+  GridScene() {
+    for (_OVX_OBJECT& o : objects) grid.Attach(o);
+    materials[0].textured = 1;
+    scene.versionmajor = 1;
+    scene.versionminor = 1;
+    scene.objects = objects.data();
+    scene.objectcount = kObjects;
+    scene.materials = materials.data();
+    scene.materialcount = 1;
+    scene.camerakeys = scene.targetkeys = keys.data();
+    scene.camerakeycount = scene.targetkeycount = static_cast<int32_t>(keys.size());
+  }
+};
+
+void BM_PrecalculateScene(benchmark::State& state) {
+  InstallBufferStandIns();
+  GridScene grid;
+  _OVX_SCENE& scene = grid.scene;
   for (auto _ : state) {
     PrecalculateScene(&scene);  // each run releases the previous one's arrays first
     benchmark::DoNotOptimize(scene.volumeindices);
   }
   ReleasePrecalculation(&scene);
-  state.counters["faces"] = static_cast<double>(kObjects) * grid.faces.size();
+  state.counters["faces"] = static_cast<double>(kObjects) * grid.grid.faces.size();
 }
 BENCHMARK(BM_PrecalculateScene)->Unit(benchmark::kMillisecond);
+
+void BM_LoadScene(benchmark::State& state) {
+  InstallBufferStandIns();
+  InitLoaderUnit();
+  const std::string file = "/tmp/scene_bench.scene";
+  {
+    GridScene grid;
+    if (SaveScene(&grid.scene, file) != 0) state.SkipWithError("cannot write the scene file");
+  }
+  for (auto _ : state) {
+    _OVX_SCENE scene{};
+    if (LoadScene(&scene, file) != 0) state.SkipWithError("the scene did not load");
+    FreeScene(&scene);
+  }
+  std::remove(file.c_str());
+  state.counters["faces"] = static_cast<double>(kObjects) * 2 * kColumns * kRows;
+}
+BENCHMARK(BM_LoadScene)->Unit(benchmark::kMillisecond);
 
 void BM_ComputeNeighbours(benchmark::State& state) {
   Grid grid(kColumns * 10, kRows);
