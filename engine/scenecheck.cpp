@@ -58,7 +58,9 @@ bool CheckObject(Checker& c, const _OVX_SCENE& s, const _OVX_OBJECT& o) {
       !c.Holds(o.rotationkeys, o.rotationkeycount, sizeof(_OVX_KEYQUAT), "rotation keys") ||
       !c.Holds(o.scalekeys, o.scalekeycount, sizeof(_OVX_KEYVECTOR), "scale keys") ||
       !c.MayHold(o.basefaces, f, sizeof(_OVX_FACE), "base faces") ||
-      !c.MayHold(o.neighbours, f, sizeof(_OVX_FACE), "neighbours"))
+      // Computed neighbours are the precalculation's, sized by it; only
+      // those from the file are tracked blocks.
+      !(o.neighboursplain || c.MayHold(o.neighbours, f, sizeof(_OVX_FACE), "neighbours")))
     return false;
   if (!c.Faces(o.faces, f, 0, n, "face") || !c.Faces(o.basefaces, f, 0, n, "base face") ||
       !c.Faces(o.neighbours, f, -1, f, "neighbours of face"))
