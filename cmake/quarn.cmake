@@ -22,7 +22,10 @@ if(QUARN_TESTS AND NOT TARGET quarn_test_programs)
 endif()
 
 # quarn_tests(PREFIX [deps...]): one test program per *_test.cpp in the
-# current folder, named PREFIX_<file>, registered with CTest. With
+# current folder, named PREFIX_<file>, registered with CTest. A folder that
+# sets QUARN_TESTS_CHECK_LEAKS has its tests run with LeakSanitizer in the
+# sanitizer build (the others leave it off: system libraries they load keep
+# blocks until the end). With
 # QUARN_TEST_PROGRAMS set, a program whose name does not match it is neither
 # made nor registered.
 function(quarn_tests prefix)
@@ -38,9 +41,11 @@ function(quarn_tests prefix)
     endif()
     add_executable(${target} ${t})
     target_link_libraries(${target} PRIVATE ${ARGN} testsupport GTest::gmock GTest::gtest_main)
-    gtest_discover_tests(${target}
-      DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT 300 ENVIRONMENT "QUARN_MSGBOX_TEST=1")
+    set(properties TIMEOUT 300 ENVIRONMENT "QUARN_MSGBOX_TEST=1")
+    if(QUARN_SANITIZE AND QUARN_TESTS_CHECK_LEAKS)
+      list(APPEND properties ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=set:detect_leaks=1:abort_on_error=1")
+    endif()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
     add_dependencies(quarn_test_programs ${target})
   endforeach()
 endfunction()
