@@ -7,11 +7,11 @@
 
 #include "app/ife.h"
 #include "app/musicdisk.h"
-#include "app/random.h"
 #include "app/spare.h"
 #include "framework/base/bytes.h"
 #include "framework/base/file.h"
 #include "units/glunit.h"
+#include "units/random.h"
 #include "units/sysunit.h"
 
 using namespace qgl;

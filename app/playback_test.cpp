@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/musicdisk.h"
-#include "app/random.h"
 #include "app/testgl.h"
+#include "units/random.h"
 
 using apptest::Rec;
 

@@ -4,10 +4,10 @@
 #include "app/glyphs.h"
 #include "app/musicdisk.h"
 #include "app/playback.h"
-#include "app/random.h"
 #include "app/slides.h"
 #include "framework/base/time.h"
 #include "units/glunit.h"
+#include "units/random.h"
 
 using namespace qgl;
 

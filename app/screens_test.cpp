@@ -18,7 +18,6 @@
 #include "app/ife.h"
 #include "app/musicdisk.h"
 #include "app/playback.h"
-#include "app/random.h"
 #include "app/slides.h"
 #include "app/testgl.h"
 #include "framework/base/main.h"
@@ -26,6 +25,7 @@
 #include "platform/bass/testogg.h"
 #include "platform/kernel.h"
 #include "testsupport/testsupport.h"
+#include "units/random.h"
 
 using apptest::Rec;
 

@@ -4,9 +4,9 @@
 
 #include "app/glyphs.h"
 #include "app/musicdisk.h"
-#include "app/random.h"
 #include "app/spare.h"
 #include "units/glunit.h"
+#include "units/random.h"
 
 using namespace qgl;
 

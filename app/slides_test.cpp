@@ -11,8 +11,8 @@
 
 #include "app/glyphs.h"
 #include "app/musicdisk.h"
-#include "app/random.h"
 #include "app/testgl.h"
+#include "units/random.h"
 
 using apptest::Rec;
 

@@ -30,14 +30,14 @@ inline LoggedRun RunLogged(const std::function<void()>& body) {
   return {r.exitCode, qt::ReadFile(dir / "debug.log"), r.err};
 }
 
-// In a child process: starts the base library and shows a 64x64 window
-// whose GL context is current (the GL table filled). Ends the child with 10
-// or 11 when there is no window.
-inline void ShowGLWindowOrExit() {
+// In a child process: starts the base library and shows a window (64x64
+// unless given) whose GL context is current (the GL table filled). Ends the
+// child with 10 or 11 when there is no window.
+inline void ShowGLWindowOrExit(int32_t width = 64, int32_t height = 64) {
   static qt::Args args{"\\bin\\prog"};
   SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
   if (wmInit() != 0) _exit(10);
-  wm_window_t* w = wmNewWindow(0, 0, 64, 64);
+  wm_window_t* w = wmNewWindow(0, 0, width, height);
   if (wmShowWindow(w) != 0) _exit(11);
 }
 

@@ -1,4 +1,4 @@
-#include "app/random.h"
+#include "units/random.h"
 
 #include "platform/kernel.h"
 

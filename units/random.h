@@ -1,5 +1,7 @@
 // The run-time library's random generator: MT19937 with seed 0 until the
-// program seeds it, Random(n) from the high half of output x n.
+// program seeds it, Random(n) from the high half of output x n. One
+// generator for the whole program: the music disk and the 3D engine draw
+// from the same sequence.
 #pragma once
 #include <cstdint>
 #include <random>
