@@ -125,10 +125,6 @@ class Scene {
     scene.targetkeys = &target_;
     scene.camerakeycount = scene.targetkeycount = 1;
   }
-  void ClearCamera() {
-    scene.camerakeys = scene.targetkeys = nullptr;
-    scene.camerakeycount = scene.targetkeycount = 0;
-  }
   _OVX_OBJECT& object(size_t i) { return objects_[i]; }
   _OVX_MATERIAL& material(size_t i) { return materials_[i]; }
 

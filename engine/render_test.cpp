@@ -179,7 +179,8 @@ TEST(RenderOnDisplay, PicksTheNearestObjectOrNothing) {
 
 // Object 0 is a grey background square, 1 a smaller square in front of it,
 // 2 the same square behind it; each case sets materials and visibility and
-// reads the centre after RenderScene.
+// reads the centre after RenderScene. (The environment map is texture 0,
+// which has no image, so its pass adds its plain colour.)
 TEST(RenderOnDisplay, MaterialStatesPerObject) {
   OnDisplay(64, 64, [] {
     drawtest::Scene s({drawtest::QuadFacingMinusY(0, 0, 0, 1), drawtest::QuadFacingMinusY(0, -1, 0, 0.5f),
@@ -205,6 +206,11 @@ TEST(RenderOnDisplay, MaterialStatesPerObject) {
         {"behind, GREATER",
          [](auto& t) { t.object(1).visible = 0, t.object(2).visible = 1, t.material(2).depthfunc = 3; }, square},
         {"alpha test fails", [](auto& t) { t.material(1).alphatest = 0.6f, t.material(1).constantalpha = 0.5f; }, back},
+        {"environment pass over itself",
+         [](auto& t) {
+           t.material(1).envmap = 1, t.material(1).envmapcolor = {0.4f, 0.0f, 0.8f}, t.material(1).envmapalpha = 1;
+         },
+         {204, 153, 204}},
         {"alpha test passes", [](auto& t) { t.material(1).alphatest = 0.4f, t.material(1).constantalpha = 0.5f; },
          square},
     };
@@ -214,6 +220,7 @@ TEST(RenderOnDisplay, MaterialStatesPerObject) {
         m.blend = m.depthtest = m.depthfunc = 0;
         m.alphatest = 0;
         m.constantalpha = 1;
+        m.envmap = 0;
         m.ambient = i == 0 ? _OVX_RGB{0.2f, 0.2f, 0.2f} : _OVX_RGB{0.4f, 0.6f, 0.0f};
         s.object(i).passno = 0;
         s.object(i).visible = i < 2;
