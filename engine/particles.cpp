@@ -12,8 +12,6 @@
 #include "units/random.h"
 
 int32_t ParticlesDrawn;
-_OVX_VECTOR CameraEye;
-_OVX_VECTOR CameraTarget;
 
 namespace {
 
@@ -154,14 +152,8 @@ float ParticleLifeFraction(float power, float emitterPower) {
 }
 
 bool ParticleSpriteAxes(const _OVX_VECTOR& eye, const _OVX_VECTOR& target, _OVX_VECTOR& r, _OVX_VECTOR& u) {
-  const _OVX_VECTOR d = VecSub(eye, target);
-  const _OVX_VECTOR right{-d.z, 0.0f, d.x};
-  const _OVX_VECTOR up{-d.x * d.y, d.x * d.x + d.z * d.z, -d.z * d.y};
-  const float rightLength = VecLength(right), upLength = VecLength(up);
-  if (rightLength == 0.0f || upLength == 0.0f) return false;
-  r = VecScale(right, 1.0f / rightLength);
-  u = VecScale(up, 1.0f / upLength);
-  return true;
+  // The flares' billboard, seen along the pass camera's view.
+  return FlareAxes(VecSub(eye, target), r, u);
 }
 
 float ParticleSpreadComponent(float base, float spread) {

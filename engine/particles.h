@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "engine/draw.h"
 #include "engine/ovx.h"
+#include "engine/render.h"
 
 // The colorattrib bits, applied in this order (a later bit replaces what an
 // earlier one set); f is the particle's power over its emitter's power.
@@ -20,10 +22,8 @@ constexpr uint8_t kParticleGrow = 8;     // size x (1 - f)
 
 // Particles drawn; only grows, the application resets it per frame.
 extern int32_t ParticlesDrawn;
-// The camera of the last render pass; the render passes write them, the
-// particle sprites face them.
-extern _OVX_VECTOR CameraEye;
-extern _OVX_VECTOR CameraTarget;
+// The particle sprites face the camera of the last render pass (CameraEye
+// and CameraTarget, written by the render passes).
 
 // A pool of count free particles from LoaderGetMem (FreeScene gives it back
 // with LoaderRelease). A pool the scene held before is released first,
