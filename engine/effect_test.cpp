@@ -1,0 +1,388 @@
+#include "engine/effect.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "engine/drawtest.h"
+#include "engine/glsl.h"
+#include "engine/loader.h"
+#include "engine/scenefile_test.h"
+#include "engine/scenefree.h"
+#include "framework/base/bytes.h"
+#include "framework/wm/glconst.h"
+#include "platform/window.h"
+#include "testsupport/testsupport.h"
+#include "units/glunit.h"
+
+namespace {
+
+// --- a project writer, from the file layout ---
+
+struct KeySpec {
+  int32_t start, end;
+  uint8_t ease;
+  int32_t startValue, midValue, endValue;
+};
+
+struct OperatorSpec {
+  int32_t optype = 0;
+  int32_t target = 0;
+  uint8_t firstParam = 0;  // params[0]; the rest count up from it
+  uint32_t keyPointer = 0;
+  std::vector<KeySpec> keys;
+  int32_t keycount = -1;  // the stored count; -1 stores keys.size()
+  std::string name;
+};
+
+struct ProjectSpec {
+  std::string name = "project";
+  std::vector<std::string> scenes;
+  std::vector<std::string> interfaces;
+  std::vector<OperatorSpec> operators;
+};
+
+void PutShortString(SYS_ByteWriter& w, const std::string& text) {
+  w.u8(static_cast<uint8_t>(text.size()));
+  w.text(text);
+  // Bytes beyond the length are undefined in the format: not zero here.
+  for (size_t i = text.size() + 1; i < kFexShortStringSize; ++i) w.u8(0xCD);
+}
+
+std::vector<uint8_t> WriteProject(const ProjectSpec& p) {
+  SYS_ByteWriter w;
+  PutShortString(w, p.name);
+  for (uint32_t reserved : {11u, 22u, 33u, 44u}) w.u32(reserved);
+  w.u32(uint32_t(p.scenes.size()));
+  w.u32(uint32_t(p.interfaces.size()));
+  w.u32(uint32_t(p.operators.size()));
+  for (const std::string& s : p.scenes) PutShortString(w, s);
+  for (const std::string& s : p.interfaces) PutShortString(w, s);
+  for (const OperatorSpec& op : p.operators) {
+    w.u32(uint32_t(op.optype));
+    w.u32(uint32_t(op.target));
+    for (uint8_t i = 0; i < 32; ++i) w.u8(uint8_t(op.firstParam + i));
+    w.u32(op.keyPointer);
+    w.u32(uint32_t(op.keycount < 0 ? int32_t(op.keys.size()) : op.keycount));
+    PutShortString(w, op.name);
+  }
+  for (const OperatorSpec& op : p.operators)
+    for (const KeySpec& k : op.keys) {
+      w.u32(uint32_t(k.start));
+      w.u32(uint32_t(k.end));
+      w.u8(k.ease);
+      w.text("\x7f\x7f\x7f");
+      w.u32(uint32_t(k.startValue));
+      w.u32(uint32_t(k.midValue));
+      w.u32(uint32_t(k.endValue));
+    }
+  return w.release();
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return qt::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+// --- fake interface-layer routines ---
+
+std::vector<std::string> events;  // "progress", "load <file> <folder>", "release"
+std::vector<std::string> logLines;
+
+void FakeProgress() { events.push_back("progress"); }
+void FakeLoad(ife_interface& ifc, const ShortString& file, const ShortString& folder) {
+  events.push_back("load " + std::string(file.view()) + " " + std::string(folder.view()));
+  ifc.layer_count = 1;
+}
+void FakeRelease(ife_interface& ifc) {
+  events.push_back("release");
+  ifc.layer_count = 0;
+}
+void Collect(std::string_view line) { logLines.emplace_back(line); }
+
+class EffectProject : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitLoaderUnit();
+    EffectClearSceneCache();
+    events.clear();
+    logLines.clear();
+    previousSink_ = LoaderSetLogSink(Collect);
+    EffectInterfaces = {FakeProgress, FakeLoad, FakeRelease};
+    std::filesystem::create_directory(dir_ / "data");
+    SaveTestScene(dir_ / "data/a.ovx");
+  }
+  void TearDown() override {
+    EffectInterfaces = {};
+    LoaderSetLogSink(previousSink_);
+    EffectClearSceneCache();
+  }
+  // The base scene of the reader's tests, without the textures and emitters
+  // that would need a GL and image files.
+  static void SaveTestScene(const std::string& path) {
+    const std::string bytes = scenetest::Encode(scenetest::BaseScene());
+    _OVX_SCENE scene{};
+    ASSERT_EQ(LoadSceneFromMemory(&scene, bytes.data(), bytes.size(), "a"), kSceneOk);
+    for (int32_t i = 0; i < scene.materialcount; ++i) scene.materials[i].textured = scene.materials[i].envmap = 0;
+    for (int32_t i = 0; i < scene.objectcount; ++i) scene.objects[i].particledata.particleenabled = 0;
+    ASSERT_EQ(SaveScene(&scene, path), kSceneOk);
+    FreeScene(&scene);
+  }
+  int Load(const ProjectSpec& spec, FEX_Project& project) {
+    const std::string path = dir_ / "test.fex";
+    EXPECT_TRUE(WriteBytes(path, WriteProject(spec)));
+    std::string error;
+    return EffectLoadProjectStatus(project, path, error);
+  }
+
+  qt::TempDir dir_;
+  qt::ChangeDir cd_{dir_.path()};
+  LoaderLogSink previousSink_ = nullptr;
+};
+
+TEST_F(EffectProject, EmptyProjectLoadsWithoutFrames) {
+  FEX_Project project;
+  ASSERT_EQ(Load({}, project), kEffectOk);
+  EXPECT_EQ(project.name, "project");
+  EXPECT_EQ(project.reserved1, 11);
+  EXPECT_EQ(project.reserved4, 44);
+  EXPECT_EQ(project.scenecount + project.interfacecount + project.operatorcount, 0);
+  EXPECT_TRUE(events.empty());
+  EffectFreeProject(project);
+}
+
+TEST_F(EffectProject, OneSceneUnderTwoFoldersLoadsOnceAndIsShared) {
+  FEX_Project project;
+  ProjectSpec spec;
+  spec.scenes = {"c:\\work\\a.ovx", "other\\a.ovx"};
+  spec.interfaces = {"x\\layer.ife"};
+  ASSERT_EQ(Load(spec, project), kEffectOk);
+  ASSERT_EQ(project.scenecount, 2);
+  const _OVX_SCENE& first = project.scenes[0];
+  const _OVX_SCENE& second = project.scenes[1];
+  EXPECT_GT(first.objectcount, 0);
+  EXPECT_EQ(first.particlecount, 5000);
+  EXPECT_EQ(first.sharedcopy, 0);
+  EXPECT_EQ(second.sharedcopy, 1);
+  EXPECT_EQ(second.objects, first.objects);
+  EXPECT_EQ(second.particles, first.particles);
+  EXPECT_EQ(SceneCacheCount, 1);
+  EXPECT_EQ(SceneCacheNames[0], "a.ovx");
+  EXPECT_EQ(SceneCacheScenes[0], &project.scenes[0]);
+  EXPECT_EQ(std::count(logLines.begin(), logLines.end(), "[CACHE] cached load a.ovx"), 1);
+  // One loading frame before each scene and each layer.
+  EXPECT_EQ(events, (std::vector<std::string>{"progress", "progress", "progress", "load data/layer.ife textures"}));
+  EXPECT_EQ(project.interfaces[0].layer_count, 1);
+
+  // A later project takes the scene from the cache.
+  FEX_Project later;
+  ProjectSpec one;
+  one.scenes = {"a.ovx"};
+  ASSERT_EQ(Load(one, later), kEffectOk);
+  EXPECT_EQ(later.scenes[0].objects, first.objects);
+  EffectFreeProject(later);
+  EffectFreeProject(project);
+  EXPECT_EQ(SceneCacheCount, 0);
+  EXPECT_EQ(events.back(), "release");
+}
+
+TEST_F(EffectProject, OperatorsAndKeysInFileOrder) {
+  FEX_Project project;
+  ProjectSpec spec;
+  spec.operators = {{1001, 3, 10, 0xDEADBEEF, {}, -1, "none"},
+                    {2002, 7, 50, 0x12345678,
+                     {{0, 10, 1, -303, 5, 6}, {5, 20, 2, 7, 8, 9}, {-4, -1, 0, -1, -2, -3}}, -1, "three"}};
+  ASSERT_EQ(Load(spec, project), kEffectOk);
+  ASSERT_EQ(project.operatorcount, 2);
+  const FEX_Operator& none = project.operators[0];
+  EXPECT_EQ(none.optype, 1001);
+  EXPECT_EQ(none.target, 3);
+  EXPECT_EQ(none.keycount, 0);
+  EXPECT_EQ(none.name, "none");
+  const FEX_Operator& three = project.operators[1];
+  EXPECT_EQ(three.optype, 2002);
+  EXPECT_EQ(three.params[0], 50);
+  EXPECT_EQ(three.params[31], 81);
+  ASSERT_EQ(three.keycount, 3);
+  const FEX_Key& k0 = three.keys[0];
+  EXPECT_EQ(k0.starttime, 0);
+  EXPECT_EQ(k0.endtime, 10);
+  EXPECT_EQ(k0.ease, 1);
+  EXPECT_EQ(k0.startvalue, kFexRandomValue);
+  EXPECT_EQ(three.keys[1].midvalue, 8);
+  EXPECT_EQ(three.keys[2].starttime, -4);
+  EXPECT_EQ(three.keys[2].endvalue, -3);
+  EffectFreeProject(project);
+}
+
+TEST_F(EffectProject, MissingSceneFileLeavesAnEmptyScene) {
+  FEX_Project project;
+  ProjectSpec spec;
+  spec.scenes = {"gone.ovx", "gone.ovx"};
+  ASSERT_EQ(Load(spec, project), kEffectOk);
+  EXPECT_EQ(project.scenes[0].objectcount, 0);
+  EXPECT_EQ(project.scenes[0].objects, nullptr);
+  EXPECT_EQ(project.scenes[0].materials, nullptr);
+  EXPECT_EQ(project.scenes[1].sharedcopy, 1);
+  EXPECT_EQ(SceneCacheCount, 1);
+  EffectFreeProject(project);
+}
+
+TEST_F(EffectProject, CacheStopsAtItsSize) {
+  // Three projects of missing scenes with distinct names: 101 + 101 + 55.
+  std::vector<FEX_Project> projects(3);
+  const int counts[] = {101, 101, 55};
+  int next = 0;
+  for (size_t p = 0; p < projects.size(); ++p) {
+    ProjectSpec spec;
+    for (int i = 0; i < counts[p]; ++i) spec.scenes.push_back("s" + std::to_string(next + i));
+    ASSERT_EQ(Load(spec, projects[p]), kEffectOk);
+    next += counts[p];
+  }
+  EXPECT_EQ(SceneCacheCount, kSceneCacheSize);
+  EXPECT_EQ(SceneCacheNames[255], "s255");
+  EXPECT_EQ(projects[2].scenes[54].sharedcopy, 0);  // s256: loaded, not cached
+  for (size_t i = projects.size(); i-- > 0;) EffectFreeProject(projects[i]);
+  EXPECT_EQ(SceneCacheCount, 0);
+}
+
+// Damaged files are refused whole, and leave the project empty.
+TEST_F(EffectProject, DamagedFilesAreRefused) {
+  ProjectSpec keyed;
+  keyed.scenes = {"a.ovx"};
+  keyed.operators = {{1, 0, 0, 0, {{0, 1, 0, 1, 2, 3}, {0, 1, 0, 1, 2, 3}}, -1, "op"}};
+  const std::vector<uint8_t> good = WriteProject(keyed);
+  auto cut = [&](size_t size) { return std::vector<uint8_t>(good.begin(), good.begin() + long(size)); };
+  auto withCount = [&](size_t offset, int32_t value) {
+    std::vector<uint8_t> b = good;
+    for (size_t i = 0; i < 4; ++i) b.at(offset + i) = uint8_t(uint32_t(value) >> (8 * i));
+    return b;
+  };
+  const size_t keycountAt = kFexHeaderSize + 256 + 44;
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty", {}},
+      {"inside the header", cut(200)},
+      {"inside a path", cut(kFexHeaderSize + 100)},
+      {"inside the operators", cut(kFexHeaderSize + 256 + 300)},
+      {"inside the keys", cut(good.size() - 1)},
+      {"negative scene count", withCount(272, -1)},
+      {"interface count above the bound", withCount(276, kFexMaxCount + 1)},
+      {"huge operator count", withCount(280, 0x7fffffff)},
+      {"negative key count", withCount(keycountAt, -5)},
+      {"key count above the bound", withCount(keycountAt, kFexMaxCount + 1)},
+      {"more keys than the file holds", withCount(keycountAt, 3)},
+  };
+  for (const auto& c : cases) {
+    FEX_Project project;
+    std::string error;
+    EXPECT_EQ(EffectReadProject(project, c.bytes, error), kEffectDamaged) << c.what;
+    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_EQ(project.scenecount + project.operatorcount, 0) << c.what;
+    EXPECT_EQ(project.operators, nullptr) << c.what;
+  }
+  EXPECT_TRUE(events.empty()) << "nothing is loaded from a damaged file";
+  FEX_Project project;
+  std::string error;
+  EXPECT_EQ(EffectReadProject(project, good, error), kEffectOk) << error;
+}
+
+TEST_F(EffectProject, TruncatedOrMissingFileEndsTheProgram) {
+  ProjectSpec spec;
+  spec.scenes = {"a.ovx"};
+  std::vector<uint8_t> bytes = WriteProject(spec);
+  bytes.resize(bytes.size() - 10);
+  ASSERT_TRUE(WriteBytes(dir_ / "cut.fex", bytes));
+  const struct {
+    std::string file;
+    int code;
+  } cases[] = {{dir_ / "cut.fex", kEffectDamaged}, {dir_ / "none.fex", kEffectCantOpen}};
+  for (const auto& c : cases) {
+    qt::ChildResult r = qt::RunInChild([&] {
+      FEX_Project project;
+      EffectLoadProject(project, c.file);
+    });
+    EXPECT_EQ(r.exitCode, c.code) << c.file;
+    EXPECT_TRUE(qt::Contains(r.err, "Effect project " + c.file + ": ")) << r.err;
+  }
+}
+
+TEST(PathFileName, AfterTheLastBackslash) {
+  const struct {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"a.ovx", "a.ovx"},          {"dir\\a.ovx", "a.ovx"}, {"c:\\x\\y\\a.ovx", "a.ovx"},
+      {"dir\\sub\\", "sub\\"},     {"\\", "\\"},            {"\\a", "a"},
+      {"dir/a.ovx", "dir/a.ovx"},  {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PathFileName(c.path), c.name) << c.path;
+}
+
+TEST(RotateVector, QuarterTurns) {
+  const float q = std::numbers::pi_v<float> / 2;
+  const struct {
+    float x, y, z, b, a;
+    float rx, ry, rz;
+  } cases[] = {
+      {1, 0, 0, 0, q, 0, 0, -1},
+      {0, 0, 1, 0, q, 1, 0, 0},
+      {0, 1, 0, q, 0, 0, 0, 1},
+      {2, 3, 4, 0, 0, 2, 3, 4},
+      // a then b: (1,0,0) goes to (0,0,-1) about y, then to (0,1,0) about x.
+      {1, 0, 0, q, q, 0, 1, 0},
+  };
+  for (const auto& c : cases) {
+    float rx, ry, rz;
+    RotateVector(rx, ry, rz, c.x, c.y, c.z, c.b, c.a);
+    EXPECT_NEAR(rx, c.rx, 1e-6f);
+    EXPECT_NEAR(ry, c.ry, 1e-6f);
+    EXPECT_NEAR(rz, c.rz, 1e-6f);
+  }
+}
+
+// --- shader programs on a real GL (Mesa under Xvfb) ---
+
+TEST(ShaderProgram, FailuresAreLoggedAndAGoodProgramLinks) {
+  if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
+  qt::TempDir dir;
+  // A long comment takes the sources past any fixed buffer size.
+  const std::string padding = "// " + std::string(70000, 'x') + "\n";
+  ASSERT_TRUE(qt::WriteFile(dir / "good.vs", padding + "void main() { gl_Position = ftransform(); }\n"));
+  ASSERT_TRUE(qt::WriteFile(dir / "good.fs", "void main() { gl_FragColor = vec4(1.0); }\n" + padding));
+  ASSERT_TRUE(qt::WriteFile(dir / "broken.vs", "void main() { gl_Position = ; }\n"));
+  auto r = qt::RunInChild([&] {
+    drawtest::ShowWindowOrExit(32, 32);
+    logLines.clear();  // a forked child starts with the parent's lines
+    LoaderSetLogSink(Collect);
+    uint32_t vs = 0, fs = 0, program = 0;
+    LoadShaderProgram(vs, fs, program, ShortString(dir / "good.vs"), ShortString(dir / "good.fs"));
+    CHILD_CHECK(program != 0 && vs != 0 && fs != 0);
+    GLint linked = 0;
+    qgl::glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    CHILD_CHECK(linked == 1);
+    CHILD_CHECK(logLines.size() == 1);
+    logLines.clear();
+    LoadShaderProgram(vs, fs, program, ShortString(dir / "broken.vs"), ShortString(dir / "good.fs"));
+    const std::vector<std::string> expected = {
+        " - loading " + (dir / "broken.vs") + " and " + (dir / "good.fs") + " shader.",
+        " - unable to compile vertex shader.", " - unable to link shader program."};
+    CHILD_CHECK(logLines == expected);
+    for (const std::string& line : logLines) std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(0);
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "") << r.out;
+}
+
+}  // namespace
