@@ -5,6 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_GLYPH_H
+#include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <climits>
@@ -31,6 +32,9 @@ constexpr int kSupportedKinds = 3;  // type and subtype both lie in 0..3
 constexpr double kHeightPerSize = 0.7654320987654321;
 constexpr int kDefaultPpemHeight = 16;
 constexpr int kLineMargin = 5;
+// A glyph wider or higher than this many pixels comes only from a damaged
+// face: rendering it would take gigabytes.
+constexpr int64_t kMaxGlyphSide = 4096;
 
 // Style and face flag bits as the registry records them.
 constexpr FT_Long kStyleItalic = 1 << 0;
@@ -266,8 +270,23 @@ int64_t StartRow(const FR_Font_t& f, int H, int L) {
   }
 }
 
+// Whether an outline would render larger than any real glyph.
+bool OutlineTooLarge(const FT_Outline& outline) {
+  FT_BBox box;
+  FT_Outline_Get_CBox(&outline, &box);
+  const int64_t width = (static_cast<int64_t>(box.xMax) - box.xMin) / 64;
+  const int64_t height = (static_cast<int64_t>(box.yMax) - box.yMin) / 64;
+  return width > kMaxGlyphSide || height > kMaxGlyphSide;
+}
+
 int TakeGlyph(FT_Face face, Glyph& g, const char* text, size_t i, uint32_t code) {
   FT_GlyphSlot slot = face->glyph;
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(slot->outline)) {
+    TTF_LOG("[fr][ttf][%s:%d:%s()]  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", SYS_LOGPOS_AS("FR_Render"),
+            code, text[i]);
+    slot->outline.n_points = 0;
+    slot->outline.n_contours = 0;
+  }
   if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
     TTF_LOG("[fr][ttf][%s:%d:%s()]  ! FT_Render_Glyph 0x%04x (char '%c') failed.\n", SYS_LOGPOS_AS("FR_Render"), code,
             text[i]);
@@ -381,7 +400,8 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   for (size_t i = 0; i < codes.size(); ++i) {
     Glyph& g = glyphs[i];
     const FT_UInt gi = FT_Get_Char_Index(face, codes[i]);
-    FT_Load_Glyph(face, gi, FT_LOAD_NO_HINTING | FT_LOAD_RENDER);
+    // Rendered by TakeGlyph, once its size is known to be sane.
+    FT_Load_Glyph(face, gi, FT_LOAD_NO_HINTING);
     if (font->face->kerning && i > 0 && codes[i] != 0 && codes[i - 1] != 0) {
       FT_Vector delta{};
       FT_Get_Kerning(face, previous, gi, FT_KERNING_DEFAULT, &delta);

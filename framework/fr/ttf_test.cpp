@@ -145,6 +145,22 @@ TEST_F(TrueTypeRender, TextWithoutInkIsZeroRowsHigh) {
   EXPECT_TRUE(FindInk(t).empty());
 }
 
+// A glyph larger than any real one (a damaged face, or an absurd size) is
+// drawn empty instead of being rendered into gigabytes; a normal glyph of
+// the same line still draws.
+TEST_F(TrueTypeRender, OversizedGlyphsDrawEmpty) {
+  Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 9000);
+  Target t(64, 32, 32);
+  int width = -1, height = -1;
+  Render(t, "H", &width, &height);
+  EXPECT_EQ(height, 0);
+  EXPECT_TRUE(FindInk(t).empty());
+  Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 3000);
+  Target big(64, 64, 32);
+  Render(big, "H");
+  EXPECT_FALSE(FindInk(big).empty());
+}
+
 TEST_F(TrueTypeRender, ColourBlendsByTheGlyphsCoverage) {
   const int W = 96, H = 40;
   Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 28);
