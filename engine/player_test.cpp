@@ -222,18 +222,7 @@ TEST(EffectChecks, IndicesOutsideTheirTables) {
 
 // --- on a real GL (Mesa under Xvfb) ---
 
-void OnDisplay(int w, int h, const std::function<void()>& body) {
-  if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
-  auto r = qt::RunInChild([&] {
-    drawtest::ShowWindowOrExit(w, h);
-    body();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(0);
-  });
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-}
+using drawtest::OnDisplay;
 
 FEX_Operator& NewOperator(FEX_Project& p, int32_t optype, FEX_Key key, std::initializer_list<uint8_t> params = {},
                           int32_t target = 0) {
