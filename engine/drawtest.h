@@ -2,10 +2,12 @@
 // scene over arrays the test owns, and a GL window of a given size in a
 // child process (Mesa under Xvfb) with pixel readback.
 #pragma once
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "framework/base/main.h"
 #include "framework/wm/glconst.h"
 #include "framework/wm/wm.h"
+#include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"
 #include "units/gluunit.h"
@@ -150,6 +153,21 @@ inline void ShowWindowOrExit(int32_t w, int32_t h) {
   GLUInit();
   glInitExt();
   qgl::glViewport(0, 0, w, h);
+}
+
+// Runs body in a child with a w x h window (skipped without a display);
+// what it writes to stderr fails the test.
+inline void OnDisplay(int w, int h, const std::function<void()>& body) {
+  if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
+  auto r = qt::RunInChild([&] {
+    ShowWindowOrExit(w, h);
+    body();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(0);
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
 }
 
 struct Rgb {

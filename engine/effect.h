@@ -87,6 +87,8 @@ struct EffectInterfaceHooks {
   void (*progress)(void) = nullptr;
   void (*load)(ife_interface& ifc, const ShortString& fileName, const ShortString& textureFolder) = nullptr;
   void (*release)(ife_interface& ifc) = nullptr;
+  // Draws a loaded layer at a time (the player's interface operator).
+  void (*render)(ife_interface& ifc, float time) = nullptr;
 };
 extern EffectInterfaceHooks EffectInterfaces;
 

@@ -120,20 +120,7 @@ TEST(SceneScale2, Stored) {
 
 // --- on a real GL (Mesa under Xvfb) ---
 
-// Runs body in a child with a w x h window; what it writes to stderr fails
-// the test.
-void OnDisplay(int w, int h, const std::function<void()>& body) {
-  if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
-  auto r = qt::RunInChild([&] {
-    drawtest::ShowWindowOrExit(w, h);
-    body();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(0);
-  });
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-}
+using drawtest::OnDisplay;
 
 void Expect(const char* what, Rgb got, Rgb expected) {
   if (!drawtest::Near(got, expected))
