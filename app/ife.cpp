@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/appshell.h"
+#include "engine/effect.h"
 #include "framework/base/log.h"
 #include "framework/base/numconv.h"
 #include "units/glunit.h"
@@ -398,3 +399,5 @@ void ife_progress(void) {
   ife_render(Ife.ife_progress_interface, static_cast<float>(Ife.ife_progress_counter) * 14.0845f);
   wmSwapBuffers(Shell.AppWindow);
 }
+
+void ife_serve_effects(void) { EffectInterfaces = {ife_progress, ife_load, ife_free, ife_render}; }

@@ -56,6 +56,9 @@ void ife_load(ife_interface& ifc, const ShortString& fileName, const ShortString
 void ife_render(ife_interface& ifc, float time);
 void ife_free(ife_interface& ifc);
 void ife_progress(void);
+// Lends these routines to the 3D engine's effect projects, which load, draw
+// and release their interface layers through them.
+void ife_serve_effects(void);
 // Texture, model-view and projection matrices to identity, then the
 // 1280 x 720 drawing space with y up that every layer is drawn in.
 void ife_drawing_space(void);

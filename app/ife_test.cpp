@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/appshell.h"
+#include "engine/effect.h"
 #include "app/testgl.h"
 #include "framework/base/main.h"
 #include "framework/tl/tlfixtures.h"
@@ -71,6 +72,17 @@ class Layers : public ::testing::Test {
   void TearDown() override { ife_free(ifc); }
   ife_interface ifc{0, 0, nullptr};
 };
+
+// The engine's effect projects load, draw and release their layers through
+// these very routines once the application lends them.
+TEST(IfeEffects, ServeTheEffectProjects) {
+  ife_serve_effects();
+  EXPECT_EQ(EffectInterfaces.progress, &ife_progress);
+  EXPECT_EQ(EffectInterfaces.load, &ife_load);
+  EXPECT_EQ(EffectInterfaces.release, &ife_free);
+  EXPECT_EQ(EffectInterfaces.render, &ife_render);
+  EffectInterfaces = {};
+}
 
 TEST(IfeWords, RealsAreReadLocaleFreeAndStrictly) {
   struct Case {
