@@ -14,6 +14,7 @@
 #include "engine/ovx.h"
 #include "framework/wm/glrecorder.h"
 #include "units/glunit.h"
+#include "units/glrecording.h"
 #include "units/gluunit.h"
 #include "testsupport/testsupport.h"
 
@@ -66,15 +67,8 @@ inline void RecordCopyTexImage(GLenum, GLint level, GLenum format, GLint x, GLin
 // Points the GL unit's texture entries at an emptied recorder
 // (framework/wm/glrecorder.h).
 inline void UseRecordingGL() {
-  glrec::rec = glrec::Recorder{};
+  glrec::UseRecordingUnitTextures();
   qgl::glEnable = glrec::Enable;
-  qgl::glGenTextures = glrec::GenTextures;
-  qgl::glBindTexture = glrec::BindTexture;
-  qgl::glTexParameteri = glrec::TexParameteri;
-  qgl::glPixelStorei = glrec::PixelStorei;
-  qgl::glTexImage2D = glrec::TexImage2D;
-  qgl::gluBuild2DMipmaps = glrec::Build2DMipmaps;
-  qgl::glDeleteTextures = glrec::DeleteTextures;
   qgl::glCopyTexImage2D = RecordCopyTexImage;
 }
 

@@ -15,6 +15,7 @@
 #include "framework/wm/glrecorder.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"
+#include "units/glrecording.h"
 #include "units/gluunit.h"
 #include "framework/base/main.h"
 #include "framework/wm/wm.h"
@@ -32,15 +33,7 @@ using glrec::rec;
 class Table : public ::testing::Test {
  protected:
   void SetUp() override {
-    rec = glrec::Recorder{};
-    qgl::glGenTextures = glrec::GenTextures;
-    qgl::glBindTexture = glrec::BindTexture;
-    qgl::glTexParameteri = glrec::TexParameteri;
-    qgl::glPixelStorei = glrec::PixelStorei;
-    qgl::glTexImage2D = glrec::TexImage2D;
-    qgl::gluBuild2DMipmaps = glrec::Build2DMipmaps;
-    qgl::glCompressedTexImage2DARB = glrec::CompressedTexImage2D;
-    qgl::glDeleteTextures = glrec::DeleteTextures;
+    glrec::UseRecordingUnitTextures();
     glMaxTextureSize = 2048;
     files = &tlfix::UseMemFiles();
     txOptions(TX_OPT_QUALITY, 0);
