@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/appshell.h"
+#include "engine/capture.h"
 #include "engine/effect.h"
 #include "framework/base/log.h"
 #include "framework/base/numconv.h"
@@ -170,8 +171,8 @@ float ife_interpolate(uint8_t easing, float a, float b, float s) {
 int32_t ife_resolve_texture(const ShortString& name, const ShortString& folder, ife_texture_loader loader) {
   std::string_view n = name.view();
   if (n == "white.tga") return 0;
-  if (n == "RT") return Ife.ife_rt_texture_source ? *Ife.ife_rt_texture_source : 0;
-  if (n == "GLOW") return Ife.ife_glow_texture_source ? *Ife.ife_glow_texture_source : 0;
+  if (n == "RT") return Ife.ife_rt_texture_source ? static_cast<int32_t>(*Ife.ife_rt_texture_source) : 0;
+  if (n == "GLOW") return Ife.ife_glow_texture_source ? static_cast<int32_t>(*Ife.ife_glow_texture_source) : 0;
   if (n.size() == 8 && n.substr(0, 3) == "BUF" && n[3] >= '0' && n[3] <= '7' && n.substr(4) == ".JPG")
     return Ife.ife_buffers[n[3] - '0'];
   if (n.substr(0, 3) == "BUF") return 0;
@@ -400,4 +401,8 @@ void ife_progress(void) {
   wmSwapBuffers(Shell.AppWindow);
 }
 
-void ife_serve_effects(void) { EffectInterfaces = {ife_progress, ife_load, ife_free, ife_render}; }
+void ife_serve_effects(void) {
+  EffectInterfaces = {ife_progress, ife_load, ife_free, ife_render};
+  Ife.ife_rt_texture_source = &FramebufferTextures[0];
+  Ife.ife_glow_texture_source = &GlowTexture;
+}

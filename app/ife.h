@@ -44,9 +44,10 @@ struct ife_unit_state {
   int32_t ife_progress_counter = 0;
   ife_interface ife_progress_interface = {0, 0, nullptr};
   // Where "RT" and "GLOW" take their texture from at load time: the 3D
-  // engine points these at its capture textures; null reads as 0.
-  const int32_t* ife_rt_texture_source = nullptr;
-  const int32_t* ife_glow_texture_source = nullptr;
+  // engine's first frame-buffer capture and its glow texture once
+  // ife_serve_effects has run; null reads as 0.
+  const uint32_t* ife_rt_texture_source = nullptr;
+  const uint32_t* ife_glow_texture_source = nullptr;
 };
 extern ife_unit_state Ife;
 
@@ -57,7 +58,8 @@ void ife_render(ife_interface& ifc, float time);
 void ife_free(ife_interface& ifc);
 void ife_progress(void);
 // Lends these routines to the 3D engine's effect projects, which load, draw
-// and release their interface layers through them.
+// and release their interface layers through them, and binds "RT" and
+// "GLOW" to the engine's capture textures.
 void ife_serve_effects(void);
 // Texture, model-view and projection matrices to identity, then the
 // 1280 x 720 drawing space with y up that every layer is drawn in.

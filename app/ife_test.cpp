@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/appshell.h"
+#include "engine/capture.h"
 #include "engine/effect.h"
 #include "app/testgl.h"
 #include "framework/base/main.h"
@@ -74,14 +75,23 @@ class Layers : public ::testing::Test {
 };
 
 // The engine's effect projects load, draw and release their layers through
-// these very routines once the application lends them.
+// these very routines once the application lends them; their "RT" and
+// "GLOW" layers then show the engine's capture textures as they are when a
+// layer loads.
 TEST(IfeEffects, ServeTheEffectProjects) {
+  EXPECT_EQ(ife_resolve_texture("RT", "", FakeLoader), 0);
   ife_serve_effects();
   EXPECT_EQ(EffectInterfaces.progress, &ife_progress);
   EXPECT_EQ(EffectInterfaces.load, &ife_load);
   EXPECT_EQ(EffectInterfaces.release, &ife_free);
   EXPECT_EQ(EffectInterfaces.render, &ife_render);
+  FramebufferTextures[0] = 901;
+  GlowTexture = 902;
+  EXPECT_EQ(ife_resolve_texture("RT", "", FakeLoader), 901);
+  EXPECT_EQ(ife_resolve_texture("GLOW", "", FakeLoader), 902);
+  FramebufferTextures[0] = GlowTexture = 0;
   EffectInterfaces = {};
+  Ife.ife_rt_texture_source = Ife.ife_glow_texture_source = nullptr;
 }
 
 TEST(IfeWords, RealsAreReadLocaleFreeAndStrictly) {
@@ -205,7 +215,7 @@ TEST_F(Layers, BadAndAbsurdCountsFailCleanly) {
 }
 
 TEST_F(Layers, TextureNames) {
-  int32_t rt = 901, glow = 902;
+  uint32_t rt = 901, glow = 902;
   Ife.ife_rt_texture_source = &rt;
   Ife.ife_glow_texture_source = &glow;
   for (int i = 0; i < 8; ++i) Ife.ife_buffers[i] = 500 + i;

@@ -143,7 +143,7 @@ class Scene {
 // In a child process: the base library, a shown window of w x h whose GL
 // context is current, the GL and GLU units loaded and the viewport set to
 // the window. Ends the child with 10 or 11 when there is no window.
-inline void ShowWindowOrExit(int32_t w, int32_t h) {
+inline wm_window_t* ShowWindowOrExit(int32_t w, int32_t h) {
   static qt::Args args{"\\bin\\prog"};
   SYS_BaseInit(nullptr, args.argc(), args.argv(), nullptr);
   if (wmInit() != 0) _exit(10);
@@ -153,6 +153,7 @@ inline void ShowWindowOrExit(int32_t w, int32_t h) {
   GLUInit();
   glInitExt();
   qgl::glViewport(0, 0, w, h);
+  return window;
 }
 
 // Runs body in a child with a w x h window (skipped without a display);

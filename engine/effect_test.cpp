@@ -14,9 +14,9 @@
 #include "engine/drawtest.h"
 #include "engine/glsl.h"
 #include "engine/loader.h"
+#include "engine/projecttest.h"
 #include "engine/scenefile_test.h"
 #include "engine/scenefree.h"
-#include "framework/base/bytes.h"
 #include "framework/wm/glconst.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"
@@ -24,67 +24,10 @@
 
 namespace {
 
-// --- a project writer, from the file layout ---
-
-struct KeySpec {
-  int32_t start, end;
-  uint8_t ease;
-  int32_t startValue, midValue, endValue;
-};
-
-struct OperatorSpec {
-  int32_t optype = 0;
-  int32_t target = 0;
-  uint8_t firstParam = 0;  // params[0]; the rest count up from it
-  uint32_t keyPointer = 0;
-  std::vector<KeySpec> keys;
-  int32_t keycount = -1;  // the stored count; -1 stores keys.size()
-  std::string name;
-};
-
-struct ProjectSpec {
-  std::string name = "project";
-  std::vector<std::string> scenes;
-  std::vector<std::string> interfaces;
-  std::vector<OperatorSpec> operators;
-};
-
-void PutShortString(SYS_ByteWriter& w, const std::string& text) {
-  w.u8(static_cast<uint8_t>(text.size()));
-  w.text(text);
-  // Bytes beyond the length are undefined in the format: not zero here.
-  for (size_t i = text.size() + 1; i < kFexShortStringSize; ++i) w.u8(0xCD);
-}
-
-std::vector<uint8_t> WriteProject(const ProjectSpec& p) {
-  SYS_ByteWriter w;
-  PutShortString(w, p.name);
-  for (uint32_t reserved : {11u, 22u, 33u, 44u}) w.u32(reserved);
-  w.u32(uint32_t(p.scenes.size()));
-  w.u32(uint32_t(p.interfaces.size()));
-  w.u32(uint32_t(p.operators.size()));
-  for (const std::string& s : p.scenes) PutShortString(w, s);
-  for (const std::string& s : p.interfaces) PutShortString(w, s);
-  for (const OperatorSpec& op : p.operators) {
-    w.u32(uint32_t(op.optype));
-    w.u32(uint32_t(op.target));
-    for (uint8_t i = 0; i < 32; ++i) w.u8(uint8_t(op.firstParam + i));
-    w.u32(op.keyPointer);
-    w.u32(uint32_t(op.keycount < 0 ? int32_t(op.keys.size()) : op.keycount));
-    PutShortString(w, op.name);
-  }
-  for (const OperatorSpec& op : p.operators)
-    for (const KeySpec& k : op.keys) {
-      w.u32(uint32_t(k.start));
-      w.u32(uint32_t(k.end));
-      w.u8(k.ease);
-      w.text("\x7f\x7f\x7f");
-      w.u32(uint32_t(k.startValue));
-      w.u32(uint32_t(k.midValue));
-      w.u32(uint32_t(k.endValue));
-    }
-  return w.release();
-}
+using projecttest::KeySpec;
+using projecttest::OperatorSpec;
+using projecttest::ProjectSpec;
+using projecttest::WriteProject;
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   return qt::WriteFile(path, std::string(bytes.begin(), bytes.end()));
@@ -195,9 +138,9 @@ TEST_F(EffectProject, OneSceneUnderTwoFoldersLoadsOnceAndIsShared) {
 TEST_F(EffectProject, OperatorsAndKeysInFileOrder) {
   FEX_Project project;
   ProjectSpec spec;
-  spec.operators = {{1001, 3, 10, 0xDEADBEEF, {}, -1, "none"},
+  spec.operators = {{1001, 3, 10, 0xDEADBEEF, {}, -1, "none", {}},
                     {2002, 7, 50, 0x12345678,
-                     {{0, 10, 1, -303, 5, 6}, {5, 20, 2, 7, 8, 9}, {-4, -1, 0, -1, -2, -3}}, -1, "three"}};
+                     {{0, 10, 1, -303, 5, 6}, {5, 20, 2, 7, 8, 9}, {-4, -1, 0, -1, -2, -3}}, -1, "three", {}}};
   ASSERT_EQ(Load(spec, project), kEffectOk);
   ASSERT_EQ(project.operatorcount, 2);
   const FEX_Operator& none = project.operators[0];
@@ -256,7 +199,7 @@ TEST_F(EffectProject, CacheStopsAtItsSize) {
 TEST_F(EffectProject, DamagedFilesAreRefused) {
   ProjectSpec keyed;
   keyed.scenes = {"a.ovx"};
-  keyed.operators = {{1, 0, 0, 0, {{0, 1, 0, 1, 2, 3}, {0, 1, 0, 1, 2, 3}}, -1, "op"}};
+  keyed.operators = {{1, 0, 0, 0, {{0, 1, 0, 1, 2, 3}, {0, 1, 0, 1, 2, 3}}, -1, "op", {}}};
   const std::vector<uint8_t> good = WriteProject(keyed);
   auto cut = [&](size_t size) { return std::vector<uint8_t>(good.begin(), good.begin() + long(size)); };
   auto withCount = [&](size_t offset, int32_t value) {
