@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "units/gltexture.h"
 #include "units/glunit.h"
 
 using namespace qgl;
@@ -56,16 +57,8 @@ const uint8_t DebugFontBitmap[288] = {
 namespace {
 
 int32_t NewTexture(GLsizei size, GLint components, GLenum format, GLenum filter, const void* pixels) {
-  GLuint texture = 0;
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, components, size, size, 0, format, GL_UNSIGNED_BYTE, pixels);
-  return static_cast<int32_t>(texture);
+  return static_cast<int32_t>(
+      NewTexture2D(size, size, components, format, static_cast<GLint>(filter), TextureWrap::ClampToEdge, pixels));
 }
 
 // One glyph of columns first to first + width - 1 in both sizes.

@@ -18,6 +18,7 @@
 #include "framework/tl/TL.h"
 #include "platform/bass/bass.h"
 #include "platform/rtl.h"
+#include "units/gltexture.h"
 #include "units/glunit.h"
 #include "units/gluunit.h"
 #include "units/random.h"
@@ -105,16 +106,8 @@ void DrawLoadingRing(void) {
 void CreateBufferTextures(void) {
   std::vector<uint8_t> black(512 * 512 * 3, 0);
   for (int i = 0; i < 4; ++i) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, 512, 512, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
-    Disk.BufferTextures[i] = static_cast<int32_t>(texture);
+    Disk.BufferTextures[i] =
+        static_cast<int32_t>(NewTexture2D(512, 512, 3, GL_RGB, GL_LINEAR, TextureWrap::ClampToEdge, black.data()));
     Ife.ife_buffers[i] = Disk.BufferTextures[i];
   }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/loader.h"
+#include "units/gltexture.h"
 #include "units/glunit.h"
 #include "units/sysunit.h"
 
@@ -37,19 +38,9 @@ void DeleteName(uint32_t& name) {
 }
 
 // A new texture with linear filters, bound, holding w x h RGBA from pixels.
-uint32_t NewRgbaTexture(int32_t w, int32_t h, const void* pixels, bool clamp) {
-  GLuint name = 0;
+uint32_t NewRgbaTexture(int32_t w, int32_t h, const void* pixels, TextureWrap wrap) {
   glEnable(GL_TEXTURE_2D);
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  if (clamp) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  }
-  glTexImage2D(GL_TEXTURE_2D, 0, kRgbaBytes, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-  return name;
+  return NewTexture2D(w, h, kRgbaBytes, GL_RGBA, GL_LINEAR, wrap, pixels);
 }
 
 bool ValidIndex(int32_t index, const char* operation) {
@@ -70,7 +61,7 @@ void CreateFramebufferTexture(void) {
   for (uint32_t& name : FramebufferTextures) DeleteName(name);
   Staging pixels(size_t{kFramebufferWidth} * kFramebufferHeight * kRgbaBytes, "temporary texture data for frame");
   for (uint32_t& name : FramebufferTextures)
-    name = NewRgbaTexture(kFramebufferWidth, kFramebufferHeight, pixels.data(), true);
+    name = NewRgbaTexture(kFramebufferWidth, kFramebufferHeight, pixels.data(), TextureWrap::ClampToEdge);
 }
 
 void GrabFramebuffer(int32_t index) {
@@ -88,7 +79,7 @@ void CreateGlowTexture(void) {
   if (GlowSize < 1) return;
   size_t edge = static_cast<size_t>(GlowSize);
   Staging pixels(edge * edge * kRgbaBytes, "temporary texture data for glow ");
-  GlowTexture = NewRgbaTexture(GlowSize, GlowSize, pixels.data(), false);
+  GlowTexture = NewRgbaTexture(GlowSize, GlowSize, pixels.data(), TextureWrap::Repeat);
 }
 
 void GrabGlow(void) { CopyInto(GlowTexture, GL_RGBA, GlowSize, GlowSize); }

@@ -11,6 +11,7 @@
 #include "engine/render.h"
 #include "engine/shadow.h"
 #include "framework/wm/glconst.h"
+#include "units/gltexture.h"
 #include "units/glunit.h"
 #include "units/random.h"
 
@@ -68,28 +69,18 @@ void ResetMatrix(GLenum mode) {
   glLoadIdentity();
 }
 
+// A capture texture: RGB, contents undefined until the first copy.
 void NewTexture(uint32_t& name, int32_t w, int32_t h) {
   glEnable(GL_TEXTURE_2D);
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+  name = NewTexture2D(w, h, GL_RGB, GL_RGB, GL_LINEAR, TextureWrap::ClampToEdge, nullptr);
 }
 
 void CreateNoiseTextures() {
   std::vector<uint8_t> bytes(size_t(kNoiseTextureSize) * kNoiseTextureSize);
   for (uint32_t& name : NoiseTextures) {
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(Random(256));
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, 1, kNoiseTextureSize, kNoiseTextureSize, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                 bytes.data());
+    name = NewTexture2D(kNoiseTextureSize, kNoiseTextureSize, 1, GL_LUMINANCE, GL_LINEAR, TextureWrap::Repeat,
+                        bytes.data());
   }
 }
 
