@@ -126,14 +126,7 @@ float ife_to_single(double value) {
   return static_cast<float>(value);
 }
 
-int32_t ife_round(double value) {
-  if (std::isnan(value)) return 0;
-  // The default rounding mode rounds halves to the even neighbour.
-  double r = std::nearbyint(value);
-  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(r);
-}
+int32_t ife_round(double value) { return SYS_RoundInt32(value); }
 
 ShortString ife_readline(SYS_File_p file) {
   Reader in{FileLine, file};

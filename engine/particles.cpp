@@ -7,6 +7,7 @@
 #include "engine/camera.h"
 #include "engine/loader.h"
 #include "engine/vector.h"
+#include "framework/base/numconv.h"
 #include "framework/wm/glconst.h"
 #include "units/glunit.h"
 #include "units/random.h"
@@ -18,16 +19,6 @@ namespace {
 constexpr int kAllocationFailedExitCode = 1;
 // The spread is drawn in steps of 1 / kSpreadSteps.
 constexpr double kSpreadSteps = 10000.0;
-
-// Round with halves to the even neighbour, held inside the range of Random's
-// argument (a NaN gives 0).
-int32_t RoundToInt32(double value) {
-  if (std::isnan(value)) return 0;
-  double rounded = std::nearbyint(value);
-  if (rounded >= 2147483647.0) return INT32_MAX;
-  if (rounded <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(rounded);
-}
 
 size_t PoolSize(const _OVX_SCENE& scene) {
   return scene.particles && scene.particlecount > 0 ? static_cast<size_t>(scene.particlecount) : 0;
@@ -157,8 +148,8 @@ bool ParticleSpriteAxes(const _OVX_VECTOR& eye, const _OVX_VECTOR& target, _OVX_
 }
 
 float ParticleSpreadComponent(float base, float spread) {
-  const int32_t range = RoundToInt32(kSpreadSteps * spread);
-  const int32_t half = RoundToInt32(kSpreadSteps / 2 * spread);
+  const int32_t range = SYS_RoundInt32(kSpreadSteps * spread);
+  const int32_t half = SYS_RoundInt32(kSpreadSteps / 2 * spread);
   const double offset = (static_cast<double>(Random(range)) - half) / kSpreadSteps;
   return static_cast<float>(base + offset);
 }

@@ -10,6 +10,7 @@
 #include "engine/particles.h"
 #include "engine/render.h"
 #include "engine/shadow.h"
+#include "framework/base/numconv.h"
 #include "framework/wm/glconst.h"
 #include "units/gltexture.h"
 #include "units/glunit.h"
@@ -59,8 +60,10 @@ constexpr int32_t kBoltSegmentsExtra = 6;
 constexpr int32_t kJitterRange = 100;
 constexpr float kJitterScale = 30.0f;
 
-int32_t Trunc(float x) { return static_cast<int32_t>(x); }
-int32_t Round(float x) { return static_cast<int32_t>(std::nearbyint(x)); }
+// Key values come from the file: out of the 32-bit range (or NaN) they are
+// clamped, never converted past it.
+int32_t Trunc(float x) { return SYS_TruncInt32(x); }
+int32_t Round(float x) { return SYS_RoundInt32(x); }
 float Byte(uint8_t b) { return b / 255.0f; }
 int32_t Word(const uint8_t* p, int i) { return p[i] + 256 * p[i + 1]; }
 
@@ -582,8 +585,8 @@ float EffectDrawFraction(float value) { return std::min(value / kPerMille, 1.0f)
 
 int32_t EffectLightningFace(int32_t facecount, float value, int32_t k) {
   if (facecount <= 0) return -1;
-  const int32_t index = 4 * Trunc(value / 4000.0f * float(facecount - 1)) + k - 1;
-  return std::clamp(index, 0, facecount - 1);
+  const int64_t index = 4 * int64_t{Trunc(value / 4000.0f * float(facecount - 1))} + k - 1;
+  return static_cast<int32_t>(std::clamp<int64_t>(index, 0, facecount - 1));
 }
 
 _OVX_OBJECT* EffectFixedObject(FEX_Project& project, int32_t index) {

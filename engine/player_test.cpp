@@ -162,7 +162,9 @@ TEST(EffectChecks, IndicesOutsideTheirTables) {
     float v;
     int32_t k, expected;
   } faces[] = {{5, 1000, 4, 4}, {5, 1000, 1, 4}, {5, 0, 1, 0}, {5, 0, 4, 3}, {100, 500, 2, 49},
-               {1, 3000, 3, 0}, {0, 100, 1, -1}, {5, -4000, 1, 0}};
+               {1, 3000, 3, 0}, {0, 100, 1, -1}, {5, -4000, 1, 0},
+               // key values far outside the faces, or past 32 bits once scaled
+               {1000000, 2.1e9f, 4, 999999}, {1000000, -2.1e9f, 1, 0}, {5, NAN, 2, 1}};
   for (const Face& f : faces) EXPECT_EQ(EffectLightningFace(f.facecount, f.v, f.k), f.expected) << f.facecount;
 
   EXPECT_EQ(EffectDrawFraction(500), 0.5f);

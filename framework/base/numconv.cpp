@@ -88,6 +88,11 @@ int32_t SYS_TruncInt32(double value) {
   return static_cast<int32_t>(value);
 }
 
+int32_t SYS_RoundInt32(double value) {
+  if (std::isnan(value)) return 0;
+  return SYS_TruncInt32(std::nearbyint(value));
+}
+
 std::string SYS_FormatFixed6(double value) {
   char buf[400];
   auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);

@@ -13,5 +13,8 @@ uint32_t SYS_ParseUInt32(const char* text);
 double SYS_ParseReal(const char* text);
 // A real cut toward zero to 32 bits, clamped at the range's ends (NaN gives 0).
 int32_t SYS_TruncInt32(double value);
+// A real rounded with halves to the even neighbour (the default rounding
+// mode), clamped at the 32-bit range's ends (NaN gives 0).
+int32_t SYS_RoundInt32(double value);
 // "%f" of the C locale: fixed notation, six decimals.
 std::string SYS_FormatFixed6(double value);
