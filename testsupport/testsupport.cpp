@@ -561,8 +561,11 @@ bool OwnXServer::Start(int number) {
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return false;
   SpawnSpec spec;
-  spec.argv = {"Xvfb", ":" + name, "-displayfd", std::to_string(kPassedFd), "-screen", "0", "1920x1080x24",
-               "-nolisten", "tcp"};
+  // -noreset: without it the server resets whenever its last client leaves,
+  // and a client connecting meanwhile is refused (a test's short-lived
+  // xdotool calls leave it without clients again and again).
+  spec.argv = {"Xvfb",     ":" + name, "-displayfd", std::to_string(kPassedFd), "-screen", "0", "1920x1080x24",
+               "-nolisten", "tcp",      "-noreset"};
   spec.stdoutPath = spec.stderrPath = "/dev/null";
   spec.passFd = report[1];
   pid_ = Spawn(spec);
