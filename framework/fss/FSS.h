@@ -85,8 +85,8 @@ struct FSS_Music_t {
   std::atomic<int64_t> pendingPosition;  // PCM byte position, or FSS_NO_SEEK
   std::atomic<int32_t> pendingTime;      // milliseconds, or FSS_NO_SEEK
   SYS_Thread_p thread;                 // the player thread while one exists
-  std::atomic<bool> playerDone;        // the player has stopped playing
   SYS_Thread_Mutex_p mutex;
+  std::atomic<bool> playerDone;  // the player has stopped playing
   std::mutex sourceLock;
   bool paused;  // under the source lock: the owner has paused the music
 };

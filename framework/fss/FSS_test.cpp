@@ -155,7 +155,8 @@ TEST(FssDevice, ModeWords) {
       EXPECT_EQ(FSS_Init(c.mode), c.result) << std::hex << c.mode;
       EXPECT_EQ(errGetLastError(), c.result ? ERR_BADARG : 0) << std::hex << c.mode;
       if (c.result == 0) {
-        // One device at a time.
+        // One device at a time: a second would lose the first and silence
+        // the objects made on its context (a plainly wrong result).
         EXPECT_EQ(FSS_Init(c.mode), -1);
         EXPECT_EQ(errGetLastError(), ERR_BADARG);
       }
@@ -171,6 +172,7 @@ TEST(FssDevice, NoDeviceIsAFailureNotACrash) {
   qt::ExpectPassesInChild([&] {
     setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
     SYS_ThreadInit();
+    // A 0 here would be a failure reported as success.
     EXPECT_EQ(FSS_Init(kStereo44100), -1);
     EXPECT_EQ(errGetLastError(), ERR_CANTOPEN);
     // Without a device a music object cannot have a source.
@@ -237,7 +239,8 @@ TEST(FssMusic, NullObjects) {
 }
 
 // Streams of any length play out whole, the end of the queue included, at
-// the tone of the file.
+// the tone of the file: stopping at the last fill, or not starting a stream
+// of three buffers or fewer, would lose audio.
 TEST(FssPlayback, StreamsPlayToTheirEnd) {
   struct Case {
     int channels;
@@ -338,7 +341,9 @@ TEST(FssPlayback, PauseTogglesAndPlayResumes) {
     ASSERT_NE(music, nullptr);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
     ASSERT_EQ(FSS_PlayMusic(music), 0);  // already playing: no second player
-    // A pause at once holds, even before the player has started the source.
+    // A pause at once holds, even before the player has started the source
+    // (judged by the source's state, it would start the music: a plainly
+    // wrong result).
     ASSERT_EQ(FSS_PauseMusic(music), 0);
     std::this_thread::sleep_for(300ms);
     ALint source = 0;
@@ -521,7 +526,8 @@ TEST(FssPlayback, StopPauseAndFreeArePrompt) {
 }
 
 // A player that was held up longer than its queue lasts starts the source
-// again, and nothing of the stream is skipped.
+// again, and nothing of the stream is skipped (left stopped, the rest of the
+// stream would be lost audio).
 TEST(FssPlayback, RestartsAfterAnUnderrun) {
   WaveOutput out;
   fsstest::WriteTone(out / "tone.ogg", 2, 44100, 3.0, 440, kAmplitude);
@@ -559,7 +565,8 @@ int64_t BytesBeforeTheGap(const std::string& file) {
 }
 
 // A gap in the data is skipped, not taken for the end of the stream (or,
-// looping, for a reason to rewind). The player starts one block before the
+// looping, for a reason to rewind): the rest of the stream would be lost
+// audio. The player starts one block before the
 // gap, so that the gap is the first thing its second fill meets.
 TEST(FssPlayback, PlaysOnAfterAGap) {
   WaveOutput out;

@@ -255,8 +255,10 @@ TEST_F(VorbisTest, RefusesWhatIsNoStream) {
   EXPECT_EQ(fsstest::TrackedBlocks().size(), blocks);
 }
 
-// A file cut after its headers is an empty stream; one cut in the middle of
-// its audio has the length its last whole page tells, and decodes to it.
+// A file cut after its headers is an empty stream, whose whole decode is a
+// block of one zero byte (a refused empty block would report out of memory:
+// a plainly wrong result); one cut in the middle of its audio has the
+// length its last whole page tells, and decodes to it.
 TEST_F(VorbisTest, ACutFileEndsEarly) {
   const Bytes& ogg = Stereo10s();
   const std::vector<fsstest::OggPage> pages = fsstest::OggPages(ogg);
@@ -334,7 +336,7 @@ TEST_F(VorbisTest, AFailedReadEndsTheStream) {
 
 // A seek or read that the decoder cannot finish leaves the position
 // unknown: the stream says so instead of looking it up outside the
-// decoder's tables. The only audio page fails its checksum.
+// decoder's tables (a crash). The only audio page fails its checksum.
 TEST_F(VorbisTest, ALostPositionIsUnknown) {
   Bytes ogg = fsstest::ToneOgg(2, 44100, 0.3, 660.0, 0.5f);
   const std::vector<fsstest::OggPage> pages = fsstest::OggPages(ogg);
