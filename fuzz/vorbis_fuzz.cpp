@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (SYS_FilePackOpenMem("fuzz.dat", archive.data(), archive.size()) != 0) return 0;
   if (Vorbis_t* stream = Vorbis_Open("fuzz.ogg")) {
     if (stream->size <= kMostDecodedWhole) {
-      SYS_MemFree(Vorbis_DecodeAll(stream));
+      void* pcm = Vorbis_DecodeAll(stream);
+      SYS_MemFree(pcm);
     } else {
       ReadSome(stream);
     }
