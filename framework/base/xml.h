@@ -2,6 +2,10 @@
 // reports each tag to up to three callbacks (start tag, the text after a
 // start tag, end tag). It builds no tree and checks no nesting: the caller
 // sees a flat stream of tags in document order.
+//
+// Differs from the plain description, and the fault it mends: the log line
+// of a text opened from memory prints the text's address with %p, as a
+// 32-bit hex figure would cut a 64-bit address (plainly wrong result).
 #pragma once
 #include <cstdint>
 

@@ -6,6 +6,25 @@
 // -1 (-1.0 for the volume). Codes: 5 out of memory, 10 bad argument, 16
 // loading from memory, and the stream layer's code when a file cannot be
 // opened or is not Ogg Vorbis.
+//
+// Where this differs from the plain description, and the fault it mends:
+// - The device "DirectSound3D" is the system's default output: no device of
+//   that name exists here, and every later call would fail silently (failure
+//   reported as success).
+// - FSS_Init gives -1 with code 2 when no device or context can be had, and
+//   FSS_NewMusic null with code 2 when it gets no buffers or source (failure
+//   reported as success).
+// - A second FSS_Init is refused with code 10: it would lose the open device
+//   and silence the objects made on its context (plainly wrong result).
+// - Positions and pending seeks are 64-bit: 32 bits wrap past 2 GiB of PCM
+//   (plainly wrong result).
+// - A pause toggles the object's own paused flag, not the source's state: a
+//   source not yet started or run dry would make a pause start the music
+//   (plainly wrong result).
+// - The player lets the queue play out at the end, restarts a source that
+//   ran dry, and plays streams of three buffers or fewer (lost audio).
+// - The player passes over a gap in the data (at most 64 per buffer) instead
+//   of taking it for the end of the stream (lost audio).
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -40,8 +59,8 @@
 // Hz by the mode word's low byte (1 to 6).
 extern const int32_t _FSS_SampleRates[6];
 
-// No pending seek.
-#define FSS_NO_SEEK (-1)
+// A pending seek of 0 means none.
+#define FSS_NO_SEEK 0
 
 struct FSS_Music_t;
 typedef FSS_Music_t* FSS_Music_p;
@@ -67,6 +86,7 @@ struct FSS_Music_t {
   std::atomic<int32_t> pendingTime;      // milliseconds, or FSS_NO_SEEK
   SYS_Thread_p thread;                 // the player thread while one exists
   SYS_Thread_Mutex_p mutex;
+  std::atomic<bool> playerDone;  // the player has stopped playing
   std::mutex sourceLock;
   bool paused;  // under the source lock: the owner has paused the music
 };
@@ -81,10 +101,15 @@ int FSS_Shutdown(void);
 FSS_Music_p FSS_NewMusic(int32_t type, const char* name, int32_t fromMemory);
 int FSS_FreeMusic(FSS_Music_p music);
 int FSS_PlayMusic(FSS_Music_p music);
+// Ends the player and waits until it has ended; 0. Without a player the
+// thread layer's harmless code 10 stays set.
 int FSS_StopMusic(FSS_Music_p music);
+// Toggles the pause; the state becomes 2 whether or not a player runs.
 int FSS_PauseMusic(FSS_Music_p music);
 int64_t FSS_GetMusicPos(FSS_Music_p music);
 int32_t FSS_GetMusicTime(FSS_Music_p music);
+// Store a seek that the player applies at its next fill; 0 means none, and a
+// place the decoder refuses leaves it where it is.
 int FSS_SetMusicPos(FSS_Music_p music, int64_t position);
 int FSS_SetMusicTime(FSS_Music_p music, int32_t milliseconds);
 int FSS_GetMusicState(FSS_Music_p music);

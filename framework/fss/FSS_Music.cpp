@@ -192,6 +192,9 @@ int _FSS_MusicPlayer(void* argument) {
   auto* music = static_cast<FSS_Music_p>(argument);
   SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] start playing...\n", SYS_LOGPOS);
   Play(music);
+  // Said before the state, so that a play that finds the state changed by a
+  // pause after the end knows there is nothing left to resume.
+  music->playerDone.store(true);
   UnqueueAll(music);
   music->state.store(FSS_STATE_ENDED);
   SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] stop playing...\n", SYS_LOGPOS);
@@ -220,6 +223,14 @@ void EndPlayer(FSS_Music_p music) {
   if (!music->thread) return;
   SYS_ThreadKill(music->thread);
   music->thread = nullptr;
+}
+
+// Stops the music: ends the player and waits for it. Without a player the
+// kill reports code 10, which is left set: nothing failed.
+void StopPlayer(FSS_Music_p music) {
+  SYS_ThreadKill(music->thread);
+  music->thread = nullptr;
+  music->state.store(FSS_STATE_STOPPED);
 }
 
 // Releases whatever a music object holds; safe on a half-made object.
@@ -278,11 +289,14 @@ bool Refuse(const void* music) {
 }
 
 // A player that has ended at the end of the stream plays the stream again
-// from its start.
+// from its start. No player runs, so the stream is the caller's to seek; a
+// pending seek still applies after the rewind.
 void RewindIfPlayedOut(FSS_Music_p music) {
-  if (music->pendingPosition.load() != FSS_NO_SEEK || music->pendingTime.load() != FSS_NO_SEEK) return;
-  if (Vorbis_Tell(music->stream) >= Vorbis_GetSize(music->stream)) music->pendingPosition.store(0);
+  if (Vorbis_Tell(music->stream) >= Vorbis_GetSize(music->stream)) Vorbis_Seek(music->stream, 0);
 }
+
+// Whether a player is there that a play can resume.
+bool PlayerRuns(FSS_Music_p music) { return music->thread && !music->playerDone.load(); }
 
 }  // namespace
 
@@ -339,8 +353,7 @@ int FSS_FreeMusic(FSS_Music_p music) {
   SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [FSS_FreeMusic] freeing: %s\n", SYS_LOGPOS, music->name);
   {
     MusicLock lock(music);
-    EndPlayer(music);
-    music->state.store(FSS_STATE_STOPPED);
+    StopPlayer(music);
   }
   Release(music);
   errClear();
@@ -353,12 +366,13 @@ int FSS_PlayMusic(FSS_Music_p music) {
   int32_t state = music->state.load();
   if (state == FSS_STATE_PLAYING) return 0;
   // Play after a pause resumes the player that is still there.
-  if (state == FSS_STATE_PAUSED && music->thread &&
+  if (state == FSS_STATE_PAUSED && PlayerRuns(music) &&
       music->state.compare_exchange_strong(state, FSS_STATE_PLAYING)) {
     SetPaused(music, false);
     return 0;
   }
-  const bool ended = music->state.load() == FSS_STATE_ENDED;
+  // A player still attached here has ended, or is ending.
+  const bool ended = music->thread != nullptr;
   EndPlayer(music);
   if (ended) RewindIfPlayedOut(music);
   {
@@ -366,6 +380,7 @@ int FSS_PlayMusic(FSS_Music_p music) {
     std::lock_guard<std::mutex> guard(music->sourceLock);
     music->paused = false;
   }
+  music->playerDone.store(false);
   music->state.store(FSS_STATE_PLAYING);
   music->thread = SYS_ThreadCreate(_FSS_MusicPlayer, music, kPlayerPriority, kPlayerName);
   if (!music->thread) {
@@ -379,19 +394,15 @@ int FSS_PlayMusic(FSS_Music_p music) {
 int FSS_StopMusic(FSS_Music_p music) {
   if (Refuse(music)) return -1;
   MusicLock lock(music);
-  EndPlayer(music);
-  music->state.store(FSS_STATE_STOPPED);
-  errClear();
+  StopPlayer(music);
   return 0;
 }
 
 int FSS_PauseMusic(FSS_Music_p music) {
   if (Refuse(music)) return -1;
   MusicLock lock(music);
-  // Only a player that runs has a source to pause or resume.
-  int32_t state = music->state.load();
-  if (state != FSS_STATE_PLAYING && state != FSS_STATE_PAUSED) return 0;
-  if (!music->state.compare_exchange_strong(state, FSS_STATE_PAUSED)) return 0;
+  // Also without a player: a play then starts one, unpaused.
+  music->state.store(FSS_STATE_PAUSED);
   bool paused;
   {
     std::lock_guard<std::mutex> guard(music->sourceLock);
@@ -423,20 +434,12 @@ int32_t FSS_GetMusicTime(FSS_Music_p music) {
 
 int FSS_SetMusicPos(FSS_Music_p music, int64_t position) {
   if (Refuse(music)) return -1;
-  if (position < 0) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
   music->pendingPosition.store(position);
   return 0;
 }
 
 int FSS_SetMusicTime(FSS_Music_p music, int32_t milliseconds) {
   if (Refuse(music)) return -1;
-  if (milliseconds < 0) {
-    errSetLastError(ERR_BADARG);
-    return -1;
-  }
   music->pendingTime.store(milliseconds);
   return 0;
 }

@@ -187,8 +187,7 @@ int32_t Vorbis_Read(Vorbis_t* stream, void* buffer, int32_t length) {
   return static_cast<int32_t>(DecoderRead(stream, buffer, length));
 }
 
-void* Vorbis_DecodeAll(Vorbis_t* stream, int64_t* decoded) {
-  if (decoded) *decoded = 0;
+void* Vorbis_DecodeAll(Vorbis_t* stream) {
   if (!Entered(stream)) return nullptr;
   // An empty stream still gets a block (of one zero byte), so that null
   // keeps meaning a failure.
@@ -211,7 +210,6 @@ void* Vorbis_DecodeAll(Vorbis_t* stream, int64_t* decoded) {
       offset += std::min<long>(got, room);
     }
   }
-  if (decoded) *decoded = offset;
   return buffer;
 }
 

@@ -9,6 +9,20 @@
 //
 // A stream holds a lock around every decoder call, so the thread that plays
 // a stream and the thread that asks for its position may do so at once.
+//
+// Where this differs from the plain description, and the fault it mends:
+// - The size and Vorbis_GetSize are 64-bit: a stream of more than 2 GiB of
+//   PCM, or one that claims it, would wrap to a wrong or negative size and
+//   a whole decode would write past its block (crash).
+// - The seek callback uses the whole 64-bit offset and refuses a target
+//   before the start: cut to 32 bits it would seek to the wrong place in a
+//   file past 4 GiB (plainly wrong result).
+// - Vorbis_DecodeAll bounds every read by the room left in its block and
+//   passes over a gap, and gives an empty stream a block of one zero byte:
+//   a zero-byte block is refused, which would report out of memory for a
+//   good empty stream (plainly wrong result).
+// - Vorbis_TellTime gives -1 while the position is unknown: vorbisfile
+//   would read its tables at index -1 (crash).
 #pragma once
 #include <cstdint>
 
@@ -34,9 +48,8 @@ int Vorbis_Close(Vorbis_t* stream);
 // in the data gives OV_HOLE and the next read goes on after it).
 int32_t Vorbis_Read(Vorbis_t* stream, void* buffer, int32_t length);
 // All PCM from the current position on, in a new tracked block of `size`
-// bytes (zero past what could be decoded); `decoded` receives the bytes
-// written. Null with code 5 (or 10).
-void* Vorbis_DecodeAll(Vorbis_t* stream, int64_t* decoded = nullptr);
+// bytes (zero past what could be decoded). Null with code 5 (or 10).
+void* Vorbis_DecodeAll(Vorbis_t* stream);
 // Decoder position in PCM bytes, and in seconds; -1 while it is unknown
 // (after a seek or read that the decoder could not finish).
 int64_t Vorbis_Tell(Vorbis_t* stream);
