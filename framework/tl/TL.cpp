@@ -167,10 +167,11 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn) {
     errSetLastError(ERR_NOMEM);
     return nullptr;
   }
-  // The swap takes 24 and 32 bits only; smaller images keep their bytes. The
-  // record then says which order its bytes really have, so that writers and
-  // uploads read it right.
-  if (bitmap->type != tl.order && bitmap->bits >= 24 && txSwapRB(bitmap) == 0 &&
+  // The swap takes 24 and 32 bits only: a smaller image keeps its bytes and
+  // the swap's error 1000 stays the last error of the load, which succeeds.
+  // After a swap the record says which order its bytes really have, so that
+  // writers and uploads read it right.
+  if (bitmap->type != tl.order && txSwapRB(bitmap) == 0 &&
       (bitmap->type == TX_TYPE_BGR || bitmap->type == TX_TYPE_RGB))
     bitmap->type = tl.order;
   if (tl.flip) {
@@ -181,13 +182,18 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn) {
       return nullptr;
     }
   }
-  // Layouts that the reduction does not take (16 bits, say) stay at full size.
-  if (tl.quality != 0 && bitmap->levels == 1 &&
-      txScale(bitmap, Reduced(bitmap->width, tl.quality), Reduced(bitmap->height, tl.quality)) != 0 &&
-      errGetLastError() == ERR_NOMEM) {
-    txFree(&bitmap);
-    errSetLastError(ERR_NOMEM);
-    return nullptr;
+  // Layouts that the reduction does not take (16 bits, say) stay at full size,
+  // and the reduction's refusal is not the load's last error.
+  if (tl.quality != 0 && bitmap->levels == 1) {
+    const int before = errPeekLastError();
+    if (txScale(bitmap, Reduced(bitmap->width, tl.quality), Reduced(bitmap->height, tl.quality)) != 0) {
+      if (errGetLastError() == ERR_NOMEM) {
+        txFree(&bitmap);
+        errSetLastError(ERR_NOMEM);
+        return nullptr;
+      }
+    }
+    errSetLastError(before);
   }
   return bitmap;
 }
@@ -223,6 +229,7 @@ txBitmap* LoadNamed(const char* name, const char* fn) {
   txBitmap* bitmap = filter->read(buffer, size);
   SYS_MemFree(buffer);
   if (!bitmap) return nullptr;
+  errClear();
   bitmap->filter = filter->id;
   TL_VERBOSE("[TL][%s:%d:%s()] size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), bitmap->width, bitmap->height, bitmap->bits);
   TL_VERBOSE("[TL][%s:%d:%s()] imagesize: %u\n", SYS_LOGPOS_AS(fn), static_cast<unsigned>(bitmap->sizes[0]));
@@ -262,7 +269,6 @@ txBitmap* txLoad(const char* name) {
   SetCurrentName(own);
   txBitmap* bitmap = LoadNamed(own, __func__);
   std::memcpy(tl.name, previous, sizeof previous);
-  if (bitmap) errClear();
   return bitmap;
 }
 
@@ -343,16 +349,15 @@ txBitmap* txDup(const txBitmap* bitmap) {
 txBitmap* txCreateDummy(int32_t kind, int32_t width, int32_t height) {
   errClear();
   static const int32_t kBits[4] = {24, 24, 32, 8};
-  if (kind < 0 || kind > 3 || width <= 0 || height <= 0) {
+  if (kind < 0 || kind > 3) {
     errSetLastError(ERR_BADARG);
     return nullptr;
   }
+  // No block holds no pixels (a side of 0 or below), and none is asked for
+  // more bytes than a level's size can count.
   int64_t bytes = static_cast<int64_t>(width) * height * (kBits[kind] / 8);
-  if (bytes > INT32_MAX) {
-    errSetLastError(ERR_BADARG);
-    return nullptr;
-  }
-  txBitmap* b = txNewBitmap();
+  const bool countable = bytes > 0 && bytes <= INT32_MAX;
+  txBitmap* b = countable ? txNewBitmap() : nullptr;
   if (b) b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
   if (!b || !b->data[0]) {
     SYS_MemFree(b);

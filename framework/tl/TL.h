@@ -2,6 +2,20 @@
 // whole through exchangeable callbacks, the format is found by asking each
 // filter of one fixed table, and the decoded image is post-processed (alpha
 // map, colour order, flip, quality) before the caller gets it.
+//
+// Where the loader does not do the plain thing, and the fault each mends:
+// - after the colour-order swap `type` names the order the bytes now have
+//   (corrupted data: writers and uploads would exchange red and blue again);
+// - the flip turns every level, not only level 0 (plainly wrong result:
+//   mipmaps upside down against their image);
+// - the quality step never asks for a side below 1 pixel (crash);
+// - a '.' before the last folder separator starts no extension of the alpha
+//   image's name (plainly wrong result: it would be looked for elsewhere);
+// - a load before txInit installed callbacks fails with 10 (crash);
+// - txCreateDummy gets no block for more bytes than a level size counts, and
+//   level numbers outside 0-12 read nothing (corrupted data; crash);
+// - a DXT format refused by its switch is off even if set before txInit
+//   (plainly wrong result: the switch would not refuse it).
 #pragma once
 #include <cstdint>
 

@@ -1,4 +1,10 @@
 // Windows bitmaps: uncompressed 8, 24 and 32 bits, read only.
+//
+// Where this filter does not do the plain thing, and the fault it mends:
+// - the pixels start at the file header's pixel offset and the palette right
+//   after the info header, not at "file length - image size" and offset 54
+//   (plainly wrong result: a palette image whose colours-used field is 0,
+//   or whose image-size field is 0, would be read from the wrong bytes).
 #pragma once
 #include <cstdint>
 

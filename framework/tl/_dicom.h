@@ -1,5 +1,9 @@
 // DICOM images in explicit-VR little-endian encoding with uncompressed 8-bit
 // samples, read only.
+//
+// Where this filter does not do the plain thing, and the fault it mends:
+// - three-sample images get `type` 1, as their samples are R, G, B
+//   (plainly wrong result: the loader's swap would exchange red and blue).
 #pragma once
 #include <cstdint>
 

@@ -127,7 +127,7 @@ void ReleaseRead(JpegReadState* s) {
 // Returns the error code or 0.
 int Decode(JpegReadState* s, txBitmap* b) {
   jpeg_decompress_struct* info = &s->info;
-  jpeg_create_decompress(info);
+  jpeg_CreateDecompress(info, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
   s->created = true;
   info->src = &s->source.mgr;
 
@@ -258,7 +258,7 @@ int JPGWRITE(const char* path, const uint8_t* pixels, int32_t width, int32_t hei
   InstallErrors(&s->errors);
   s->info.err = &s->errors.mgr;
   if (setjmp(s->errors.jump)) return ReleaseWrite(s, ERR_NOMEM);
-  jpeg_create_compress(&s->info);
+  jpeg_CreateCompress(&s->info, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
   s->created = true;
   s->file = SYS_FileOpen(path, SYS_FILE_WRITE);
   if (!s->file) return ReleaseWrite(s, ERR_CANTCREATE);

@@ -1,6 +1,16 @@
 // JPEG images through libjpeg: JFIF files read from memory as R, G, B or
 // grey, and written as colour or grey files; an alpha channel goes to a grey
 // companion file "stem_a.ext", the one the loader merges back.
+//
+// Where this filter does not do the plain thing, and the fault each mends:
+// - the writer takes the byte order from `type` 0 or 1, not from `subtype`,
+//   also for the colour of a 32-bit image (corrupted data: an image loaded
+//   and saved again would have red and blue exchanged);
+// - the writer refuses with 1005 a bitmap whose `bits` or level size
+//   contradict its `subtype` (unsafe input);
+// - JPGWRITE returns -1 with 5 on a library error instead of ending the
+//   process (crash), and fails with 9 when the file cannot be written to its
+//   end (failure reported as success).
 #pragma once
 #include <cstdint>
 

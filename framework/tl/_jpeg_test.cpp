@@ -278,7 +278,7 @@ TEST_F(JpegWrite, AlphaGoesToItsOwnFileAndComesBack) {
   txFree(&b);
 }
 
-TEST_F(JpegWrite, Refusals) { tlfix::ExpectWriterRefusals(jpegWrite, dir, "x.jpg"); }
+TEST_F(JpegWrite, Refusals) { tlfix::ExpectWriterRefusals(jpegWrite, dir, "x.jpg", 2); }
 
 TEST_F(JpegWrite, FailuresInTheMiddle) {
   size_t blocks = tlfix::TrackedBlocks().size();

@@ -22,7 +22,6 @@ using namespace tlfilter;
 constexpr int64_t kSignatureBytes = 8;
 constexpr int kPaletteEntries = 256;
 constexpr int kPaletteEntryBytes = 4;
-constexpr int kDefaultLevel = 9;
 constexpr int kErrWriteStruct = 10000;  // libpng cannot make its write structure
 // Deflate cannot expand a byte of input to much more than a thousand bytes
 // of output: an image needing more than this per file byte cannot be in the
@@ -197,11 +196,13 @@ struct PngWriteState {
   png_structp png;
   png_infop info;
   SYS_File_p file;
+  png_bytep* rows;  // one pointer per row of level 0
 };
 
 void ReleaseWrite(PngWriteState* s) {
   if (s->png) png_destroy_write_struct(&s->png, s->info ? &s->info : nullptr);
   if (s->file) SYS_FileClose(s->file);
+  SYS_MemFree(s->rows);
   SYS_MemFree(s);
 }
 
@@ -211,10 +212,13 @@ int WriteFail(PngWriteState* s, int code) {
   return -1;
 }
 
+// The highest `type` the writer takes: 0 and 1 name a byte order, 2 is the
+// kind number that txCreateDummy leaves in a 32-bit bitmap.
+constexpr int32_t kMaxWritableType = 2;
+
 // The PNG colour type of a writable bitmap, or -1.
 int ColourTypeOf(const txBitmap* b) {
-  if (!b || (b->type != TX_TYPE_BGR && b->type != TX_TYPE_RGB) || !b->data[0] || b->width <= 0 || b->height <= 0)
-    return -1;
+  if (!b || b->type > kMaxWritableType || !b->data[0] || b->width <= 0 || b->height <= 0) return -1;
   int colourType, bits;
   switch (b->subtype) {
     case TX_SUB_24:
@@ -227,17 +231,28 @@ int ColourTypeOf(const txBitmap* b) {
   return b->bits == bits && b->sizes[0] >= bytes ? colourType : -1;
 }
 
-// The header and rows; a library error leaves by longjmp to pngWrite.
+// Whether the colour bytes are stored B, G, R. `type` 0 and 1 say so
+// themselves (a loaded image's `type` follows the swap to the wanted order);
+// any other `type` is a kind number, and then the layout decides: only the
+// swapped 24-bit layout holds R, G, B.
+bool StoredBgr(const txBitmap* b) {
+  if (b->type == TX_TYPE_BGR || b->type == TX_TYPE_RGB) return b->type == TX_TYPE_BGR;
+  return b->subtype != TX_SUB_24_SWAPPED;
+}
+
+// The header and rows; a library error leaves by longjmp to pngWrite. The
+// compression level is the option as set: one zlib does not know fails the
+// write through the library.
 void Encode(PngWriteState* s, const txBitmap* b, int colourType, FILE* stream) {
   png_init_io(s->png, stream);
-  int level = static_cast<int>(txFilterPNG.param1);
-  png_set_compression_level(s->png, level >= 0 && level <= 9 ? level : kDefaultLevel);
+  png_set_compression_level(s->png, static_cast<int>(txFilterPNG.param1));
   png_set_IHDR(s->png, s->info, static_cast<png_uint_32>(b->width), static_cast<png_uint_32>(b->height), 8,
                colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(s->png, s->info);
-  if (colourType != PNG_COLOR_TYPE_GRAY && b->type == TX_TYPE_BGR) png_set_bgr(s->png);
-  int64_t rowBytes = static_cast<int64_t>(b->width) * (b->bits / 8);
-  for (int32_t y = 0; y < b->height; ++y) png_write_row(s->png, b->data[0] + y * rowBytes);
+  if (colourType != PNG_COLOR_TYPE_GRAY && StoredBgr(b)) png_set_bgr(s->png);
+  const int64_t rowBytes = static_cast<int64_t>(b->width) * (b->bits / 8);
+  for (int32_t y = 0; y < b->height; ++y) s->rows[y] = b->data[0] + y * rowBytes;
+  png_write_image(s->png, s->rows);
   png_write_end(s->png, s->info);
 }
 
@@ -257,6 +272,8 @@ int pngWrite(const char* path, txBitmap* bitmap) {
   auto* s = static_cast<PngWriteState*>(SYS_MemGet(sizeof(PngWriteState)));
   if (!s) return WriteFail(nullptr, ERR_NOMEM);
   std::memset(s, 0, sizeof *s);
+  s->rows = static_cast<png_bytep*>(SYS_MemGet(sizeof(png_bytep) * static_cast<size_t>(bitmap->height)));
+  if (!s->rows) return WriteFail(s, ERR_NOMEM);
   s->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!s->png) return WriteFail(s, kErrWriteStruct);
   s->info = png_create_info_struct(s->png);

@@ -202,17 +202,27 @@ class PngWrite : public ::testing::Test {
 };
 
 // Every layout the writer takes comes back as R, G, B(, A) or grey bytes,
-// and the bitmap itself is left as it was.
+// and the bitmap itself is left as it was. `type` 0 and 1 give the byte
+// order; the kind number 2 of txCreateDummy leaves it to the layout.
 TEST_F(PngWrite, EveryLayoutRoundTrips) {
   struct Case {
     const char* what;
     int kind, type, subtype;
     int bits, readSubtype;
+    bool storedBgr;
   };
   const Case cases[] = {
-      {"B, G, R", 0, 0, 0, 24, 0},       {"R, G, B", 0, 1, 0, 24, 0},      {"subtype 1, R, G, B", 1, 1, 1, 24, 0},
-      {"subtype 1, B, G, R", 1, 0, 1, 24, 0}, {"B, G, R, A", 2, 0, 2, 32, 2}, {"R, G, B, A", 2, 1, 2, 32, 2},
-      {"grey", 3, 0, 3, 8, 3},
+      {"B, G, R", 0, 0, 0, 24, 0, true},
+      {"R, G, B", 0, 1, 0, 24, 0, false},
+      {"subtype 1, R, G, B", 1, 1, 1, 24, 0, false},
+      {"subtype 1, B, G, R", 1, 0, 1, 24, 0, true},
+      {"B, G, R, A", 2, 0, 2, 32, 2, true},
+      {"R, G, B, A", 2, 1, 2, 32, 2, false},
+      {"kind 2 as made: type 2, B, G, R, A", 2, 2, 2, 32, 2, true},
+      {"type 2, subtype 0", 0, 2, 0, 24, 0, true},
+      {"type 2, subtype 1", 1, 2, 1, 24, 0, false},
+      {"grey", 3, 0, 3, 8, 3, false},
+      {"grey, type 2", 3, 2, 3, 8, 3, false},
   };
   for (int level : {0, 9}) {
     txOptions(TX_OPT_PNG_LEVEL, level);
@@ -230,7 +240,7 @@ TEST_F(PngWrite, EveryLayoutRoundTrips) {
       EXPECT_EQ(back->bits, c.bits);
       EXPECT_EQ(back->subtype, c.readSubtype);
       Bytes expect = pixels;
-      if (c.type == 0 && c.bits >= 24)
+      if (c.storedBgr)
         for (size_t k = 0; k + 2 < expect.size(); k += size_t(c.bits / 8)) std::swap(expect[k], expect[k + 2]);
       EXPECT_EQ(Level0(back), expect);
       txFree(&back);
@@ -239,7 +249,22 @@ TEST_F(PngWrite, EveryLayoutRoundTrips) {
   }
 }
 
-TEST_F(PngWrite, Refusals) { tlfix::ExpectWriterRefusals(pngWrite, dir, "out.png"); }
+// The compression level is taken as set: one that zlib does not know fails
+// the write with the library's error, it is not replaced by another.
+TEST_F(PngWrite, ALevelZlibDoesNotKnowFailsTheWrite) {
+  txBitmap* b = txCreateDummy(0, 4, 4);
+  for (int level : {-2, 10, 12}) {
+    SCOPED_TRACE(level);
+    txOptions(TX_OPT_PNG_LEVEL, level);
+    EXPECT_EQ(pngWrite(path.c_str(), b), -1);
+    EXPECT_EQ(errGetLastError(), 5);
+  }
+  txFree(&b);
+}
+
+// Types above 2 are no byte order and no kind of txCreateDummy's colour
+// bitmaps: refused.
+TEST_F(PngWrite, Refusals) { tlfix::ExpectWriterRefusals(pngWrite, dir, "out.png", 3); }
 
 size_t OpenFiles() {
   size_t n = 0;

@@ -1,5 +1,15 @@
 // Portable pixmaps: binary grey (P5) and colour (P6) images of maximum value
 // 255, read and written.
+//
+// Where this filter does not do the plain thing, and the fault each mends:
+// - the writer takes the byte order from `type` 0 or 1, not from `subtype`,
+//   since a loaded image swapped to R, G, B keeps subtype 0 (corrupted data);
+// - the writer refuses with 1000 a bitmap whose `bits` or level size
+//   contradict its `subtype` (unsafe input), and a file that cannot be
+//   written to its end fails with 9 (failure reported as success);
+// - the maximum-value line must follow the size line and read "255"
+//   (plainly wrong result: samples of another range would be read as bytes
+//   from wherever a "255" line turned up).
 #pragma once
 #include <cstdint>
 

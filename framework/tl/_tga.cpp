@@ -93,8 +93,10 @@ txBitmap* ReadMapped(txBitmap* b, SYS_ByteReader r, int64_t mapStart, int64_t ma
   return b;
 }
 
+// Any depth is copied as it is stored: width x height x bits / 8 bytes. An
+// empty image has no block to hold it (error 5).
 txBitmap* ReadDirect(txBitmap* b, SYS_ByteReader r, int64_t pixelsAt) {
-  int64_t bytes = static_cast<int64_t>(b->width) * b->height * (b->bits / 8);
+  int64_t bytes = static_cast<int64_t>(b->width) * b->height * b->bits / 8;
   if (!r.seek(static_cast<uint64_t>(pixelsAt)) || !r.has(static_cast<uint64_t>(bytes))) return Fail(b, TX_ERR_SHORT);
   if (bytes > INT32_MAX) return Fail(b, ERR_NOMEM);
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
@@ -109,15 +111,15 @@ txBitmap* ReadDirect(txBitmap* b, SYS_ByteReader r, int64_t pixelsAt) {
 int tgaDetect(const uint8_t* buffer, int64_t length) {
   static const uint8_t trueColour[7] = {0, 2, 0, 0, 0, 0, 0};
   static const uint8_t grey[7] = {0, 3, 0, 0, 0, 0, 0};
-  // Colour-mapped images start their map at entry 0; the map may have any
-  // length, as the reader takes the entries the file holds.
-  static const uint8_t mapped[4] = {1, 1, 0, 0};
+  // Colour-mapped images start their map at entry 0 and hold a whole number
+  // of 256 entries (the low byte of the map length is 0).
+  static const uint8_t mapped[5] = {1, 1, 0, 0, 0};
   SYS_ByteReader r = ReaderOf(buffer, length);
   r.skip(1);  // identification length
   std::span<const uint8_t> head = r.take(sizeof trueColour);
   if (!r.ok()) return TX_ERR_FORMAT;
   if (std::memcmp(head.data(), trueColour, 7) == 0 || std::memcmp(head.data(), grey, 7) == 0 ||
-      std::memcmp(head.data(), mapped, 4) == 0)
+      std::memcmp(head.data(), mapped, sizeof mapped) == 0)
     return 0;
   return TX_ERR_FORMAT;
 }
@@ -128,8 +130,6 @@ txBitmap* tgaRead(const uint8_t* buffer, int64_t length) {
   SYS_ByteReader r = ReaderOf(buffer, length);
   TgaHeader h = ParseHeader(r);
   if (!r.ok()) return Fail(nullptr, TX_ERR_SHORT);
-  if (h.width == 0 || h.height == 0) return Fail(nullptr, TX_ERR_FORMAT);
-  if (h.bits == 0 || h.bits % 8 != 0 || h.bits > 32) return Fail(nullptr, TX_ERR_DEPTH);
 
   txBitmap* b = txNewBitmap();
   if (!b) return Fail(nullptr, ERR_NOMEM);

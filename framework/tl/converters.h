@@ -1,5 +1,14 @@
 // Pixel converters and the box-filter reduction. Each works on level 0 of a
 // bitmap and replaces its buffer in one allocation.
+//
+// Where they do not do the plain thing, and the fault each mends:
+// - tx24to32 sets `subtype` 2 (plainly wrong result: four-channel rows would
+//   be uploaded as three-channel ones);
+// - a level 0 shorter than its width, height and depth say is refused with
+//   10 (unsafe input);
+// - txScale makes sides below 1 into 1 and keeps every source pixel inside
+//   the target (crash), and sums in 64 bits (plainly wrong result: sums of
+//   cells of more than 16 million pixels would wrap).
 #pragma once
 #include <cstdint>
 

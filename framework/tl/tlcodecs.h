@@ -24,18 +24,22 @@ inline Bytes FileBytes(const std::string& path) {
 
 inline Bytes Level0(const txBitmap* b) { return {b->data[0], b->data[0] + b->sizes[0]}; }
 
-// What no writer stores: a type it does not know, a layout it does not
-// know, a layout the bits contradict; and a file it cannot create. Nothing is
-// written, nothing kept.
-inline void ExpectWriterRefusals(int (*write)(const char*, txBitmap*), const qt::TempDir& dir, const std::string& name) {
+// What no writer stores: a type it does not know (`unknownType`, the first
+// above those it takes), a layout it does not know, a layout the bits
+// contradict; and a file it cannot create. Nothing is written, nothing kept.
+inline void ExpectWriterRefusals(int (*write)(const char*, txBitmap*), const qt::TempDir& dir, const std::string& name,
+                                 int unknownType) {
   size_t blocks = TrackedBlocks().size();
   std::string path = dir / name;
-  txBitmap* b = txCreateDummy(2, 2, 2);  // type 2
+  txBitmap* b = txCreateDummy(2, 2, 2);
   struct Case {
     const char* what;
     int type, subtype;
   };
-  const Case cases[] = {{"type 2", 2, 2}, {"palette", 0, 4}, {"24 bits that hold 32", 0, 0}, {"grey of 32 bits", 0, 3}};
+  const Case cases[] = {{"unknown type", unknownType, 2},
+                        {"palette", 0, 4},
+                        {"24 bits that hold 32", 0, 0},
+                        {"grey of 32 bits", 0, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     b->type = c.type;
