@@ -84,11 +84,6 @@ void CreateGlowTexture(void) {
 
 void GrabGlow(void) { CopyInto(GlowTexture, GL_RGBA, GlowSize, GlowSize); }
 
-void EnsureCaptureTextures(void) {
-  if (!FramebufferTextures[0]) CreateFramebufferTexture();
-  if (!GlowTexture) CreateGlowTexture();
-}
-
 void ReleaseCaptureTextures(void) {
   for (uint32_t& name : FramebufferTextures) DeleteName(name);
   DeleteName(GlowTexture);

@@ -1,9 +1,10 @@
 // Render targets filled by copying from the frame buffer: eight 800 x 600
 // RGBA textures and one small square glow texture. Layers and scene
 // materials bind them by name ("RT", "GLOW", "$framebuffer$.jpg") and take
-// the name the variable holds when they are loaded, so the textures must
-// exist before such files are loaded: EnsureCaptureTextures is the call for
-// a player that binds them. Every operation needs a current GL context.
+// the name the variable holds when they are loaded, so the application
+// creates the textures before it loads such files; nothing creates them on
+// demand, and a file loaded before gets 0 (no texture). Every operation
+// needs a current GL context.
 #pragma once
 #include <cstdint>
 
@@ -36,7 +37,5 @@ void CreateGlowTexture(void);
 // the glow texture as RGBA.
 void GrabGlow(void);
 
-// Creates whichever of the two kinds does not exist yet.
-void EnsureCaptureTextures(void);
 // Deletes every capture texture and sets the names back to 0.
 void ReleaseCaptureTextures(void);

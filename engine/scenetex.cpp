@@ -42,7 +42,6 @@ bool HoldsSprite(const _OVX_OBJECT& o) {
 void LoadMaterial(_OVX_MATERIAL& m, std::string_view folder) {
   if (m.textured) {
     if (UsesCapture(m)) {
-      if (!FramebufferTextures[0]) CreateFramebufferTexture();
       m.textureid = static_cast<int32_t>(FramebufferTextures[0]);
     } else if (HoldsTexture(m)) {
       m.textureid = LoadNamed(folder, m.texturename, FilterMode(m));

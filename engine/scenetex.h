@@ -11,8 +11,9 @@
 //   - a material with `textured` set and a texture name: the table's texture
 //     for the name with the material's filter mode (`magtype`; a mode outside
 //     0..3 is logged and mode 3 taken); "$framebuffer$.jpg" instead names the
-//     first capture texture (engine/capture.h, created when it does not exist
-//     yet), which belongs to no table entry and is never released here;
+//     first capture texture (engine/capture.h) as it is at load time, 0 when
+//     the application has not created it yet; it belongs to no table entry
+//     and is never released here;
 //   - a material with `envmap` set and an environment-map name: mode 3;
 //   - an object whose emitter is enabled and names a particle texture: mode 3.
 // A textured material or environment map without a name gets texture 0 and

@@ -116,8 +116,8 @@ TEST_F(SceneTextures, PathsModesAndBalancedRelease) {
   EXPECT_EQ(log.Lines(), std::vector<std::string>{"Material (leaf) filter mode 7 unknown, using 3"});
   EXPECT_EQ(s.material(0).texturebpp, 24);
   EXPECT_EQ(s.material(1).texturebpp, 32);
-  EXPECT_NE(FramebufferTextures[0], 0u);  // created for the material that names it
-  EXPECT_EQ(s.material(2).textureid, static_cast<int32_t>(FramebufferTextures[0]));
+  EXPECT_EQ(FramebufferTextures[0], 0u);  // the textures are the application's to create
+  EXPECT_EQ(s.material(2).textureid, 0);  // so before they exist the material is untextured
   EXPECT_EQ(s.material(2).texturebpp, 24);
   EXPECT_EQ(s.material(3).textureid, 0);
   EXPECT_EQ(s.material(4).textureid, 77);  // not textured: untouched
@@ -132,12 +132,29 @@ TEST_F(SceneTextures, PathsModesAndBalancedRelease) {
   ReleaseSceneTextures(&s.scene);
   EXPECT_TRUE(Held().empty());
   EXPECT_EQ(Calls("delete "), 4);  // the table's four; the capture textures stay
-  EXPECT_EQ(generated, 4 + kFramebufferTextureCount);
+  EXPECT_EQ(generated, 4);
   EXPECT_EQ(s.material(0).textureid, 0);
-  EXPECT_EQ(s.material(2).textureid, static_cast<int32_t>(FramebufferTextures[0]));
   rec.calls.clear();
   ReleaseSceneTextures(&s.scene);  // nothing left to give back
   EXPECT_TRUE(rec.calls.empty());
+}
+
+// A material that names the frame buffer takes the first capture texture as
+// it is when the scene's textures load: 0 (untextured) before
+// CreateFramebufferTexture, that texture after it. Loading creates nothing.
+TEST_F(SceneTextures, FramebufferMaterialTakesTheCaptureTextureOfTheMoment) {
+  OwnedScene s({"screen"}, {});
+  s.material(0).textured = 1;
+  s.material(0).texturename.assign(std::string(kFramebufferTextureName));
+  s.material(0).textureid = 55;
+  LoadSceneTextures(&s.scene, "tex");
+  EXPECT_EQ(s.material(0).textureid, 0);
+  EXPECT_EQ(Calls("gen "), 0);
+  CreateFramebufferTexture();
+  ASSERT_NE(FramebufferTextures[0], 0u);
+  LoadSceneTextures(&s.scene, "tex");
+  EXPECT_EQ(s.material(0).textureid, static_cast<int32_t>(FramebufferTextures[0]));
+  EXPECT_TRUE(Held().empty());
 }
 
 // The tracked blocks alive; the first listing may leave one of its own, so
