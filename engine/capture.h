@@ -20,8 +20,9 @@ extern uint32_t GlowTexture;
 // Edge of the glow texture in pixels; read when it is created and grabbed.
 extern int32_t GlowSize;
 
-// Creates the eight textures, transparent black; names from an earlier call
-// are deleted first.
+// Creates the eight textures, transparent black. A second call makes new
+// names and leaves the old textures alive: layers and materials loaded
+// before still hold them.
 void CreateFramebufferTexture(void);
 // Copies the 800 x 600 frame buffer rectangle at the window origin into
 // texture index as RGBA; an index outside 0..7 is logged and ignored.
@@ -30,8 +31,9 @@ void GrabFramebuffer(int32_t index);
 // which stays a depth texture until the next GrabFramebuffer; an index
 // outside 0..7 is logged and ignored.
 void GrabDepthBuffer(int32_t index);
-// Creates the GlowSize x GlowSize texture, transparent black; a name from an
-// earlier call is deleted first. A GlowSize below 1 creates nothing.
+// Creates the GlowSize x GlowSize texture, transparent black; like
+// CreateFramebufferTexture it leaves an earlier one alive. A GlowSize below 1
+// creates nothing (no block of that size can be made).
 void CreateGlowTexture(void);
 // Copies the GlowSize x GlowSize frame buffer rectangle at the origin into
 // the glow texture as RGBA.
