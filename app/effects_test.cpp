@@ -173,7 +173,13 @@ TEST(EffectProjectFromFiles, LoadsAndPlaysItsTimeline) {
     Shell.AppWindow = drawtest::ShowWindowOrExit(kWidth, kHeight);
     ife_serve_effects();
     EffectInit(kWidth, kHeight);
-    // Layers that name the engine's capture textures find them made.
+    // The player makes its own textures only: until the application creates
+    // the capture textures, an "RT" layer gets texture 0.
+    CHILD_CHECK(FramebufferTextures[0] == 0 && GlowTexture == 0);
+    CHILD_CHECK(ife_resolve_texture(ShortString("RT"), ShortString("textures"), nullptr) == 0);
+    CreateFramebufferTexture();
+    CreateGlowTexture();
+    // Layers loaded from now on find them made.
     CHILD_CHECK(FramebufferTextures[0] != 0 && GlowTexture != 0);
     CHILD_CHECK(ife_resolve_texture(ShortString("RT"), ShortString("textures"), nullptr) ==
                 int32_t(FramebufferTextures[0]));

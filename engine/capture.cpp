@@ -58,7 +58,6 @@ void CopyInto(uint32_t texture, GLenum format, int32_t w, int32_t h) {
 }  // namespace
 
 void CreateFramebufferTexture(void) {
-  for (uint32_t& name : FramebufferTextures) DeleteName(name);
   Staging pixels(size_t{kFramebufferWidth} * kFramebufferHeight * kRgbaBytes, "temporary texture data for frame");
   for (uint32_t& name : FramebufferTextures)
     name = NewRgbaTexture(kFramebufferWidth, kFramebufferHeight, pixels.data(), TextureWrap::ClampToEdge);
@@ -75,7 +74,6 @@ void GrabDepthBuffer(int32_t index) {
 }
 
 void CreateGlowTexture(void) {
-  DeleteName(GlowTexture);
   if (GlowSize < 1) return;
   size_t edge = static_cast<size_t>(GlowSize);
   Staging pixels(edge * edge * kRgbaBytes, "temporary texture data for glow ");
@@ -83,11 +81,6 @@ void CreateGlowTexture(void) {
 }
 
 void GrabGlow(void) { CopyInto(GlowTexture, GL_RGBA, GlowSize, GlowSize); }
-
-void EnsureCaptureTextures(void) {
-  if (!FramebufferTextures[0]) CreateFramebufferTexture();
-  if (!GlowTexture) CreateGlowTexture();
-}
 
 void ReleaseCaptureTextures(void) {
   for (uint32_t& name : FramebufferTextures) DeleteName(name);

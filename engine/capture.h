@@ -1,9 +1,10 @@
 // Render targets filled by copying from the frame buffer: eight 800 x 600
 // RGBA textures and one small square glow texture. Layers and scene
 // materials bind them by name ("RT", "GLOW", "$framebuffer$.jpg") and take
-// the name the variable holds when they are loaded, so the textures must
-// exist before such files are loaded: EnsureCaptureTextures is the call for
-// a player that binds them. Every operation needs a current GL context.
+// the name the variable holds when they are loaded, so the application
+// creates the textures before it loads such files; nothing creates them on
+// demand, and a file loaded before gets 0 (no texture). Every operation
+// needs a current GL context.
 #pragma once
 #include <cstdint>
 
@@ -19,8 +20,9 @@ extern uint32_t GlowTexture;
 // Edge of the glow texture in pixels; read when it is created and grabbed.
 extern int32_t GlowSize;
 
-// Creates the eight textures, transparent black; names from an earlier call
-// are deleted first.
+// Creates the eight textures, transparent black. A second call makes new
+// names and leaves the old textures alive: layers and materials loaded
+// before still hold them.
 void CreateFramebufferTexture(void);
 // Copies the 800 x 600 frame buffer rectangle at the window origin into
 // texture index as RGBA; an index outside 0..7 is logged and ignored.
@@ -29,14 +31,13 @@ void GrabFramebuffer(int32_t index);
 // which stays a depth texture until the next GrabFramebuffer; an index
 // outside 0..7 is logged and ignored.
 void GrabDepthBuffer(int32_t index);
-// Creates the GlowSize x GlowSize texture, transparent black; a name from an
-// earlier call is deleted first. A GlowSize below 1 creates nothing.
+// Creates the GlowSize x GlowSize texture, transparent black; like
+// CreateFramebufferTexture it leaves an earlier one alive. A GlowSize below 1
+// creates nothing (no block of that size can be made).
 void CreateGlowTexture(void);
 // Copies the GlowSize x GlowSize frame buffer rectangle at the origin into
 // the glow texture as RGBA.
 void GrabGlow(void);
 
-// Creates whichever of the two kinds does not exist yet.
-void EnsureCaptureTextures(void);
 // Deletes every capture texture and sets the names back to 0.
 void ReleaseCaptureTextures(void);

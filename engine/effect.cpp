@@ -29,7 +29,8 @@ ShortString ReadShortString(SYS_ByteReader& in) {
   return ShortString(std::string_view(reinterpret_cast<const char*>(block.data()) + 1, block[0]));
 }
 
-bool CountInRange(int32_t count) { return count >= 0 && count <= kFexMaxCount; }
+// A count the bytes cannot hold is caught by the size checks that follow.
+bool NotNegative(int32_t count) { return count >= 0; }
 
 // The paths are kept until the scenes and layers load, after the whole file
 // has been checked.
@@ -75,25 +76,26 @@ int ReadAll(FEX_Project& project, std::span<const uint8_t> bytes, ProjectPaths& 
   const int32_t interfaces = in.i32();
   const int32_t operators = in.i32();
   if (!in.ok()) return Refuse(project, error, "the header is cut short");
-  if (!CountInRange(scenes) || !CountInRange(interfaces) || !CountInRange(operators))
+  if (!NotNegative(scenes) || !NotNegative(interfaces) || !NotNegative(operators))
     return Refuse(project, error,
-                  "counts out of range: " + std::to_string(scenes) + " scenes, " + std::to_string(interfaces) +
+                  "negative counts: " + std::to_string(scenes) + " scenes, " + std::to_string(interfaces) +
                       " interfaces, " + std::to_string(operators) + " operators");
-  const uint64_t fixed = kFexShortStringSize * uint64_t(scenes + interfaces) + kFexOperatorSize * uint64_t(operators);
+  const uint64_t fixed =
+      kFexShortStringSize * (uint64_t(scenes) + uint64_t(interfaces)) + kFexOperatorSize * uint64_t(operators);
   if (!in.has(fixed)) return Refuse(project, error, "the file ends inside its paths or operators");
 
   paths = {};
   for (int32_t i = 0; i < scenes; ++i) paths.scenes.push_back(ReadShortString(in));
   for (int32_t i = 0; i < interfaces; ++i) paths.interfaces.push_back(ReadShortString(in));
-  auto ops = std::make_unique<FEX_Operator[]>(size_t(operators));
+  auto ops = std::make_unique<fex_operator_array>(size_t(operators));
   for (int32_t i = 0; i < operators; ++i) ReadOperator(in, ops[i]);
   for (int32_t i = 0; i < operators; ++i) {
     FEX_Operator& op = ops[i];
-    if (!CountInRange(op.keycount))
+    if (!NotNegative(op.keycount))
       return Refuse(project, error, "operator " + std::to_string(i) + " has " + std::to_string(op.keycount) + " keys");
     if (!in.has(kFexKeySize * uint64_t(op.keycount)))
       return Refuse(project, error, "the file ends inside the keys of operator " + std::to_string(i));
-    op.keys = std::make_unique<FEX_Key[]>(size_t(op.keycount));
+    op.keys = std::make_unique<fex_key_array>(size_t(op.keycount));
     for (int32_t k = 0; k < op.keycount; ++k) ReadKey(in, op.keys[k]);
   }
   if (!in.ok()) return Refuse(project, error, "the file is cut short");
@@ -102,8 +104,8 @@ int ReadAll(FEX_Project& project, std::span<const uint8_t> bytes, ProjectPaths& 
   project.interfacecount = interfaces;
   project.operatorcount = operators;
   project.operators = std::move(ops);
-  project.scenes = std::make_unique<_OVX_SCENE[]>(size_t(scenes));
-  project.interfaces = std::make_unique<ife_interface[]>(size_t(interfaces));
+  project.scenes = std::make_unique<_ovx_scene_array>(size_t(scenes));
+  project.interfaces = std::make_unique<ife_interface_array>(size_t(interfaces));
   return kEffectOk;
 }
 

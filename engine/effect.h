@@ -17,6 +17,9 @@
 //
 // The reader trusts nothing in the file: the whole layout is checked before
 // any scene or layer is loaded, so a truncated or hostile file loads nothing.
+// Counts have no upper bound of their own (the format's arrays declare 0 to
+// 100, and a project holds as many entries as its file gives); a negative
+// count, or one larger than the bytes present can hold, is damage.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -38,14 +41,22 @@ struct FEX_Key {
   int32_t endvalue = 0;
 };
 
+// The format's array types; a project holds exactly as many entries as the
+// file gives, whatever the declared range.
+using fex_key_array = FEX_Key[];
+
 struct FEX_Operator {
   int32_t optype = 0;
   int32_t target = 0;  // scene or interface index, where the code uses one
   uint8_t params[32] = {};
-  std::unique_ptr<FEX_Key[]> keys;
+  std::unique_ptr<fex_key_array> keys;
   int32_t keycount = 0;
   ShortString name;
 };
+
+using fex_operator_array = FEX_Operator[];
+using _ovx_scene_array = _OVX_SCENE[];
+using ife_interface_array = ife_interface[];
 
 // The arrays are value-initialised and owned by the record; the scenes and
 // layers they hold are released by EffectFreeProject.
@@ -55,9 +66,9 @@ struct FEX_Project {
   int32_t scenecount = 0;
   int32_t interfacecount = 0;
   int32_t operatorcount = 0;
-  std::unique_ptr<FEX_Operator[]> operators;
-  std::unique_ptr<_OVX_SCENE[]> scenes;
-  std::unique_ptr<ife_interface[]> interfaces;
+  std::unique_ptr<fex_operator_array> operators;
+  std::unique_ptr<_ovx_scene_array> scenes;
+  std::unique_ptr<ife_interface_array> interfaces;
 };
 
 struct FEX_RGBA {
@@ -65,8 +76,6 @@ struct FEX_RGBA {
 };
 
 constexpr int32_t kFexRandomValue = -303;
-// The format's arrays hold indices 0 to 100: larger counts are refused.
-constexpr int32_t kFexMaxCount = 101;
 constexpr size_t kFexShortStringSize = 256;
 constexpr size_t kFexHeaderSize = 284;
 constexpr size_t kFexOperatorSize = 304;
@@ -100,7 +109,7 @@ ShortString PathFileName(const ShortString& path);
 enum EffectLoadStatus : int {
   kEffectOk = 0,
   kEffectCantOpen = 2,    // the project file cannot be opened or read
-  kEffectDamaged = 100,   // it ends before its counts say, or a count is out of range
+  kEffectDamaged = 100,   // it ends before its counts say, or a count is negative
 };
 
 // Fills the project's records from the bytes of a project file without

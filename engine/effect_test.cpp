@@ -14,6 +14,7 @@
 #include "engine/drawtest.h"
 #include "engine/glsl.h"
 #include "engine/loader.h"
+#include "engine/player.h"
 #include "engine/projecttest.h"
 #include "engine/scenefile_test.h"
 #include "engine/scenefree.h"
@@ -218,10 +219,10 @@ TEST_F(EffectProject, DamagedFilesAreRefused) {
       {"inside the operators", cut(kFexHeaderSize + 256 + 300)},
       {"inside the keys", cut(good.size() - 1)},
       {"negative scene count", withCount(272, -1)},
-      {"interface count above the bound", withCount(276, kFexMaxCount + 1)},
+      {"more interfaces than the file holds", withCount(276, 102)},
       {"huge operator count", withCount(280, 0x7fffffff)},
       {"negative key count", withCount(keycountAt, -5)},
-      {"key count above the bound", withCount(keycountAt, kFexMaxCount + 1)},
+      {"a hundred keys more than the file holds", withCount(keycountAt, 102)},
       {"more keys than the file holds", withCount(keycountAt, 3)},
   };
   for (const auto& c : cases) {
@@ -236,6 +237,39 @@ TEST_F(EffectProject, DamagedFilesAreRefused) {
   FEX_Project project;
   std::string error;
   EXPECT_EQ(EffectReadProject(project, good, error), kEffectOk) << error;
+}
+
+std::vector<std::pair<int32_t, float>> played;
+void RecordPlayed(FEX_Project&, const FEX_Operator& op, float v) { played.emplace_back(op.optype, v); }
+
+// The format declares its arrays 0 to 100, but a project holds as many
+// entries as its file gives: 150 layers and operators, and a track of 150
+// keys, load and play.
+TEST_F(EffectProject, CountsPastTheDeclaredRangeLoadAndPlay) {
+  constexpr int32_t kMany = 150;
+  ProjectSpec spec;
+  for (int32_t i = 0; i < kMany; ++i) spec.interfaces.push_back("layer" + std::to_string(i) + ".ife");
+  for (int32_t i = 0; i < kMany - 1; ++i) spec.operators.push_back({i, 0, 0, 0, {{0, 1000, 0, i, i, i}}, -1, "", {}});
+  OperatorSpec track{kMany, 0, 0, 0, {}, -1, "track", {}};
+  for (int32_t k = 0; k < kMany; ++k) track.keys.push_back({k, k, 0, 1000 + k, 1000 + k, 1000 + k});
+  spec.operators.push_back(track);
+  FEX_Project project;
+  ASSERT_EQ(Load(spec, project), kEffectOk);
+  ASSERT_EQ(project.interfacecount, kMany);
+  ASSERT_EQ(project.operatorcount, kMany);
+  ASSERT_EQ(project.operators[kMany - 1].keycount, kMany);
+  EXPECT_EQ(events.size(), size_t(2 * kMany));  // a frame and a load per layer
+  EXPECT_EQ(events.back(), "load data/layer149.ife textures");
+
+  played.clear();
+  EffectOperatorHook = RecordPlayed;
+  for (const float time : {0.0f, 149.0f}) EffectPlayProject(project, time);
+  EffectOperatorHook = EffectApplyOperator;
+  ASSERT_EQ(played.size(), size_t(2 * kMany));
+  EXPECT_EQ(played[kMany - 2], std::make_pair(kMany - 2, float(kMany - 2)));
+  EXPECT_EQ(played[kMany - 1], std::make_pair(kMany, 1000.0f));  // the track's first key
+  EXPECT_EQ(played.back(), std::make_pair(kMany, 1149.0f));      // and its last
+  EffectFreeProject(project);
 }
 
 TEST_F(EffectProject, TruncatedOrMissingFileEndsTheProgram) {

@@ -3,20 +3,23 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "engine/camera.h"
-#include "engine/loader.h"
 #include "engine/vector.h"
 #include "framework/base/numconv.h"
 #include "framework/wm/glconst.h"
 #include "units/glunit.h"
 #include "units/random.h"
+#include "units/sysunit.h"
 
 int32_t ParticlesDrawn;
 
 namespace {
 
 constexpr int kAllocationFailedExitCode = 1;
+constexpr const char* kPoolDescription = " particle info ";
 // The spread is drawn in steps of 1 / kSpreadSteps.
 constexpr double kSpreadSteps = 10000.0;
 
@@ -113,8 +116,13 @@ void DrawSprite(const ParticleSprite& sprite, const _OVX_VECTOR& r, const _OVX_V
 void AllocParticles(_OVX_SCENE* scene, int32_t count) {
   if (!scene) return;
   if (count < 0) std::exit(kAllocationFailedExitCode);
-  void* pool = LoaderGetMem(static_cast<size_t>(count) * sizeof(_OVX_PARTICLE));
-  if (!pool) std::exit(kAllocationFailedExitCode);
+  // The tracked allocator has no block of 0 bytes: an empty pool is null.
+  void* pool = nullptr;
+  if (count > 0) {
+    const ShortString description(std::string(scene->name.view()) + kPoolDescription);
+    pool = MemGet(static_cast<size_t>(count) * sizeof(_OVX_PARTICLE), description);
+    if (!pool) std::exit(kAllocationFailedExitCode);
+  }
   FreeParticles(scene);
   scene->particles = static_cast<_OVX_PARTICLE*>(pool);
   scene->particlecount = count;
@@ -123,9 +131,8 @@ void AllocParticles(_OVX_SCENE* scene, int32_t count) {
 
 void FreeParticles(_OVX_SCENE* scene) {
   if (!scene) return;
-  if (!scene->sharedcopy) LoaderRelease(scene->particles);
+  if (!scene->sharedcopy) MemFree(scene->particles);
   scene->particles = nullptr;
-  scene->particlecount = 0;
 }
 
 ParticleLook ApplyColorAttrib(uint8_t colorattrib, const _OVX_RGB& color, float size, float f) {

@@ -5,6 +5,12 @@
 //
 // The step itself (ParticleStep) is free of GL: it hands every particle it
 // draws to a sink, so the life cycle is checked without a display.
+//
+// Where this unit differs from the plain description, and why:
+//   - AllocParticles on a scene that holds a pool releases that pool first
+//     (a leak otherwise).
+//   - A particle whose emitting object is gone from the scene is aged but
+//     not drawn (an out-of-bounds read otherwise).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -25,15 +31,16 @@ extern int32_t ParticlesDrawn;
 // The particle sprites face the camera of the last render pass (CameraEye
 // and CameraTarget, written by the render passes).
 
-// A pool of count free particles from LoaderGetMem (FreeScene gives it back
-// with LoaderRelease). A pool the scene held before is released first,
+// A pool of count free particles, a block of the tracked allocator described
+// as the scene's name + " particle info ", so the leak report names it (0
+// particles: no block). A pool the scene held before is released first,
 // unless the record is a shared copy, whose pool belongs to the record it
 // was copied from. A pool that cannot be had (a negative count among
 // others) ends the program at once with exit code 1 and no message.
 void AllocParticles(_OVX_SCENE* scene, int32_t count);
-// Releases the pool and sets particles to null and particlecount to 0, so a
-// later step finds an empty pool. On a shared copy only the copy's
-// reference goes.
+// Returns the pool to the tracked allocator and sets particles to null;
+// particlecount is left as it was (a step finds no pool and draws nothing).
+// On a shared copy only the copy's reference goes.
 void FreeParticles(_OVX_SCENE* scene);
 
 // The drawn colour and size of a particle.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/scenetest.h"
+#include "framework/base/mem.h"
 #include "testsupport/testsupport.h"
 #include "units/random.h"
 
@@ -227,16 +228,24 @@ TEST(ParticleLook, SpriteAxesAreUnitVectorsAcrossTheView) {
   EXPECT_FALSE(ParticleSpriteAxes(kOrigin, kOrigin, r, u));
 }
 
-TEST(ParticlePool, FreeClearsTheCountWithThePool) {
+// The pool is a block of the tracked allocator (so the leak report sees
+// it); FreeParticles gives it back and leaves the count as it was.
+TEST(ParticlePool, TrackedPoolAndFreeKeepsTheCount) {
   scenetest::OwnedScene owned({}, {"emitter"});
   owned.object(0).particledata.particleenabled = 1;
   owned.object(0).particledata.newparticle = 1;
   AllocParticles(&owned.scene, 5);
   ASSERT_NE(owned.scene.particles, nullptr);
   EXPECT_EQ(owned.scene.particlecount, 5);
+  EXPECT_EQ(SYS_MemSize(owned.scene.particles), int64_t(5 * sizeof(_OVX_PARTICLE)));
   AllocParticles(&owned.scene, 3);  // the first pool goes back
   EXPECT_EQ(owned.scene.particlecount, 3);
+  EXPECT_EQ(SYS_MemSize(owned.scene.particles), int64_t(3 * sizeof(_OVX_PARTICLE)));
   FreeParticles(&owned.scene);
+  EXPECT_EQ(owned.scene.particles, nullptr);
+  EXPECT_EQ(owned.scene.particlecount, 3);
+  EXPECT_TRUE(ParticleStep(&owned.scene, 0.0f, kEye, kOrigin, [](const ParticleSprite&) { FAIL(); }));
+  AllocParticles(&owned.scene, 0);  // an empty pool holds no block and emits nothing
   EXPECT_EQ(owned.scene.particles, nullptr);
   EXPECT_EQ(owned.scene.particlecount, 0);
   EXPECT_TRUE(ParticleStep(&owned.scene, 0.0f, kEye, kOrigin, [](const ParticleSprite&) { FAIL(); }));

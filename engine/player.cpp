@@ -433,9 +433,6 @@ void EffectInit(int32_t width, int32_t height) {
   CreateNoiseTextures();
   for (uint32_t& name : CaptureTextures) NewTexture(name, width, height);
   for (uint32_t& name : SmallCaptureTextures) NewTexture(name, kSmallCaptureSize, kSmallCaptureSize);
-  // Layers and materials bind the capture and glow textures by name when
-  // they load, so they must exist before any project does.
-  EnsureCaptureTextures();
 }
 
 float EffectEase(int32_t mode, float a, float b, float t) {
@@ -581,7 +578,7 @@ uint32_t EffectClearMask(const uint8_t params[32]) {
   return mask;
 }
 
-float EffectDrawFraction(float value) { return std::min(value / kPerMille, 1.0f); }
+float EffectDrawFraction(float value) { return value / kPerMille; }
 
 int32_t EffectLightningFace(int32_t facecount, float value, int32_t k) {
   if (facecount <= 0) return -1;

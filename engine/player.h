@@ -2,10 +2,16 @@
 // its time line and applies every key that spans that time, drawing into
 // the current GL context. The caller owns the clock and swaps the buffers.
 //
-// Indices taken from a project or its scenes (targets, capture slots,
-// object numbers, face indices, the tunnel ring's layer) are checked before
-// use; an operator whose scene or object is missing draws what it can and
-// leaves the rest alone.
+// Where the player differs from the plain description, and why:
+//   - indices taken from a project or its scenes (targets, capture slots,
+//     object numbers, face indices, the tunnel ring's layer) are checked
+//     before use, and an operator whose scene or object is missing draws what
+//     it can (out-of-bounds reads and writes otherwise);
+//   - a clear operator's parameter byte that is not 0 sets its buffer's bit,
+//     instead of multiplying it (a byte above 1 made a mask GL refuses whole,
+//     or one naming another buffer: a plainly wrong result);
+//   - key values outside the 32-bit range are clamped before they become
+//     viewport sizes, frames or face indices (an undefined conversion).
 #pragma once
 #include <cstdint>
 #include <string_view>
@@ -69,10 +75,10 @@ using EffectOperatorProc = void (*)(FEX_Project& project, const FEX_Operator& op
 extern EffectOperatorProc EffectOperatorHook;
 void EffectApplyOperator(FEX_Project& project, const FEX_Operator& op, float value);
 
-// Empties the scene cache, draws the stars and the noise, creates the
-// player's textures and, when the application has not, the capture and
-// glow textures that layers and materials bind by name. Needs a current GL
-// context.
+// Empties the scene cache, draws the stars and the noise and creates the
+// player's own textures (noise and capture slots); the frame-buffer and glow
+// textures that layers and materials bind by name are the application's to
+// create (engine/capture.h). Needs a current GL context.
 void EffectInit(int32_t width, int32_t height);
 // Steps 1 and 2 of EffectInit without GL: the cache emptied and the stars
 // drawn (four draws per star).
@@ -100,7 +106,8 @@ uint32_t EffectCaptureTexture(int32_t slot);
 // The glClear mask of a clear operator: a parameter byte that is not 0
 // sets its buffer's bit.
 uint32_t EffectClearMask(const uint8_t params[32]);
-// DrawFraction for a lightning value: v/1000, at most 1.
+// DrawFraction for a lightning value: v/1000 (a share above 1 draws whole
+// objects, see engine/draw.h).
 float EffectDrawFraction(float value);
 // The face of object 0 that bolt k (1..4) ends on, inside 0..facecount-1;
 // -1 when the object has no faces.

@@ -81,7 +81,7 @@ void FreeScene(_OVX_SCENE* scene) {
   MemFree(scene->camerakeys);
   MemFree(scene->targetkeys);
   FreeSceneMaterials(scene);
-  ReleasePlain(scene->particles);
+  MemFree(scene->particles);  // the pool of AllocParticles
   ForgetArrays(scene);
 }
 

@@ -1,4 +1,11 @@
 // Releasing a scene's arrays.
+//
+// Where FreeScene differs from the plain description, and why:
+//   - it also releases the particle pool of AllocParticles (a leak otherwise);
+//   - it nulls every pointer and count it released, so a second call frees
+//     nothing (a double free otherwise);
+//   - on a cached copy (sharedcopy) it releases nothing, the arrays being the
+//     original's (a double free otherwise).
 #pragma once
 #include "engine/ovx.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/loader.h"
+#include "engine/particles.h"
 #include "engine/scenefile_test.h"
 #include "engine/vector.h"
 #include "units/glunit.h"
@@ -50,8 +51,7 @@ class Release : public ::testing::Test {
     Plain(o.lightvisible, 1 + 16);
     Plain(scene_.volumevertices, 36);
     Plain(scene_.cameratangents, 2);
-    Plain(scene_.particles, 4);
-    scene_.particlecount = 4;
+    AllocParticles(&scene_, 4);
     o.vertexbuffer = 11;
     o.indexbuffer = 12;
     scene_.volumeindexbuffer = 13;
@@ -62,7 +62,8 @@ class Release : public ::testing::Test {
 };
 
 // Run under the sanitizers: a second release, or a release through the
-// wrong allocator, is reported there.
+// wrong allocator, is reported there. The particle pool is released too
+// (it would leak otherwise).
 TEST_F(Release, FreesEachArrayOnceWithItsOwnAllocator) {
   AddComputed();
   qgl::glDeleteBuffersARB = RecordDelete;

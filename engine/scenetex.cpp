@@ -1,7 +1,6 @@
 #include "engine/scenetex.h"
 
 #include "engine/capture.h"
-#include "engine/loader.h"
 #include "engine/scenetext.h"
 #include "units/texmgr.h"
 
@@ -9,7 +8,6 @@ namespace {
 
 constexpr char kSeparator = '\\';
 constexpr int32_t kSpriteMode = TX_MODE_LINEAR_MIPMAP;  // environment maps and particles
-constexpr int32_t kFallbackMode = TX_MODE_LINEAR_MIPMAP;
 
 std::string Framework(std::string_view path) {
   std::string out(path);
@@ -22,19 +20,12 @@ int32_t LoadNamed(std::string_view folder, const OvxShortString& name, int32_t m
   return LoadTexture(ShortString(SceneDataPath(folder, name.view())), mode);
 }
 
-int32_t FilterMode(const _OVX_MATERIAL& m) {
-  if (m.magtype >= TX_MODE_NEAREST && m.magtype <= TX_MODE_LINEAR_MIPMAP) return m.magtype;
-  LoaderLog("Material (" + std::string(m.name.view()) + ") filter mode " + std::to_string(m.magtype) +
-            " unknown, using " + std::to_string(kFallbackMode));
-  return kFallbackMode;
-}
-
 bool UsesCapture(const _OVX_MATERIAL& m) { return m.texturename.view() == kFramebufferTextureName; }
 
 // The textures each entry holds, by the rules of the header; the release
 // follows the same tests, so it gives back exactly what the load took.
-bool HoldsTexture(const _OVX_MATERIAL& m) { return m.textured && !m.texturename.empty() && !UsesCapture(m); }
-bool HoldsEnvmap(const _OVX_MATERIAL& m) { return m.envmap && !m.envmaptexture.empty(); }
+bool HoldsTexture(const _OVX_MATERIAL& m) { return m.textured && !UsesCapture(m); }
+bool HoldsEnvmap(const _OVX_MATERIAL& m) { return m.envmap; }
 bool HoldsSprite(const _OVX_OBJECT& o) {
   return o.particledata.particleenabled && !o.particledata.particletexture.empty();
 }
@@ -42,16 +33,13 @@ bool HoldsSprite(const _OVX_OBJECT& o) {
 void LoadMaterial(_OVX_MATERIAL& m, std::string_view folder) {
   if (m.textured) {
     if (UsesCapture(m)) {
-      if (!FramebufferTextures[0]) CreateFramebufferTexture();
       m.textureid = static_cast<int32_t>(FramebufferTextures[0]);
-    } else if (HoldsTexture(m)) {
-      m.textureid = LoadNamed(folder, m.texturename, FilterMode(m));
-      m.texturebpp = static_cast<uint8_t>(GetTextureBpp(m.textureid));
     } else {
-      m.textureid = 0;
+      m.textureid = LoadNamed(folder, m.texturename, m.magtype);
+      m.texturebpp = static_cast<uint8_t>(GetTextureBpp(m.textureid));
     }
   }
-  if (m.envmap) m.envmapid = HoldsEnvmap(m) ? LoadNamed(folder, m.envmaptexture, kSpriteMode) : 0;
+  if (HoldsEnvmap(m)) m.envmapid = LoadNamed(folder, m.envmaptexture, kSpriteMode);
 }
 
 void Release(int32_t& texture) {

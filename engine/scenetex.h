@@ -8,19 +8,23 @@
 // file layer and pack entries use.
 //
 // Which textures a scene holds, and so what ReleaseSceneTextures gives back:
-//   - a material with `textured` set and a texture name: the table's texture
-//     for the name with the material's filter mode (`magtype`; a mode outside
-//     0..3 is logged and mode 3 taken); "$framebuffer$.jpg" instead names the
-//     first capture texture (engine/capture.h, created when it does not exist
-//     yet), which belongs to no table entry and is never released here;
-//   - a material with `envmap` set and an environment-map name: mode 3;
+//   - a material with `textured` set: the table's texture for its name with
+//     the material's filter mode (`magtype`, handed on as it is: the table
+//     makes an empty texture for a mode outside 0..3); "$framebuffer$.jpg"
+//     instead names the first capture texture (engine/capture.h) as it is at
+//     load time, 0 when the application has not created it yet; it belongs
+//     to no table entry and is never released here;
+//   - a material with `envmap` set: its environment map with mode 3;
 //   - an object whose emitter is enabled and names a particle texture: mode 3.
-// A textured material or environment map without a name gets texture 0 and
-// loads nothing. ReleaseSceneTextures sets each released name back to 0, so a
-// second call releases nothing; on a record marked `sharedcopy` it releases
-// nothing at all (the textures, like the arrays, belong to the record the copy
-// was made from). A texture the table cannot load ends the program (the
-// table's FatalError).
+// A texture the table cannot load, an empty material texture name among
+// them, ends the program (the table's FatalError). ReleaseSceneTextures sets
+// each released name back to 0, so a second call releases nothing; on a
+// record marked `sharedcopy` it releases nothing at all (the textures, like
+// the arrays, belong to the record the copy was made from).
+//
+// Where this unit differs from the plain description, and why:
+//   - a shared copy releases nothing, and a released name is set to 0 (a
+//     second release would take references other scenes hold: lost data).
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,6 +1,9 @@
 #include "engine/scenetex.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <set>
@@ -78,13 +81,10 @@ struct MixedScene : OwnedScene {
     textured(0, "stone.tga", 0);
     textured(1, "maps/leaf.tga", 7);
     textured(2, "$framebuffer$.jpg", 1);
-    textured(3, "", 1);
     material(4).texturename.assign("stone.tga");
     material(4).textureid = 77;
     material(4).envmap = 1;
     material(4).envmaptexture.assign("env\\sky.tga");
-    material(5).envmap = 1;
-    material(5).envmapid = 66;
     auto emitter = [&](int i, uint8_t enabled, const char* name) {
       object(i).particledata.particleenabled = enabled;
       object(i).particledata.particletexture.assign(name);
@@ -101,7 +101,7 @@ TEST_F(SceneTextures, PathsModesAndBalancedRelease) {
   scenetest::LogLines log;
   LoadSceneTextures(&s.scene, "tex/");
   EXPECT_EQ(Held(), (std::set<std::pair<std::string, int>>{{"tex\\stone.tga", 0},
-                                                           {"tex\\maps\\leaf.tga", 3},
+                                                           {"tex\\maps\\leaf.tga", 7},
                                                            {"tex\\env\\sky.tga", 3},
                                                            {"tex\\spark.tga", 3}}));
   // Nothing else, no bare folder, was asked for (the loader also looks for
@@ -113,16 +113,14 @@ TEST_F(SceneTextures, PathsModesAndBalancedRelease) {
   }
   EXPECT_EQ(asked, (std::set<std::string>{"tex\\stone.tga", "tex\\maps\\leaf.tga", "tex\\env\\sky.tga",
                                           "tex\\spark.tga"}));
-  EXPECT_EQ(log.Lines(), std::vector<std::string>{"Material (leaf) filter mode 7 unknown, using 3"});
+  EXPECT_TRUE(log.Lines().empty());  // mode 7 goes to the table as it is
   EXPECT_EQ(s.material(0).texturebpp, 24);
   EXPECT_EQ(s.material(1).texturebpp, 32);
-  EXPECT_NE(FramebufferTextures[0], 0u);  // created for the material that names it
-  EXPECT_EQ(s.material(2).textureid, static_cast<int32_t>(FramebufferTextures[0]));
+  EXPECT_EQ(FramebufferTextures[0], 0u);  // the textures are the application's to create
+  EXPECT_EQ(s.material(2).textureid, 0);  // so before they exist the material is untextured
   EXPECT_EQ(s.material(2).texturebpp, 24);
-  EXPECT_EQ(s.material(3).textureid, 0);
   EXPECT_EQ(s.material(4).textureid, 77);  // not textured: untouched
   EXPECT_NE(s.material(4).envmapid, 0);
-  EXPECT_EQ(s.material(5).envmapid, 0);
   EXPECT_NE(s.object(0).particledata.textureid, 44);
   EXPECT_EQ(s.object(1).particledata.textureid, 44);
   EXPECT_EQ(s.object(2).particledata.textureid, 44);
@@ -132,12 +130,48 @@ TEST_F(SceneTextures, PathsModesAndBalancedRelease) {
   ReleaseSceneTextures(&s.scene);
   EXPECT_TRUE(Held().empty());
   EXPECT_EQ(Calls("delete "), 4);  // the table's four; the capture textures stay
-  EXPECT_EQ(generated, 4 + kFramebufferTextureCount);
+  EXPECT_EQ(generated, 4);
   EXPECT_EQ(s.material(0).textureid, 0);
-  EXPECT_EQ(s.material(2).textureid, static_cast<int32_t>(FramebufferTextures[0]));
   rec.calls.clear();
   ReleaseSceneTextures(&s.scene);  // nothing left to give back
   EXPECT_TRUE(rec.calls.empty());
+}
+
+// A textured material or environment map without a name asks the table for
+// the bare folder, which it cannot load: the program ends.
+TEST_F(SceneTextures, AnEmptyMaterialTextureNameIsFatal) {
+  for (const bool envmap : {false, true}) {
+    auto r = qt::RunInChild([&] {
+      setenv("QUARN_MSGBOX_TEST", "1", 1);
+      OwnedScene s({"blank"}, {});
+      if (envmap)
+        s.material(0).envmap = 1;
+      else
+        s.material(0).textured = 1;
+      LoadSceneTextures(&s.scene, "tex");
+      _exit(99);  // not reached
+    });
+    EXPECT_NE(r.exitCode, 99) << envmap;
+    EXPECT_NE(r.err.find("Texture Loader Error. ( tex\\ )"), std::string::npos) << r.err;
+  }
+}
+
+// A material that names the frame buffer takes the first capture texture as
+// it is when the scene's textures load: 0 (untextured) before
+// CreateFramebufferTexture, that texture after it. Loading creates nothing.
+TEST_F(SceneTextures, FramebufferMaterialTakesTheCaptureTextureOfTheMoment) {
+  OwnedScene s({"screen"}, {});
+  s.material(0).textured = 1;
+  s.material(0).texturename.assign(std::string(kFramebufferTextureName));
+  s.material(0).textureid = 55;
+  LoadSceneTextures(&s.scene, "tex");
+  EXPECT_EQ(s.material(0).textureid, 0);
+  EXPECT_EQ(Calls("gen "), 0);
+  CreateFramebufferTexture();
+  ASSERT_NE(FramebufferTextures[0], 0u);
+  LoadSceneTextures(&s.scene, "tex");
+  EXPECT_EQ(s.material(0).textureid, static_cast<int32_t>(FramebufferTextures[0]));
+  EXPECT_TRUE(Held().empty());
 }
 
 // The tracked blocks alive; the first listing may leave one of its own, so
