@@ -91,7 +91,7 @@ int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8
     return kSceneDamaged;
   }
   const bool materials = k.role == ChunkRole::MaterialCount;
-  const size_t bytes = size_t(count) * (materials ? sizeof(_OVX_MATERIAL) : sizeof(_OVX_OBJECT));
+  const size_t bytes = size_t(count) * (materials ? sizeof(_OVX_MATERIAL_ARRAY) : sizeof(_OVX_OBJECT_ARRAY));
   if (materials) {
     MemFree(scene->materials);
     scene->materialcount = 0;
@@ -105,10 +105,10 @@ int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8
     return kSceneNoMemory;
   }
   if (materials) {
-    scene->materials = static_cast<_OVX_MATERIAL*>(block);
+    scene->materials = static_cast<_OVX_MATERIAL_ARRAY*>(block);
     scene->materialcount = count;
   } else {
-    scene->objects = static_cast<_OVX_OBJECT*>(block);
+    scene->objects = static_cast<_OVX_OBJECT_ARRAY*>(block);
     scene->objectcount = count;
   }
   return kSceneOk;

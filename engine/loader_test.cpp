@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/scenefile_test.h"
@@ -20,6 +22,14 @@
 using namespace scenetest;
 
 namespace {
+
+// The scene's record arrays go by their array names, and the chunk header
+// record has the file's field offsets.
+static_assert(std::is_same_v<decltype(_OVX_SCENE::materials), _OVX_MATERIAL_ARRAY*>);
+static_assert(std::is_same_v<decltype(_OVX_SCENE::objects), _OVX_OBJECT_ARRAY*>);
+static_assert(offsetof(SceneChunkHeader, elementType) == 2 && offsetof(SceneChunkHeader, kind) == 3);
+static_assert(offsetof(SceneChunkHeader, count) == 4 && offsetof(SceneChunkHeader, size) == 8);
+static_assert(offsetof(SceneChunkHeader, packed) == 12 && offsetof(SceneChunkHeader, index) == 16);
 
 std::vector<std::string> logLines;
 void Collect(std::string_view line) { logLines.emplace_back(line); }
