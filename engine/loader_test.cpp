@@ -294,6 +294,24 @@ std::vector<Damage> Damages() {
       {"neighbour beyond the faces",
        [] { return Edited([](std::vector<Chunk>& c) { c[Find(c, 0x56, 1)].payload = Ints({-1, 1, -1}); }); },
        kSceneDamaged, 0, "neighbours of face 0", nullptr},
+      // An old file's adjacency is replaced by the computed one, so what it
+      // holds cannot refuse the file.
+      {"v1.1 with neighbours beyond the faces",
+       [] {
+         return Edited([](std::vector<Chunk>& c) {
+           c[Find(c, 0x02)].payload = U8(1);
+           c[Find(c, 0x56, 1)].payload = Ints({-1, 1, -1});
+           Chunk& quad = c[Find(c, 0x56, 0)];
+           quad.payload.resize(12);  // one face of two
+           quad.count = 2;
+         });
+       },
+       kSceneOk, 1, nullptr,
+       [](const _OVX_SCENE& s) {
+         const _OVX_FACE& quad = s.objects[0].neighbours[0];
+         const _OVX_FACE& bare = s.objects[1].neighbours[0];
+         return s.objects[0].neighboursplain && quad.c == 1 && bare.b == -1;
+       }},
       {"array shorter than its count",
        [] {
          return Edited([](std::vector<Chunk>& c) {

@@ -187,7 +187,7 @@ void ObjectFaceData(_OVX_OBJECT& o, _OVX_VECTOR& s, _OVX_VECTOR& t) {
 // Old files get their adjacency computed even when they carry one; any file
 // that lacks it gets it too, since the shadow code reads it for every face.
 void Adjacency(_OVX_SCENE& scene, size_t objects) {
-  const bool oldFile = scene.versionmajor == kAdjacencyVersionMajor && scene.versionminor < kAdjacencyVersionMinor;
+  const bool oldFile = SceneAdjacencyReplaced(&scene);
   for (size_t i = 0; i < objects; ++i) {
     _OVX_OBJECT& o = scene.objects[i];
     if (o.neighbours && !oldFile) continue;
@@ -347,6 +347,10 @@ void ComputeNeighbours(_OVX_OBJECT* object) {
     edges.Slots(g, slots);
     PairEdgeGroup(neighbours, slots);
   }
+}
+
+bool SceneAdjacencyReplaced(const _OVX_SCENE* scene) {
+  return scene && scene->versionmajor == kAdjacencyVersionMajor && scene->versionminor < kAdjacencyVersionMinor;
 }
 
 void ReleasePrecalculation(_OVX_SCENE* scene) {

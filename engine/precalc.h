@@ -31,6 +31,11 @@
 // and a null array counts as empty.
 void PrecalculateScene(_OVX_SCENE* scene);
 
+// Whether the precalculation computes every object's neighbours whatever
+// the file carried: files of versions 1.0 and 1.1, whose adjacency arrays
+// are replaced.
+bool SceneAdjacencyReplaced(const _OVX_SCENE* scene);
+
 // Gives back what PrecalculateScene computed: the arrays it allocated (and
 // neighbours when they were computed, not read) go to LoaderRelease and are
 // nulled, the buffer names are deleted through glDeleteBuffersARB (when the
