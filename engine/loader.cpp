@@ -24,8 +24,6 @@ uint8_t LoaderVersionMinor = 2;
 
 namespace {
 
-constexpr uint8_t kTag0 = 'Q';
-constexpr uint8_t kTag1 = 'Z';
 constexpr int kScanStep = 4;
 constexpr int kHeaderRest = kChunkHeaderSize - kScanStep;
 
@@ -93,7 +91,7 @@ int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8
     return kSceneDamaged;
   }
   const bool materials = k.role == ChunkRole::MaterialCount;
-  const size_t bytes = size_t(count) * (materials ? sizeof(_OVX_MATERIAL) : sizeof(_OVX_OBJECT));
+  const size_t bytes = size_t(count) * (materials ? sizeof(_OVX_MATERIAL_ARRAY) : sizeof(_OVX_OBJECT_ARRAY));
   if (materials) {
     MemFree(scene->materials);
     scene->materialcount = 0;
@@ -107,10 +105,10 @@ int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8
     return kSceneNoMemory;
   }
   if (materials) {
-    scene->materials = static_cast<_OVX_MATERIAL*>(block);
+    scene->materials = static_cast<_OVX_MATERIAL_ARRAY*>(block);
     scene->materialcount = count;
   } else {
-    scene->objects = static_cast<_OVX_OBJECT*>(block);
+    scene->objects = static_cast<_OVX_OBJECT_ARRAY*>(block);
     scene->objectcount = count;
   }
   return kSceneOk;
@@ -126,19 +124,34 @@ int Store(_OVX_SCENE* scene, const SceneChunkKind& k, int32_t index, std::span<c
     return kSceneOk;
   }
   if (k.role == ChunkRole::Array) return StoreArray(scene, k, record, payload);
-  if (payload.size() > k.width) LogSkipped(k.kind, index, "bytes beyond the field");
-  std::memcpy(record + k.offset, payload.data(), std::min<size_t>(payload.size(), k.width));
+  if (payload.size() > k.width) {
+    LogSkipped(k.kind, index, "bytes beyond the field");
+    return kSceneOk;
+  }
+  std::memcpy(record + k.offset, payload.data(), payload.size());
   return kSceneOk;
+}
+
+// The header fields after the four bytes the scan has read.
+SceneChunkHeader ReadHeaderRest(uint8_t elementType, uint8_t kind) {
+  SceneChunkHeader h{{kSceneChunkTag0, kSceneChunkTag1}, elementType, kind, 0, 0, 0, 0};
+  h.count = input->i32();
+  h.size = input->i32();
+  h.packed = input->i32();
+  h.index = input->i32();
+  return h;
 }
 
 int ReadChunks(_OVX_SCENE* scene) {
   while (input->remaining() > 0) {
+    // The scan reads whole 4-byte steps: a shorter rest is a read past the
+    // end of the file.
     if (input->remaining() < kScanStep) {
-      LoaderLog("[ovx] " + std::to_string(input->remaining()) + " bytes after the last chunk ignored");
-      return kSceneOk;
+      LoaderLog("[ovx] the file ends inside a 4-byte step after the last chunk");
+      return kSceneReadError;
     }
     std::span<const uint8_t> step = input->take(kScanStep);
-    if (step[0] != kTag0 || step[1] != kTag1) continue;
+    if (step[0] != kSceneChunkTag0 || step[1] != kSceneChunkTag1) continue;
     int status = ReadSceneChunk(scene, step[2], step[3]);
     if (status != kSceneOk) return status;
   }
@@ -193,11 +206,8 @@ int ReadSceneChunk(_OVX_SCENE* scene, uint8_t elementType, uint8_t kind) {
     LoaderLog("[ovx] the file ends inside a chunk header");
     return kSceneReadError;
   }
-  const int32_t count = input->i32();
-  const int32_t size = input->i32();
-  const int32_t packed = input->i32();
-  const int32_t index = input->i32();
-  const int64_t length = packed != 0 ? packed : size;
+  const SceneChunkHeader h = ReadHeaderRest(elementType, kind);
+  const int64_t length = h.packed != 0 ? h.packed : h.size;
   if (length < 0) {
     LoaderLog("[ovx] chunk " + Hex(kind) + ": negative size");
     return kSceneDamaged;
@@ -208,13 +218,13 @@ int ReadSceneChunk(_OVX_SCENE* scene, uint8_t elementType, uint8_t kind) {
   }
   std::span<const uint8_t> payload = input->take(uint64_t(length));
   if (elementType >= kChunkElementTypes) {
-    LogSkipped(kind, index, "unknown element type");
+    LogSkipped(kind, h.index, "unknown element type");
     return kSceneOk;
   }
-  if (int64_t(ChunkElementSize[elementType]) * count != size) LoaderLog("Chunk size corruption !");
-  if (packed != 0) return kSceneOk;
+  if (int64_t(ChunkElementSize[elementType]) * h.count != h.size) LoaderLog("Chunk size corruption !");
+  if (h.packed != 0) return kSceneOk;
   const SceneChunkKind* k = FindSceneChunkKind(kind);
-  return k ? Store(scene, *k, index, payload) : kSceneOk;
+  return k ? Store(scene, *k, h.index, payload) : kSceneOk;
 }
 
 int LoadSceneFromMemory(_OVX_SCENE* scene, const void* data, size_t size, std::string_view name) {

@@ -10,7 +10,32 @@
 //
 // The reader trusts nothing in the file. Whatever it reads, the record it
 // leaves either passed the checks at the end of the load (counts and arrays
-// agree, every index in range) or is zeroed with every array released.
+// agree, every index in range) or is zeroed with every array released. A
+// file that ends inside a chunk header or payload, or within a 4-byte scan
+// step after the last chunk, fails with kSceneReadError.
+//
+// Chunks the format leaves no room for are logged and skipped, the load
+// goes on: an element type above 13, an index with no record (out of range,
+// or before the count chunk of its array), a field chunk whose payload is
+// larger than its field, an unknown kind, a packed payload.
+//
+// Where the reader and writer differ from the plain format, and the fault
+// each difference mends:
+//   - a negative size or packed size refuses the file (unsafe input: it
+//     cannot be a payload length);
+//   - a material or object count below 0 or larger than the chunk headers the
+//     bytes left can hold refuses the file (unsafe input: an allocation the
+//     file cannot fill);
+//   - counts and arrays that disagree, or face, strip or neighbour indices
+//     outside their arrays, refuse the scene (crash: every later reader
+//     indexes by them);
+//   - an object whose material is out of range refuses the scene (crash:
+//     drawing indexed past the list);
+//   - a repeated count or array chunk releases what it replaces (unsafe
+//     input: a file repeating it would grow memory without bound);
+//   - the writer writes an array the record does not hold with count 0
+//     (crash: it would read through the null pointer), and a chunk too large
+//     for the format fails the save (failure reported as success).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +55,20 @@ constexpr int kSceneDamaged = ERR_BADARG;       // sizes or counts that no array
                                                 // record that fails the checks after loading
 
 constexpr int kChunkHeaderSize = 20;
+constexpr uint8_t kSceneChunkTag0 = 'Q';
+constexpr uint8_t kSceneChunkTag1 = 'Z';
+
+// The 20 bytes in front of every payload, in file order.
+struct SceneChunkHeader {
+  uint8_t tag[2];       // "QZ"
+  uint8_t elementType;  // 0-13: an index of ChunkElementSize
+  uint8_t kind;         // which field or array the payload fills
+  int32_t count;        // elements
+  int32_t size;         // payload bytes, count x element size
+  int32_t packed;       // 0 for a raw payload, else the bytes in its place
+  int32_t index;        // material, object or light number; 0 for the scene
+};
+static_assert(sizeof(SceneChunkHeader) == kChunkHeaderSize);
 constexpr int kChunkElementTypes = 14;
 // Bytes per element of each element type, filled by InitChunkSizes.
 extern int32_t ChunkElementSize[kChunkElementTypes];

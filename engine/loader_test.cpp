@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/scenefile_test.h"
@@ -20,6 +22,14 @@
 using namespace scenetest;
 
 namespace {
+
+// The scene's record arrays go by their array names, and the chunk header
+// record has the file's field offsets.
+static_assert(std::is_same_v<decltype(_OVX_SCENE::materials), _OVX_MATERIAL_ARRAY*>);
+static_assert(std::is_same_v<decltype(_OVX_SCENE::objects), _OVX_OBJECT_ARRAY*>);
+static_assert(offsetof(SceneChunkHeader, elementType) == 2 && offsetof(SceneChunkHeader, kind) == 3);
+static_assert(offsetof(SceneChunkHeader, count) == 4 && offsetof(SceneChunkHeader, size) == 8);
+static_assert(offsetof(SceneChunkHeader, packed) == 12 && offsetof(SceneChunkHeader, index) == 16);
 
 std::vector<std::string> logLines;
 void Collect(std::string_view line) { logLines.emplace_back(line); }
@@ -200,8 +210,9 @@ std::vector<Damage> Damages() {
          return head + "junk" + Encode(std::vector<Chunk>(c.begin() + static_cast<long>(quadVertices), c.end()));
        },
        kSceneOk, 0, nullptr, [](const _OVX_SCENE& s) { return s.objects[0].vertices[1].x == 1.0f; }},
-      {"1 trailing byte", [base] { return base + "x"; }, kSceneOk, 0, "after the last chunk ignored", nullptr},
-      {"3 trailing bytes", [base] { return base + "xyz"; }, kSceneOk, 0, "after the last chunk ignored", nullptr},
+      // The next 4-byte step of the scan runs past the end of the file.
+      {"1 trailing byte", [base] { return base + "x"; }, kSceneReadError, 0, "ends inside a 4-byte step", nullptr},
+      {"3 trailing bytes", [base] { return base + "xyz"; }, kSceneReadError, 0, "ends inside a 4-byte step", nullptr},
       {"size disagrees with count",
        [] { return Edited([](std::vector<Chunk>& c) { c[Find(c, 0x04)].count = 2; }); }, kSceneOk, 1, nullptr,
        [](const _OVX_SCENE& s) { return s.reserved == 7; }},
@@ -236,13 +247,23 @@ std::vector<Damage> Damages() {
          return Edited([](std::vector<Chunk>& c) { c.insert(c.begin() + 1, Chunk{kText, 0x21, 0, Text("early")}); });
        },
        kSceneOk, 0, "before its count", [](const _OVX_SCENE& s) { return s.objects[0].name.view() == "quad"; }},
+      // Chunks larger than their field are skipped whole: no part of them is stored.
       {"field chunk larger than its field",
        [] { return Edited([](std::vector<Chunk>& c) { c[Find(c, 0x04)].payload = I32(7) + I32(1000); }); }, kSceneOk, 0,
-       "bytes beyond the field", [](const _OVX_SCENE& s) { return s.reserved == 7 && s.materialcount == 1; }},
+       "bytes beyond the field", [](const _OVX_SCENE& s) { return s.reserved == 0 && s.materialcount == 1; }},
       {"text chunk larger than its field",
        [] { return Edited([](std::vector<Chunk>& c) { c[Find(c, 0x0C)].payload = Text("stone") + I32(1); }); },
        kSceneOk, 1, "bytes beyond the field",
-       [](const _OVX_SCENE& s) { return s.materials[0].name.view() == "stone" && s.materials[0].texturename.len == 9; }},
+       [](const _OVX_SCENE& s) { return s.materials[0].name.len == 0 && s.materials[0].texturename.len == 9; }},
+      {"field chunk shorter than its field fills its first bytes",
+       [] {
+         return Edited([](std::vector<Chunk>& c) {
+           Chunk& shine = c[Find(c, 0x16)];
+           shine.type = kWord;
+           shine.payload = Words({0x0102});
+         });
+       },
+       kSceneOk, 0, nullptr, [](const _OVX_SCENE& s) { return s.materials[0].shine == 0x0102; }},
       {"repeated array chunk replaces its predecessor",
        [] {
          return Edited([](std::vector<Chunk>& c) {
@@ -273,6 +294,24 @@ std::vector<Damage> Damages() {
       {"neighbour beyond the faces",
        [] { return Edited([](std::vector<Chunk>& c) { c[Find(c, 0x56, 1)].payload = Ints({-1, 1, -1}); }); },
        kSceneDamaged, 0, "neighbours of face 0", nullptr},
+      // An old file's adjacency is replaced by the computed one, so what it
+      // holds cannot refuse the file.
+      {"v1.1 with neighbours beyond the faces",
+       [] {
+         return Edited([](std::vector<Chunk>& c) {
+           c[Find(c, 0x02)].payload = U8(1);
+           c[Find(c, 0x56, 1)].payload = Ints({-1, 1, -1});
+           Chunk& quad = c[Find(c, 0x56, 0)];
+           quad.payload.resize(12);  // one face of two
+           quad.count = 2;
+         });
+       },
+       kSceneOk, 1, nullptr,
+       [](const _OVX_SCENE& s) {
+         const _OVX_FACE& quad = s.objects[0].neighbours[0];
+         const _OVX_FACE& bare = s.objects[1].neighbours[0];
+         return s.objects[0].neighboursplain && quad.c == 1 && bare.b == -1;
+       }},
       {"array shorter than its count",
        [] {
          return Edited([](std::vector<Chunk>& c) {
@@ -495,6 +534,18 @@ TEST_F(SceneFile, AFileThatCannotBeCreatedIsAStatus) {
   ASSERT_EQ(Load(Encode(BaseScene())), kSceneOk);
   EXPECT_EQ(SaveScene(&scene_, dir_ / "no/such/folder/x.bin"), kSceneCantCreate);
   EXPECT_FALSE(WriteSceneChunk(1, 0x01, 1, 0, "x"));  // no save in progress
+}
+
+// An array whose bytes do not fit the header's 32-bit size cannot be
+// written; the save must not report a file without it as written (failure
+// reported as success).
+TEST_F(SceneFile, AnArrayTooLargeForTheFormatFailsTheSave) {
+  ASSERT_EQ(Load(Encode(BaseScene())), kSceneOk);
+  _OVX_OBJECT& bare = scene_.objects[1];
+  bare.vertexcount = 0x10000000;  // 3 GiB of vectors: refused before its bytes are read
+  EXPECT_EQ(SaveScene(&scene_, dir_ / "large.bin"), kSceneCantCreate);
+  bare.vertexcount = 3;
+  EXPECT_EQ(SaveScene(&scene_, dir_ / "large.bin"), kSceneOk);
 }
 
 TEST_F(SceneFile, LoadAndFreeCyclesKeepNothing) {

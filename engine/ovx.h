@@ -228,6 +228,11 @@ struct _OVX_OBJECT {
   uint8_t neighboursplain;
 };
 
+// The scene's materials and objects, under the array names the engine uses
+// like the element arrays above: pointers to the first record.
+typedef _OVX_MATERIAL _OVX_MATERIAL_ARRAY;
+typedef _OVX_OBJECT _OVX_OBJECT_ARRAY;
+
 constexpr int kOvxLightCount = 8;
 
 struct _OVX_SCENE {
@@ -246,8 +251,8 @@ struct _OVX_SCENE {
   int32_t targetkeycount;  // entries of targetkeys and targettangents
   int32_t maxobjectfaces;
   int32_t shadowquadcount;
-  _OVX_MATERIAL* materials;             // [file] materialcount
-  _OVX_OBJECT* objects;                 // [file] objectcount
+  _OVX_MATERIAL_ARRAY* materials;       // [file] materialcount
+  _OVX_OBJECT_ARRAY* objects;           // [file] objectcount
   _OVX_KEYVECTOR_ARRAY* camerakeys;     // [file] camerakeycount
   _OVX_KEYVECTOR_ARRAY* targetkeys;     // [file] targetkeycount
   _OVX_VECTOR_ARRAY* cameratangents;    // [plain] camerakeycount

@@ -126,12 +126,15 @@ void ReleaseComputed(_OVX_SCENE& scene, BufferCalls& gl) {
   }
 }
 
-// A track gets its tangents whenever it has keys: the other track may have
-// none, and the curve of this one still reads them.
-void TrackTangents(const _OVX_KEYVECTOR* keys, int32_t n, _OVX_VECTOR*& tangents) {
-  if (!keys || n <= 0) return;
-  tangents = Allocate<_OVX_VECTOR>(Count(n));
-  ComputeTrackTangents(keys, n, tangents);
+// Both tracks get their tangents, or neither: a scene without camera keys
+// or without target keys has no camera path, and the curves read a missing
+// tangent array as zero tangents.
+void CameraTangents(_OVX_SCENE& scene) {
+  if (scene.camerakeycount < 1 || scene.targetkeycount < 1 || !scene.camerakeys || !scene.targetkeys) return;
+  scene.cameratangents = Allocate<_OVX_VECTOR>(Count(scene.camerakeycount));
+  scene.targettangents = Allocate<_OVX_VECTOR>(Count(scene.targetkeycount));
+  ComputeTrackTangents(scene.camerakeys, scene.camerakeycount, scene.cameratangents);
+  ComputeTrackTangents(scene.targetkeys, scene.targetkeycount, scene.targettangents);
 }
 
 void FaceNormalsAndCentres(_OVX_OBJECT& o) {
@@ -184,13 +187,15 @@ void ObjectFaceData(_OVX_OBJECT& o, _OVX_VECTOR& s, _OVX_VECTOR& t) {
 // Old files get their adjacency computed even when they carry one; any file
 // that lacks it gets it too, since the shadow code reads it for every face.
 void Adjacency(_OVX_SCENE& scene, size_t objects) {
-  const bool oldFile = scene.versionmajor == kAdjacencyVersionMajor && scene.versionminor < kAdjacencyVersionMinor;
+  const bool oldFile = SceneAdjacencyReplaced(&scene);
   for (size_t i = 0; i < objects; ++i) {
     _OVX_OBJECT& o = scene.objects[i];
     if (o.neighbours && !oldFile) continue;
     // A computed array went in ReleaseComputed; one from the file belongs
     // to the tracked allocator.
     MemFree(o.neighbours);
+    o.neighbours = Allocate<_OVX_FACE>(Count(o.facecount));
+    o.neighboursplain = 1;
     ComputeNeighbours(&o);
   }
 }
@@ -326,13 +331,8 @@ void FillVolumeIndices(_OVX_FACE* indices, size_t faceTotal) {
 }
 
 void ComputeNeighbours(_OVX_OBJECT* object) {
-  if (!object) return;
+  if (!object || !object->neighbours) return;
   const size_t faces = Count(object->facecount);
-  if (!object->neighbours) {
-    object->neighbours = Allocate<_OVX_FACE>(faces);
-    object->neighboursplain = 1;
-    if (!object->neighbours) return;
-  }
   _OVX_FACE* neighbours = object->neighbours;
   for (size_t f = 0; f < faces; ++f) neighbours[f] = {kNoNeighbour, kNoNeighbour, kNoNeighbour};
   const _OVX_FACE* corners = object->basefaces ? object->basefaces : object->faces;
@@ -349,6 +349,10 @@ void ComputeNeighbours(_OVX_OBJECT* object) {
   }
 }
 
+bool SceneAdjacencyReplaced(const _OVX_SCENE* scene) {
+  return scene && scene->versionmajor == kAdjacencyVersionMajor && scene->versionminor < kAdjacencyVersionMinor;
+}
+
 void ReleasePrecalculation(_OVX_SCENE* scene) {
   if (!scene || scene->sharedcopy) return;
   BufferCalls gl;
@@ -360,8 +364,7 @@ void PrecalculateScene(_OVX_SCENE* scene) {
   BufferCalls gl;
   ReleaseComputed(*scene, gl);
 
-  TrackTangents(scene->camerakeys, scene->camerakeycount, scene->cameratangents);
-  TrackTangents(scene->targetkeys, scene->targetkeycount, scene->targettangents);
+  CameraTangents(*scene);
 
   if (scene->materials)
     for (size_t m = 0; m < Count(scene->materialcount); ++m) scene->materials[m].texturebpp = kDefaultTextureBpp;

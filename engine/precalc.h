@@ -1,6 +1,17 @@
 // The completion of a scene after its file has been read: camera tangents,
 // per-face normals and centres, per-vertex tangent frames, edge adjacency,
 // the shadow-volume arrays and the GL buffers of every object.
+//
+// Where it differs from the plain steps, and the fault each difference
+// mends:
+//   - adjacency is also computed for files of version 1.2 or later without
+//     chunk 0x56 (crash: the shadow code read a missing array);
+//   - an object without basefaces takes its adjacency from faces (crash: the
+//     search read a missing array);
+//   - a GL buffer entry point the GL unit lacks is skipped and logged (crash:
+//     a call through a null pointer);
+//   - a second run on the same record first releases the arrays and buffer
+//     names of the first (lost memory and GL buffers on every rerun).
 #pragma once
 #include <cstddef>
 
@@ -20,6 +31,11 @@
 // and a null array counts as empty.
 void PrecalculateScene(_OVX_SCENE* scene);
 
+// Whether the precalculation computes every object's neighbours whatever
+// the file carried: files of versions 1.0 and 1.1, whose adjacency arrays
+// are replaced.
+bool SceneAdjacencyReplaced(const _OVX_SCENE* scene);
+
 // Gives back what PrecalculateScene computed: the arrays it allocated (and
 // neighbours when they were computed, not read) go to LoaderRelease and are
 // nulled, the buffer names are deleted through glDeleteBuffersARB (when the
@@ -27,13 +43,13 @@ void PrecalculateScene(_OVX_SCENE* scene);
 // happens on a record marked sharedcopy.
 void ReleasePrecalculation(_OVX_SCENE* scene);
 
-// The object's neighbours from its basefaces (its faces when it has none):
-// entry k of face i is the face across the edge from corner k to corner
-// (k + 1) mod 3, or -1. Where more than two faces share an edge, the faces
-// holding it pair up in index order (first with second, third with fourth,
-// ...) and an odd last one keeps -1, which is what comparing every pair of
-// faces in index order gives. Allocates neighbours when it is null (and sets
-// neighboursplain); otherwise overwrites the array in place.
+// Fills the object's neighbours (facecount entries, allocated by the
+// caller) from its basefaces (its faces when it has none): entry k of face i
+// is the face across the edge from corner k to corner (k + 1) mod 3, or -1.
+// Where more than two faces share an edge, the faces holding it pair up in
+// index order (first with second, third with fourth, ...) and an odd last
+// one keeps -1, which is what comparing every pair of faces in index order
+// gives. An object without a neighbours array is left alone.
 void ComputeNeighbours(_OVX_OBJECT* object);
 
 // The tangent direction s and bitangent direction t of one face with corner

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/loader.h"
+#include "engine/precalc.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 
@@ -44,6 +45,12 @@ class Checker {
   std::string where_;
 };
 
+// Neighbours that the precalculation computes itself (its own, sized by it,
+// or read from an old file and replaced) are not the file's to check.
+bool NeighboursFromFile(const _OVX_SCENE& s, const _OVX_OBJECT& o) {
+  return !o.neighboursplain && !SceneAdjacencyReplaced(&s);
+}
+
 bool CheckObject(Checker& c, const _OVX_SCENE& s, const _OVX_OBJECT& o) {
   const int32_t n = o.vertexcount;
   const int32_t f = o.facecount;
@@ -57,13 +64,11 @@ bool CheckObject(Checker& c, const _OVX_SCENE& s, const _OVX_OBJECT& o) {
       !c.Holds(o.positionkeys, o.positionkeycount, sizeof(_OVX_KEYVECTOR), "position keys") ||
       !c.Holds(o.rotationkeys, o.rotationkeycount, sizeof(_OVX_KEYQUAT), "rotation keys") ||
       !c.Holds(o.scalekeys, o.scalekeycount, sizeof(_OVX_KEYVECTOR), "scale keys") ||
-      !c.MayHold(o.basefaces, f, sizeof(_OVX_FACE), "base faces") ||
-      // Computed neighbours are the precalculation's, sized by it; only
-      // those from the file are tracked blocks.
-      !(o.neighboursplain || c.MayHold(o.neighbours, f, sizeof(_OVX_FACE), "neighbours")))
+      !c.MayHold(o.basefaces, f, sizeof(_OVX_FACE), "base faces"))
     return false;
-  if (!c.Faces(o.faces, f, 0, n, "face") || !c.Faces(o.basefaces, f, 0, n, "base face") ||
-      !c.Faces(o.neighbours, f, -1, f, "neighbours of face"))
+  if (!c.Faces(o.faces, f, 0, n, "face") || !c.Faces(o.basefaces, f, 0, n, "base face")) return false;
+  if (NeighboursFromFile(s, o) && (!c.MayHold(o.neighbours, f, sizeof(_OVX_FACE), "neighbours") ||
+                                   !c.Faces(o.neighbours, f, -1, f, "neighbours of face")))
     return false;
   for (int32_t i = 0; i < o.stripcount; ++i)
     if (o.strip[i] >= n) return c.Fail("strip " + std::to_string(i) + " index " + std::to_string(o.strip[i]));

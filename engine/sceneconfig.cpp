@@ -16,11 +16,9 @@ namespace {
 enum class Kind {
   kNumber,         // float, a non-number reads as 0
   kInteger,        // int32, a non-integer reads as 0
-  kByte,           // uint8, a non-integer reads as 0, outside 0..255 skips the line
+  kByte,           // uint8 taking the integer's low eight bits, a non-integer reads as 0
   kStrictInteger,  // int32, a non-integer ends the load
-  kStrictByte,     // uint8, a non-integer ends the load, outside 0..255 skips the line
-  kMaterialIndex,  // strict int32 that must name one of the scene's materials
-  kPassNumber,     // strict int32 that must not be negative
+  kStrictByte,     // uint8 taking the integer's low eight bits, a non-integer ends the load
   kFlag,           // uint8 written 1 or 0, read as 1 exactly for "1"
   kText,           // OvxShortString
   kTriple,         // three floats "a,b,c"
@@ -60,7 +58,7 @@ constexpr Key kMaterialKeys[] = {
 constexpr std::string_view kBlendKey = "blend";
 
 constexpr Key kObjectKeys[] = {
-    {"material", Kind::kMaterialIndex, offsetof(_OVX_OBJECT, material)},
+    {"material", Kind::kStrictInteger, offsetof(_OVX_OBJECT, material)},
     {"rendermode", Kind::kStrictByte, offsetof(_OVX_OBJECT, rendermode)},
     {"visible", Kind::kFlag, offsetof(_OVX_OBJECT, visible)},
     {"particleenabled", Kind::kFlag, kParticle + offsetof(_OVX_PARTICLEDATA, particleenabled)},
@@ -74,7 +72,7 @@ constexpr Key kObjectKeys[] = {
     {"newparticle", Kind::kStrictInteger, kParticle + offsetof(_OVX_PARTICLEDATA, newparticle)},
     {"particletexture", Kind::kText, kParticle + offsetof(_OVX_PARTICLEDATA, particletexture)},
     {"size", Kind::kNumber, kParticle + offsetof(_OVX_PARTICLEDATA, size)},
-    {"passno", Kind::kPassNumber, offsetof(_OVX_OBJECT, passno)},
+    {"passno", Kind::kStrictInteger, offsetof(_OVX_OBJECT, passno)},
     {"backfacecull", Kind::kFlag, offsetof(_OVX_OBJECT, backfacecull)},
 };
 constexpr std::string_view kPassKey = "passno";
@@ -88,7 +86,6 @@ constexpr Key kLightKeys[] = {
 };
 
 constexpr size_t kMaxLine = 255;
-constexpr int kByteMax = 255;
 
 template <class T>
 T& FieldAt(void* record, size_t offset) {
@@ -155,9 +152,9 @@ Applied Skip(std::string_view reason, const std::string& line) {
   return Applied::kSkipped;
 }
 
-Applied StoreByte(uint8_t& field, int32_t value, const std::string& line) {
-  if (value < 0 || value > kByteMax) return Skip("value out of 0..255", line);
-  field = static_cast<uint8_t>(value);
+// A one-byte field keeps the low eight bits of the integer (300 is 44).
+Applied StoreByte(uint8_t& field, int32_t value) {
+  field = static_cast<uint8_t>(static_cast<uint32_t>(value));
   return Applied::kDone;
 }
 
@@ -172,8 +169,7 @@ Applied StoreTriple(float* components, std::string_view value, const std::string
 }
 
 // Sets one field of the record from its text; line names the line in the log.
-Applied ApplyValue(const _OVX_SCENE* scene, void* record, const Key& key, std::string_view value,
-                   const std::string& line) {
+Applied ApplyValue(void* record, const Key& key, std::string_view value, const std::string& line) {
   int32_t integer = 0;
   switch (key.kind) {
     case Kind::kNumber: FieldAt<float>(record, key.offset) = ParseNumber(value); return Applied::kDone;
@@ -181,7 +177,7 @@ Applied ApplyValue(const _OVX_SCENE* scene, void* record, const Key& key, std::s
       FieldAt<int32_t>(record, key.offset) = ParseInteger(value, integer) ? integer : 0;
       return Applied::kDone;
     case Kind::kByte:
-      return StoreByte(FieldAt<uint8_t>(record, key.offset), ParseInteger(value, integer) ? integer : 0, line);
+      return StoreByte(FieldAt<uint8_t>(record, key.offset), ParseInteger(value, integer) ? integer : 0);
     case Kind::kFlag: FieldAt<uint8_t>(record, key.offset) = value == "1" ? 1 : 0; return Applied::kDone;
     case Kind::kText: FieldAt<OvxShortString>(record, key.offset).assign(value); return Applied::kDone;
     case Kind::kTriple: return StoreTriple(&FieldAt<float>(record, key.offset), value, line);
@@ -192,17 +188,7 @@ Applied ApplyValue(const _OVX_SCENE* scene, void* record, const Key& key, std::s
     LoaderLog("Config line is not an integer: " + line);
     return Applied::kBadInteger;
   }
-  switch (key.kind) {
-    case Kind::kStrictByte: return StoreByte(FieldAt<uint8_t>(record, key.offset), integer, line);
-    case Kind::kMaterialIndex:
-      if (integer < 0 || integer >= scene->materialcount || !scene->materials)
-        return Skip("no such material", line);
-      break;
-    case Kind::kPassNumber:
-      if (integer < 0) return Skip("negative pass", line);
-      break;
-    default: break;
-  }
+  if (key.kind == Kind::kStrictByte) return StoreByte(FieldAt<uint8_t>(record, key.offset), integer);
   FieldAt<int32_t>(record, key.offset) = integer;
   return Applied::kDone;
 }
@@ -235,19 +221,21 @@ int ApplyKey(const Section& section, _OVX_SCENE* scene, std::string_view name, s
   std::string line = Describe(section.word, name, key, value);
   int i = section.index(scene, name);
   if (i < 0) {
-    Skip("no such name", line);
+    Skip("no entry to take it", line);
     return kSceneCfgOk;
   }
-  Applied a = ApplyValue(scene, section.entry(scene, i), *found, value, line);
+  Applied a = ApplyValue(section.entry(scene, i), *found, value, line);
   return a == Applied::kBadInteger ? kSceneCfgBadInteger : kSceneCfgOk;
 }
 
+// The highest index carrying the name; entry 0 when none does, -1 when
+// there is no entry at all.
 template <class Entry>
-int HighestNamed(const Entry* entries, int32_t count, std::string_view name) {
-  if (!entries) return -1;
+int NamedOrFirst(const Entry* entries, int32_t count, std::string_view name) {
+  if (!entries || count <= 0) return -1;
   for (int i = count - 1; i >= 0; --i)
     if (entries[i].name.view() == name) return i;
-  return -1;
+  return 0;
 }
 
 // --- reading -------------------------------------------------------------
@@ -454,13 +442,13 @@ std::string_view SceneCfgField3(std::string_view value) {
 }
 
 int SceneCfgMaterialIndex(const _OVX_SCENE* scene, std::string_view name) {
-  return scene ? HighestNamed(scene->materials, scene->materialcount, name) : -1;
+  return scene ? NamedOrFirst(scene->materials, scene->materialcount, name) : -1;
 }
 int SceneCfgObjectIndex(const _OVX_SCENE* scene, std::string_view name) {
-  return scene ? HighestNamed(scene->objects, scene->objectcount, name) : -1;
+  return scene ? NamedOrFirst(scene->objects, scene->objectcount, name) : -1;
 }
 int SceneCfgLightIndex(const _OVX_SCENE* scene, std::string_view name) {
-  return scene ? HighestNamed(scene->lights, kOvxLightCount, name) : -1;
+  return scene ? NamedOrFirst(scene->lights, kOvxLightCount, name) : -1;
 }
 
 int SceneCfgMaterialKey(_OVX_SCENE* scene, std::string_view name, std::string_view key, std::string_view value) {

@@ -13,18 +13,18 @@
 // characters; the rest of a longer line is dropped, never read as a line of
 // its own.
 //
-// What the reader does with lines that cannot apply (each is logged and the
-// reader goes on with the next line, nothing is changed):
-//   - a name that no material, object or light carries (the entry is never
-//     guessed), and every named line of a section with no entries;
-//   - a colour or vector value with fewer than three comma-separated parts;
-//   - a one-byte integer outside 0..255;
-//   - an object's material outside 0..materialcount-1, a negative passno.
-// When several entries carry the name, the one with the highest index takes
-// the line (eight unnamed lights all answer to light 7). A strict integer
-// that is not a decimal integer ends the load with kSceneCfgBadInteger; the
-// lines before it stay applied. Whenever the file was read, passcount is
-// recomputed from the objects' passno afterwards.
+// Entries are found by name: when several carry it, the one with the
+// highest index takes the line (eight unnamed lights all answer to light
+// 7); when none does, entry 0 takes it. A section with no entries at all
+// (no materials, no objects) has no entry 0: its named lines are logged and
+// skipped. A one-byte value keeps the low eight bits of its integer. A
+// colour or vector value with fewer than three comma-separated parts is
+// logged and skipped. A strict integer (material, rendermode, colorattrib,
+// newparticle, passno) that is not a decimal integer ends the load with
+// kSceneCfgBadInteger; the lines before it stay applied. An object's
+// material and passno are stored as given, in range or not (the drawing code
+// passes over an object whose material is not in the list). Whenever the file
+// was read, passcount is recomputed from the objects' passno afterwards.
 #pragma once
 #include <string>
 #include <string_view>
@@ -60,8 +60,9 @@ std::string_view SceneCfgField1(std::string_view value);
 std::string_view SceneCfgField2(std::string_view value);
 std::string_view SceneCfgField3(std::string_view value);
 
-// The highest index whose name equals the given one exactly, -1 for none.
-// Lights are searched among all eight.
+// The highest index whose name equals the given one exactly; 0 when no
+// entry carries the name, -1 when the section has no entries. Lights are
+// searched among all eight.
 int SceneCfgMaterialIndex(const _OVX_SCENE* scene, std::string_view name);
 int SceneCfgObjectIndex(const _OVX_SCENE* scene, std::string_view name);
 int SceneCfgLightIndex(const _OVX_SCENE* scene, std::string_view name);

@@ -319,8 +319,18 @@ TEST_F(SceneConfig, LoadTable) {
          EXPECT_EQ(s.camerafov, 3.0f);  // the dropped tails are no lines
          EXPECT_EQ(s.cameranear, 2.0f);
        }},
-      {"material(marble).shine=5\n", [](const _OVX_SCENE& s) { EXPECT_EQ(s.materials[0].shine, 7); }, kSceneCfgOk,
-       "Config line skipped, no such name: material(marble).shine=5"},
+      // A name that matches nothing applies the line to entry 0.
+      {"material(marble).shine=5\nobject(door).visible=1\nlight(moon).enabled=1\nobject(tree).rendermode=9\n",
+       [](const _OVX_SCENE& s) {
+         EXPECT_EQ(s.materials[0].shine, 5);
+         EXPECT_EQ(s.materials[1].shine, 0);
+         EXPECT_EQ(s.objects[0].visible, 1);
+         for (int i = 1; i < 4; ++i) EXPECT_EQ(s.objects[i].visible, 0) << i;
+         EXPECT_EQ(s.lights[0].enabled, 1);
+         EXPECT_EQ(s.lights[7].enabled, 0);
+         EXPECT_EQ(s.objects[0].rendermode, 4);  // a matching name still finds its own entry
+         EXPECT_EQ(s.objects[1].rendermode, 9);
+       }},
       {"object(wall).visible=1\nobject(wall).passno=two\nobject(tree).visible=1\n",
        [](const _OVX_SCENE& s) {
          EXPECT_EQ(s.objects[0].visible, 1);
@@ -335,32 +345,45 @@ TEST_F(SceneConfig, LoadTable) {
          EXPECT_EQ(s.lights[0].ambient.r, 1.0f);
          EXPECT_EQ(s.lights[0].ambient.g, 0.0f);
        }},
-      {"material(stone).depthtest=300\nobject(wall).rendermode=256\n",
+      // One-byte fields keep the integer's low eight bits.
+      {"material(stone).depthtest=300\nobject(wall).rendermode=256\nmaterial(stone).blend=-1\n"
+       "object(tree).colorattrib=513\n",
        [](const _OVX_SCENE& s) {
-         EXPECT_EQ(s.materials[0].depthtest, 2);
-         EXPECT_EQ(s.objects[0].rendermode, 4);
-       },
-       kSceneCfgOk, "Config line skipped, value out of 0..255: object(wall).rendermode=256"},
+         EXPECT_EQ(s.materials[0].depthtest, 44);
+         EXPECT_EQ(s.objects[0].rendermode, 0);
+         EXPECT_EQ(s.materials[0].blend, 255);
+         EXPECT_EQ(s.objects[1].particledata.colorattrib, 1);
+       }},
       {"material(stone).depthtest=x\nmaterial(stone).shine=1.5\nobject(wall).rendermode=255\n",
        [](const _OVX_SCENE& s) {
          EXPECT_EQ(s.materials[0].depthtest, 0);
          EXPECT_EQ(s.materials[0].shine, 0);
          EXPECT_EQ(s.objects[0].rendermode, 255);
        }},
+      // Material indices and passes are stored as given.
       {"object(wall).material=2\nobject(tree).material=-1\nobject(twin).material=0\n",
        [](const _OVX_SCENE& s) {
-         EXPECT_EQ(s.objects[0].material, 1);
-         EXPECT_EQ(s.objects[1].material, 1);
+         EXPECT_EQ(s.objects[0].material, 2);
+         EXPECT_EQ(s.objects[1].material, -1);
          EXPECT_EQ(s.objects[2].material, 1);  // the last twin takes the line
          EXPECT_EQ(s.objects[3].material, 0);
-       },
-       kSceneCfgOk, "Config line skipped, no such material: object(wall).material=2"},
+       }},
       {"object(wall).passno=-1\nobject(tree).passno=+3\n",
        [](const _OVX_SCENE& s) {
-         EXPECT_EQ(s.objects[0].passno, 1);
+         EXPECT_EQ(s.objects[0].passno, -1);
          EXPECT_EQ(s.passcount, 3);
+       }},
+      {"object(wall).passno=-4\nobject(tree).passno=-2\nobject(twin).passno=0\n",
+       [](const _OVX_SCENE& s) {
+         EXPECT_EQ(s.objects[1].passno, -2);
+         EXPECT_EQ(s.passcount, 0);  // never below 0
+       }},
+      {"object(wall).material=1.0\nobject(wall).visible=1\n",
+       [](const _OVX_SCENE& s) {
+         EXPECT_EQ(s.objects[0].material, 1);
+         EXPECT_EQ(s.objects[0].visible, 0);
        },
-       kSceneCfgOk, "Config line skipped, negative pass: object(wall).passno=-1"},
+       kSceneCfgBadInteger, "Config line is not an integer: object(wall).material=1.0"},
       {"object(wall).visible=true\n camerafov=1\ncamerafar=abc\nmaterial(stone).utile=1,5\n",
        [](const _OVX_SCENE& s) {
          EXPECT_EQ(s.objects[0].visible, 0);

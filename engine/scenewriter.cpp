@@ -4,10 +4,12 @@
 // without writing, so it always equals the chunks written.
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "engine/chunktable.h"
 #include "engine/loader.h"
+#include "framework/base/bytes.h"
 
 namespace {
 
@@ -28,6 +30,16 @@ bool outputFailed = false;
 bool Put(const void* data, size_t size) {
   if (size && std::fwrite(data, 1, size, output) != size) outputFailed = true;
   return !outputFailed;
+}
+
+// The header in file order, little-endian.
+void EncodeHeader(const SceneChunkHeader& h, uint8_t (&out)[kChunkHeaderSize]) {
+  out[0] = h.tag[0];
+  out[1] = h.tag[1];
+  out[2] = h.elementType;
+  out[3] = h.kind;
+  const int32_t fields[] = {h.count, h.size, h.packed, h.index};
+  for (size_t i = 0; i < std::size(fields); ++i) SYS_ByteWriter::PutU32(out + 4 + 4 * i, uint32_t(fields[i]));
 }
 
 class Walker {
@@ -74,7 +86,7 @@ class Walker {
       // through its null pointer.
       const void* array = ChunkArrayAt(record, k);
       const int32_t count = ChunkCountAt(record, k);
-      WriteSceneChunk(k.elementType, k.kind, array && count > 0 ? count : 0, index, array);
+      Written(WriteSceneChunk(k.elementType, k.kind, array && count > 0 ? count : 0, index, array));
       return;
     }
     const void* data = record + k.offset;
@@ -88,7 +100,13 @@ class Walker {
       text.assign(from->view());
       data = &text;
     }
-    WriteSceneChunk(k.elementType, k.kind, 1, index, data);
+    Written(WriteSceneChunk(k.elementType, k.kind, 1, index, data));
+  }
+
+  // A chunk that could not be written (an array too large for the format)
+  // fails the save like a write error.
+  static void Written(bool ok) {
+    if (!ok) outputFailed = true;
   }
 
   const _OVX_SCENE* scene_;
@@ -103,10 +121,10 @@ bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t i
   if (!output || elementType >= kChunkElementTypes || count < 0) return false;
   const int64_t size = int64_t(ChunkElementSize[elementType]) * count;
   if (size > INT32_MAX || (size > 0 && !data)) return false;
-  uint8_t header[kChunkHeaderSize] = {'Q', 'Z', elementType, kind};
-  const int32_t fields[4] = {count, static_cast<int32_t>(size), 0, index};
-  for (int i = 0; i < 4; ++i)
-    for (int b = 0; b < 4; ++b) header[4 + 4 * i + b] = static_cast<uint8_t>(uint32_t(fields[i]) >> (8 * b));
+  const SceneChunkHeader h{{kSceneChunkTag0, kSceneChunkTag1}, elementType, kind, count, static_cast<int32_t>(size),
+                           0, index};
+  uint8_t header[kChunkHeaderSize];
+  EncodeHeader(h, header);
   return Put(header, sizeof header) && Put(data, static_cast<size_t>(size));
 }
 
