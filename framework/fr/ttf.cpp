@@ -400,7 +400,9 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   for (size_t i = 0; i < codes.size(); ++i) {
     Glyph& g = glyphs[i];
     const FT_UInt gi = FT_Get_Char_Index(face, codes[i]);
-    // Rendered by TakeGlyph, once its size is known to be sane.
+    // Rendered by TakeGlyph, once its size is known to be sane. The result
+    // is not needed: FreeType empties the slot before loading, so a glyph
+    // that fails to load is an empty outline of no advance.
     FT_Load_Glyph(face, gi, FT_LOAD_NO_HINTING);
     if (font->face->kerning && i > 0 && codes[i] != 0 && codes[i - 1] != 0) {
       FT_Vector delta{};
