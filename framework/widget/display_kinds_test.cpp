@@ -140,6 +140,8 @@ TEST_F(WidgetDisplayKinds, ImageQuadIsTintedWithTheForeground) {
   wdgUnload(set);
 }
 
+// The callback's copy keeps later widgets from being hit-tested in the
+// IMG's coordinates, a plainly wrong result of rewriting the record.
 TEST_F(WidgetDisplayKinds, ImageCallbackHearsLocalCoordinatesAndLaterWidgetsTheWindowOnes) {
   SYS_List_p set = Shown(
       "<IMG ID='1' SRC='pic.tga' X='100' Y='100' WIDTH='200' HEIGHT='50'/>"
