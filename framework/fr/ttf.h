@@ -1,7 +1,8 @@
 // The TrueType backend of the font renderer, over FreeType.
 // Kept differences (each mends input handled unsafely, or a crash):
-// - a glyph more than 4096 pixels wide or high is drawn empty (a damaged
-//   face or an absurd size would take gigabytes);
+// - glyphs are loaded without FT_LOAD_RENDER and rendered once their size
+//   is known: one more than 4096 pixels wide or high is drawn empty (a
+//   damaged face or an absurd size would take gigabytes);
 // - a target bitmap whose depth or buffer does not fit its size is refused
 //   with error 1005, and glyph bitmaps FreeType left without a buffer or
 //   with short rows draw nothing;
