@@ -6,6 +6,8 @@
 // - an item that "cfg.xml" lacks counts as unchecked, not as the -1 its
 //   lookup gives (else a missing no-sound item reads as "nosound": a plainly
 //   wrong result).
+// - AppCloseWindow leaves AppWindow null, not pointing at the destroyed
+//   window (a second close, from the error handler, would use it: a crash).
 #pragma once
 #include <cstdint>
 
