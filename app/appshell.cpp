@@ -387,8 +387,10 @@ int AppMessageBox(const ShortString& text) {
 namespace {
 
 // An error raised while the handler shows its box: the box cannot be made
-// (its description, font or an image is missing). The message the handler
-// was showing goes to the platform's box instead, and the program ends
+// (its description, its font or an image is missing), and starting it again
+// would raise the same error without end. Where the text goes then: the
+// platform's own box shows the message the handler was showing (and
+// standard error and the log have it), once; the program ends with 1
 // without going back into the file layer.
 [[noreturn]] void LastResortBox(int code, const char* text) {
   ShortString why = ShortString("The message box cannot be shown: ") + AppErrorMessage(code, text);

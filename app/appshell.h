@@ -2,6 +2,12 @@
 // (read by the main loop every frame), the start-up settings with the
 // configuration dialog that sets them, the message box, and the framework
 // error callback that ends the program on a file it cannot open.
+// Kept differences:
+// - an item that "cfg.xml" lacks counts as unchecked, not as the -1 its
+//   lookup gives (else a missing no-sound item reads as "nosound": a plainly
+//   wrong result).
+// - AppCloseWindow leaves AppWindow null, not pointing at the destroyed
+//   window (a second close, from the error handler, would use it: a crash).
 #pragma once
 #include <cstdint>
 

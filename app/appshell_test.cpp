@@ -172,7 +172,9 @@ TEST(AppShellWindow, CloseWithoutWindowIsHarmless) {
 }
 
 // On a display: the window is centred, shown, and after closing AppWindow
-// is null and the close event of the destruction has set AppQuit.
+// is null (a second close, from the error handler, would otherwise use the
+// destroyed window: a crash) and the close event of the destruction has set
+// AppQuit.
 TEST(AppShellWindow, CreateAndCloseOnADisplay) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
   // The dialogs the window's start reads: windowed, and a box.

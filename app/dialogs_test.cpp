@@ -225,6 +225,15 @@ TEST(ConfigDialogDefault, SettingsAndLogOverModeLists) {
        {"[cfg] yep.", "[cfg] - 1280x1024 32bits", "[cfg] width: 1280", "[cfg] height: 720", "[cfg] windowed: false",
         "[cfg] vsync on", "[cfg] sound on", "[cfg] texture quality low"},
        "d100 d100 e228"},
+      // An item the description lacks counts as unchecked: read as its
+      // lookup's -1 it would be checked, a plainly wrong result (no sound,
+      // windowed, from items that are not there).
+      {"no check boxes, no items at all",
+       {{1280, 720, 32, 60}},
+       "<WINDOW ID=\"1\" TITLE=\"setup\" WIDTH=\"300\" HEIGHT=\"200\"/>\n",
+       {"[cfg] yep.", "[cfg] - 1280x720 32bits", "[cfg] width: 1280", "[cfg] height: 720", "[cfg] windowed: false",
+        "[cfg] vsync off", "[cfg] sound on", "[cfg] texture quality high"},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -395,10 +404,7 @@ TEST_F(DialogProgram, ClosingTheDialogEndsTheProgramWithZero) {
 // A track file missing from a folder archive: clicking the track shows the
 // box with its name, and the box's button ends the program with code 1.
 TEST_F(DialogProgram, MissingTrackShowsTheBoxUntilItsButton) {
-  const std::filesystem::path archive = dir_ / "kelm.dat";
-  std::filesystem::create_directory(archive);
-  for (const auto& entry : std::filesystem::directory_iterator(MUSICDISK_DATA))
-    if (entry.path().filename() != "06.ogg") std::filesystem::create_symlink(entry.path(), archive / entry.path().filename());
+  FolderArchiveWithout(dir_, "06.ogg");
   const std::string wav = dir_ / "out.wav";
   child_ = Launch(dir_, false, nullptr, {"-default", "-v"}, false);
   guard_ = std::make_unique<ChildGuard>(child_);
@@ -456,6 +462,30 @@ TEST(DialogProgramWithoutArchive, EndsWithCodeOneAndTheMessage) {
   const std::string err = qt::ReadFile(dir / "stderr.txt");
   EXPECT_EQ(Occurrences(err, "File not found: tracks.dat."), 1u) << err;
   EXPECT_NE(err.find("File not found: msgbox.xml."), std::string::npos) << err;
+}
+
+// The dialogs' font missing from the archive: the message box cannot show
+// its text, so the platform's box shows "File not found: " with the font's
+// name, once, and the program ends with 1, whether the setup dialog was to
+// run or not (its font is the first file the dialogs open).
+TEST(DialogProgramWithoutTheDialogFont, TheFontsNameReachesTheUser) {
+  qt::Watchdog dog(kWatchdogSeconds);
+  if (!qt::FileExists(MUSICDISK_ARCHIVE)) GTEST_SKIP() << "kelm.dat has not been built";
+  const std::string font = "DejaVuSans.ttf";
+  const std::string message = "File not found: " + font + ".";
+  for (const std::vector<std::string>& switches : {std::vector<std::string>{"-default", "-v"}, {"-v"}}) {
+    SCOPED_TRACE(switches.front());
+    qt::TempDir dir;
+    FolderArchiveWithout(dir, font);
+    pid_t child = Launch(dir, false, "null", switches);
+    ChildGuard guard{child};
+    ASSERT_GT(child, 0);
+    const int code = WaitFor(child, 60);
+    child = 0;
+    EXPECT_EQ(code, 1) << qt::ReadFile(dir / "stderr.txt");
+    EXPECT_EQ(qt::ReadFile(dir / "boxes.txt"), "Error!|" + message + "\n");
+    EXPECT_NE(qt::ReadFile(dir / "debug.log").find(message + "\n"), std::string::npos);
+  }
 }
 
 }  // namespace program

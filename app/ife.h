@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 #include "framework/base/file.h"
 #include "units/shortstr.h"
@@ -17,6 +18,9 @@ struct ife_keys {
   float red, green, blue, alpha;  // 0 to 255
 };
 
+// The key array type: indices 0 to 10000.
+using ife_keys_array = ife_keys[10001];
+
 struct ife_layer {
   ShortString texture_name;
   ShortString extra_text1;  // kept, not interpreted
@@ -27,6 +31,9 @@ struct ife_layer {
   ife_keys* keys;
 };
 
+// The layer array type: indices 0 to 1000.
+using ife_layer_array = ife_layer[1001];
+
 struct ife_interface {
   int32_t layer_count;
   int32_t header_value;  // stored, not interpreted
@@ -34,8 +41,8 @@ struct ife_interface {
 };
 
 // The sizes of the key and layer arrays: larger counts in a file are cut.
-constexpr int32_t kIfeMaxKeys = 10001;
-constexpr int32_t kIfeMaxLayers = 1001;
+constexpr int32_t kIfeMaxKeys = std::extent_v<ife_keys_array>;
+constexpr int32_t kIfeMaxLayers = std::extent_v<ife_layer_array>;
 
 // The unit's state, shared with its callers.
 struct ife_unit_state {

@@ -94,10 +94,20 @@ inline long FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
+// Makes the folder kelm.dat in the folder, which the program mounts in
+// place of the archive: the demo data, with one file left out.
+inline void FolderArchiveWithout(const qt::TempDir& dir, const std::string& leftOut) {
+  const std::filesystem::path archive = dir / "kelm.dat";
+  std::filesystem::create_directory(archive);
+  for (const auto& entry : std::filesystem::directory_iterator(MUSICDISK_DATA))
+    if (entry.path().filename() != leftOut) std::filesystem::create_symlink(entry.path(), archive / entry.path().filename());
+}
+
 // Starts a copy of the program in the folder (the archive beside it when
 // asked), audio through OpenAL Soft's wave writer or the given drivers.
 // The switches are the program's arguments; boxes are answered at once
-// unless answerBoxes is false, when a test must answer them itself.
+// unless answerBoxes is false, when a test must answer them itself; the
+// boxes answered so are noted in boxes.txt of the folder.
 inline pid_t Launch(const qt::TempDir& dir, bool withArchive, const char* drivers = nullptr,
                     const std::vector<std::string>& switches = {"-default", "-v"}, bool answerBoxes = true) {
   std::filesystem::copy_file(MUSICDISK_EXE, dir / "musicdisk");
@@ -115,9 +125,10 @@ inline pid_t Launch(const qt::TempDir& dir, bool withArchive, const char* driver
     spec.setEnv.emplace_back("ALSOFT_DRIVERS", drivers);
   else
     spec.unsetEnv = {"ALSOFT_DRIVERS"};
-  if (answerBoxes)
+  if (answerBoxes) {
     spec.setEnv.emplace_back("QUARN_MSGBOX_TEST", "1");
-  else
+    spec.setEnv.emplace_back("QUARN_MSGBOX_LOG", dir / "boxes.txt");
+  } else
     spec.unsetEnv.push_back("QUARN_MSGBOX_TEST");
   spec.stderrPath = dir / "stderr.txt";
   return qt::Spawn(spec);

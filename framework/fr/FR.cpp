@@ -106,17 +106,19 @@ int ftLoadFace(const char* fileName) {
   errClear();
   if (!fileName) return BadArgument();
   if (FindFace(fileName)) return 0;
-  // A dialog names its font files itself; a missing one leaves its texts
-  // blank instead of reaching the error callback, which may end the program.
-  if (SYS_FileExist(fileName) != 0) return -1;
+  // A file that cannot be opened fails with the file layer's error, which
+  // also reaches the error callback with the file's name.
   SYS_File_p file = SYS_FileOpen(fileName, 0);
   if (!file) return -1;
   const int64_t size = SYS_FileSize(fileName);
-  if (size <= 0 || size > INT32_MAX) {
+  // An empty file is offered to the backends like any other, which refuse
+  // it; a size the face record cannot hold is refused here.
+  if (size < 0 || size > INT32_MAX) {
     SYS_FileClose(file);
     return BadArgument();
   }
-  auto* buffer = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(size)));
+  // The allocator gives no block of 0 bytes; an empty file gets one byte.
+  auto* buffer = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(size > 0 ? size : 1)));
   if (!buffer) {
     SYS_ErrKeeper keep;
     SYS_FileClose(file);
@@ -139,7 +141,7 @@ int ftLoadFace(const char* fileName) {
 
 int ftAddFace(const char* name, uint8_t* buffer, int32_t size) {
   errClear();
-  if (!name || !buffer || size <= 0) return BadArgument();
+  if (!name || !buffer || size < 0) return BadArgument();
   if (FindFace(name)) return 0;
   auto* face = static_cast<FR_Face_t*>(SYS_MemGet(sizeof(FR_Face_t)));
   if (!face) return -1;

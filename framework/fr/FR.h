@@ -1,6 +1,13 @@
 // The font renderer: a registry of font faces read through the file layer,
 // font objects that pair a face with size, encoding, colour and alignment,
 // and the backends that turn a line of text into pixels of a txBitmap.
+// Kept differences:
+// - ftDone releases the faces before it closes the backends (closing
+//   FreeType first frees their handles under them: a crash).
+// - ftLoadFace fails with error 3 on a file it cannot read whole, and with
+//   error 10 on a size the face record cannot hold, instead of registering
+//   a buffer partly unfilled (input handled unsafely).
+// - ftAddFace refuses a negative size with error 10 (input handled unsafely).
 #pragma once
 #include <cstdint>
 

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
@@ -51,16 +53,28 @@ TEST_F(FontRegistry, FilesThatAreNoFontsAreRefused) {
   EXPECT_EQ(ftLoadFace(text.c_str()), -1);
   EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
   EXPECT_EQ(ftFindFace(text.c_str()), nullptr);
+  // An empty file is read (no bytes) and offered to the backends, which
+  // refuse it as they refuse any other non-font.
+  const std::string empty = dir / "empty.ttf";
+  std::ofstream(empty).flush();
+  EXPECT_EQ(ftLoadFace(empty.c_str()), -1);
+  EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
+  EXPECT_EQ(ftFindFace(empty.c_str()), nullptr);
 
-  // A missing file is no fatal error: the error callback stays silent.
-  static int callbacks;
-  callbacks = 0;
-  errSetCallback([](int, const char*) { ++callbacks; });
+  // A missing file fails in the file layer, which tells the error callback
+  // its code and the font's name.
+  static std::vector<std::pair<int, std::string>> reported;
+  reported.clear();
+  errSetCallback([](int code, const char* text) { reported.emplace_back(code, text ? text : "(null)"); });
+  // (No handler has a name that is nowhere: the file layer's code is 11.)
   const std::string missing = dir / "missing.ttf";
   EXPECT_EQ(ftLoadFace(missing.c_str()), -1);
-  EXPECT_EQ(errGetLastError(), ERR_NOTFOUND);
+  EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
   errSetCallback(nullptr);
-  EXPECT_EQ(callbacks, 0);
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0].first, ERR_UNSUPPORTED);
+  EXPECT_EQ(reported[0].second, missing);
+  EXPECT_EQ(ftFindFace(missing.c_str()), nullptr);
 
   // A refused buffer stays the caller's.
   auto* buffer = static_cast<uint8_t*>(SYS_MemGet(16));
@@ -68,6 +82,10 @@ TEST_F(FontRegistry, FilesThatAreNoFontsAreRefused) {
   EXPECT_EQ(ftAddFace("sixteen zeros", buffer, 16), -1);
   EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
   EXPECT_EQ(SYS_MemSize(buffer), 16);
+  EXPECT_EQ(ftAddFace("no bytes", buffer, 0), -1);
+  EXPECT_EQ(errGetLastError(), ERR_UNSUPPORTED);
+  EXPECT_EQ(ftAddFace("below zero", buffer, -1), -1);
+  EXPECT_EQ(errGetLastError(), ERR_BADARG);
   SYS_MemFree(buffer);
   EXPECT_EQ(ftAddFace("empty", nullptr, 0), -1);
   EXPECT_EQ(errGetLastError(), ERR_BADARG);

@@ -43,12 +43,14 @@ constexpr FT_Long kFaceScalable = 1 << 0;
 constexpr FT_Long kFaceFixedWidth = 1 << 2;
 constexpr FT_Long kFaceKerning = 1 << 6;
 
-struct Glyph {
-  int left = 0;
-  int kerning = 0;
-  int top = 0;
-  int advance = 0;
+// One character of the text being rendered.
+struct FR_Glyph_t {
+  int left = 0;     // bitmap left bearing, pixels
+  int kerning = 0;  // pixels, against the character before
+  int top = 0;      // rows above the baseline
+  int advance = 0;  // horizontal advance minus left
   FT_BitmapGlyph glyph = nullptr;
+  const FT_Bitmap* bitmap = nullptr;  // the glyph's coverage
 };
 
 // The glyphs of one render, released whichever way the render ends.
@@ -56,16 +58,16 @@ class GlyphRun {
  public:
   explicit GlyphRun(size_t n) : glyphs_(n) {}
   ~GlyphRun() {
-    for (Glyph& g : glyphs_)
+    for (FR_Glyph_t& g : glyphs_)
       if (g.glyph) FT_Done_Glyph(reinterpret_cast<FT_Glyph>(g.glyph));
   }
   GlyphRun(const GlyphRun&) = delete;
   GlyphRun& operator=(const GlyphRun&) = delete;
-  Glyph& operator[](size_t i) { return glyphs_[i]; }
+  FR_Glyph_t& operator[](size_t i) { return glyphs_[i]; }
   size_t size() const { return glyphs_.size(); }
 
  private:
-  std::vector<Glyph> glyphs_;
+  std::vector<FR_Glyph_t> glyphs_;
 };
 
 // One UTF-8 sequence at s[i]: its code point and length, or U+FFFD and 1
@@ -279,7 +281,7 @@ bool OutlineTooLarge(const FT_Outline& outline) {
   return width > kMaxGlyphSide || height > kMaxGlyphSide;
 }
 
-int TakeGlyph(FT_Face face, Glyph& g, const char* text, size_t i, uint32_t code) {
+int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t code) {
   FT_GlyphSlot slot = face->glyph;
   if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(slot->outline)) {
     TTF_LOG("[fr][ttf][%s:%d:%s()]  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", SYS_LOGPOS_AS("FR_Render"),
@@ -299,6 +301,7 @@ int TakeGlyph(FT_Face face, Glyph& g, const char* text, size_t i, uint32_t code)
     return -1;
   }
   g.glyph = reinterpret_cast<FT_BitmapGlyph>(glyph);
+  g.bitmap = &g.glyph->bitmap;
   g.left = g.glyph->left;
   g.top = g.glyph->top;
   g.advance = static_cast<int>(slot->advance.x >> 6) - g.left;
@@ -398,9 +401,11 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   int64_t total = 0;
   FT_UInt previous = 0;
   for (size_t i = 0; i < codes.size(); ++i) {
-    Glyph& g = glyphs[i];
+    FR_Glyph_t& g = glyphs[i];
     const FT_UInt gi = FT_Get_Char_Index(face, codes[i]);
-    // Rendered by TakeGlyph, once its size is known to be sane.
+    // Rendered by TakeGlyph, once its size is known to be sane. The result
+    // is not needed: FreeType empties the slot before loading, so a glyph
+    // that fails to load is an empty outline of no advance.
     FT_Load_Glyph(face, gi, FT_LOAD_NO_HINTING);
     if (font->face->kerning && i > 0 && codes[i] != 0 && codes[i - 1] != 0) {
       FT_Vector delta{};
@@ -413,7 +418,7 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
       return -1;
     }
     if (g.top != 0 && g.top < minTop) minTop = g.top;
-    if (static_cast<int>(g.glyph->bitmap.rows) > maxRows) maxRows = static_cast<int>(g.glyph->bitmap.rows);
+    if (static_cast<int>(g.bitmap->rows) > maxRows) maxRows = static_cast<int>(g.bitmap->rows);
     total += face->glyph->advance.x >> 6;
   }
   // Without ink there is no top to measure from: the text is 0 rows high.
@@ -427,10 +432,10 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   const int64_t baseline = StartRow(*font, bitmap->height, L) + maxRows;
   int64_t pen = 0;
   for (size_t i = 0; i < glyphs.size(); ++i) {
-    Glyph& g = glyphs[i];
+    FR_Glyph_t& g = glyphs[i];
     // The first glyph's own left bearing is left out: the first ink sits at x0.
     if (i > 0) pen += g.kerning + g.left;
-    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, &g.glyph->bitmap, font->colour);
+    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, g.bitmap, font->colour);
     pen += g.advance;
   }
   return 0;

@@ -1,4 +1,13 @@
 // The TrueType backend of the font renderer, over FreeType.
+// Kept differences (each mends input handled unsafely, or a crash):
+// - glyphs are loaded without FT_LOAD_RENDER and rendered once their size
+//   is known: one more than 4096 pixels wide or high is drawn empty (a
+//   damaged face or an absurd size would take gigabytes);
+// - a target bitmap whose depth or buffer does not fit its size is refused
+//   with error 1005, and glyph bitmaps FreeType left without a buffer or
+//   with short rows draw nothing;
+// - a face whose units per em or ascent and descent are 0 scales without
+//   dividing by them (a division by zero).
 #pragma once
 #include "framework/fr/FR.h"
 

@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/base/log.h"
+#include "framework/base/mem.h"
 #include "framework/fr/frtest.h"
+#include "testsupport/testsupport.h"
 
 namespace {
 
@@ -31,6 +35,34 @@ InkBox FindInk(const Target& t) {
         box.bottom = std::max(box.bottom, y);
       }
   return box;
+}
+
+
+// The DejaVu face with the outline of one character damaged: its glyph
+// claims more contours than its bytes hold, so FreeType refuses to load it.
+std::vector<uint8_t> FaceWithBrokenGlyph(char broken) {
+  const std::string file = qt::ReadFile(frtest::kDejaVu);
+  std::vector<uint8_t> font(file.begin(), file.end());
+  auto be16 = [&](size_t at) { return static_cast<uint32_t>(font[at] << 8 | font[at + 1]); };
+  auto be32 = [&](size_t at) { return be16(at) << 16 | be16(at + 2); };
+  auto table = [&](const char* tag) -> size_t {
+    for (uint32_t i = 0; i < be16(4); ++i)
+      if (std::memcmp(&font[12 + 16 * i], tag, 4) == 0) return be32(12 + 16 * i + 8);
+    return 0;
+  };
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  EXPECT_EQ(FT_Init_FreeType(&library), 0);
+  EXPECT_EQ(FT_New_Memory_Face(library, font.data(), static_cast<FT_Long>(font.size()), 0, &face), 0);
+  const FT_UInt gi = FT_Get_Char_Index(face, static_cast<FT_ULong>(broken));
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  const size_t loca = table("loca"), glyf = table("glyf");
+  const bool longOffsets = be16(table("head") + 50) != 0;
+  const size_t at = glyf + (longOffsets ? be32(loca + 4 * gi) : 2 * be16(loca + 2 * gi));
+  font[at] = 0x0F;  // numberOfContours 0x0FFE: far more than the glyph holds
+  font[at + 1] = 0xFE;
+  return font;
 }
 
 class TrueTypeRender : public ::testing::Test {
@@ -348,6 +380,43 @@ TEST_F(TrueTypeRender, KerningNarrowsAPair) {
   const int plain = inkWidth("AV");
   font->face->kerning = 1;
   EXPECT_LT(kerned, plain);
+}
+
+
+// A glyph the face cannot load draws nothing and takes no room: FreeType
+// empties the glyph slot before it loads, so a failed load leaves an empty
+// outline of no advance there, never the glyph before it, and the rest of
+// the line draws as if the character were not in it.
+TEST_F(TrueTypeRender, AGlyphThatFailsToLoadDrawsNothingAndTakesNoRoom) {
+  const char* kBrokenName = "dejavu, 'o' broken";
+  const std::vector<uint8_t> damaged = FaceWithBrokenGlyph('o');
+  auto* buffer = static_cast<uint8_t*>(SYS_MemGet(damaged.size()));
+  ASSERT_NE(buffer, nullptr);
+  std::memcpy(buffer, damaged.data(), damaged.size());
+  ASSERT_EQ(ftAddFace(kBrokenName, buffer, static_cast<int32_t>(damaged.size())), 0);
+  FR_Font_t* broken = ftNewFont(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_CENTRE, FR_VALIGN_TOP);
+  ASSERT_NE(broken, nullptr);
+  ASSERT_EQ(ftSetFont(broken, kBrokenName, 24, 100, 0), 0);
+  FR_Font_t* sound = Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_CENTRE, FR_VALIGN_TOP, 24);
+  struct Case {
+    const char* withBroken;
+    const char* without;
+  };
+  for (const Case& c : {Case{"HoH", "HH"}, Case{"HooH", "HH"}, Case{"Ho", "H"}, Case{"o", ""}}) {
+    Target got(128, 40, 32), want(128, 40, 32);
+    int gotWidth = -1, gotHeight = -1, wantWidth = -1, wantHeight = -1;
+    EXPECT_EQ(ftRender(broken, got.bitmap(), c.withBroken, &gotWidth, &gotHeight), 0) << c.withBroken;
+    if (*c.without) {
+      EXPECT_EQ(ftRender(sound, want.bitmap(), c.without, &wantWidth, &wantHeight), 0);
+      EXPECT_EQ(gotWidth, wantWidth) << c.withBroken;
+      EXPECT_EQ(gotHeight, wantHeight) << c.withBroken;
+    } else {
+      EXPECT_EQ(gotWidth, 0);
+    }
+    EXPECT_TRUE(got.pixels() == want.pixels()) << c.withBroken << " draws other pixels than " << c.without;
+    EXPECT_TRUE(got.fencesIntact());
+  }
+  ftFreeFont(broken);
 }
 
 }  // namespace

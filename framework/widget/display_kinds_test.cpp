@@ -140,6 +140,8 @@ TEST_F(WidgetDisplayKinds, ImageQuadIsTintedWithTheForeground) {
   wdgUnload(set);
 }
 
+// The callback's copy keeps later widgets from being hit-tested in the
+// IMG's coordinates, a plainly wrong result of rewriting the record.
 TEST_F(WidgetDisplayKinds, ImageCallbackHearsLocalCoordinatesAndLaterWidgetsTheWindowOnes) {
   SYS_List_p set = Shown(
       "<IMG ID='1' SRC='pic.tga' X='100' Y='100' WIDTH='200' HEIGHT='50'/>"
@@ -361,18 +363,31 @@ TEST_F(WidgetDisplayKinds, LabelBitmapSidesAreChecked) {
   }
 }
 
-TEST_F(WidgetDisplayKinds, MissingFontFailsOnlyItsWidgets) {
+// A FONT whose file is missing still makes its font, without a face: the
+// file layer has told the error callback, the widgets naming the font load
+// and show no text, and only a FONTID naming no widget fails.
+TEST_F(WidgetDisplayKinds, MissingFontFileGivesAFontWithoutAFace) {
+  static std::vector<std::string> reported;
+  reported.clear();
+  errSetCallback([](int, const char* text) { reported.emplace_back(text ? text : "(null)"); });
   SYS_List_p set = Doc(
       "<FONT ID='7' NAME='/nowhere/none.ttf' FONTNAME='/nowhere/none.ttf' ENCODING='ISO-8859-1'/>"
-      "<LABEL ID='1' FONTID='7' TITLE='lost'/>"
+      "<LABEL ID='1' FONTID='7' TITLE='lost' WIDTH='64' HEIGHT='16'/>"
       "<LABEL ID='2' FONTID='99' TITLE='lost too'/>"
       "<FRAME ID='3' WIDTH='10'/><LABEL ID='4' TITLE='no font'/>");
+  errSetCallback(nullptr);
   ASSERT_NE(set, nullptr);
+  EXPECT_EQ(reported, (std::vector<std::string>{"/nowhere/none.ttf"}));
   std::vector<int32_t> ids;
   for (widget_t* w : Widgets(set)) ids.push_back(w->id);
-  EXPECT_EQ(ids, (std::vector<int32_t>{3, 4}));
+  ASSERT_EQ(ids, (std::vector<int32_t>{7, 1, 3, 4}));
+  widget_t* font = Widgets(set)[0];
+  ASSERT_NE(font->style.font, nullptr);
+  EXPECT_EQ(font->style.font->face, nullptr);
+  widget_t* label = Widgets(set)[1];
+  EXPECT_EQ(label->style.font, font->style.font);
   wdgShowAll(set);
-  EXPECT_EQ(Widgets(set)[1]->text_width, 0);
+  EXPECT_EQ(label->text_width, 0);
   wdgUnload(set);
 }
 
@@ -555,7 +570,9 @@ TEST_F(WidgetDisplayKinds, KindsLogWithTheirFileNames) {
                        "[widget][font][widget-font.cpp:#:widget_init()]  - new widget: FONT (6) : " + dejavu +
                            " id: 7 bold: 0 italic: 0 encoding: 1",
                        "[widget][font][widget-font.cpp:#:widget_init()]    - font file: " + dejavu,
-                       "[widget][font][widget-font.cpp:#:widget_init()]  ! cannot load font: /nowhere/none.ttf",
+                       "[widget][font][widget-font.cpp:#:widget_init()]  - new widget: FONT (6) : x id: 0 bold: 0 "
+                       "italic: 0 encoding: 20",
+                       "[widget][font][widget-font.cpp:#:widget_init()]    - font file: /nowhere/none.ttf",
                        "[widget][font][widget-font.cpp:#:widget_init()]  ! not enough memory for font.",
                        "[widget][label][widget-label.cpp:#:widget_init()]  - new widget: LABEL (5) : 0, 0, SEQ 0x0 "
                        "title: 't'",

@@ -15,14 +15,10 @@ int widget_font_init(widget_t* w, int count, char** names, char** values) {
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   const char* path = w->style.font_path;
-  // A font file that cannot be read fails this widget only; the widgets
-  // naming it then fail in turn, and the rest of the dialog still loads.
-  if (path && ftLoadFace(path) != 0) {
-    SYS_ErrKeeper keep;
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]  ! cannot load font: %s\n", SYS_LOGPOS_AS("widget_init"),
-                   path);
-    return -1;
-  }
+  // Whether the file loads is not looked at: a file that cannot be opened
+  // has been reported to the error callback by the file layer, and the font
+  // made below then has no face, so the widgets naming it show no text.
+  if (path) ftLoadFace(path);
   // The face is looked up by NAME, so NAME has to be the path it was loaded
   // from; any other name gives a font without a face.
   if (wdgkind::MakeOwnedFont(w, w->name, FR_HALIGN_LEFT, FR_VALIGN_TOP) != 0) {

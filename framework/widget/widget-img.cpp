@@ -1,6 +1,12 @@
 // The IMG widget: an image file drawn as one textured quad tinted with the
 // foreground colour, which reports the mouse over it to its callback in
 // coordinates of its own.
+// Kept differences:
+// - the callback gets a copy of the event in local coordinates; the record
+//   itself is left alone (rewritten in place, a later widget was hit-tested
+//   in IMG coordinates: a plainly wrong result).
+// - an image whose texture cannot be bound is not drawn (the quad would
+//   show whatever texture was bound before: a plainly wrong result).
 #include "framework/base/log.h"
 #include "framework/base/numconv.h"
 #include "framework/tl/TM.h"
