@@ -1,6 +1,19 @@
 // The texture management table: 1001 shared, reference-counted GL textures,
 // each made from an image name and a filter mode. Images come through the
 // texture loader and are uploaded through the GL unit's procedure variables.
+//
+// Where the table does not do the plain thing, and the fault each mends:
+// - before the extension probe has read the maximum texture size (0) no
+//   image is reduced (plainly wrong result: every image would become 1 x 1);
+// - the pixel format follows the depth: 8 bits luminance, 24 bits RGB (BGR
+//   for subtype 1), 32 bits RGBA, other depths are not uploaded (unsafe
+//   input: a format of more bytes per pixel than the rows hold reads past
+//   them; plainly wrong result: 32-bit rows read as RGB);
+// - levels without the pixels of their size, without a buffer or beyond the
+//   13 slots are left out of an upload, and a null bitmap uploads nothing
+//   (crash);
+// - rows are unpacked with alignment 1 (unsafe input: odd-width rows would
+//   be read past the buffer's end).
 #pragma once
 #include <cstdint>
 

@@ -211,9 +211,8 @@ txBitmap* LoadNamed(const char* name, const char* fn) {
   }
   uint8_t* buffer = tl.io.fRead();
   if (!buffer) {
+    // The file stays open: the next open closes it.
     TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to read texture (%s).\n", SYS_LOGPOS_AS(fn), name);
-    SYS_ErrKeeper keep;
-    tl.io.fClose();
     return nullptr;
   }
   int64_t size = tl.io.fFSize();

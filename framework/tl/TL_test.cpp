@@ -241,8 +241,12 @@ TEST_F(Loader, FailuresAndTheirCodes) {
   EXPECT_EQ(txLoad("absent.tga"), nullptr);
   EXPECT_EQ(errGetLastError(), 1);
   Add("empty.tga", Bytes{});
+  int closes = files->closes;
   EXPECT_EQ(txLoad("empty.tga"), nullptr);
   EXPECT_EQ(errGetLastError(), 5);
+  // A failed read leaves its file open for the next open to close.
+  EXPECT_EQ(files->closes, closes);
+  EXPECT_TRUE(files->isOpen);
   Add("junk.bin", Bytes{'x', 'y', 'z', 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(txLoad("junk.bin"), nullptr);
   EXPECT_EQ(errGetLastError(), 1000);
@@ -250,7 +254,9 @@ TEST_F(Loader, FailuresAndTheirCodes) {
   EXPECT_EQ(txLoad("short.tga"), nullptr);
   EXPECT_EQ(errGetLastError(), 1002);
   EXPECT_EQ(txLoad(nullptr), nullptr);
-  EXPECT_EQ(files->opens, files->closes + 1);  // the NULL name opened nothing; every open file was closed
+  // The NULL name opened nothing; every other open file was closed, except
+  // the one whose read failed.
+  EXPECT_EQ(files->opens, files->closes + 2);
   EXPECT_EQ(txFindFilter(nullptr, 0), nullptr);
   EXPECT_EQ(errGetLastError(), 1000);
   tlfix::Exact bmp(Bytes{'B', 'M', 0});

@@ -308,7 +308,9 @@ int32_t tmLoadFromBitmap(const char* name, txBitmap* bitmap, int32_t mode) {
     if (!node || !AddFront(node)) return -1;
   }
   node->loads++;
-  TakeBitmap(node, bitmap);
+  // A bitmap the node held before stays with whoever made it: the caller may
+  // still draw into it.
+  node->bitmap = bitmap;
   node->mode = mode;
   return tmUpload(node) == 0 ? TextureOf(node) : -1;
 }

@@ -3,6 +3,20 @@
 // keeps its bitmap, so a texture can be rebuilt or replaced at any time. GL is
 // reached only through the framework's tables (wmGL, wmGLU), so tests can put
 // a recorder there. Main thread only.
+//
+// Where the cache does not do the plain thing, and the fault each mends:
+// - a null name or bitmap fails with 10 (crash);
+// - a bitmap without pixels for its size, of a depth no GL format has, or
+//   compressed where the GL lacks the compressed upload, is not uploaded:
+//   the call fails with 10 or 11 and the node keeps no texture (unsafe
+//   input: the GL would read past the level buffers);
+// - the pixel format follows the depth where the subtype's pixel size
+//   differs from it (unsafe input: rows read past their buffer);
+// - levels without their buffer or beyond the 13 slots are left out of an
+//   upload (crash);
+// - rows are unpacked with alignment 1 (unsafe input: odd-width rows would
+//   be read past the buffer's end);
+// - without the GLU library the GL generates the mipmaps itself (crash).
 #pragma once
 #include <cstdint>
 
@@ -32,7 +46,7 @@ int tmInit(void);
 // failure. A name already cached keeps the mode it was first loaded with.
 int32_t tmLoad(const char* name, int32_t mode);
 // Makes (or replaces) the named texture from a bitmap; the cache owns the
-// bitmap from now on and frees the one the node held before.
+// bitmap from now on. A bitmap the node held before is not freed.
 int32_t tmLoadFromBitmap(const char* name, txBitmap* bitmap, int32_t mode);
 int tmReloadFromBitmap(const char* name, txBitmap* bitmap);
 int tmReload(const char* name);

@@ -13,7 +13,6 @@ constexpr int64_t kHeader = 54;       // file header and the 40-byte info header
 constexpr int64_t kInfoAt = 14;       // where the info header starts
 constexpr int64_t kMinInfoSize = 40;  // older 12-byte core headers have other fields
 constexpr int64_t kPixelsAtField = 10;  // bfOffBits, the last field before the info header
-constexpr int kMaxPalette = 256;
 
 struct BmpHeader {
   int64_t pixelsAt;   // bfOffBits
@@ -49,15 +48,11 @@ BmpHeader ParseHeader(SYS_ByteReader r) {
   return h;
 }
 
-// The palette sits between the info header and the pixels, four bytes per
-// entry. Colours-used 0 means a full table when there is room for one.
-int64_t PaletteEntries(const BmpHeader& h, int64_t paletteAt) {
-  if (h.bits != 8) return 0;
-  int64_t room = (h.pixelsAt - paletteAt) / 4;
-  int64_t entries = h.coloursUsed ? h.coloursUsed : room;
-  if (entries > room) entries = room;
-  if (entries > kMaxPalette) entries = kMaxPalette;
-  return entries > 0 ? entries : 0;
+// The palette is kept when colours-used says there is one: the bytes between
+// the info header and the pixels, four per entry as the file stores them.
+int64_t PaletteBytes(const BmpHeader& h, int64_t paletteAt) {
+  if (h.coloursUsed == 0) return 0;
+  return h.pixelsAt > paletteAt ? h.pixelsAt - paletteAt : 0;
 }
 
 // The verbose lines of `fn`, the reader.
@@ -86,12 +81,13 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   if (!buffer || length < kHeader) return Fail(nullptr, TX_ERR_SHORT);
   SYS_ByteReader r = ReaderOf(buffer, length);
   BmpHeader h = ParseHeader(r);
-  if (h.bits < 8 || h.bits == 16 || h.bits % 8 != 0 || h.bits > 64) return Fail(nullptr, TX_ERR_DEPTH);
+  if (h.bits < 8 || h.bits == 16) return Fail(nullptr, TX_ERR_DEPTH);
   // Run-length packed pixels (1, 2) cannot be copied as rows; bit fields (3)
   // over 32-bit pixels can.
   if (h.compression == 1 || h.compression == 2 || h.compression > 3) return Fail(nullptr, TX_ERR_DEPTH);
-  if (h.infoSize < kMinInfoSize || h.width <= 0 || h.height <= 0 || h.height > INT32_MAX)
-    return Fail(nullptr, TX_ERR_FORMAT);
+  if (h.infoSize < kMinInfoSize || h.width < 0 || h.height > INT32_MAX) return Fail(nullptr, TX_ERR_FORMAT);
+  // An image without pixels gets no block.
+  if (h.width == 0 || h.height == 0) return Fail(nullptr, ERR_NOMEM);
   int64_t paletteAt = kInfoAt + h.infoSize;
   if (h.pixelsAt < paletteAt) h.pixelsAt = paletteAt;  // some writers leave the offset 0
 
@@ -101,9 +97,9 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   b->width = h.width;
   b->height = static_cast<int32_t>(h.height);
   b->bits = h.bits;
-  int64_t entries = PaletteEntries(h, paletteAt);
-  b->subtype = SubtypeOf(h.bits, entries != 0);
-  int64_t rowBytes = static_cast<int64_t>(h.width) * (h.bits / 8);
+  int64_t paletteBytes = PaletteBytes(h, paletteAt);
+  b->subtype = SubtypeOf(h.bits, h.coloursUsed != 0);
+  int64_t rowBytes = static_cast<int64_t>(h.width) * h.bits / 8;
   int64_t stride = (rowBytes + 3) / 4 * 4;  // rows are padded to four bytes in the file
   // The last row may come without its padding. Divisions keep the products
   // of hostile sizes from overflowing.
@@ -116,10 +112,10 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
 
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(levelBytes)));
   if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  if (entries) {
-    b->comment = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(entries * 4)));
+  if (paletteBytes) {
+    b->comment = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(paletteBytes)));
     if (!b->comment) return Fail(b, ERR_NOMEM);
-    if (!CopyAt(r, static_cast<uint64_t>(paletteAt), b->comment, static_cast<uint64_t>(entries * 4)))
+    if (!CopyAt(r, static_cast<uint64_t>(paletteAt), b->comment, static_cast<uint64_t>(paletteBytes)))
       return Fail(b, TX_ERR_SHORT);
   }
   // Bottom-up files (positive height) store the last row first.

@@ -4,7 +4,12 @@
 // - the pixels start at the file header's pixel offset and the palette right
 //   after the info header, not at "file length - image size" and offset 54
 //   (plainly wrong result: a palette image whose colours-used field is 0,
-//   or whose image-size field is 0, would be read from the wrong bytes).
+//   or whose image-size field is 0, would be read from the wrong bytes);
+// - rows are read at their padded length, top-down files in their order,
+//   and run-length packed files refused with 1004 (plainly wrong result);
+// - info headers shorter than 40 bytes and negative widths are refused with
+//   1000 (plainly wrong result: the fields are not where they are read;
+//   unsafe input).
 #pragma once
 #include <cstdint>
 

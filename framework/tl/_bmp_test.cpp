@@ -41,6 +41,8 @@ TEST(BmpRead, RowsPaddingAndOrientation) {
       {"32-bit", 2, 2, 32, 40, 2},
       {"32-bit with a V5 header", 2, 3, 32, 124, 2},
       {"8-bit grey, width 5", 5, 2, 8, 40, 3},
+      {"12-bit, read as stored", 4, 2, 12, 40, -1},
+      {"72-bit, read as stored", 1, 2, 72, 40, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -71,8 +73,10 @@ TEST(BmpRead, PaletteImages) {
     const char* what;
     uint32_t coloursUsed;
     size_t paletteEntries;
+    int subtype;
   };
-  const Case cases[] = {{"colours used 4", 4, 4}, {"colours used 0 with a full table", 0, 256}};
+  // Only colours-used says whether the image has a palette.
+  const Case cases[] = {{"colours used 4", 4, 4, 4}, {"colours used 0 with a full table", 0, 256, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     tlfix::BmpSpec s;
@@ -84,10 +88,14 @@ TEST(BmpRead, PaletteImages) {
     s.rows = {1, 2, 3, 0};
     txBitmap* b = Read(tlfix::Bmp(s));
     ASSERT_NE(b, nullptr) << errGetLastError();
-    EXPECT_EQ(b->subtype, 4);
+    EXPECT_EQ(b->subtype, c.subtype);
     EXPECT_EQ(Level0(b), (Bytes{3, 0, 1, 2}));
-    ASSERT_NE(b->comment, nullptr);
-    EXPECT_EQ(Bytes(b->comment, b->comment + s.palette.size()), s.palette);
+    if (c.coloursUsed) {
+      ASSERT_NE(b->comment, nullptr);
+      EXPECT_EQ(Bytes(b->comment, b->comment + s.palette.size()), s.palette);
+    } else {
+      EXPECT_EQ(b->comment, nullptr);
+    }
     txFree(&b);  // releases the palette too
   }
 }
@@ -122,7 +130,7 @@ TEST(BmpRead, RefusedFiles) {
   };
   const Case cases[] = {
       {"1 bit", spec(1), 1004},          {"4 bits", spec(4), 1004},   {"16 bits", spec(16), 1004},
-      {"run-length 8-bit", spec(8, 1), 1004}, {"zero width", spec(24, 0, 0), 1000},
+      {"run-length 8-bit", spec(8, 1), 1004}, {"zero width: no block for no pixels", spec(24, 0, 0), 5},
       {"negative width", spec(24, 0, -3), 1000},
   };
   for (const auto& c : cases) {

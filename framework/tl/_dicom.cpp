@@ -159,11 +159,11 @@ txBitmap* dicomRead(const uint8_t* buffer, int64_t length) {
   // Without pixel data there is no image.
   if (img.pixelsAt < 0) return Fail(nullptr, TX_ERR_SHORT);
   if (img.rows <= 0 || img.columns <= 0) return Fail(nullptr, TX_ERR_FORMAT);
-  // One byte per sample, one or three samples, interleaved.
-  if (img.bitsAllocated != 8 || (img.samples != 1 && img.samples != 3) || img.planar != 0)
-    return Fail(nullptr, TX_ERR_DEPTH);
-  int64_t bytes = static_cast<int64_t>(img.rows) * img.columns * img.samples;
-  if (bytes > img.pixelBytes) return Fail(nullptr, TX_ERR_SHORT);
+  // One byte per sample, at least one sample, interleaved.
+  if (img.bitsAllocated != 8 || img.samples < 1 || img.planar != 0) return Fail(nullptr, TX_ERR_DEPTH);
+  // Level 0 is the whole pixel element, which must hold the image.
+  int64_t bytes = img.pixelBytes;
+  if (static_cast<int64_t>(img.rows) * img.columns * img.samples > bytes) return Fail(nullptr, TX_ERR_SHORT);
   if (bytes > INT32_MAX) return Fail(nullptr, ERR_NOMEM);
 
   txBitmap* b = txNewBitmap();

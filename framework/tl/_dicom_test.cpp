@@ -29,6 +29,7 @@ TEST(DicomRead, OneAndThreeSamples) {
       {"grey, OW", 1, "OW", false, 8, 0, 3},
       {"grey after an undefined-length sequence", 1, "OB", true, 8, 0, 3},
       {"RGB", 3, "OB", false, 24, 1, -1},
+      {"two samples", 2, "OB", false, 16, 0, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -51,14 +52,27 @@ TEST(DicomRead, OneAndThreeSamples) {
   }
 }
 
+TEST(DicomRead, LevelSizeIsThePixelElementsLength) {
+  // Values have even lengths: a 3 x 1 grey image comes with a padding byte,
+  // and the level holds all that the element holds.
+  tlfix::DicomSpec s;
+  s.rows = 1;
+  s.pixels = tlfix::Pattern(4);
+  txBitmap* b = Read(tlfix::Dicom(s));
+  ASSERT_NE(b, nullptr) << errGetLastError();
+  EXPECT_EQ(b->sizes[0], 4);
+  EXPECT_EQ(Level0(b), s.pixels);
+  txFree(&b);
+}
+
 TEST(DicomRead, RefusedFiles) {
   tlfix::DicomSpec noPixels;
   noPixels.withPixels = false;
   tlfix::DicomSpec shortPixels;
   shortPixels.pixels = tlfix::Pattern(5);
-  tlfix::DicomSpec twoSamples;
-  twoSamples.samples = 2;
-  twoSamples.pixels = tlfix::Pattern(12);
+  tlfix::DicomSpec noSamples;
+  noSamples.samples = 0;
+  noSamples.pixels = tlfix::Pattern(6);
   Bytes encapsulated = tlfix::Dicom(noPixels);
   tlfix::DicomLong(encapsulated, 0x7FE0, 0x0010, "OB", Bytes{}, 0xFFFFFFFFu);
   Bytes implicitVr = tlfix::Dicom(noPixels);
@@ -76,7 +90,7 @@ TEST(DicomRead, RefusedFiles) {
   const Case cases[] = {
       {"no pixel element", tlfix::Dicom(noPixels), 1002},
       {"too few pixel bytes", tlfix::Dicom(shortPixels), 1002},
-      {"two samples", tlfix::Dicom(twoSamples), 1004},
+      {"no samples (unsafe input)", tlfix::Dicom(noSamples), 1004},
       {"encapsulated pixels", encapsulated, 1004},
       {"implicit VR", implicitVr, 1000},
       {"value beyond the end", longValue, 1002},

@@ -22,8 +22,8 @@ const char* const kComment = "Created by Quarnel's PNM output filter";
 class HeaderLines {
  public:
   explicit HeaderLines(SYS_ByteReader& r) : r_(r) {}
-  // The next line that is not a comment, without its "\n" (and a "\r"
-  // before it). False when the buffer ends first or the line is too long.
+  // The next line that is not a comment, without its "\n". False when the
+  // buffer ends first or the line is too long.
   bool Next(std::string_view& line) {
     for (;;) {
       std::span<const uint8_t> rest = r_.bytes().subspan(static_cast<size_t>(r_.offset()));
@@ -32,7 +32,6 @@ class HeaderLines {
       std::string_view l = r_.text(static_cast<uint64_t>(static_cast<const uint8_t*>(end) - rest.data()));
       r_.skip(1);
       if (!l.empty() && l[0] == '#') continue;
-      if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
       if (l.size() > kMaxLine) return false;
       line = l;
       return true;
@@ -43,22 +42,29 @@ class HeaderLines {
   SYS_ByteReader& r_;
 };
 
-// A positive decimal number of at most nine digits after blanks.
-bool ParseSide(std::string_view& text, int32_t& value) {
-  while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// A decimal number as "%d" reads it: blanks, a sign, digits. A number
+// outside the 32-bit range is no number.
+bool ScanNumber(std::string_view& text, int64_t& value) {
+  while (!text.empty() && IsBlank(text[0])) text.remove_prefix(1);
+  bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
   size_t n = 0;
   int64_t v = 0;
-  while (n < text.size() && text[n] >= '0' && text[n] <= '9' && n < 9) v = v * 10 + (text[n++] - '0');
-  if (n == 0 || (n < text.size() && text[n] >= '0' && text[n] <= '9')) return false;
+  for (; n < text.size() && text[n] >= '0' && text[n] <= '9'; ++n) {
+    v = v * 10 + (text[n] - '0');
+    if (v > INT32_MAX + int64_t{1}) return false;
+  }
+  if (n == 0) return false;
   text.remove_prefix(n);
-  value = static_cast<int32_t>(v);
-  return v > 0;
+  value = negative ? -v : v;
+  return value >= INT32_MIN && value <= INT32_MAX;
 }
 
-bool ParseSize(std::string_view line, int32_t& width, int32_t& height) {
-  if (!ParseSide(line, width) || !ParseSide(line, height)) return false;
-  while (!line.empty() && (line[0] == ' ' || line[0] == '\t')) line.remove_prefix(1);
-  return line.empty();
+// "%d %d": two numbers, whatever follows them on the line.
+bool ParseSize(std::string_view line, int64_t& width, int64_t& height) {
+  return ScanNumber(line, width) && ScanNumber(line, height);
 }
 
 // The verbose lines of `fn`, the reader.
@@ -87,15 +93,19 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   if (!lines.Next(magic) || magic.size() != 2 || magic[0] != 'P' || magic[1] < '1' || magic[1] > '6')
     return Fail(nullptr, TX_ERR_FORMAT);
   if (magic[1] != '5' && magic[1] != '6') return Fail(nullptr, TX_ERR_FORMAT);
-  int32_t width = 0, height = 0;
+  int64_t width = 0, height = 0;
   if (!lines.Next(size) || !ParseSize(size, width, height)) return Fail(nullptr, TX_ERR_FORMAT);
+  // A negative side would make a bitmap whose level size and rows disagree.
+  if (width < 0 || height < 0) return Fail(nullptr, TX_ERR_FORMAT);
   // The maximum value follows the size line; only one byte per sample (255)
   // is read, anything else (16-bit samples among them) is refused.
   if (!lines.Next(maxval) || maxval != "255") return Fail(nullptr, TX_ERR_FORMAT);
 
   bool colour = magic[1] == '6';
   int32_t bits = colour ? 24 : 8;
-  int64_t bytes = static_cast<int64_t>(width) * height * (bits / 8);
+  int64_t bytes = width * height * (bits / 8);
+  // An image without pixels gets no block.
+  if (bytes == 0) return Fail(nullptr, ERR_NOMEM);
   // The samples follow the "255" line directly.
   if (!r.has(static_cast<uint64_t>(bytes))) return Fail(nullptr, TX_ERR_SHORT);
   if (bytes > INT32_MAX) return Fail(nullptr, ERR_NOMEM);
@@ -104,8 +114,8 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   if (!b) return Fail(nullptr, ERR_NOMEM);
   b->type = TX_TYPE_BGR;
   b->subtype = colour ? TX_SUB_24 : TX_SUB_GREY;
-  b->width = width;
-  b->height = height;
+  b->width = static_cast<int32_t>(width);
+  b->height = static_cast<int32_t>(height);
   b->bits = bits;
   b->sizes[0] = static_cast<int32_t>(bytes);
   b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));

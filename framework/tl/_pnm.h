@@ -9,7 +9,9 @@
 //   written to its end fails with 9 (failure reported as success);
 // - the maximum-value line must follow the size line and read "255"
 //   (plainly wrong result: samples of another range would be read as bytes
-//   from wherever a "255" line turned up).
+//   from wherever a "255" line turned up);
+// - a size line with a negative side, or a number beyond 32 bits, is refused
+//   with 1000 (unsafe input).
 #pragma once
 #include <cstdint>
 

@@ -65,7 +65,11 @@ TEST(PnmRead, RefusedHeaders) {
       {"bitmap", tlfix::Pnm("P4", 8, 1, "255", two), 1000},
       {"unknown magic", tlfix::Pnm("P7", 1, 1, "255", two), 1000},
       {"one number", Text("P5\n12\n255\n\1"), 1000},
-      {"zero width", tlfix::Pnm("P5", 0, 1, "255", two), 1000},
+      {"zero width: no block for no pixels", tlfix::Pnm("P5", 0, 1, "255", two), 5},
+      {"negative width (unsafe input)", Text("P5\n-1 -1\n255\n\1"), 1000},
+      {"width beyond 32 bits (unsafe input)", Text("P5\n4294967297 1\n255\n\1"), 1000},
+      {"maximum line with a carriage return", Text("P5\n1 1\n255\r\n\1"), 1000},
+      {"magic line with a carriage return", Text("P5\r\n1 1\n255\n\1"), 1000},
       {"a long line", Text("P5\n" + std::string(200, ' ') + "1 1\n255\n\1"), 1000},
       {"no maximum line", Text("P5\n1 1\n"), 1000},
       {"huge size", Text("P6\n999999999 999999999\n255\n\1\2\3"), 1002},
@@ -75,6 +79,31 @@ TEST(PnmRead, RefusedHeaders) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(Read(c.file), nullptr);
     EXPECT_EQ(errGetLastError(), c.code);
+  }
+}
+
+TEST(PnmRead, SizeLinesReadAsTwoNumbers) {
+  struct Case {
+    const char* what;
+    std::string sizeLine;
+  };
+  const Case cases[] = {
+      {"plain", "2 1"},
+      {"text after the numbers", "2 1 pixels"},
+      {"a carriage return after the numbers", "2 1\r"},
+      {"leading zeros", "0000000002 01"},
+      {"blanks and signs", " \t+2\t1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes file = Text("P5\n" + c.sizeLine + "\n255\n");
+    file.insert(file.end(), {7, 8});
+    txBitmap* b = Read(file);
+    ASSERT_NE(b, nullptr) << errGetLastError();
+    EXPECT_EQ(b->width, 2);
+    EXPECT_EQ(b->height, 1);
+    EXPECT_EQ(Level0(b), (Bytes{7, 8}));
+    txFree(&b);
   }
 }
 

@@ -1,6 +1,10 @@
 // S3TC/DXT blocks: the three block decoders, and the level bookkeeping that
 // the DDS and QTX readers share (formats, level sizes, the quality skip and
 // the keep-or-decode choice).
+//
+// Where this code does not do the plain thing, and the fault each mends:
+// - a decoder given a null buffer, a side of 0 or less or a depth other than
+//   24 or 32 bits fails with 10 (crash).
 #pragma once
 #include <cstdint>
 #include <span>
