@@ -20,10 +20,10 @@ float FrameSpan(const _OVX_KEYVECTOR& from, const _OVX_KEYVECTOR& to) {
   return static_cast<float>(static_cast<int64_t>(to.frame) - static_cast<int64_t>(from.frame));
 }
 
-// The end position when time lies at or outside an end of the track (a NaN
-// time counts as before the start); null when time lies inside.
+// The end position when time lies at or outside an end of the track; null
+// when time lies inside (or is not a number).
 const _OVX_KEYVECTOR* HeldEnd(const _OVX_KEYVECTOR* keys, int32_t n, float time) {
-  if (std::isnan(time) || time <= static_cast<float>(keys[0].frame)) return &keys[0];
+  if (time <= static_cast<float>(keys[0].frame)) return &keys[0];
   if (time >= static_cast<float>(keys[n - 1].frame)) return &keys[n - 1];
   return nullptr;
 }
@@ -59,8 +59,10 @@ _OVX_VECTOR CurveTrackAtTime(const _OVX_KEYVECTOR* keys, const _OVX_VECTOR* tang
                              int32_t& segment) {
   if (!keys || n <= 0) return kOrigin;
   if (const _OVX_KEYVECTOR* end = HeldEnd(keys, n, time)) return Position(*end);
-  // Inside the track, so n >= 2. The remembered segment is clamped because
-  // it may come from a longer track of another scene.
+  // A time that is not a number passes both ends; one key has no segment.
+  if (n == 1) return Position(keys[0]);
+  // The remembered segment is clamped because it may come from a longer
+  // track of another scene.
   for (int32_t i = 0; i + 1 < n; ++i)
     if (InSegment(keys, i, time)) segment = i;
   if (segment < 0 || segment > n - 2) segment = segment < 0 ? 0 : n - 2;

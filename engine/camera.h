@@ -3,10 +3,21 @@
 // theirs. Times are frame numbers; before the first key a track holds its
 // first position, after the last key its last one.
 //
-// Every evaluation stays inside the track whatever it is given: a track
-// without keys (or without its array) gives the origin, a track of one key
-// that key, a NaN time the first key, and a segment remembered from an
-// earlier call is clamped to the track at hand.
+// Every evaluation stays inside the track: a camera or target track
+// without keys gives the origin, one of a single key that key at any time.
+//
+// Where the tracks differ from the plain description, and the fault each
+// difference mends:
+//   - a straight-line track without keys (or without its array), and an
+//     object or light index outside the scene, give the origin (reads of
+//     keys that do not exist: crash);
+//   - a straight-line time that lies in no segment (keys out of order, a
+//     time that is not a number) gives the first key (a read of key -1:
+//     crash);
+//   - a curve segment remembered from an earlier call is clamped to the
+//     track at hand (it may come from a longer track: crash);
+//   - a segment's frame difference is taken in 64 bits (two frames far
+//     apart overflow 32 bits: unsafe input).
 #pragma once
 #include <cstdint>
 

@@ -105,7 +105,6 @@ TEST_F(Camera, ShortTracksNaNAndStaleSegmentsStayInsideTheTrack) {
       {{{7, 1, 2, 3}}, 5.0f, 0, {1, 2, 3}},                      // one key, before it
       {{{7, 1, 2, 3}}, 9.0f, 40, {1, 2, 3}},                     // one key, after it
       {{{7, 1, 2, 3}}, kNaN, 40, {1, 2, 3}},                     // one key, no time
-      {{{0, 0, 0, 0}, {10, 10, 0, 0}}, kNaN, 40, {0, 0, 0}},     // no time: the first key
       {{{0, 0, 0, 0}, {10, 10, 0, 0}}, 5.0f, 1000, {5, 0, 0}},   // a segment from a longer track
       {{{0, 0, 0, 0}, {10, 10, 0, 0}}, 5.0f, -3, {5, 0, 0}},
   };
@@ -117,6 +116,20 @@ TEST_F(Camera, ShortTracksNaNAndStaleSegmentsStayInsideTheTrack) {
     SCOPED_TRACE(::testing::Message() << c.keys.size() << " keys at " << c.time);
     ExpectVector(eye, c.expected.x, c.expected.y, c.expected.z);
     ExpectVector(target, c.expected.x, c.expected.y, c.expected.z);
+  }
+}
+
+// A time that is not a number lies at no end and in no segment of a curve
+// of two keys: the remembered segment (clamped to the track) is evaluated
+// at it, which gives no number either, and stays what it was.
+TEST_F(Camera, NoTimeOnACurveEvaluatesTheRememberedSegment) {
+  TrackScene ts({{0, 0, 0, 0}, {10, 10, 0, 0}}, {{0, 0, 0, 0}, {10, 10, 0, 0}});
+  for (int32_t stale : {0, 40}) {
+    CameraSegment = TargetSegment = stale;
+    _OVX_VECTOR eye, target;
+    CameraAtTime(eye, target, &ts.scene, kNaN);
+    EXPECT_TRUE(std::isnan(eye.x) && std::isnan(target.x)) << stale;
+    EXPECT_EQ(CameraSegment, 0) << stale;
   }
 }
 

@@ -39,11 +39,16 @@ struct Drawable {
   explicit operator bool() const { return object != nullptr; }
 };
 
+// The object alone, for the draws that never read its material.
+const _OVX_OBJECT* FindObject(const _OVX_SCENE* scene, int32_t index) {
+  if (!scene || !scene->objects || index < 0 || index >= scene->objectcount) return nullptr;
+  return &scene->objects[index];
+}
+
 Drawable Find(const _OVX_SCENE* scene, int32_t index) {
-  if (!scene || !scene->objects || index < 0 || index >= scene->objectcount) return {};
-  const _OVX_OBJECT& o = scene->objects[index];
-  if (!scene->materials || o.material < 0 || o.material >= scene->materialcount) return {};
-  return {&o, &scene->materials[o.material]};
+  const _OVX_OBJECT* o = FindObject(scene, index);
+  if (!o || !scene->materials || o->material < 0 || o->material >= scene->materialcount) return {};
+  return {o, &scene->materials[o->material]};
 }
 
 enum class Placement {
@@ -116,8 +121,7 @@ void BindMaterialTexture(const _OVX_MATERIAL& m, bool anisotropy) {
   }
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(m.textureid));
-  // The query is an error on a driver without the extension.
-  if (anisotropy && glExtAnisotropic) {
+  if (anisotropy) {
     GLfloat most = 1.0f;
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, most);
@@ -346,9 +350,9 @@ void DrawObjectColored(const _OVX_SCENE* scene, int32_t index, float time) {
 void DrawObjectEdges(const _OVX_SCENE* scene, int32_t index, float time, float grey) {
   glLineWidth(kEdgeLineWidth);
   glDepthFunc(GL_LESS);
-  const Drawable d = Find(scene, index);
-  if (!d) return;
-  const _OVX_OBJECT& o = *d.object;
+  const _OVX_OBJECT* object = FindObject(scene, index);
+  if (!object) return;
+  const _OVX_OBJECT& o = *object;
   PushPlacement(scene, index, time, Placement::TrackOnly);
   glDisable(GL_CULL_FACE);
   glDisable(GL_LIGHTING);
@@ -370,9 +374,9 @@ void DrawObjectEdges(const _OVX_SCENE* scene, int32_t index, float time, float g
 }
 
 void DrawObjectBlack(const _OVX_SCENE* scene, int32_t index, float time) {
-  const Drawable d = Find(scene, index);
-  if (!d) return;
-  const _OVX_OBJECT& o = *d.object;
+  const _OVX_OBJECT* object = FindObject(scene, index);
+  if (!object) return;
+  const _OVX_OBJECT& o = *object;
   PushPlacement(scene, index, time, Placement::TrackOnly);
   SetCulling(o);
   glDisable(GL_LIGHTING);

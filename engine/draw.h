@@ -4,13 +4,27 @@
 // pass; three reduced draws for the other passes (vertex-coloured, wire
 // edges, unlit black); the per-frame statistics counters.
 //
-// Every draw refuses an object index outside 0 .. objectcount - 1 (and an
-// object whose material index is outside the materials) before it makes a
-// GL call, so the matrix stack stays as it was. Each draw that goes on
+// Every draw refuses an object index above objectcount - 1 before it makes
+// a GL call, so the matrix stack stays as it was. Each draw that goes on
 // leaves the model-view matrix as it found it and the matrix mode at
 // model-view; the rest of the GL state it sets (lighting, texturing, face
 // culling, colour, material, texture matrix) stays changed for the next
 // user. A current GL context is needed.
+//
+// Where the draws differ from the plain description, and the fault each
+// difference mends:
+//   - a negative object index, and in DrawObject and DrawObjectColored a
+//     material index outside the materials, is refused too (a read outside
+//     the arrays: crash);
+//   - a DrawFraction above 1 draws every triangle and one that is not a
+//     number counts as 1 (indices past the end of the index buffer: crash);
+//   - an array whose buffer object is missing is drawn from the record's
+//     copy in client memory, and one missing from both is not drawn (GL
+//     would read from address 0: crash);
+//   - DrawObjectEdges leaves out a face whose corners lie outside the
+//     vertices, DrawObjectBlack a strip object without strip, and the
+//     coloured draw an object that has hascolors but no colors (reads
+//     outside or through null: crash).
 #pragma once
 #include <cstdint>
 #include <string_view>
@@ -26,8 +40,7 @@ extern _OVX_VECTOR SceneScale;
 // Below 0 every triangle is drawn; otherwise that share of each object's
 // triangles, counted from the first (a share above 1 draws them all).
 extern float DrawFraction;
-// Object textures get the driver's maximum anisotropy (when the driver
-// offers anisotropic filtering at all).
+// Object textures get the driver's maximum anisotropy.
 extern bool AnisotropicFiltering;
 // The camera position of the current render pass; distance culling is
 // measured from it.
@@ -45,8 +58,7 @@ void DrawObjectColored(const _OVX_SCENE* scene, int32_t index, float time);
 // and the depth function LESS are set even when the index is refused.
 void DrawObjectEdges(const _OVX_SCENE* scene, int32_t index, float time, float grey);
 // Opaque black without lighting or texture, for occlusion tests; does not
-// count. An object that strips (rendermode 1) but has no strip draws
-// nothing.
+// count. Neither this draw nor the edges read the object's material.
 void DrawObjectBlack(const _OVX_SCENE* scene, int32_t index, float time);
 
 void SetObjectOffset(float x, float y, float z);

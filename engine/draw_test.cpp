@@ -146,7 +146,9 @@ TEST(OnDisplay, FractionCountersStackAndTextureMatrix) {
 }
 
 // The black draw by render mode, over a white frame: triangles or the
-// strip come out black; a strip object without strip draws nothing.
+// strip come out black; a strip object without strip draws nothing. The
+// draw never reads the material, so a material index outside the scene's
+// materials does not stop it.
 TEST(OnDisplay, BlackDrawByRenderMode) {
   if (!plat::DisplayAvailable()) GTEST_SKIP() << "no X display";
   auto r = qt::RunInChild([] {
@@ -157,9 +159,15 @@ TEST(OnDisplay, BlackDrawByRenderMode) {
     struct Case {
       uint8_t rendermode;
       bool withStrip;
+      int32_t material;
       Rgb centre;
-    } cases[] = {{0, false, {0, 0, 0}}, {1, true, {0, 0, 0}}, {1, false, {255, 255, 255}}};
+    } cases[] = {{0, false, 0, {0, 0, 0}},
+                 {1, true, 0, {0, 0, 0}},
+                 {1, false, 0, {255, 255, 255}},
+                 {0, false, 1, {0, 0, 0}},
+                 {1, true, -1, {0, 0, 0}}};
     for (const Case& c : cases) {
+      s.object(0).material = c.material;
       s.object(0).rendermode = c.rendermode;
       s.object(0).strip = c.withStrip ? strip.data() : nullptr;
       s.object(0).stripcount = c.withStrip ? 4 : 0;
@@ -173,7 +181,8 @@ TEST(OnDisplay, BlackDrawByRenderMode) {
       DrawObjectBlack(&s.scene, 0, 0);
       const Rgb got = drawtest::ReadPixel(32, 32);
       if (!(got == c.centre))
-        std::fprintf(stderr, "mode %d strip %d: %s\n", c.rendermode, c.withStrip, drawtest::Text(got).c_str());
+        std::fprintf(stderr, "mode %d strip %d material %d: %s\n", c.rendermode, c.withStrip, c.material,
+                     drawtest::Text(got).c_str());
     }
     CHILD_CHECK(TrianglesDrawn == 0);
     std::fflush(stderr);
@@ -181,6 +190,53 @@ TEST(OnDisplay, BlackDrawByRenderMode) {
   });
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
+}
+
+// The edge draw reads only the object: with a material index outside the
+// scene's materials it still gives every face its three lines.
+TEST(OnDisplay, EdgesOfAnObjectWhateverItsMaterial) {
+  drawtest::OnDisplay(64, 64, [] {
+    drawtest::Scene s({drawtest::TriangleRow(3)});
+    static int vertices = 0;
+    qgl::glVertex3f = [](GLfloat, GLfloat, GLfloat) { ++vertices; };
+    for (int32_t material : {0, 1, -1}) {
+      s.object(0).material = material;
+      vertices = 0;
+      DrawObjectEdges(&s.scene, 0, 0, 0.5f);
+      if (vertices != 3 * 2 * 3) std::fprintf(stderr, "material %d: %d line ends\n", material, vertices);
+    }
+  });
+}
+
+// The anisotropy goes to every object texture when asked for; the draw does
+// not first look at what the extension probe found.
+TEST(OnDisplay, AnisotropyAskedForIsSetWithoutConsultingTheProbe) {
+  drawtest::OnDisplay(64, 64, [] {
+    GLfloat most = 0.0f;
+    qgl::glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+    while (qgl::glGetError() != GL_NO_ERROR) {
+    }
+    if (!(most > 1.0f)) return;  // a driver without it: nothing to see
+    drawtest::Scene s({drawtest::QuadFacingMinusY(0, 0, 0, 1)});
+    GLuint texture = 0;
+    qgl::glGenTextures(1, &texture);
+    s.material(0).textured = 1;
+    s.material(0).textureid = static_cast<int32_t>(texture);
+    glExtAnisotropic = 0;
+    struct Case {
+      bool asked;
+      GLfloat expected;
+    } cases[] = {{false, 1.0f}, {true, most}};
+    for (const Case& c : cases) {
+      AnisotropicFiltering = c.asked;
+      DrawObject(&s.scene, 0, 0);
+      GLfloat got = 0.0f;
+      qgl::glBindTexture(GL_TEXTURE_2D, texture);
+      qgl::glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &got);
+      if (got != c.expected) std::fprintf(stderr, "asked %d: anisotropy %g of %g\n", c.asked, got, most);
+    }
+    AnisotropicFiltering = true;
+  });
 }
 
 }  // namespace

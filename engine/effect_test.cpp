@@ -18,6 +18,7 @@
 #include "engine/projecttest.h"
 #include "engine/scenefile_test.h"
 #include "engine/scenefree.h"
+#include "framework/base/mem.h"
 #include "framework/wm/glconst.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"
@@ -340,9 +341,17 @@ TEST(ShaderProgram, FailuresAreLoggedAndAGoodProgramLinks) {
     drawtest::ShowWindowOrExit(32, 32);
     logLines.clear();  // a forked child starts with the parent's lines
     LoaderSetLogSink(Collect);
+    // The info logs land in a tracked block of 2048 bytes.
+    static std::vector<int64_t> logBlocks;
+    static decltype(qgl::glGetInfoLogARB) realInfoLog = qgl::glGetInfoLogARB;
+    qgl::glGetInfoLogARB = [](GLhandleARB object, GLsizei room, GLsizei* length, GLcharARB* text) {
+      logBlocks.push_back(room == 2048 ? SYS_MemSize(text) : -room);
+      realInfoLog(object, room, length, text);
+    };
     uint32_t vs = 0, fs = 0, program = 0;
     LoadShaderProgram(vs, fs, program, ShortString(dir / "good.vs"), ShortString(dir / "good.fs"));
     CHILD_CHECK(program != 0 && vs != 0 && fs != 0);
+    CHILD_CHECK((logBlocks == std::vector<int64_t>{2048, 2048, 2048}));
     GLint linked = 0;
     qgl::glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
     CHILD_CHECK(linked == 1);

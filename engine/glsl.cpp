@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "engine/loader.h"
 #include "framework/base/file.h"
@@ -37,15 +36,31 @@ std::string ReadSource(const ShortString& name) {
   return source;
 }
 
+// The info-log buffer, a block of the tracked allocator for the time of one
+// load.
+class InfoLogBuffer {
+ public:
+  InfoLogBuffer() : block_(static_cast<GLcharARB*>(MemGet(kInfoLogSize, "pchar"))) {}
+  ~InfoLogBuffer() { MemFree(block_); }
+  InfoLogBuffer(const InfoLogBuffer&) = delete;
+  InfoLogBuffer& operator=(const InfoLogBuffer&) = delete;
+  GLcharARB* data() { return block_; }
+  // Without a block GL is told there is no room, so it writes nothing.
+  GLsizei capacity() const { return block_ ? kInfoLogSize : 0; }
+
+ private:
+  GLcharARB* block_;
+};
+
 // True when the object's info log is empty: any text, warnings included,
 // counts as a failure.
-bool InfoLogEmpty(GLhandleARB object, std::vector<GLcharARB>& buffer) {
+bool InfoLogEmpty(GLhandleARB object, InfoLogBuffer& buffer) {
   GLsizei length = 0;
-  glGetInfoLogARB(object, kInfoLogSize, &length, buffer.data());
+  glGetInfoLogARB(object, buffer.capacity(), &length, buffer.data());
   return length <= 0;
 }
 
-void CompileShader(GLhandleARB shader, const std::string& source, std::vector<GLcharARB>& infoLog,
+void CompileShader(GLhandleARB shader, const std::string& source, InfoLogBuffer& infoLog,
                    std::string_view failure) {
   const GLcharARB* text = source.c_str();
   glShaderSourceARB(shader, 1, &text, nullptr);
@@ -57,6 +72,7 @@ void CompileShader(GLhandleARB shader, const std::string& source, std::vector<GL
 
 void LoadShaderProgram(uint32_t& vertexShader, uint32_t& fragmentShader, uint32_t& program,
                        const ShortString& vertexFile, const ShortString& fragmentFile) {
+  InfoLogBuffer infoLog;
   LoaderLog(std::string(" - loading ") + std::string(vertexFile.view()) + " and " + std::string(fragmentFile.view()) +
             " shader.");
   vertexShader = fragmentShader = program = 0;
@@ -64,7 +80,6 @@ void LoadShaderProgram(uint32_t& vertexShader, uint32_t& fragmentShader, uint32_
     LoaderLog(" - shader objects are not offered by the driver.");
     return;
   }
-  std::vector<GLcharARB> infoLog(kInfoLogSize);
   program = glCreateProgramObjectARB();
   vertexShader = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
   fragmentShader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);

@@ -193,7 +193,6 @@ void CaptureOverlay(const uint8_t* p, float v) {
 
 void Capture(const uint8_t* p, float v) {
   const uint32_t texture = EffectCaptureTexture(p[8]);
-  if (!texture) return;
   const Rect r = ScaledRect(p, v);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, texture);

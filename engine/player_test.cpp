@@ -343,4 +343,34 @@ TEST(EffectOnDisplay, ProjectOfEveryOperatorPlays) {
   });
 }
 
+// The capture operator copies into whatever its slot holds: a slot whose
+// texture is 0 gets texturing on and the copy in GL's default texture, as
+// any other slot gets it in its own.
+TEST(EffectOnDisplay, CaptureCopiesIntoTheSlotsTextureEvenWhenItIsZero) {
+  OnDisplay(320, 240, [] {
+    EffectInit(320, 240);
+    const uint32_t own = CaptureTextures[2];
+    FEX_Project p;
+    p.operators = std::make_unique<FEX_Operator[]>(1);
+    // a 256 x 256 rectangle of the 1024 x 768 frame: 80 x 80 pixels here
+    const FEX_Operator& op = NewOperator(p, kOpCapture, {0, 10, 0, 1000, 1000, 1000}, {0, 0, 0, 0, 0, 1, 0, 1, 2});
+    struct Case {
+      uint32_t texture;
+    } cases[] = {{own}, {0}};
+    for (const Case& c : cases) {
+      CaptureTextures[2] = c.texture;
+      qgl::glBindTexture(GL_TEXTURE_2D, own == 7 ? 8 : 7);
+      qgl::glDisable(GL_TEXTURE_2D);
+      EffectApplyOperator(p, op, 1000);
+      GLint bound = -1, width = 0;
+      qgl::glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+      qgl::glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+      if (!qgl::glIsEnabled(GL_TEXTURE_2D) || bound != GLint(c.texture) || width != 80)
+        std::fprintf(stderr, "texture %u: enabled %d, bound %d, width %d\n", c.texture,
+                     int(qgl::glIsEnabled(GL_TEXTURE_2D)), bound, width);
+    }
+    CaptureTextures[2] = own;
+  });
+}
+
 }  // namespace

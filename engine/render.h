@@ -10,6 +10,22 @@
 // defined camera (see SceneCamera). The passes leave the GL state they set
 // (matrix mode, lights, blending, texture state, the camera's model-view
 // matrix) for the caller. A current GL context is needed.
+//
+// Where the passes differ from the plain description, and the fault each
+// difference mends:
+//   - an object whose material index lies outside the materials is drawn by
+//     no pass and is no flare source, and a track whose key array is missing
+//     counts as a track without keys (reads outside or through null: crash);
+//   - the flare visibility pass switches lighting off before it draws the
+//     points (a lit point shows the lighting, not its colour: plainly wrong
+//     result);
+//   - a flare whose point falls outside the view measures black (the pixels
+//     would be read at an undefined raster position: plainly wrong result);
+//   - DrawFlares draws no sprite while the camera looks along the y axis
+//     (the axes divide by zero into vertices that are not numbers: plainly
+//     wrong result);
+//   - the nearest hit reads no record past the end of the selection buffer
+//     (a read outside the buffer: crash).
 #pragma once
 #include <cstdint>
 #include <string_view>

@@ -25,6 +25,9 @@
 // Where this unit differs from the plain description, and why:
 //   - a shared copy releases nothing, and a released name is set to 0 (a
 //     second release would take references other scenes hold: lost data).
+//   - a mesh text file that cannot be created or written ends the export
+//     with ERR_CANTCREATE instead of a run-time error that ends the program
+//     (crash).
 #pragma once
 #include <string>
 #include <string_view>

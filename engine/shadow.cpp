@@ -131,8 +131,7 @@ void CountVolume(VolumeSource& source, size_t quads) {
 }  // namespace
 
 int32_t BaseFaceVertex(const _OVX_OBJECT* object, int32_t i, int32_t k) {
-  if (!object) return kNone;
-  return CornerOf(object->basefaces ? object->basefaces : object->faces, object, i, k);
+  return object ? CornerOf(object->basefaces, object, i, k) : kNone;
 }
 
 int32_t FaceVertex(const _OVX_OBJECT* object, int32_t i, int32_t k) {

@@ -14,6 +14,21 @@
 //
 // The lit-face test, the silhouette search and the volume build are free of
 // GL; only DrawShadowVolume talks to it.
+//
+// Where the shadows differ from the plain description, and the fault each
+// difference mends:
+//   - a face index outside the object or a missing array gives -1 from the
+//     edge-table accessors (and SetNeighbourFace writes nothing), and the
+//     steps skip an object without its per-face arrays (a read or write
+//     outside the arrays or through null: crash);
+//   - the silhouette search takes a neighbour index outside the object for
+//     none, and the volume build leaves out an edge whose corners lie
+//     outside the vertices and a quad the volume array has no room for
+//     (reads and writes outside the arrays: crash);
+//   - the volume is drawn from the scene's arrays in client memory when its
+//     GL buffers are missing (GL would read from address 0: crash), and the
+//     buffers are left unbound afterwards (a later client-memory draw would
+//     read offsets into them: plainly wrong result).
 #pragma once
 #include <cstdint>
 
@@ -26,7 +41,7 @@ extern float ShadowExtent;
 // Edge-table accessors; k is taken modulo 3 (a negative k too), edge k runs
 // from corner k to corner (k + 1) mod 3. A face outside the object or a
 // missing array gives -1; SetNeighbourFace then does nothing.
-// Corner k of face i in basefaces, or in faces when the object has none.
+// Corner k of face i in basefaces.
 int32_t BaseFaceVertex(const _OVX_OBJECT* object, int32_t i, int32_t k);
 // Corner k of face i in faces.
 int32_t FaceVertex(const _OVX_OBJECT* object, int32_t i, int32_t k);

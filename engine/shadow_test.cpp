@@ -143,8 +143,9 @@ TEST(Silhouette, EdgeAccessors) {
   Mesh m = Square(0, 1, 0);
   CasterScene s({m});
   _OVX_OBJECT* o = s.object(0);
-  // Without basefaces the corners come from faces; k counts modulo 3.
-  EXPECT_EQ(BaseFaceVertex(o, 1, 1), 3);
+  // Without basefaces there is no base corner to read (faces are not
+  // read in their place); k counts modulo 3.
+  EXPECT_EQ(BaseFaceVertex(o, 1, 1), -1);
   EXPECT_EQ(FaceVertex(o, 1, 4), 3);
   EXPECT_EQ(FaceVertex(o, 1, -1), 2);
   _OVX_FACE base[2] = {{7, 8, 9}, {10, 11, 12}};
