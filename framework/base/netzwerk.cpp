@@ -5,8 +5,8 @@
 // full set cannot take is closed at once, so no descriptor outlives its
 // peer. A record from SYS_SocketAccept carries its host text in its own
 // block: freeing the record frees the text, and closing the record leaves it
-// alone. Sends never raise SIGPIPE: a peer
-// that went away is an error result, as it is everywhere else.
+// alone. Sends never raise SIGPIPE: a peer that went away is an error
+// result, as it is everywhere else.
 #include "framework/base/netzwerk.h"
 
 #include <arpa/inet.h>

@@ -36,6 +36,12 @@ int LocalPort(int sock) {
   return ntohs(address.sin_port);
 }
 
+int OpenDescriptors() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
 bool InSet(const SYS_SocketSet_t& set, int sock) {
   for (uint32_t i = 0; i < set.count; ++i)
     if (set.sock[i] == sock) return true;
@@ -153,7 +159,9 @@ TEST_F(Sockets, RefusedConnectReachesTheErrorCallback) {
   SYS_Socket_t client;
   ASSERT_EQ(SYS_SocketNew(&client, kLoopback, LocalPort(bound)), 0);
   WatchEvents(&client);
+  const int before = OpenDescriptors();
   EXPECT_EQ(SYS_SocketConnect(&client), -1);
+  EXPECT_EQ(OpenDescriptors(), before);  // the failed socket is closed (lost resources)
   EXPECT_EQ(errGetLastError(), ERR_SOCK_CONNECT);
   EXPECT_EQ(SYS_SocketGetError(), ECONNREFUSED);
   ASSERT_EQ(events.size(), 2u);
@@ -166,6 +174,18 @@ TEST_F(Sockets, RefusedConnectReachesTheErrorCallback) {
   EXPECT_EQ(errGetLastError(), ERR_BADARG);
   EXPECT_EQ(events.back(), "disconnect:0");
   EXPECT_EQ(client.host, nullptr);
+}
+
+// A second server on the same port: the bind fails and its socket is
+// closed, not left open (lost resources).
+TEST_F(Sockets, ListenOnATakenPortFails) {
+  SYS_Socket_t second;
+  ASSERT_EQ(SYS_SocketNew(&second, kLoopback, port), 0);
+  const int before = OpenDescriptors();
+  EXPECT_EQ(SYS_SocketListen(&second), -1);
+  EXPECT_EQ(errGetLastError(), ERR_SOCK_BIND);
+  EXPECT_EQ(OpenDescriptors(), before);
+  SYS_MemFree(second.host);
 }
 
 TEST_F(Sockets, RefusedArguments) {
@@ -356,12 +376,6 @@ TEST_F(Sockets, FullSetUnderLoad) {
 }
 
 // --- hostile clients --------------------------------------------------------------
-
-int OpenDescriptors() {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
-  return count;
-}
 
 void Bump(std::atomic<int>& counter, int by) {
   counter.fetch_add(by);
