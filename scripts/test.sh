@@ -6,7 +6,7 @@
 #
 # The ThreadSanitizer build (build-tsan) makes and runs only the programs
 # that start threads or take locks (TSAN_PROGRAMS: the kernel's threads and
-# locks, the framework's threads, memory tracker and log, the sound system
+# locks, the framework's threads, memory tracker, log and sockets, the sound system
 # and the music disk's audio library), so that it costs CI little. A report stops the program (halt_on_error) and
 # fails its test; scripts/tsan.supp holds the few reports that lie wholly
 # inside uninstrumented system libraries. Its programs run without address
@@ -39,7 +39,7 @@ run_tests "$ROOT/build" "normal build"
 if [ "${QUARN_QUICK:-0}" != "1" ]; then
   ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
     run_tests "$ROOT/build-asan" "sanitizer build" -DQUARN_SANITIZE=ON
-  TSAN_PROGRAMS='^(platform_kernel_test|base_(thread|mem|log)_test|fss_.*|bass_.*)$'
+  TSAN_PROGRAMS='^(platform_kernel_test|base_(thread|mem|log|netzwerk)_test|fss_.*|bass_.*)$'
   norandom=""
   setarch "$(uname -m)" -R true 2>/dev/null && norandom="setarch $(uname -m) -R"
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/scripts/tsan.supp" \

@@ -1,10 +1,12 @@
 // TCP sockets over BSD sockets, IPv4, blocking.
 //
 // A server's readiness wait goes over the members of its own 64-slot set
-// (poll), so descriptor numbers do not matter. A record from SYS_SocketAccept
-// carries its host text in its own block: freeing the record frees the text,
-// and closing the record leaves it alone. Sends never raise SIGPIPE: a peer
-// that went away is an error result, as it is everywhere else.
+// (poll), so descriptor numbers do not matter; a new connection that the
+// full set cannot take is closed at once, so no descriptor outlives its
+// peer. A record from SYS_SocketAccept carries its host text in its own
+// block: freeing the record frees the text, and closing the record leaves it
+// alone. Sends never raise SIGPIPE: a peer that went away is an error
+// result, as it is everywhere else.
 #include "framework/base/netzwerk.h"
 
 #include <arpa/inet.h>
@@ -51,10 +53,12 @@ void SetRemove(SYS_SocketSet_t& set, int sock) {
   }
 }
 
-// A full set leaves the descriptor out: the connection works but is not watched.
-void SetAdd(SYS_SocketSet_t& set, int sock) {
-  if (SetHas(set, sock) || set.count >= SYS_SOCKET_SETSIZE) return;
+// False when the set is full and the descriptor is not a member already.
+bool SetAdd(SYS_SocketSet_t& set, int sock) {
+  if (SetHas(set, sock)) return true;
+  if (set.count >= SYS_SOCKET_SETSIZE) return false;
   set.sock[set.count++] = sock;
+  return true;
 }
 
 // Waits without time limit until a member of the set is readable and keeps
@@ -281,8 +285,16 @@ bool TakeNewConnection(SYS_Socket_p server, SYS_Socket_p record) {
   FillPeer(record, peer);
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] incoming connection from %s:%d (%d)\n",
                  SYS_LOGPOS_AS("SYS_SocketAccept"), record->host, record->port, sock);
-  SetAdd(server->masterSet, sock);
   SetRemove(server->readySet, server->sock);
+  if (!SetAdd(server->masterSet, sock)) {
+    // A connection that no wait would ever watch would only hold its
+    // descriptor until the process ends: its peer is told at once instead.
+    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] set full, connection from %s:%d (%d) closed\n",
+                   SYS_LOGPOS_AS("SYS_SocketAccept"), record->host, record->port, sock);
+    CloseDescriptor(record->sock);
+    errSetLastError(ERR_SOCK_SETFULL);
+    return false;
+  }
   record->accepted = 1;
   record->server = server;
   record->connected = 1;
