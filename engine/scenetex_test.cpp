@@ -174,6 +174,25 @@ TEST_F(SceneTextures, FramebufferMaterialTakesTheCaptureTextureOfTheMoment) {
   EXPECT_TRUE(Held().empty());
 }
 
+// ---- Releasing a capture material ----------------------------------------
+
+// The capture texture belongs to the engine, not to the table: releasing a
+// scene hands its name to the table, which holds no entry for it, so the
+// material keeps it and no texture is deleted.
+TEST_F(SceneTextures, ReleasingACaptureMaterialChangesNothing) {
+  OwnedScene s({"screen"}, {});
+  s.material(0).textured = 1;
+  s.material(0).texturename.assign(std::string(kFramebufferTextureName));
+  CreateFramebufferTexture();
+  LoadSceneTextures(&s.scene, "tex");
+  const int32_t capture = static_cast<int32_t>(FramebufferTextures[0]);
+  ASSERT_EQ(s.material(0).textureid, capture);
+  rec.calls.clear();
+  ReleaseSceneTextures(&s.scene);
+  EXPECT_EQ(s.material(0).textureid, capture);
+  EXPECT_EQ(Calls("delete "), 0);
+}
+
 // The tracked blocks alive; the first listing may leave one of its own, so
 // the list is taken twice.
 std::vector<std::string> BlockList() {
