@@ -360,6 +360,20 @@ TEST(RotateVector, QuarterTurns) {
   }
 }
 
+// ---- A z component turned about x alone ----------------------------------
+
+// The quarter turns above leave the z part of the turn about x unseen:
+// (0, 0, 1) turned a quarter about x goes to (0, -1, 0), as (0, 1, 0) goes
+// to (0, 0, 1).
+TEST(RotateVector, ZTurnsAboutXAlone) {
+  const float q = std::numbers::pi_v<float> / 2;
+  float rx, ry, rz;
+  RotateVector(rx, ry, rz, 0, 0, 1, q, 0);
+  EXPECT_NEAR(rx, 0, 1e-6f);
+  EXPECT_NEAR(ry, -1, 1e-6f);
+  EXPECT_NEAR(rz, 0, 1e-6f);
+}
+
 // --- shader programs on a real GL (Mesa under Xvfb) ---
 
 TEST(ShaderProgram, FailuresAreLoggedAndAGoodProgramLinks) {
