@@ -13,6 +13,7 @@
 
 #include "engine/capture.h"
 #include "engine/scenetest.h"
+#include "engine/scenetext.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
 #include "framework/wm/glrecorder.h"
@@ -249,6 +250,14 @@ TEST_F(MeshExport, GoldenFilesForTwoObjects) {
             "box\n \n0 1.0000 -0.0000 2.5000\n1 -3.2500 -0.0000 1234.5679\n2 0.0000 0.0000 0.0000\nempty\n \n");
   EXPECT_EQ(qt::ReadFile(dir / "mesh.f"), "box\n \n0 0 1 2\n1 2 1 0\nempty\n \n");
   EXPECT_EQ(ExportMeshText(&s.scene, "/nonexistent/mesh."), ERR_CANTCREATE);
+}
+
+// ---- A text file whose bytes cannot be stored -----------------------------
+
+// A device that takes no bytes: the file opens, the write or the close
+// fails, and that is a failure to create the file, not success.
+TEST(SceneTextFile, AWriteThatFailsIsAFailure) {
+  EXPECT_EQ(SceneWriteTextFile("/dev/full", "some text\n"), ERR_CANTCREATE);
 }
 
 }  // namespace
