@@ -221,6 +221,33 @@ TEST(RenderOnDisplay, MaterialStatesPerObject) {
   });
 }
 
+// ---- The last blend mode of the table ---------------------------------------
+
+// Blend 4, the last one the table has, weighs by the source colour: over the
+// grey background the square gives src x src + dst x (1 - src).
+TEST(RenderOnDisplay, TheLastBlendModeWeighsByTheSourceColour) {
+  OnDisplay(64, 64, [] {
+    drawtest::Scene s({drawtest::QuadFacingMinusY(0, 0, 0, 1), drawtest::QuadFacingMinusY(0, -1, 0, 0.5f)});
+    s.SetCamera({0, -5, 0}, {0, 0, 0});
+    PrecalculateScene(&s.scene);
+    for (int i = 0; i < 2; ++i) {
+      _OVX_MATERIAL& m = s.material(i);
+      m.blend = m.depthtest = m.depthfunc = 0;
+      m.alphatest = 0;
+      m.constantalpha = 1;
+      m.envmap = 0;
+      m.ambient = i == 0 ? _OVX_RGB{0.2f, 0.2f, 0.2f} : _OVX_RGB{0.4f, 0.6f, 0.0f};
+      s.object(i).passno = 0;
+      s.object(i).visible = 1;
+    }
+    s.scene.passcount = 0;
+    s.material(1).blend = 4;
+    drawtest::ClearTo(0, 0, 0);
+    RenderScene(&s.scene, 0);
+    Expect("blend 4", drawtest::ReadPixel(32, 32), Rgb{71, 112, 51});
+  });
+}
+
 // Objects 0 and 2 are flare sources (yellow and cyan points, no mesh),
 // object 1 a square between the origin and the camera. Source 2 is measured
 // after source 0, so where its point is not in view a stale raster position
