@@ -204,4 +204,25 @@ TEST(LinearTracks, OutOfOrderKeys) {
   ExpectVector(LinearTrackAtTime(keys.data(), 4, 15.0f), 1.5f, 0, 0);
 }
 
+// ---- Index bounds of the position look-ups --------------------------------
+
+// An object index equal to the count names no object, even when the array
+// behind the record happens to hold one more.
+TEST(LinearTracks, AnObjectIndexEqualToTheCountIsNoObject) {
+  std::vector<_OVX_KEYVECTOR> keys = {{0, 7, 7, 7}};
+  std::vector<_OVX_OBJECT> objects(3);
+  for (_OVX_OBJECT& o : objects) {
+    o.positionkeys = keys.data();
+    o.positionkeycount = 1;
+  }
+  _OVX_SCENE scene{};
+  scene.objects = objects.data();
+  scene.objectcount = 2;
+  _OVX_VECTOR p;
+  ObjectPositionAtTime(p, &scene, 1, 0.0f);
+  ExpectVector(p, 7, 7, 7);
+  ObjectPositionAtTime(p, &scene, 2, 0.0f);
+  ExpectVector(p, 0, 0, 0);
+}
+
 }  // namespace

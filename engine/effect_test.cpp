@@ -240,6 +240,40 @@ TEST_F(EffectProject, DamagedFilesAreRefused) {
   EXPECT_EQ(EffectReadProject(project, good, error), kEffectOk) << error;
 }
 
+// ---- Key counts checked before the keys are made ----------------------------
+
+// A key count the rest of the file cannot hold is refused as such, before an
+// array for the keys is made: the operator is named, not just a short file.
+TEST_F(EffectProject, AKeyCountPastTheEndNamesItsOperator) {
+  ProjectSpec spec;
+  spec.operators = {{1, 0, 0, 0, {{0, 1, 0, 1, 2, 3}}, -1, "a", {}}, {1, 0, 0, 0, {}, 1000, "b", {}}};
+  FEX_Project project;
+  std::string error;
+  EXPECT_EQ(EffectReadProject(project, WriteProject(spec), error), kEffectDamaged);
+  EXPECT_NE(error.find("keys of operator 1"), std::string::npos) << error;
+  EXPECT_EQ(project.operators, nullptr);
+}
+
+// ---- Freeing a project prunes only its own scenes from the cache ------------
+
+TEST_F(EffectProject, FreeingAProjectKeepsTheOtherProjectsCachedScenes) {
+  SaveTestScene(dir_ / "data/b.ovx");
+  FEX_Project first, second;
+  ProjectSpec a, b;
+  a.scenes = {"a.ovx"};
+  b.scenes = {"b.ovx"};
+  ASSERT_EQ(Load(a, first), kEffectOk);
+  ASSERT_EQ(Load(b, second), kEffectOk);
+  ASSERT_EQ(SceneCacheCount, 2);
+  EffectFreeProject(first);
+  ASSERT_EQ(SceneCacheCount, 1);
+  EXPECT_EQ(SceneCacheNames[0], "b.ovx");
+  EXPECT_EQ(SceneCacheScenes[0], &second.scenes[0]);
+  EXPECT_EQ(SceneCacheScenes[1], nullptr);
+  EffectFreeProject(second);
+  EXPECT_EQ(SceneCacheCount, 0);
+}
+
 std::vector<std::pair<int32_t, float>> played;
 void RecordPlayed(FEX_Project&, const FEX_Operator& op, float v) { played.emplace_back(op.optype, v); }
 
@@ -325,6 +359,20 @@ TEST(RotateVector, QuarterTurns) {
     EXPECT_NEAR(ry, c.ry, 1e-6f);
     EXPECT_NEAR(rz, c.rz, 1e-6f);
   }
+}
+
+// ---- A z component turned about x alone ----------------------------------
+
+// The quarter turns above leave the z part of the turn about x unseen:
+// (0, 0, 1) turned a quarter about x goes to (0, -1, 0), as (0, 1, 0) goes
+// to (0, 0, 1).
+TEST(RotateVector, ZTurnsAboutXAlone) {
+  const float q = std::numbers::pi_v<float> / 2;
+  float rx, ry, rz;
+  RotateVector(rx, ry, rz, 0, 0, 1, q, 0);
+  EXPECT_NEAR(rx, 0, 1e-6f);
+  EXPECT_NEAR(ry, -1, 1e-6f);
+  EXPECT_NEAR(rz, 0, 1e-6f);
 }
 
 // --- shader programs on a real GL (Mesa under Xvfb) ---

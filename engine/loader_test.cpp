@@ -530,6 +530,53 @@ TEST_F(SceneFile, WritesAbsentArraysEmptyAndTextTailsAsZeros) {
   FreeScene(&again);
 }
 
+// ---- Chunks at the edges of what the reader stores --------------------------
+
+// A packed chunk's payload is passed over and nothing of it is stored; a
+// record index equal to the count is out of range; a count exactly as large
+// as the chunk headers left after it still fits.
+TEST_F(SceneFile, PackedChunksIndexEqualToTheCountAndACountThatJustFits) {
+  {
+    SCOPED_TRACE("packed");
+    std::vector<Chunk> c = BaseScene();
+    c.push_back({kText, 0x48, 1, Text("packed"), -1, -1, 256});
+    ASSERT_EQ(Load(Encode(c)), kSceneOk);
+    EXPECT_EQ(scene_.lights[1].name.view(), "");
+  }
+  {
+    SCOPED_TRACE("index equal to the count");
+    logLines.clear();
+    std::vector<Chunk> c = BaseScene();
+    c.push_back({kInt, 0x24, 2, I32(0)});
+    c.push_back({kInt, 0x15, 1, I32(0)});
+    ASSERT_EQ(Load(Encode(c)), kSceneOk);
+    EXPECT_TRUE(Logged("chunk 0x24 index 2 skipped: index out of range")) << ::testing::PrintToString(logLines);
+    EXPECT_TRUE(Logged("chunk 0x15 index 1 skipped: index out of range")) << ::testing::PrintToString(logLines);
+  }
+  {
+    SCOPED_TRACE("a count that just fits");
+    // After the object count one 24-byte chunk is left: room for one header.
+    const std::vector<Chunk> c = {{kInt, 0x05, 0, I32(1)}, {kInt, 0x06, 0, I32(1)}, {kInt, 0x24, 0, I32(0)}};
+    ASSERT_EQ(Load(Encode(c)), kSceneOk) << ::testing::PrintToString(logLines);
+    EXPECT_EQ(scene_.objectcount, 1);
+  }
+}
+
+// Each conditional array follows its own flag: texture coordinates without
+// vertex colours are written, the colours are not.
+TEST_F(SceneFile, ConditionalArraysFollowTheirOwnFlags) {
+  ASSERT_EQ(Load(Encode(BaseScene())), kSceneOk);
+  scene_.objects[0].hascolors = 0;
+  const std::string path = dir_ / "saved.bin";
+  ASSERT_EQ(SaveScene(&scene_, path), kSceneOk);
+  const std::string file = qt::ReadFile(path);
+  _OVX_SCENE again{};
+  ASSERT_EQ(LoadSceneFromMemory(&again, file.data(), file.size(), "again"), kSceneOk);
+  EXPECT_NE(again.objects[0].texcoords, nullptr);
+  EXPECT_EQ(again.objects[0].colors, nullptr);
+  FreeScene(&again);
+}
+
 TEST_F(SceneFile, AFileThatCannotBeCreatedIsAStatus) {
   ASSERT_EQ(Load(Encode(BaseScene())), kSceneOk);
   EXPECT_EQ(SaveScene(&scene_, dir_ / "no/such/folder/x.bin"), kSceneCantCreate);

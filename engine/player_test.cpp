@@ -223,6 +223,32 @@ TEST(EffectChecks, IndicesOutsideTheirTables) {
   EXPECT_NE(p.scenes[0].camerafov, float(M_PI / 2));
 }
 
+// ---- The flicker at value 0 switches every flickering part off ------------
+
+TEST(EffectChecks, FlickerAtZeroSwitchesAllThreePartsOff) {
+  constexpr int32_t kObjects = 115;  // objects 106, 111 and 114 flicker
+  constexpr size_t kTextureByte = 83;
+  std::vector<_OVX_OBJECT> objects(kObjects);
+  FEX_Project p;
+  p.scenecount = 1;
+  p.scenes = std::make_unique<_OVX_SCENE[]>(1);
+  p.scenes[0].objects = objects.data();
+  p.scenes[0].objectcount = kObjects;
+  FEX_Operator op;
+  op.optype = kOpFlicker;
+  // The draws that light a part hit one time in forty; enough rounds make
+  // sure some of them do.
+  for (int round = 0; round < 400; ++round) {
+    objects[111].particledata.particleenabled = 1;
+    objects[114].particledata.particleenabled = 1;
+    objects[106].particledata.particletexture.text[kTextureByte] = 1;
+    EffectApplyOperator(p, op, 0);
+    EXPECT_EQ(objects[111].particledata.particleenabled, 0);
+    EXPECT_EQ(objects[114].particledata.particleenabled, 0);
+    EXPECT_EQ(objects[106].particledata.particletexture.text[kTextureByte], 0);
+  }
+}
+
 // --- on a real GL (Mesa under Xvfb) ---
 
 using drawtest::OnDisplay;

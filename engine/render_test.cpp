@@ -164,6 +164,19 @@ TEST(RenderOnDisplay, PicksTheNearestObjectOrNothing) {
   });
 }
 
+// Object i in pass 0 with an opaque, depth-tested material: grey for the
+// background object 0, green-yellow for the others.
+void PlainObject(drawtest::Scene& s, int i, bool visible) {
+  _OVX_MATERIAL& m = s.material(i);
+  m.blend = m.depthtest = m.depthfunc = 0;
+  m.alphatest = 0;
+  m.constantalpha = 1;
+  m.envmap = 0;
+  m.ambient = i == 0 ? _OVX_RGB{0.2f, 0.2f, 0.2f} : _OVX_RGB{0.4f, 0.6f, 0.0f};
+  s.object(i).passno = 0;
+  s.object(i).visible = visible;
+}
+
 // Object 0 is a grey background square, 1 a smaller square in front of it,
 // 2 the same square behind it; each case sets materials and visibility and
 // reads the centre after RenderScene. (The environment map is texture 0,
@@ -202,22 +215,31 @@ TEST(RenderOnDisplay, MaterialStatesPerObject) {
          square},
     };
     for (const Case& c : cases) {
-      for (int i = 0; i < 3; ++i) {
-        _OVX_MATERIAL& m = s.material(i);
-        m.blend = m.depthtest = m.depthfunc = 0;
-        m.alphatest = 0;
-        m.constantalpha = 1;
-        m.envmap = 0;
-        m.ambient = i == 0 ? _OVX_RGB{0.2f, 0.2f, 0.2f} : _OVX_RGB{0.4f, 0.6f, 0.0f};
-        s.object(i).passno = 0;
-        s.object(i).visible = i < 2;
-      }
+      for (int i = 0; i < 3; ++i) PlainObject(s, i, i < 2);
       s.scene.passcount = 0;
       c.set(s);
       drawtest::ClearTo(0, 0, 0);
       RenderScene(&s.scene, 0);
       Expect(c.what, drawtest::ReadPixel(32, 32), c.centre);
     }
+  });
+}
+
+// ---- The last blend mode of the table ---------------------------------------
+
+// Blend 4, the last one the table has, weighs by the source colour: over the
+// grey background the square gives src x src + dst x (1 - src).
+TEST(RenderOnDisplay, TheLastBlendModeWeighsByTheSourceColour) {
+  OnDisplay(64, 64, [] {
+    drawtest::Scene s({drawtest::QuadFacingMinusY(0, 0, 0, 1), drawtest::QuadFacingMinusY(0, -1, 0, 0.5f)});
+    s.SetCamera({0, -5, 0}, {0, 0, 0});
+    PrecalculateScene(&s.scene);
+    for (int i = 0; i < 2; ++i) PlainObject(s, i, true);
+    s.scene.passcount = 0;
+    s.material(1).blend = 4;
+    drawtest::ClearTo(0, 0, 0);
+    RenderScene(&s.scene, 0);
+    Expect("blend 4", drawtest::ReadPixel(32, 32), Rgb{71, 112, 51});
   });
 }
 

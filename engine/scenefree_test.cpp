@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/loader.h"
 #include "engine/particles.h"
 #include "engine/scenefile_test.h"
 #include "engine/vector.h"
+#include "framework/base/mem.h"
 #include "units/glunit.h"
 #include "units/sysunit.h"
 
@@ -101,6 +103,36 @@ TEST_F(Release, ASharedCopyReleasesNothing) {
   FreeScene(&scene_);
   FreeScene(&copy);
   EXPECT_EQ(copy.lights[0].keys, nullptr);
+}
+
+// ---- Every array read from the file is released ----------------------------
+
+// Each array the reader allocates, keys of every kind included, goes back
+// to the tracked allocator: none is still a live block afterwards.
+TEST_F(Release, EveryArrayFromTheFileLeavesTheTrackedAllocator) {
+  _OVX_OBJECT& o = scene_.objects[0];
+  auto give = [](auto*& p) {
+    if (!p) p = static_cast<std::remove_reference_t<decltype(p)>>(MemGet(64, ShortString("test array")));
+  };
+  give(o.strip);
+  give(o.colors);
+  give(o.texcoords);
+  give(o.normals);
+  give(o.basefaces);
+  give(o.positionkeys);
+  give(o.rotationkeys);
+  give(o.scalekeys);
+  give(scene_.camerakeys);
+  give(scene_.targetkeys);
+  for (_OVX_LIGHT& l : scene_.lights) give(l.keys);
+  std::vector<const void*> blocks = {o.strip,          o.vertices,       o.faces,       o.basefaces,
+                                     o.colors,         o.texcoords,      o.normals,     o.positionkeys,
+                                     o.rotationkeys,   o.scalekeys,      scene_.camerakeys,
+                                     scene_.targetkeys, scene_.materials, scene_.objects};
+  for (const _OVX_LIGHT& l : scene_.lights) blocks.push_back(l.keys);
+  for (const void* b : blocks) ASSERT_GT(SYS_MemSize(b), 0);
+  FreeScene(&scene_);
+  for (size_t i = 0; i < blocks.size(); ++i) EXPECT_LT(SYS_MemSize(blocks[i]), 0) << "array " << i;
 }
 
 TEST(Vectors, Arithmetic) {

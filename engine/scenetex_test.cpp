@@ -13,6 +13,7 @@
 
 #include "engine/capture.h"
 #include "engine/scenetest.h"
+#include "engine/scenetext.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
 #include "framework/wm/glrecorder.h"
@@ -174,6 +175,25 @@ TEST_F(SceneTextures, FramebufferMaterialTakesTheCaptureTextureOfTheMoment) {
   EXPECT_TRUE(Held().empty());
 }
 
+// ---- Releasing a capture material ----------------------------------------
+
+// The capture texture belongs to the engine, not to the table: releasing a
+// scene hands its name to the table, which holds no entry for it, so the
+// material keeps it and no texture is deleted.
+TEST_F(SceneTextures, ReleasingACaptureMaterialChangesNothing) {
+  OwnedScene s({"screen"}, {});
+  s.material(0).textured = 1;
+  s.material(0).texturename.assign(std::string(kFramebufferTextureName));
+  CreateFramebufferTexture();
+  LoadSceneTextures(&s.scene, "tex");
+  const int32_t capture = static_cast<int32_t>(FramebufferTextures[0]);
+  ASSERT_EQ(s.material(0).textureid, capture);
+  rec.calls.clear();
+  ReleaseSceneTextures(&s.scene);
+  EXPECT_EQ(s.material(0).textureid, capture);
+  EXPECT_EQ(Calls("delete "), 0);
+}
+
 // The tracked blocks alive; the first listing may leave one of its own, so
 // the list is taken twice.
 std::vector<std::string> BlockList() {
@@ -230,6 +250,14 @@ TEST_F(MeshExport, GoldenFilesForTwoObjects) {
             "box\n \n0 1.0000 -0.0000 2.5000\n1 -3.2500 -0.0000 1234.5679\n2 0.0000 0.0000 0.0000\nempty\n \n");
   EXPECT_EQ(qt::ReadFile(dir / "mesh.f"), "box\n \n0 0 1 2\n1 2 1 0\nempty\n \n");
   EXPECT_EQ(ExportMeshText(&s.scene, "/nonexistent/mesh."), ERR_CANTCREATE);
+}
+
+// ---- A text file whose bytes cannot be stored -----------------------------
+
+// A device that takes no bytes: the file opens, the write or the close
+// fails, and that is a failure to create the file, not success.
+TEST(SceneTextFile, AWriteThatFailsIsAFailure) {
+  EXPECT_EQ(SceneWriteTextFile("/dev/full", "some text\n"), ERR_CANTCREATE);
 }
 
 }  // namespace

@@ -165,6 +165,37 @@ TEST(Silhouette, EdgeAccessors) {
   }
 }
 
+// ---- Indices past the object's faces and vertices ----------------------------
+
+// A neighbour index past the faces counts as no neighbour, whatever the
+// flag slack behind the last face holds, so the edge is on the contour.
+TEST(Silhouette, ANeighbourPastTheFacesIsOpen) {
+  CasterScene s({Square(0, 1, 0)});
+  _OVX_OBJECT* o = s.object(0);
+  ComputeLitFaces(o, {0.5f, 0.5f, 5.0f}, {0, 0, 0});
+  ASSERT_EQ(Count(o->lightvisible, 2), 2);
+  SetNeighbourFace(o, 0, 2, 5);
+  o->lightvisible[5] = 1;  // slack the precalculation leaves behind the flags
+  FindSilhouetteEdges(o);
+  EXPECT_EQ(o->contour[2], 1);
+}
+
+// An edge with a corner at the vertex count is left out of the volume, even
+// when the array behind the object happens to hold that vertex.
+TEST(Silhouette, ACornerAtTheVertexCountMakesNoQuad) {
+  CasterScene s({Mesh{{{0, 0, 0}, {1, 0, 0}, {5, 5, 5}, {0, 1, 0}}, {{0, 1, 3}}}});
+  _OVX_OBJECT* o = s.object(0);
+  o->vertexcount = 3;
+  const _OVX_VECTOR light{0.2f, 0.2f, 5.0f};
+  ShadowExtent = 1000.0f;
+  ComputeLitFaces(o, light, {0, 0, 0});
+  FindSilhouetteEdges(o);
+  ASSERT_EQ(Count(o->contour, 3), 3);
+  s.scene()->shadowquadcount = 0;
+  BuildShadowVolume(s.scene(), o, light, {0, 0, 0});
+  EXPECT_EQ(s.scene()->shadowquadcount, 1);  // only the edge from 0 to 1
+}
+
 // ---- Under a display: what the stencil buffer holds ----
 
 // Light and view of the stencil checks: the light stands to the left
