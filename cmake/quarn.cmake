@@ -49,3 +49,22 @@ function(quarn_tests prefix)
     add_dependencies(quarn_test_programs ${target})
   endforeach()
 endfunction()
+
+# quarn_test_cost(PROGRAM COST TEST...): gives the named tests of a test
+# program a ctest COST, so that `ctest -j` starts them first on a build that
+# has no timings of its own yet (a clean clone); a long test started last
+# runs on alone while the other cores idle. The tests exist only once the
+# program has listed them, so the property is set from a file ctest reads
+# after the program's list.
+function(quarn_test_cost program cost)
+  if(NOT TARGET ${program})
+    return()
+  endif()
+  set(file ${CMAKE_CURRENT_BINARY_DIR}/${program}_cost.cmake)
+  set(text "")
+  foreach(test ${ARGN})
+    string(APPEND text "set_tests_properties([==[${test}]==] PROPERTIES COST ${cost})\n")
+  endforeach()
+  file(WRITE ${file} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()

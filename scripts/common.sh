@@ -2,6 +2,15 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 4)"
 
+# Seconds each phase of a run took: phase_start, then phase_end NAME adds a
+# line to PHASE_LOG (when set; scripts/test.sh prints it at the end).
+PHASE_STARTED=0
+phase_start() { PHASE_STARTED=$SECONDS; }
+phase_end() {
+  [ -n "${PHASE_LOG:-}" ] && printf '%-24s %5d s\n' "$1" $((SECONDS - PHASE_STARTED)) >>"$PHASE_LOG"
+  return 0
+}
+
 # configure_and_build DIR [cmake options...]: the whole project, or only the
 # target named by BUILD_TARGET. The build runs under TEST_WRAP (a command
 # prefix), since it starts the test programs to list their tests.

@@ -13,9 +13,16 @@
 # space randomisation where setarch can switch it off: ThreadSanitizer fails
 # at start ("unexpected memory mapping") on kernels that randomise more
 # address bits than it knows.
+#
+# At the end it prints the seconds of each phase and, last, the tests passed
+# and failed over all builds.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+PHASE_LOG="$(mktemp)"
+export PHASE_LOG
+phase_start
 "$ROOT/scripts/deps.sh"
+phase_end "packages"
 
 start_xvfb
 trap stop_xvfb EXIT
@@ -23,16 +30,38 @@ trap stop_xvfb EXIT
 export ALSOFT_DRIVERS="${ALSOFT_DRIVERS:-null}"
 
 status=0
+ctest_logs=()
 run_tests() {
   local dir="$1" name="$2"
   echo "=== $name: build"
-  configure_and_build "$dir" "${@:3}" || { status=1; return; }
+  phase_start
+  configure_and_build "$dir" "${@:3}" || { status=1; phase_end "$name"; return; }
+  phase_end "$name"
   echo "=== $name: tests"
+  phase_start
+  ctest_logs+=("$dir/ctest.log")
   if ! ${TEST_WRAP:-} ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600 >"$dir/ctest.log" 2>&1; then
     status=1
     grep -B2 -A25 -E '\*\*\*Failed|\*\*\*Exception|\*\*\*Timeout' "$dir/ctest.log" | head -n 300 || true
   fi
   tail -n 15 "$dir/ctest.log"
+  phase_end "$name: tests"
+}
+
+# The phases' seconds, then the tests of every build together, as ctest
+# counted them ("N tests failed out of M").
+summary() {
+  local log failed total all_failed=0 all=0
+  echo "=== seconds per phase"
+  cat "$PHASE_LOG"
+  printf '%-24s %5d s\n' "whole run" "$SECONDS"
+  rm -f "$PHASE_LOG"
+  for log in "${ctest_logs[@]}"; do
+    read -r failed total < <(sed -n 's/.* \([0-9]\+\) tests\? failed out of \([0-9]\+\).*/\1 \2/p' "$log" 2>/dev/null | tail -n 1) ||
+      { status=1; echo "no test count in $log"; continue; }
+    all_failed=$((all_failed + failed)); all=$((all + total))
+  done
+  echo "tests: $((all - all_failed)) passed, $all_failed failed"
 }
 
 run_tests "$ROOT/build" "normal build"
@@ -47,4 +76,5 @@ if [ "${QUARN_QUICK:-0}" != "1" ]; then
     run_tests "$ROOT/build-tsan" "thread sanitizer build" -DQUARN_TSAN=ON "-DQUARN_TEST_PROGRAMS=$TSAN_PROGRAMS"
   "$ROOT/scripts/fuzz.sh" || status=1
 fi
+summary
 exit $status

@@ -3,10 +3,12 @@
 #pragma once
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -95,6 +97,18 @@ bool WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Polls the condition every few milliseconds until it holds (true) or the
+// limit has passed (false). For work on other threads: a fixed sleep is
+// either too short on a loaded machine or too long everywhere else.
+inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 // Aborts the test program when it is still alive after the given time, and
 // first kills the processes handed to KillWhenTheWatchdogFires. It runs on a

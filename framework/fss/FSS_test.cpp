@@ -102,6 +102,17 @@ Heard Listen(const bass_test::WaveData& w) {
   return h;
 }
 
+// Seconds from the start of the output to the first 20 ms window in which a
+// tone of `hz` (a multiple of 50 Hz, so that tones of other such multiples
+// do not leak into its window) makes up a fair share of the left channel;
+// negative when it never does.
+double Onset(const bass_test::WaveData& w, double hz) {
+  constexpr size_t kWindow = 882;
+  for (size_t at = 0; at + kWindow <= w.Frames(); at += kWindow)
+    if (bass_test::ToneShare(w, at, kWindow, hz) > 0.15) return static_cast<double>(at) / kRate;
+  return -1;
+}
+
 // Waits until the object reaches `state`; false when it does not in time.
 bool WaitForState(FSS_Music_p music, int state, std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
@@ -111,6 +122,17 @@ bool WaitForState(FSS_Music_p music, int state, std::chrono::milliseconds limit)
   }
   return true;
 }
+
+// The source's OpenAL state.
+ALint SourceState(FSS_Music_p music) {
+  ALint state = 0;
+  alGetSourcei(music->source, AL_SOURCE_STATE, &state);
+  return state;
+}
+
+// What takes a fraction of a second on an idle machine; generous for a
+// loaded one under the sanitizers.
+constexpr std::chrono::milliseconds kDeadline = 10s;
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -459,14 +481,25 @@ TEST(FssPlayback, EightObjectsAtOnce) {
     for (FSS_Music_p m : music) FSS_FreeMusic(m);
     FSS_Shutdown();
   });
-  const Heard h = Listen(out.Written());
-  // The longest of them plays whole. The players start one after another, and
-  // how far apart depends on the scheduler (under the thread sanitizer on a
-  // busy machine more than 0.1 s), so the upper bound only asks that no tone
-  // waited for another to end: the longest and the shortest in turn would
-  // sound for 1.7 s.
+  const bass_test::WaveData w = out.Written();
+  const Heard h = Listen(w);
+  // The longest of them plays whole, and no tone waited for another to end:
+  // the longest and the shortest in turn would sound for 1.7 s.
   EXPECT_GT(h.last - h.first, 1.19);
   EXPECT_LT(h.last - h.first, 1.7);
+  // The players start together. They start one after another, and how far
+  // apart depends on the scheduler (under the thread sanitizer on a busy
+  // machine more than 0.1 s, on one with four times as many jobs as cores up
+  // to 0.5 s), so the bound is the shortest tone: players that started in
+  // turn would be at least that far apart.
+  double earliest = 1e9, latest = -1;
+  for (int i = 0; i < 8; ++i) {
+    const double onset = Onset(w, 300 + 100 * i);
+    EXPECT_GE(onset, 0) << "tone " << i << " never sounds";
+    earliest = std::min(earliest, onset);
+    latest = std::max(latest, onset);
+  }
+  EXPECT_LE(latest - earliest, 0.5);
   // Sounding together, several tones add up beyond the amplitude of one.
   EXPECT_GT(h.peak, 0.2);
 }
@@ -481,7 +514,7 @@ TEST(FssPlayback, StopPauseAndFreeArePrompt) {
     FSS_Music_p music = Open((out / "tone.ogg"));
     ASSERT_NE(music, nullptr);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(qt::WaitUntil([&] { return SourceState(music) == AL_PLAYING && FSS_GetMusicPos(music) > 0; }, kDeadline));
     auto start = Clock::now();
     ASSERT_EQ(FSS_StopMusic(music), 0);
     const double stop = Milliseconds(Clock::now() - start);
@@ -496,8 +529,7 @@ TEST(FssPlayback, StopPauseAndFreeArePrompt) {
     const int64_t position = FSS_GetMusicPos(music);
     EXPECT_GT(position, 0);
     ASSERT_EQ(FSS_PlayMusic(music), 0);
-    std::this_thread::sleep_for(300ms);
-    EXPECT_GT(FSS_GetMusicPos(music), position);
+    EXPECT_TRUE(qt::WaitUntil([&] { return FSS_GetMusicPos(music) > position; }, kDeadline));
     start = Clock::now();
     ASSERT_EQ(FSS_PauseMusic(music), 0);
     const double pause = Milliseconds(Clock::now() - start);
@@ -509,9 +541,7 @@ TEST(FssPlayback, StopPauseAndFreeArePrompt) {
     alGetSourcei(music->source, AL_SOURCE_STATE, &sourceState);
     EXPECT_NE(sourceState, AL_PLAYING);
     ASSERT_EQ(FSS_PauseMusic(music), 0);
-    std::this_thread::sleep_for(150ms);
-    alGetSourcei(music->source, AL_SOURCE_STATE, &sourceState);
-    EXPECT_EQ(sourceState, AL_PLAYING);
+    EXPECT_TRUE(qt::WaitUntil([&] { return SourceState(music) == AL_PLAYING; }, kDeadline));
     start = Clock::now();
     ASSERT_EQ(FSS_FreeMusic(music), 0);
     const double free = Milliseconds(Clock::now() - start);
@@ -587,9 +617,8 @@ TEST(FssPlayback, PlaysOnAfterAGap) {
       FSS_SetMusicPos(music, gap - FSS_MUSIC_BUFFER_SIZE);
       ASSERT_EQ(FSS_PlayMusic(music), 0);
       if (loop) {
-        std::this_thread::sleep_for(400ms);
+        EXPECT_TRUE(qt::WaitUntil([&] { return FSS_GetMusicPos(music) > gap; }, kDeadline));  // past the gap, not rewound
         EXPECT_EQ(FSS_GetMusicState(music), FSS_STATE_PLAYING);
-        EXPECT_GT(FSS_GetMusicPos(music), gap);  // past the gap, not rewound
       } else {
         EXPECT_TRUE(WaitForState(music, FSS_STATE_ENDED, 5s));
       }

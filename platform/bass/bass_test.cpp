@@ -23,6 +23,16 @@ using namespace std::chrono_literals;
 
 constexpr DWORD kFftIndividual = BASS_DATA_FFT512 | BASS_DATA_FFT_INDIVIDUAL;
 constexpr QWORD kNoPosition = ~QWORD{0};
+// What takes a fraction of a second on an idle machine; generous for a
+// loaded one under the sanitizers.
+constexpr std::chrono::milliseconds kDeadline = 10s;
+// The bytes of a tenth of a second of 16-bit stereo at 44.1 kHz.
+constexpr QWORD kTenthOfASecond = 176400 / 10;
+
+// Waits until the stream's position has passed `bytes`.
+bool PlayedPast(HSTREAM h, QWORD bytes) {
+  return qt::WaitUntil([&] { return BASS_ChannelGetPosition(h) > bytes; }, kDeadline);
+}
 
 // The library keeps process-wide state (the device, the handle table), so
 // every case runs in a child of its own; failures there fail the child.
@@ -131,7 +141,7 @@ TEST(Bass, ALeftOnlyToneShowsInTheEvenValues) {
     StartOnTheNullBackend();
     const auto image = bass_test::StereoTone(1.0, 1000.0, 0.5f, 0.0f);
     const HSTREAM h = PlayFromMemory(image);
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(PlayedPast(h, kTenthOfASecond));
     std::vector<float> fft(512, -1.0f);
     BASS_ChannelGetData(h, fft.data(), kFftIndividual);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
@@ -157,12 +167,11 @@ TEST(Bass, FreeDuringPlayReleasesTheImage) {
     StartOnTheNullBackend();
     auto image = std::make_unique<std::vector<uint8_t>>(bass_test::StereoTone(1.0, 440.0, 0.5f, 0.5f));
     const HSTREAM h = PlayFromMemory(*image);
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(PlayedPast(h, 0));
     EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
     EXPECT_TRUE(BASS_StreamFree(h));
     // Under AddressSanitizer any later read of the image would be caught.
     image.reset();
-    std::this_thread::sleep_for(150ms);
     EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
     EXPECT_EQ(BASS_ChannelGetPosition(h), kNoPosition);
     EXPECT_FALSE(BASS_StreamFree(h));
@@ -175,17 +184,20 @@ TEST(Bass, StopHoldsThePositionAndPlayResumesOrRestarts) {
     StartOnTheNullBackend();
     const auto image = bass_test::StereoTone(2.0, 440.0, 0.5f, 0.5f);
     const HSTREAM h = PlayFromMemory(image);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(PlayedPast(h, kTenthOfASecond));
     EXPECT_TRUE(BASS_ChannelStop(h));
     EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
     const QWORD stoppedAt = BASS_ChannelGetPosition(h);
-    EXPECT_GT(stoppedAt, 176400u / 10);
+    EXPECT_GT(stoppedAt, kTenthOfASecond);
     EXPECT_LT(stoppedAt, 176400u);
-    std::this_thread::sleep_for(100ms);
+    // Held: a second stream plays a tenth of a second meanwhile, so the
+    // mixer has run, and the stopped one has not moved.
+    const HSTREAM other = PlayFromMemory(image);
+    EXPECT_TRUE(PlayedPast(other, kTenthOfASecond));
+    EXPECT_TRUE(BASS_StreamFree(other));
     EXPECT_EQ(BASS_ChannelGetPosition(h), stoppedAt);
     ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-    std::this_thread::sleep_for(100ms);
-    EXPECT_GT(BASS_ChannelGetPosition(h), stoppedAt);
+    EXPECT_TRUE(PlayedPast(h, stoppedAt));
     ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
     EXPECT_LT(BASS_ChannelGetPosition(h), stoppedAt);
     EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
@@ -197,7 +209,7 @@ TEST(Bass, AnUnderrunRestartsThePlaybackWithoutLosingItsPlace) {
     StartOnTheNullBackend();
     const auto image = bass_test::StereoTone(1.0, 440.0, 0.5f, 0.5f);
     const HSTREAM h = PlayFromMemory(image);
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(PlayedPast(h, 0));
     // The queue holds well under the stall, so the source runs dry.
     bass::StallNextFeederForTesting(700);
     bool stalled = false;
