@@ -5,6 +5,7 @@
 #include <AL/alc.h>
 
 #include "framework/base/log.h"
+#include "platform/alclose.h"
 
 const int32_t _FSS_SampleRates[6] = {11025, 22050, 44100, 48000, 88200, 96000};
 
@@ -68,13 +69,13 @@ int FSS_Init(int32_t mode) {
   if (device) {
     context = alcCreateContext(device, attributes);
     if (context && alcMakeContextCurrent(context) != ALC_TRUE) {
-      alcDestroyContext(context);
+      SYS_ReleaseAlDevice(context, nullptr);
       context = nullptr;
     }
   }
   if (!context) {
     SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  ! no sound device\n", SYS_LOGPOS);
-    if (device) alcCloseDevice(device);
+    SYS_ReleaseAlDevice(nullptr, device);
     device = nullptr;
     errSetLastError(ERR_CANTOPEN);
     return -1;
@@ -86,10 +87,7 @@ int FSS_Init(int32_t mode) {
 int FSS_Shutdown(void) {
   errClear();
   if (!device) return 0;
-  // A context is destroyed only after it stopped being current.
-  alcMakeContextCurrent(nullptr);
-  alcDestroyContext(context);
-  alcCloseDevice(device);
+  SYS_ReleaseAlDevice(context, device);
   context = nullptr;
   device = nullptr;
   return 0;

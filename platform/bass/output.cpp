@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/alclose.h"
 #include "platform/bass/bass.h"
 
 namespace bass {
@@ -34,8 +35,7 @@ int OpenDevice(uint32_t freq) {
   const ALCint attrs[] = {ALC_FREQUENCY, rate, 0};
   ALCcontext* context = alcCreateContext(device, freq != 0 ? attrs : nullptr);
   if (context == nullptr || alcMakeContextCurrent(context) != ALC_TRUE) {
-    if (context != nullptr) alcDestroyContext(context);
-    alcCloseDevice(device);
+    SYS_ReleaseAlDevice(context, device);
     return BASS_ERROR_DRIVER;
   }
   g_device = device;
@@ -46,9 +46,7 @@ int OpenDevice(uint32_t freq) {
 
 void CloseDevice() {
   if (g_device == nullptr) return;
-  alcMakeContextCurrent(nullptr);
-  alcDestroyContext(g_context);
-  alcCloseDevice(g_device);
+  SYS_ReleaseAlDevice(g_context, g_device);
   g_context = nullptr;
   g_device = nullptr;
 }
