@@ -1,4 +1,6 @@
 // Command-line switches and key = "value" configuration files.
+// Differs: a text key repeated in a file releases the load's own earlier copy
+// (keeping each would let a file use up memory: input handled unsafely).
 #pragma once
 #include <cstdint>
 
