@@ -1,6 +1,5 @@
 // Command-line switches and key = "value" configuration files.
-// Differs: a text key repeated in a file releases the load's own earlier copy
-// (keeping each would let a file use up memory: input handled unsafely).
+// Kept difference: a text key repeated in a file releases the load's own earlier copy (input handled unsafely).
 #pragma once
 #include <cstdint>
 
