@@ -458,8 +458,8 @@ TEST(DialogProgramWithoutArchive, EndsWithCodeOneAndTheMessage) {
   ASSERT_GT(child, 0);
   const int code = WaitFor(child, 60);
   child = 0;
-  EXPECT_EQ(code, 1);
   const std::string err = qt::ReadFile(dir / "stderr.txt");
+  EXPECT_EQ(code, 1) << err;
   EXPECT_EQ(Occurrences(err, "File not found: tracks.dat."), 1u) << err;
   EXPECT_NE(err.find("File not found: msgbox.xml."), std::string::npos) << err;
 }

@@ -530,13 +530,13 @@ TEST(MusicDiskProgram, FailedStartsEndWithAMessage) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
   {
     qt::TempDir dir;  // no archive: the track table is the first file missing
-    EXPECT_EQ(WaitFor(Launch(dir, false), 60), 1);
+    EXPECT_EQ(WaitFor(Launch(dir, false), 60), 1) << qt::ReadFile(dir / "stderr.txt");
     EXPECT_NE(qt::ReadFile(dir / "stderr.txt").find("File not found: tracks.dat."), std::string::npos);
     EXPECT_NE(qt::ReadFile(dir / "debug.log").find("File not found: tracks.dat."), std::string::npos);
   }
   {
     qt::TempDir dir;  // no audio device
-    EXPECT_EQ(WaitFor(Launch(dir, true, "no-such-backend"), 90), 1);
+    EXPECT_EQ(WaitFor(Launch(dir, true, "no-such-backend"), 90), 1) << qt::ReadFile(dir / "stderr.txt");
     EXPECT_NE(qt::ReadFile(dir / "stderr.txt").find("Can't initialize device"), std::string::npos);
   }
 }

@@ -1,11 +1,13 @@
 #include "platform/kernel.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <cstdlib>
 
 #include "platform/rtl.h"
+#include "platform/sanitizer.h"
 #include "platform/user.h"
 #include "testsupport/testsupport.h"
 
@@ -38,6 +40,45 @@ TEST(Process, ExitSkipsDestructorsAndKeepsTheCode) {
   });
   EXPECT_EQ(r.exitCode, 42);
   EXPECT_EQ(r.out, "flushed");
+}
+
+// Run by the test below in a program of its own: ends through plat::Exit
+// with code 7, after dropping the only pointer to a block when asked to.
+constexpr int kLeakProbeCode = 7;
+void* volatile leakProbeBlock = nullptr;
+TEST(Process, DISABLED_LeakProbe) {
+  if (std::getenv("QUARN_LEAK_PROBE_LEAKS")) {
+    leakProbeBlock = std::malloc(4096);
+    leakProbeBlock = nullptr;
+  }
+  plat::Exit(kLeakProbeCode);
+}
+
+// The sanitizer build's leak checker runs at the end through _exit too: a
+// leak fails the program, which otherwise keeps its code.
+TEST(Process, ExitRunsTheLeakCheckInTheSanitizerBuild) {
+  if (!QUARN_ASAN) GTEST_SKIP() << "not a sanitizer build";
+  qt::Watchdog dog(120);
+  for (const bool leaks : {false, true}) {
+    qt::TempDir dir;
+    qt::SpawnSpec spec;
+    spec.argv = {"/proc/self/exe", "--gtest_filter=Process.DISABLED_LeakProbe", "--gtest_also_run_disabled_tests"};
+    spec.setEnv = {{"ASAN_OPTIONS", "detect_leaks=1:abort_on_error=1"}};
+    if (leaks) spec.setEnv.emplace_back("QUARN_LEAK_PROBE_LEAKS", "1");
+    spec.unsetEnv = {"LSAN_OPTIONS", "GTEST_OUTPUT", "GTEST_TOTAL_SHARDS", "GTEST_SHARD_INDEX"};
+    spec.stdoutPath = dir / "out.txt";
+    spec.stderrPath = dir / "err.txt";
+    const pid_t child = qt::Spawn(spec);
+    ASSERT_GT(child, 0);
+    qt::KillWhenTheWatchdogFires(child);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    qt::ForgetWhenTheWatchdogFires(child);
+    const std::string err = qt::ReadFile(dir / "err.txt");
+    const bool keptItsCode = WIFEXITED(status) && WEXITSTATUS(status) == kLeakProbeCode;
+    EXPECT_EQ(keptItsCode, !leaks) << err;
+    EXPECT_EQ(qt::Contains(err, "LeakSanitizer: detected memory leaks"), leaks) << err;
+  }
 }
 
 TEST(Locks, CriticalSectionsAndMutexesAreRecursive) {

@@ -8,6 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sanitizer.h"
+#if QUARN_ASAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace plat {
 
 std::string HostPath(std::string_view frameworkPath) {
@@ -29,6 +34,12 @@ std::string ProgramPath() {
 
 void Exit(int code) {
   std::fflush(nullptr);
+#if QUARN_ASAN
+  // _exit skips the exit handlers where the leak checker would run. With
+  // detect_leaks on, a leak is reported and ends the process with the
+  // sanitizer's failure status in place of the code.
+  __lsan_do_leak_check();
+#endif
   _exit(code);
 }
 

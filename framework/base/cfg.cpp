@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/base/ascii.h"
 #include "framework/base/file.h"
@@ -49,7 +50,35 @@ Line SplitLine(char* text, Setting& out) {
   return Line::Setting;
 }
 
-void Apply(SYS_CFG_t* table, const Setting& s) {
+// The texts one load has put into text variables. A key repeated in the
+// file replaces the load's own earlier copy, which is released then; a text
+// that was there before the load belongs to the caller and stays.
+class LoadedTexts {
+ public:
+  LoadedTexts() = default;
+  LoadedTexts(const LoadedTexts&) = delete;
+  LoadedTexts& operator=(const LoadedTexts&) = delete;
+  void Put(char** variable, const std::string& value) {
+    char* copy = SYS_StrDup(value.c_str());
+    for (Entry& e : made_) {
+      if (e.variable != variable) continue;
+      if (*variable == e.copy) SYS_MemFree(*variable);
+      e.copy = *variable = copy;
+      return;
+    }
+    *variable = copy;
+    made_.push_back({variable, copy});
+  }
+
+ private:
+  struct Entry {
+    char** variable;
+    char* copy;
+  };
+  std::vector<Entry> made_;
+};
+
+void Apply(SYS_CFG_t* table, const Setting& s, LoadedTexts& texts) {
   for (SYS_CFG_t* row = table; row->key; ++row) {
     if (s.key != row->key || !row->variable) continue;
     switch (row->type) {
@@ -57,8 +86,7 @@ void Apply(SYS_CFG_t* table, const Setting& s) {
         *static_cast<int32_t*>(row->variable) = (s.value == "yes" || s.value == "true" || s.value == "1") ? 1 : 0;
         break;
       case SYS_CFG_TEXT:
-        // The earlier text belongs to the caller (it may be a constant), so it stays.
-        *static_cast<char**>(row->variable) = SYS_StrDup(s.value.c_str());
+        texts.Put(static_cast<char**>(row->variable), s.value);
         break;
       case SYS_CFG_INT: *static_cast<int32_t*>(row->variable) = SYS_ParseInt32(s.value.c_str()); break;
       case SYS_CFG_REAL: *static_cast<float*>(row->variable) = static_cast<float>(SYS_ParseReal(s.value.c_str())); break;
@@ -151,11 +179,12 @@ int SYS_CfgLoad(const char* path, SYS_CFG_t* table) {
   SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] load config file: %s...\n", SYS_LOGPOS, path);
   char line[2048];
   int lines = 0;
+  LoadedTexts texts;
   while (SYS_FileGetStr(f, line, sizeof line)) {
     Setting s;
     Line kind = SplitLine(line, s);
     if (kind == Line::Skipped) continue;
-    if (kind == Line::Setting) Apply(table, s);
+    if (kind == Line::Setting) Apply(table, s, texts);
     ++lines;
   }
   SYS_FileClose(f);

@@ -1,4 +1,5 @@
 // Command-line switches and key = "value" configuration files.
+// Kept difference: a text key repeated in a file releases the load's own earlier copy (input handled unsafely).
 #pragma once
 #include <cstdint>
 
