@@ -390,6 +390,8 @@ TEST_F(UtilsTest, ColourTextsReadAsOneHexadecimalNumber) {
       {"FF", 0x000000FFu},   {"ff0000ff", 0xFF0000FFu},  {"0x80", 0x00000080u},
       {" 80", 0x00000080u},  {"#FF0000FF", 0},           {"", 0},
       {"12G4", 0x00000012u}, {"123456789", 0xFFFFFFFFu}, {"FFFFFFFFFFFFFFFF", 0xFFFFFFFFu},
+      // A sign is read as strtoul reads it: a minus negates the number.
+      {"-1", 0xFFFFFFFFu},   {" -0x100", 0xFFFFFF00u},   {"+FF", 0x000000FFu},
   };
   for (const auto& [text, rgba] : cases) {
     SCOPED_TRACE(text);
