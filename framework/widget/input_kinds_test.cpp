@@ -256,6 +256,16 @@ TEST_F(InputKinds, ImageButtonTakesOneFrameOfItsImageAndDrawsTheFrameOfItsState)
   }
 }
 
+TEST_F(InputKinds, AHiddenImageButtonTakesNoImageFromAShowEvent) {
+  AddImage("frames.tga", tlfix::SimpleTga(128, 256, 32));
+  widget_t* w = LoadOne(R"(<BUTTON SRC="frames.tga" WIDTH="5" HEIGHT="5"/>)");
+  ASSERT_NE(w, nullptr);
+  w->visible = 0;
+  wdgSendEvent(w, WDG_EVENT_SHOW);
+  EXPECT_EQ(w->width, 5);
+  EXPECT_EQ(w->height, 5);
+}
+
 TEST_F(InputKinds, ImageButtonWithoutItsImageKeepsItsSizeAndDrawsNothing) {
   widget_t* w = LoadOne(R"(<BUTTON SRC="missing.tga" WIDTH="30" HEIGHT="40"/>)");
   ASSERT_NE(w, nullptr);
