@@ -161,6 +161,25 @@ TEST_F(InputKinds, MouseStatesFollowTheRuleOfEachKind) {
   }
 }
 
+// Only BUTTON and PROGRESS start `pressed` again from 0 at each mouse event;
+// a tick box and a radio button leave whatever it holds.
+TEST_F(InputKinds, TickBoxesLeavePressedAsTheyFindIt) {
+  for (const char* tag : {"CHECKBOX", "RADIOBUTTON"}) {
+    SCOPED_TRACE(tag);
+    widget_t* w = LoadOne(std::string("<") + tag + kPlace + "/>");
+    ASSERT_NE(w, nullptr);
+    w->visible = 1;
+    w->pressed = 1;
+    for (Where where : {kInside, kOutside}) {
+      Send(w, MouseAt(where, 0, 0));
+      Send(w, MouseAt(where, 4, 0));
+      EXPECT_EQ(w->pressed, 1) << (where == kInside ? "inside" : "outside");
+    }
+    wdgUnload(set);
+    set = nullptr;
+  }
+}
+
 TEST_F(InputKinds, HiddenOrDisabledWidgetsIgnoreTheMouseAndKeepTheirState) {
   for (const char* tag : {"BUTTON", "PROGRESS", "CHECKBOX", "RADIOBUTTON"}) {
     for (bool hidden : {true, false}) {

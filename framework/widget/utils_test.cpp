@@ -1,4 +1,5 @@
 // The attribute reader, styles, colour packing and the shared drawing.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -194,6 +195,39 @@ TEST_F(UtilsTest, AlignmentNames) {
   EXPECT_EQ(wdgFindKeyword(wdgStyleKeywords, "font-size"), WDG_STYLE_FONT_SIZE);
   EXPECT_EQ(wdgFindKeyword(wdgStyleKeywords, "FONTSIZE"), -1);
   EXPECT_EQ(errGetLastError(), ERR_BADARG);
+}
+
+// Each colour word of a STYLE sets its own colour and no other; BAC sets
+// the four border colours at once.
+TEST_F(UtilsTest, StyleColourWordsSetTheirOwnColour) {
+  constexpr uint32_t kColour = 0x11223344u;
+  using Field = float (widget_style_t::*)[4];
+  struct Case {
+    const char* name;
+    std::vector<Field> set;
+  };
+  const Field kAll[] = {&widget_style_t::btc, &widget_style_t::bbc, &widget_style_t::blc, &widget_style_t::brc,
+                        &widget_style_t::fc,  &widget_style_t::bc,  &widget_style_t::tc,  &widget_style_t::oc};
+  const Case cases[] = {
+      {"BAC", {&widget_style_t::btc, &widget_style_t::bbc, &widget_style_t::blc, &widget_style_t::brc}},
+      {"BTC", {&widget_style_t::btc}}, {"BBC", {&widget_style_t::bbc}}, {"BLC", {&widget_style_t::blc}},
+      {"BRC", {&widget_style_t::brc}}, {"FC", {&widget_style_t::fc}},   {"BC", {&widget_style_t::bc}},
+      {"TC", {&widget_style_t::tc}},   {"OC", {&widget_style_t::oc}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    widget_t w{};
+    int32_t halign = 0, valign = 0;
+    std::string name = c.name, value = "11223344";
+    char* names[] = {name.data()};
+    char* values[] = {value.data()};
+    ASSERT_EQ(wdgParseStyleParams(&w, 1, names, values, &halign, &valign), 0);
+    for (Field f : kAll) {
+      const bool expected = std::find(c.set.begin(), c.set.end(), f) != c.set.end();
+      EXPECT_EQ(wdgColorToInt(w.style.*f), expected ? kColour : 0u);
+    }
+    wdgFreeOwned(&w);
+  }
 }
 
 TEST_F(UtilsTest, StrictReadingStopsAtTheFirstUnknownAttributeLenientSkipsIt) {
