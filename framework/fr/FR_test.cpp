@@ -167,6 +167,15 @@ TEST_F(FontRegistry, SettersStoreTheirValues) {
   EXPECT_EQ(font->italic, 1);
   EXPECT_EQ(font->halign, FR_HALIGN_RIGHT);
   EXPECT_EQ(font->valign, FR_VALIGN_BOTTOM);
+  // Every alignment of the ranges is taken, the ends included.
+  for (int align : {FR_HALIGN_LEFT, FR_HALIGN_RIGHT, FR_HALIGN_CENTRE}) {
+    EXPECT_EQ(ftSetHAlign(font, align), 0) << align;
+    EXPECT_EQ(font->halign, align);
+  }
+  for (int align : {FR_VALIGN_CENTRE, FR_VALIGN_TOP, FR_VALIGN_BOTTOM}) {
+    EXPECT_EQ(ftSetVAlign(font, align), 0) << align;
+    EXPECT_EQ(font->valign, align);
+  }
   EXPECT_EQ(ftSetPosition(font, 7, -3), 0);
   EXPECT_EQ(font->halign, -1);
   EXPECT_EQ(font->valign, -1);
@@ -236,3 +245,23 @@ TEST(FontLifecycle, DoneReleasesEveryFaceAndInitStartsAgain) {
 }
 
 }  // namespace
+
+TEST(TextBytes, UcsTextsEndAtAZeroCodeTheOthersAtAZeroByte) {
+  struct Case {
+    const char* what;
+    int encoding;
+    const char* text;  // every text has two zero bytes after its last character
+    int64_t bytes;
+  };
+  const Case cases[] = {
+      {"UCS-2 with zero high bytes", FR_ENC_UCS2, "\0A\0B\0\0", 4},
+      {"UCS-2 with a zero low byte", FR_ENC_UCS2, "A\0\0\0", 2},
+      {"UCS-2 empty", FR_ENC_UCS2, "\0\0", 0},
+      {"UTF-8", FR_ENC_UTF8, "AB\0", 2},
+      {"Latin-1", FR_ENC_LATIN1, "abc\0", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(frTextBytes(c.encoding, c.text), c.bytes);
+  }
+}

@@ -38,18 +38,39 @@ InkBox FindInk(const Target& t) {
 }
 
 
-// The DejaVu face with the outline of one character damaged: its glyph
-// claims more contours than its bytes hold, so FreeType refuses to load it.
-std::vector<uint8_t> FaceWithBrokenGlyph(char broken) {
-  const std::string file = qt::ReadFile(frtest::kDejaVu);
-  std::vector<uint8_t> font(file.begin(), file.end());
-  auto be16 = [&](size_t at) { return static_cast<uint32_t>(font[at] << 8 | font[at + 1]); };
-  auto be32 = [&](size_t at) { return be16(at) << 16 | be16(at + 2); };
-  auto table = [&](const char* tag) -> size_t {
+// The bytes of the DejaVu face, with readers of its big-endian numbers and
+// of where its tables start.
+struct FaceBytes {
+  std::vector<uint8_t> font;
+  FaceBytes() {
+    const std::string file = qt::ReadFile(frtest::kDejaVu);
+    font.assign(file.begin(), file.end());
+  }
+  uint32_t be16(size_t at) const { return static_cast<uint32_t>(font[at] << 8 | font[at + 1]); }
+  uint32_t be32(size_t at) const { return be16(at) << 16 | be16(at + 2); }
+  size_t table(const char* tag) const {
     for (uint32_t i = 0; i < be16(4); ++i)
       if (std::memcmp(&font[12 + 16 * i], tag, 4) == 0) return be32(12 + 16 * i + 8);
     return 0;
-  };
+  }
+};
+
+// Registers a copy of the bytes as a new face of that name; the registry
+// owns the copy from then on, or it is freed when the face is refused.
+int AddFaceCopy(const char* name, const std::vector<uint8_t>& bytes) {
+  auto* buffer = static_cast<uint8_t*>(SYS_MemGet(bytes.size()));
+  if (!buffer) return -1;
+  std::memcpy(buffer, bytes.data(), bytes.size());
+  const int result = ftAddFace(name, buffer, static_cast<int32_t>(bytes.size()));
+  if (result != 0) SYS_MemFree(buffer);
+  return result;
+}
+
+// The DejaVu face with the outline of one character damaged: its glyph
+// claims more contours than its bytes hold, so FreeType refuses to load it.
+std::vector<uint8_t> FaceWithBrokenGlyph(char broken) {
+  FaceBytes bytes;
+  std::vector<uint8_t>& font = bytes.font;
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   EXPECT_EQ(FT_Init_FreeType(&library), 0);
@@ -57,9 +78,9 @@ std::vector<uint8_t> FaceWithBrokenGlyph(char broken) {
   const FT_UInt gi = FT_Get_Char_Index(face, static_cast<FT_ULong>(broken));
   FT_Done_Face(face);
   FT_Done_FreeType(library);
-  const size_t loca = table("loca"), glyf = table("glyf");
-  const bool longOffsets = be16(table("head") + 50) != 0;
-  const size_t at = glyf + (longOffsets ? be32(loca + 4 * gi) : 2 * be16(loca + 2 * gi));
+  const size_t loca = bytes.table("loca"), glyf = bytes.table("glyf");
+  const bool longOffsets = bytes.be16(bytes.table("head") + 50) != 0;
+  const size_t at = glyf + (longOffsets ? bytes.be32(loca + 4 * gi) : 2 * bytes.be16(loca + 2 * gi));
   font[at] = 0x0F;  // numberOfContours 0x0FFE: far more than the glyph holds
   font[at + 1] = 0xFE;
   return font;
@@ -389,11 +410,7 @@ TEST_F(TrueTypeRender, KerningNarrowsAPair) {
 // the line draws as if the character were not in it.
 TEST_F(TrueTypeRender, AGlyphThatFailsToLoadDrawsNothingAndTakesNoRoom) {
   const char* kBrokenName = "dejavu, 'o' broken";
-  const std::vector<uint8_t> damaged = FaceWithBrokenGlyph('o');
-  auto* buffer = static_cast<uint8_t*>(SYS_MemGet(damaged.size()));
-  ASSERT_NE(buffer, nullptr);
-  std::memcpy(buffer, damaged.data(), damaged.size());
-  ASSERT_EQ(ftAddFace(kBrokenName, buffer, static_cast<int32_t>(damaged.size())), 0);
+  ASSERT_EQ(AddFaceCopy(kBrokenName, FaceWithBrokenGlyph('o')), 0);
   FR_Font_t* broken = ftNewFont(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_CENTRE, FR_VALIGN_TOP);
   ASSERT_NE(broken, nullptr);
   ASSERT_EQ(ftSetFont(broken, kBrokenName, 24, 100, 0), 0);
@@ -417,6 +434,31 @@ TEST_F(TrueTypeRender, AGlyphThatFailsToLoadDrawsNothingAndTakesNoRoom) {
     EXPECT_TRUE(got.fencesIntact());
   }
   ftFreeFont(broken);
+}
+
+// A face's bold and italic flags come each from its own bit of the style
+// flags, which FreeType takes from the selection bits of the OS/2 table
+// (bit 5 bold, bit 0 italic).
+TEST_F(TrueTypeRender, BoldAndItalicFlagsComeFromTheirOwnStyleBits) {
+  constexpr size_t kSelectionAt = 62;  // fsSelection within the OS/2 table
+  struct Case {
+    const char* name;
+    uint16_t selection;
+    int bold, italic;
+  };
+  for (const Case& c : {Case{"dejavu regular", 0x40, 0, 0}, Case{"dejavu bold", 0x20, 1, 0},
+                        Case{"dejavu italic", 0x01, 0, 1}, Case{"dejavu bold italic", 0x21, 1, 1}}) {
+    FaceBytes bytes;
+    const size_t os2 = bytes.table("OS/2");
+    ASSERT_NE(os2, 0u);
+    bytes.font[os2 + kSelectionAt] = static_cast<uint8_t>(c.selection >> 8);
+    bytes.font[os2 + kSelectionAt + 1] = static_cast<uint8_t>(c.selection);
+    ASSERT_EQ(AddFaceCopy(c.name, bytes.font), 0) << c.name;
+    const FR_Face_t* face = ftFindFace(c.name);
+    ASSERT_NE(face, nullptr) << c.name;
+    EXPECT_EQ(face->bold, c.bold) << c.name;
+    EXPECT_EQ(face->italic, c.italic) << c.name;
+  }
 }
 
 }  // namespace

@@ -100,17 +100,21 @@ TEST(BmpRead, PaletteImages) {
   }
 }
 
+// The pixels start at the header's pixel offset; an offset of 0, which some
+// writers leave, stands for right after the header.
 TEST(BmpRead, PixelOffsetIsHonoured) {
-  tlfix::BmpSpec s;
-  s.width = 4;
-  s.height = 1;
-  s.bits = 24;
-  s.offBits = 80;  // a gap after the header
-  s.rows = tlfix::Pattern(12);
-  txBitmap* b = Read(tlfix::Bmp(s));
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(Level0(b), s.rows);
-  txFree(&b);
+  for (int64_t offBits : {80, 0}) {  // a gap after the header; no offset given
+    tlfix::BmpSpec s;
+    s.width = 4;
+    s.height = 1;
+    s.bits = 24;
+    s.offBits = offBits;
+    s.rows = tlfix::Pattern(12);
+    txBitmap* b = Read(tlfix::Bmp(s));
+    ASSERT_NE(b, nullptr) << offBits;
+    EXPECT_EQ(Level0(b), s.rows) << offBits;
+    txFree(&b);
+  }
 }
 
 TEST(BmpRead, RefusedFiles) {

@@ -59,7 +59,11 @@ TEST_F(Qtx, DdsToQtxToRead) {
     int32_t w, h;
     int levels;
   };
-  const Case cases[] = {{dxtfix::kDXT1, 64, 32, 7}, {dxtfix::kDXT3, 16, 16, 5}, {dxtfix::kDXT5, 20, 12, 5}};
+  // The last case holds as many levels as a bitmap can: 4096 down to 1.
+  const Case cases[] = {{dxtfix::kDXT1, 64, 32, 7},
+                        {dxtfix::kDXT3, 16, 16, 5},
+                        {dxtfix::kDXT5, 20, 12, 5},
+                        {dxtfix::kDXT1, 4096, 1, TX_LEVELS}};
   for (const auto& c : cases) {
     SCOPED_TRACE(dxt::NameOf(c.fourcc));
     // Half the blocks repeat, so that some levels pack and the tiny ones do not.

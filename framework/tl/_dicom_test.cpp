@@ -70,6 +70,16 @@ TEST(DicomRead, RefusedFiles) {
   noPixels.withPixels = false;
   tlfix::DicomSpec shortPixels;
   shortPixels.pixels = tlfix::Pattern(5);
+  // Enough bytes for one sample per pixel, not for the three the file names.
+  tlfix::DicomSpec shortColour;
+  shortColour.samples = 3;
+  shortColour.pixels = tlfix::Pattern(2u * 3u);
+  // R planes, then G, then B: reading them as interleaved pixels would give
+  // wrong colours.
+  tlfix::DicomSpec planes;
+  planes.samples = 3;
+  planes.planar = 1;
+  planes.pixels = tlfix::Pattern(2u * 3u * 3u);
   tlfix::DicomSpec noSamples;
   noSamples.samples = 0;
   noSamples.pixels = tlfix::Pattern(6);
@@ -90,6 +100,8 @@ TEST(DicomRead, RefusedFiles) {
   const Case cases[] = {
       {"no pixel element", tlfix::Dicom(noPixels), 1002},
       {"too few pixel bytes", tlfix::Dicom(shortPixels), 1002},
+      {"too few pixel bytes for three samples (unsafe input)", tlfix::Dicom(shortColour), 1002},
+      {"planar colour (plainly wrong result)", tlfix::Dicom(planes), 1004},
       {"no samples (unsafe input)", tlfix::Dicom(noSamples), 1004},
       {"encapsulated pixels", encapsulated, 1004},
       {"implicit VR", implicitVr, 1000},

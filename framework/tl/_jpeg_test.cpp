@@ -129,7 +129,12 @@ TEST(JpegDetect, OnlyJfifFilesAreRecognised) {
   txBitmap* b = Read(exif);  // the reader itself takes it
   ASSERT_NE(b, nullptr);
   txFree(&b);
-  Bytes head = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I'};
+  // The test needs bytes 6-9 and nothing after them: a buffer that ends
+  // right after "JFIF" is recognised, one byte less is not.
+  Bytes head = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'};
+  tlfix::Exact whole(head);
+  EXPECT_EQ(jpegDetect(whole.data(), whole.size()), 0);
+  head.pop_back();
   tlfix::Exact e(head);
   EXPECT_EQ(jpegDetect(e.data(), e.size()), 1000);
 }

@@ -114,6 +114,7 @@ TEST(PngRead, SamplesArriveAsTheFileStoresThem) {
       {"RGBA8", {5, 3, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, 0}, 32, 2},
       {"G8", {5, 3, PNG_COLOR_TYPE_GRAY, 8, false, 0}, 8, 3},
       {"P8", {5, 3, PNG_COLOR_TYPE_PALETTE, 8, false, 200}, 8, 4},
+      {"P8 full palette", {5, 3, PNG_COLOR_TYPE_PALETTE, 8, false, 256}, 8, 4},
       {"P4", {5, 3, PNG_COLOR_TYPE_PALETTE, 4, false, 16}, 4, -1},
       {"GA8", {5, 3, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, 0}, 16, -1},
       {"GA16", {5, 3, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, 0}, 32, -1},
@@ -137,7 +138,15 @@ TEST(PngRead, SamplesArriveAsTheFileStoresThem) {
       ASSERT_NE(b->comment, nullptr);
       const uint8_t* entry = b->comment + 4 * 7;
       EXPECT_EQ(Bytes(entry, entry + 4), (Bytes{7, 14, 21, 0}));
-      EXPECT_EQ(b->comment[4 * 255], 0);  // past the file's palette
+      // The file's last entry arrives too; the ones past it stay zero.
+      const int last = c.spec.paletteEntries - 1;
+      const uint8_t* lastEntry = b->comment + 4 * last;
+      EXPECT_EQ(Bytes(lastEntry, lastEntry + 4), (Bytes{uint8_t(last), uint8_t(2 * last), uint8_t(3 * last), 0}));
+      if (c.spec.paletteEntries < 256) {
+        const uint8_t* past = b->comment + 4 * c.spec.paletteEntries;
+        EXPECT_EQ(Bytes(past, past + 4), (Bytes{0, 0, 0, 0}));
+        EXPECT_EQ(b->comment[4 * 255], 0);
+      }
     } else {
       EXPECT_EQ(b->comment, nullptr);
     }

@@ -170,6 +170,7 @@ inline Bytes U16Value(uint16_t v) {
 
 struct DicomSpec {
   uint16_t rows = 2, columns = 3, samples = 1;
+  int planar = -1;  // the planar configuration element, left out when negative
   Bytes pixels;
   const char* pixelVR = "OB";
   bool withPixels = true;
@@ -197,6 +198,7 @@ inline Bytes Dicom(const DicomSpec& s) {
     Put32(b, 0);
   }
   DicomShort(b, 0x0028, 0x0002, "US", U16Value(s.samples));
+  if (s.planar >= 0) DicomShort(b, 0x0028, 0x0006, "US", U16Value(static_cast<uint16_t>(s.planar)));
   DicomShort(b, 0x0028, 0x0010, "US", U16Value(s.rows));
   DicomShort(b, 0x0028, 0x0011, "US", U16Value(s.columns));
   DicomShort(b, 0x0028, 0x0100, "US", U16Value(8));

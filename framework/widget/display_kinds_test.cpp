@@ -481,6 +481,8 @@ TEST_F(WidgetDisplayKinds, StyleMakesItsFontFromItsPath) {
   EXPECT_EQ(w[1]->style.border, 1);
   ASSERT_NE(w[2]->style.font, nullptr);
   EXPECT_EQ(w[2]->style.font->face, nullptr);
+  EXPECT_EQ(w[2]->style.font->halign, FR_HALIGN_LEFT) << "no TEXT-HALIGN: aligned left";
+  EXPECT_EQ(w[2]->style.font->valign, FR_VALIGN_TOP) << "no TEXT-VALIGN: aligned to the top";
   wdgUnload(set);
 }
 

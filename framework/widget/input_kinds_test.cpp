@@ -11,8 +11,13 @@ namespace {
 using namespace wdgtest;
 
 int gCalls = 0;
-int32_t CountCall(widget_t*, wm_event_t*) {
+// What the last call of the user callback found: the kind's own action comes
+// first, so the callback sees the state that the event has made.
+int32_t gSeenPressed = -1, gSeenValue = -1;
+int32_t CountCall(widget_t* w, wm_event_t*) {
   ++gCalls;
+  gSeenPressed = w->pressed;
+  gSeenValue = w->value_int;
   return 0;
 }
 
@@ -150,11 +155,35 @@ TEST_F(InputKinds, MouseStatesFollowTheRuleOfEachKind) {
     gCalls = 0;
     for (const Step& s : c.steps) {
       SCOPED_TRACE(s.what);
+      const int callsBefore = gCalls;
       EXPECT_EQ(Send(w, MouseAt(s.where, s.action, s.left)), s.result);
       EXPECT_EQ(w->hover, s.hover);
       EXPECT_EQ(w->pressed, s.pressed);
       EXPECT_EQ(w->value_int, s.value);
       EXPECT_EQ(gCalls, s.calls);
+      if (gCalls != callsBefore) {
+        EXPECT_EQ(gSeenPressed, s.pressed) << "the callback runs after the kind's action";
+        EXPECT_EQ(gSeenValue, s.value) << "the callback runs after the kind's action";
+      }
+    }
+    wdgUnload(set);
+    set = nullptr;
+  }
+}
+
+// Only BUTTON and PROGRESS start `pressed` again from 0 at each mouse event;
+// a tick box and a radio button leave whatever it holds.
+TEST_F(InputKinds, TickBoxesLeavePressedAsTheyFindIt) {
+  for (const char* tag : {"CHECKBOX", "RADIOBUTTON"}) {
+    SCOPED_TRACE(tag);
+    widget_t* w = LoadOne(std::string("<") + tag + kPlace + "/>");
+    ASSERT_NE(w, nullptr);
+    w->visible = 1;
+    w->pressed = 1;
+    for (Where where : {kInside, kOutside}) {
+      Send(w, MouseAt(where, 0, 0));
+      Send(w, MouseAt(where, 4, 0));
+      EXPECT_EQ(w->pressed, 1) << (where == kInside ? "inside" : "outside");
     }
     wdgUnload(set);
     set = nullptr;
@@ -254,6 +283,16 @@ TEST_F(InputKinds, ImageButtonTakesOneFrameOfItsImageAndDrawsTheFrameOfItsState)
     EXPECT_EQ(CountCalls("bind 0xDE1"), 1u);
     EXPECT_EQ(CountCalls("disable 0xBE2"), 1u);
   }
+}
+
+TEST_F(InputKinds, AHiddenImageButtonTakesNoImageFromAShowEvent) {
+  AddImage("frames.tga", tlfix::SimpleTga(128, 256, 32));
+  widget_t* w = LoadOne(R"(<BUTTON SRC="frames.tga" WIDTH="5" HEIGHT="5"/>)");
+  ASSERT_NE(w, nullptr);
+  w->visible = 0;
+  wdgSendEvent(w, WDG_EVENT_SHOW);
+  EXPECT_EQ(w->width, 5);
+  EXPECT_EQ(w->height, 5);
 }
 
 TEST_F(InputKinds, ImageButtonWithoutItsImageKeepsItsSizeAndDrawsNothing) {
@@ -365,20 +404,21 @@ TEST_F(InputKinds, RadioButtonsOfAGroupExcludeEachOther) {
     <RADIOBUTTON GID="2" X="0" Y="100" WIDTH="50" HEIGHT="20" VALUE="1"/>
     <RADIOBUTTON GID="1" X="0" Y="30" WIDTH="50" HEIGHT="20" VALUE="1"/>
     <RADIOBUTTON GID="1" X="0" Y="60" WIDTH="50" HEIGHT="20" VALUE="1"/>
-    <RADIOBUTTON GID="2" X="0" Y="130" WIDTH="50" HEIGHT="20"/>)");
-  ASSERT_EQ(r.size(), 5u);
+    <RADIOBUTTON GID="2" X="0" Y="130" WIDTH="50" HEIGHT="20"/>
+    <CHECKBOX GID="1" X="100" Y="0" WIDTH="50" HEIGHT="20" VALUE="1"/>)");
+  ASSERT_EQ(r.size(), 6u);
   auto values = [&] {
     std::vector<int32_t> v;
     for (widget_t* w : r) v.push_back(wdgGetValue(w));
     return v;
   };
-  EXPECT_EQ(values(), (std::vector<int32_t>{0, 1, 0, 1, 0})) << "of the checked ones in a group the last stays";
+  EXPECT_EQ(values(), (std::vector<int32_t>{0, 1, 0, 1, 0, 1})) << "of the checked ones in a group the last stays";
   for (widget_t* w : r) w->visible = 1;
   Send(r[0], Press(nullptr, 10, 10));
-  EXPECT_EQ(values(), (std::vector<int32_t>{1, 1, 0, 0, 0}));
+  EXPECT_EQ(values(), (std::vector<int32_t>{1, 1, 0, 0, 0, 1})) << "a check box of the GID is no radio button";
   Send(r[0], Release(nullptr, 10, 10));
   Send(r[0], Move(nullptr, 10, 10));
-  EXPECT_EQ(values(), (std::vector<int32_t>{1, 1, 0, 0, 0})) << "only a held button selects";
+  EXPECT_EQ(values(), (std::vector<int32_t>{1, 1, 0, 0, 0, 1})) << "only a held button selects";
 }
 
 // --- GROUP ------------------------------------------------------------------------------------------------

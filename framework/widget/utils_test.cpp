@@ -1,4 +1,5 @@
 // The attribute reader, styles, colour packing and the shared drawing.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -196,6 +197,39 @@ TEST_F(UtilsTest, AlignmentNames) {
   EXPECT_EQ(errGetLastError(), ERR_BADARG);
 }
 
+// Each colour word of a STYLE sets its own colour and no other; BAC sets
+// the four border colours at once.
+TEST_F(UtilsTest, StyleColourWordsSetTheirOwnColour) {
+  constexpr uint32_t kColour = 0x11223344u;
+  using Field = float (widget_style_t::*)[4];
+  struct Case {
+    const char* name;
+    std::vector<Field> set;
+  };
+  const Field kAll[] = {&widget_style_t::btc, &widget_style_t::bbc, &widget_style_t::blc, &widget_style_t::brc,
+                        &widget_style_t::fc,  &widget_style_t::bc,  &widget_style_t::tc,  &widget_style_t::oc};
+  const Case cases[] = {
+      {"BAC", {&widget_style_t::btc, &widget_style_t::bbc, &widget_style_t::blc, &widget_style_t::brc}},
+      {"BTC", {&widget_style_t::btc}}, {"BBC", {&widget_style_t::bbc}}, {"BLC", {&widget_style_t::blc}},
+      {"BRC", {&widget_style_t::brc}}, {"FC", {&widget_style_t::fc}},   {"BC", {&widget_style_t::bc}},
+      {"TC", {&widget_style_t::tc}},   {"OC", {&widget_style_t::oc}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    widget_t w{};
+    int32_t halign = 0, valign = 0;
+    std::string name = c.name, value = "11223344";
+    char* names[] = {name.data()};
+    char* values[] = {value.data()};
+    ASSERT_EQ(wdgParseStyleParams(&w, 1, names, values, &halign, &valign), 0);
+    for (Field f : kAll) {
+      const bool expected = std::find(c.set.begin(), c.set.end(), f) != c.set.end();
+      EXPECT_EQ(wdgColorToInt(w.style.*f), expected ? kColour : 0u);
+    }
+    wdgFreeOwned(&w);
+  }
+}
+
 TEST_F(UtilsTest, StrictReadingStopsAtTheFirstUnknownAttributeLenientSkipsIt) {
   for (const char* unknown : {"BOGUS", "GCOLOR", "gcolor"}) {
     SCOPED_TRACE(unknown);
@@ -390,6 +424,8 @@ TEST_F(UtilsTest, ColourTextsReadAsOneHexadecimalNumber) {
       {"FF", 0x000000FFu},   {"ff0000ff", 0xFF0000FFu},  {"0x80", 0x00000080u},
       {" 80", 0x00000080u},  {"#FF0000FF", 0},           {"", 0},
       {"12G4", 0x00000012u}, {"123456789", 0xFFFFFFFFu}, {"FFFFFFFFFFFFFFFF", 0xFFFFFFFFu},
+      // A sign is read as strtoul reads it: a minus negates the number.
+      {"-1", 0xFFFFFFFFu},   {" -0x100", 0xFFFFFF00u},   {"+FF", 0x000000FFu},
   };
   for (const auto& [text, rgba] : cases) {
     SCOPED_TRACE(text);

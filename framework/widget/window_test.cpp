@@ -217,6 +217,20 @@ TEST_F(WindowTest, InitSetsTitleRouterAndResizable) {
   ASSERT_NE(w->window->title, nullptr) << "a window without TITLE gets an empty title";
   EXPECT_STREQ(w->window->title, "");
   EXPECT_EQ(w->window->resizable, 0);
+  Unload();
+
+  // RESIZEABLE alone decides the frame; DND has no say in it.
+  const std::pair<const char*, int32_t> flags[] = {
+      {"<WINDOW RESIZEABLE=\"1\" DND=\"0\"/>", 1},
+      {"<WINDOW RESIZEABLE=\"0\" DND=\"1\"/>", 0},
+  };
+  for (const auto& [xml, resizable] : flags) {
+    SCOPED_TRACE(xml);
+    w = LoadWindow(xml);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->window->resizable, resizable);
+    Unload();
+  }
 }
 
 TEST_F(WindowTest, InitTakesTheWindowStyle) {
