@@ -40,6 +40,11 @@ TEST(Converters, DepthRoundTrips) {
   EXPECT_EQ(b->subtype, 0);
   EXPECT_EQ(Level0(b), rgb);
 
+  txBitmap* third = Make(2, 1, 24, rgb);
+  ASSERT_EQ(tx24to8(third, 2), 0);  // the last of the three channels
+  EXPECT_EQ(Level0(third), (std::vector<uint8_t>{3, 6}));
+  txFree(&third);
+
   ASSERT_EQ(tx24to8(b, 1), 0);
   EXPECT_EQ(b->bits, 8);
   EXPECT_EQ(b->subtype, 3);

@@ -78,6 +78,13 @@ TEST(DxtDecode, GoldenBlocks) {
       {"DXT5 (0, 255) index 2", dxtfix::kDXT5,
        Cat(dxtfix::Dxt5AlphaPart(0, 255, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 2, 2,
        {0, 0, 248, 51}},
+      // Equal end points are the six-value case: indices 6 and 7 stay 0 and 255.
+      {"DXT5 (90, 90) index 6 is 0", dxtfix::kDXT5,
+       Cat(dxtfix::Dxt5AlphaPart(90, 90, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 1, 2,
+       {0, 0, 248, 0}},
+      {"DXT5 (90, 90) index 7 is 255", dxtfix::kDXT5,
+       Cat(dxtfix::Dxt5AlphaPart(90, 90, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 0, 0,
+       {0, 0, 248, 255}},
       {"DXT5 at 24 bits drops the alpha", dxtfix::kDXT5,
        Cat(dxtfix::Dxt5AlphaPart(0, 255, alphaIndex), dxtfix::ColourPart(kWhite, kBlack, All(1))), 24, 0, 0,
        {0, 0, 0, -1}},
@@ -137,6 +144,23 @@ TEST(DxtDecode, WritesOnlyItsOwnPixels) {
           ASSERT_EQ(p[3], 255) << x << "," << y;
         }
       }
+  }
+}
+
+// A walk stops at the 1 x 1 level, which the longer side decides: a strip
+// of 8 x 2 has 8 x 2, 4 x 1, 2 x 1 and 1 x 1.
+TEST(DxtPlan, LevelsEndWhereTheLongerSideReachesOne) {
+  txOptions(TX_OPT_QUALITY, 0);
+  struct Case {
+    int32_t width, height;
+    int64_t declared;
+    int count;
+  } cases[] = {{8, 2, 13, 4}, {2, 8, 13, 4}, {8, 8, 13, 4}, {8, 2, 3, 3}, {1, 1, 5, 1}, {4096, 1, 20, 13}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.declared << " declared");
+    dxt::Plan plan;
+    ASSERT_EQ(dxt::MakePlan(dxtfix::kDXT1, c.width, c.height, c.declared, false, plan), 0);
+    EXPECT_EQ(plan.count, c.count);
   }
 }
 
