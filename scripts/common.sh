@@ -11,12 +11,18 @@ phase_end() {
   return 0
 }
 
+# Every build is RelWithDebInfo with line tables only (-g1): backtraces and
+# sanitizer reports keep their files, lines and functions, and a compile
+# takes about a quarter less time than with full debug information.
+BUILD_TYPE_OPTIONS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo
+  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+
 # configure_and_build DIR [cmake options...]: the whole project, or only the
 # target named by BUILD_TARGET. The build runs under TEST_WRAP (a command
 # prefix), since it starts the test programs to list their tests.
 configure_and_build() {
   local dir="$1"; shift
-  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S "$ROOT" -B "$dir" "${BUILD_TYPE_OPTIONS[@]}" "$@" >/dev/null
   ${TEST_WRAP:-} cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"} >"$dir.log" 2>&1 ||
     { tail -n 60 "$dir.log"; echo "build failed: $dir (see $dir.log)"; return 1; }
 }
