@@ -74,13 +74,12 @@ TEST(DisplaySettings, ThroughTheBackend) {
   plat::SetDisplayBackend(nullptr);
 }
 
-// What the guardian wrote, once it has written it.
-std::string WaitForContents(const std::string& path) {
+// What the guardian wrote, once it holds what is expected, or what stands
+// there after the deadline. The guardian writes its records a line at a
+// time, so a file that is not empty may still lack its last line.
+std::string WaitForContents(const std::string& path, const std::string& expected) {
   std::string contents;
-  for (int i = 0; i < 500 && contents.empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    contents = qt::ReadFile(path);
-  }
+  qt::WaitUntil([&] { return (contents = qt::ReadFile(path)) == expected; }, std::chrono::seconds(5));
   return contents;
 }
 
@@ -95,7 +94,8 @@ TEST(Guardian, RestoresWhatWasRememberedWhenTheProcessIsKilled) {
     kill(getpid(), SIGKILL);
   });
   EXPECT_EQ(r.exitCode, 128 + SIGKILL);
-  EXPECT_EQ(WaitForContents(path), "1 3 1 60\n");
+  const std::string restored = "1 3 1 60\n";
+  EXPECT_EQ(WaitForContents(path, restored), restored);
 }
 
 // Threads that allocate all the time: a guardian forked now could inherit
@@ -122,7 +122,8 @@ TEST(Guardian, StartsFromAProcessWithThreads) {
   });
   EXPECT_EQ(r.exitCode, 128 + SIGKILL);
   EXPECT_EQ(r.out, "remembered\n");
-  EXPECT_EQ(WaitForContents(path), "1 5 2 75\n3 0 0 0\n");
+  const std::string restored = "1 5 2 75\n3 0 0 0\n";
+  EXPECT_EQ(WaitForContents(path, restored), restored);
 }
 
 }  // namespace
