@@ -355,7 +355,7 @@ txBitmap* txCreateDummy(int32_t kind, int32_t width, int32_t height) {
   // No block holds no pixels (a side of 0 or below), and none is asked for
   // more bytes than a level's size can count.
   int64_t bytes = static_cast<int64_t>(width) * height * (kBits[kind] / 8);
-  const bool countable = bytes > 0 && bytes <= INT32_MAX;
+  const bool countable = width > 0 && height > 0 && bytes <= INT32_MAX;
   txBitmap* b = countable ? txNewBitmap() : nullptr;
   if (b) b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
   if (!b || !b->data[0]) {

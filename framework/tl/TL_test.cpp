@@ -338,7 +338,7 @@ TEST_F(Loader, DummiesAndRecordAccess) {
   }
   // Sizes that give no pixels, or more bytes than a level can count, get no
   // block: out of memory.
-  for (auto [w, h] : {std::pair{0, 2}, std::pair{2, 0}, std::pair{-3, 2}, std::pair{65536, 65536}}) {
+  for (auto [w, h] : {std::pair{0, 2}, std::pair{2, 0}, std::pair{-3, 2}, std::pair{-3, -2}, std::pair{65536, 65536}}) {
     EXPECT_EQ(txCreateDummy(2, w, h), nullptr);
     EXPECT_EQ(errGetLastError(), 5);
   }

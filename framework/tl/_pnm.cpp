@@ -103,6 +103,8 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
 
   bool colour = magic[1] == '6';
   int32_t bits = colour ? 24 : 8;
+  // Sides whose product 64 bits cannot count cannot be in the buffer either.
+  if (height != 0 && width > INT64_MAX / (bits / 8) / height) return Fail(nullptr, TX_ERR_SHORT);
   int64_t bytes = width * height * (bits / 8);
   // An image without pixels gets no block.
   if (bytes == 0) return Fail(nullptr, ERR_NOMEM);

@@ -73,6 +73,7 @@ TEST(PnmRead, RefusedHeaders) {
       {"a long line", Text("P5\n" + std::string(200, ' ') + "1 1\n255\n\1"), 1000},
       {"no maximum line", Text("P5\n1 1\n"), 1000},
       {"huge size", Text("P6\n999999999 999999999\n255\n\1\2\3"), 1002},
+      {"sides whose product 64 bits cannot count", Text("P6\n2147483647 2147483647\n255\n\1\2\3"), 1002},
       {"samples missing", tlfix::Pnm("P6", 2, 2, "255", two), 1002},
   };
   for (const auto& c : cases) {
