@@ -12,8 +12,8 @@ echo "=== fuzz: build"
 phase_start
 names=()
 for src in "${targets[@]}"; do names+=("$(basename "$src" .cpp)"); done
-CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" "${BUILD_TYPE_OPTIONS[@]}" -DQUARN_FUZZ=ON -DQUARN_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$JOBS" --target "${names[@]}" >"$dir.log" 2>&1 || { tail -n 60 "$dir.log"; echo "fuzz build failed"; exit 1; }
+CC=clang CXX=clang++ BUILD_TARGET="${names[*]}" configure_and_build "$dir" -DQUARN_FUZZ=ON -DQUARN_TESTS=OFF ||
+  { echo "fuzz build failed"; exit 1; }
 phase_end "fuzz build"
 
 # fuzz_one NAME: one target on a copy of its seeds; leaves its exit code in

@@ -66,7 +66,7 @@ summary() {
 
 run_tests "$ROOT/build" "normal build"
 if [ "${QUARN_QUICK:-0}" != "1" ]; then
-  ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  OPT_LEVEL=-O1 ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
     run_tests "$ROOT/build-asan" "sanitizer build" -DQUARN_SANITIZE=ON
   TSAN_PROGRAMS='^(platform_kernel_test|base_(thread|mem|log|netzwerk)_test|fss_.*|bass_.*)$'
   norandom=""
