@@ -426,7 +426,15 @@ TEST(MainScreen, TheSpectrumSetsTheLayerTimesAndMeters) {
   InDisk([] {
     Disk.ScreenState = 1;
     EnterMainScreen();  // a 440 Hz tone: bin 5 of both channels
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The analysis takes the 512 frames audible now: wait until more than
+    // that has played (44100 Hz, four bytes a frame).
+    constexpr QWORD kPlayedEnough = 4 * 4096;
+    ASSERT_TRUE(qt::WaitUntil(
+        [] {
+          const QWORD at = BASS_ChannelGetPosition(Playback.MusicStream);
+          return at != static_cast<QWORD>(-1) && at > kPlayedEnough;
+        },
+        std::chrono::seconds(20)));
     Rec().calls.clear();
     DrawSpectrum();
     auto time = [](float v) { return apptest::Num(v); };

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/rtl.h"
 #include "platform/sanitizer.h"
@@ -108,6 +109,12 @@ TEST(Locks, CriticalSectionsAndMutexesAreRecursive) {
   CloseHandle(m);
 }
 
+size_t ThreadsOfThisProcess() {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+  return n;
+}
+
 TEST(Threads, EndThreadAndCloseBeforeTheEnd) {
   qt::Watchdog dog(20);
   unsigned id = 0;
@@ -116,10 +123,18 @@ TEST(Threads, EndThreadAndCloseBeforeTheEnd) {
   EXPECT_NE(id, 0u);
   EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(t), INFINITE), WAIT_OBJECT_0);
   CloseHandle(reinterpret_cast<HANDLE>(t));
-  // A handle closed while its thread still runs: the thread cleans up after itself.
-  uintptr_t slow = _beginthreadex(nullptr, 0, [](void*) -> unsigned { Sleep(50); return 0; }, nullptr, 0, nullptr);
-  CloseHandle(reinterpret_cast<HANDLE>(slow));
-  Sleep(100);
+  // A handle closed while its thread still runs: the thread cleans up after
+  // itself and ends.
+  static std::atomic<bool> release{false};
+  const size_t threadsBefore = ThreadsOfThisProcess();
+  uintptr_t slow = _beginthreadex(nullptr, 0, [](void*) -> unsigned {
+    while (!release) Sleep(1);
+    return 0;
+  }, nullptr, 0, nullptr);
+  ASSERT_NE(slow, 0u);
+  EXPECT_TRUE(CloseHandle(reinterpret_cast<HANDLE>(slow)));
+  release = true;
+  EXPECT_TRUE(qt::WaitUntil([&] { return ThreadsOfThisProcess() == threadsBefore; }, std::chrono::seconds(10)));
 }
 
 DWORD fake = 0;
