@@ -1,9 +1,10 @@
 // The tracked allocator.
 //
 // Each block is one piece of system memory: the header, the caller's bytes
-// (zero-filled) and a tail guard. Live blocks sit on one list, newest first,
-// and in a set of live headers, so that a second release or a stray pointer
-// is recognised without reading memory that is no longer ours.
+// (zero-filled, unless the caller overwrites them at once) and a tail guard.
+// Live blocks sit on one list, newest first, and in a set of live headers,
+// so that a second release or a stray pointer is recognised without reading
+// memory that is no longer ours.
 #include "framework/base/mem.h"
 
 #include <cinttypes>
@@ -144,10 +145,16 @@ void Unlink(SYS_MemBlock_t* b) {
   state->live.erase(b);
 }
 
-SYS_MemBlock_t* Allocate(size_t size, const char* file, int line) {
+// Which bytes of a new block the system clears: all of them, or only the
+// header (for a caller that overwrites every byte of its block at once).
+enum class Fill { kZero, kHeaderOnly };
+
+SYS_MemBlock_t* Allocate(size_t size, const char* file, int line, Fill fill = Fill::kZero) {
   if (size == 0 || size > UINT32_MAX - kHeader - kTail) return nullptr;
-  auto* b = static_cast<SYS_MemBlock_t*>(std::calloc(1, kHeader + size + kTail));
+  const size_t whole = kHeader + size + kTail;
+  auto* b = static_cast<SYS_MemBlock_t*>(fill == Fill::kZero ? std::calloc(1, whole) : std::malloc(whole));
   if (!b) return nullptr;
+  if (fill == Fill::kHeaderOnly) std::memset(static_cast<void*>(b), 0, kHeader);
   b->size = static_cast<uint32_t>(size);
   // The caller's name, cut to the field (it is zero-filled already).
   if (file) std::memcpy(b->file, file, strnlen(file, sizeof b->file - 1));
@@ -200,6 +207,11 @@ bool Release(void* p, const char* file, int line) {
 
 void* _SYS_MemGet(size_t size, const char* file, int line) {
   SYS_MemBlock_t* b = Allocate(size, file, line);
+  return b ? DataOf(b) : nullptr;
+}
+
+void* _SYS_MemGetFilled(size_t size, const char* file, int line) {
+  SYS_MemBlock_t* b = Allocate(size, file, line, Fill::kHeaderOnly);
   return b ? DataOf(b) : nullptr;
 }
 

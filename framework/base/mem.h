@@ -9,6 +9,10 @@
 #define SYS_MEM_GUARD 0x71726E7Au
 
 void* _SYS_MemGet(size_t size, const char* file, int line);
+// A block that its caller overwrites whole at once (a file read into it, a
+// copy of pixels): listed, guarded and reported as every other block, but
+// its bytes are not cleared first, as nothing could ever see the zeros.
+void* _SYS_MemGetFilled(size_t size, const char* file, int line);
 void _SYS_MemFree(void** pointer, const char* file, int line);
 void* _SYS_MemRealloc(void** pointer, size_t size, const char* file, int line);
 // Both answer only for a live block of this allocator: a null, released or
@@ -37,5 +41,6 @@ inline T* SYS_MemReallocAt(T*& pointer, size_t size, const char* file, int line)
 }
 
 #define SYS_MemGet(size) _SYS_MemGet((size), SYS_SrcName(__FILE__), __LINE__)
+#define SYS_MemGetFilled(size) _SYS_MemGetFilled((size), SYS_SrcName(__FILE__), __LINE__)
 #define SYS_MemFree(var) SYS_MemFreeAt((var), SYS_SrcName(__FILE__), __LINE__)
 #define SYS_MemRealloc(var, size) SYS_MemReallocAt((var), (size), SYS_SrcName(__FILE__), __LINE__)

@@ -161,6 +161,32 @@ TEST(Mem, DfreeEndsTheProcess) {
   EXPECT_TRUE(Contains(r.err, "Memory handler already released, or corrupted."));
 }
 
+// A block that its caller fills itself is tracked as any other: listed in
+// the report with its origin and size, sized, logged with "debug-memalloc",
+// guarded against overruns and released.
+TEST(Mem, FilledBlocksAreTrackedAlike) {
+  qt::TempDir dir;
+  auto r = WithSwitches(dir, {"-v", "-debug-memalloc"}, [] {
+    auto* p = static_cast<unsigned char*>(_SYS_MemGetFilled(40, "fill.c", 5));
+    if (!p || reinterpret_cast<uintptr_t>(p) % 16 != 0 || SYS_MemSize(p) != 40) std::_Exit(2);
+    std::memset(p, 0xAB, 40);
+    SYS_MemInfo("report.txt");
+    p[40] = 0;  // one byte behind the end
+    void* q = p;
+    _SYS_MemFree(&q, "free.c", 6);
+    if (q != p) std::_Exit(3);  // a damaged block stays listed
+    if (_SYS_MemGetFilled(0, "fill.c", 7) != nullptr) std::_Exit(4);
+  });
+  ASSERT_EQ(r.exitCode, 0);
+  // The newest block heads the list.
+  EXPECT_EQ(ReportBody(qt::ReadFile(dir / "report.txt")).rfind("Unreleased memory:\n\nfill.c:5 -> 40 bytes\n", 0), 0u);
+  std::string log = qt::ReadFile(dir / "debug.log");
+  EXPECT_TRUE(Contains(log, "_SYS_MemGet()]  - allocated: 0x"));
+  EXPECT_TRUE(Contains(log, " in fill.c:5\n"));
+  EXPECT_TRUE(Contains(log, "Already released or corrupted memory area"));
+  EXPECT_TRUE(Contains(log, "!!!  - SYS_MemGet: fill.c:5\n"));
+}
+
 TEST(Mem, AllocationLogDoesNotRecurse) {
   qt::TempDir dir;
   auto r = WithSwitches(dir, {"-v", "-debug-ts", "-debug-memalloc"}, [] {

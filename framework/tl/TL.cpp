@@ -18,6 +18,7 @@
 #include "framework/tl/_pnm.h"
 #include "framework/tl/_tga.h"
 #include "framework/tl/converters.h"
+#include "framework/tl/layout.h"
 #include "framework/tl/read.h"
 
 // The table in detection order: the first filter that accepts a buffer reads
@@ -106,14 +107,18 @@ bool AlphaFits(const txBitmap* colour, const txBitmap* alpha) {
 }
 
 // Puts the first channel of `alpha` into the alpha bytes of `colour` (which
-// becomes 32 bits). The caller has checked AlphaFits.
-int MergeAlpha(txBitmap* colour, const txBitmap* alpha) {
+// becomes 32 bits). A colour image whose reader has turned its rows already
+// takes its alpha rows turned too, so that each alpha byte lands where the
+// later flip would have taken it. The caller has checked AlphaFits.
+int MergeAlpha(txBitmap* colour, const txBitmap* alpha, bool colourFlipped = false) {
   if (colour->bits == 24 && tx24to32(colour) != 0) return -1;
-  int step = alpha->bits == 8 ? 1 : alpha->bits == 24 ? 3 : 4;
-  int64_t pixels = static_cast<int64_t>(colour->width) * colour->height;
-  uint8_t* dst = colour->data[0];
-  const uint8_t* src = alpha->data[0];
-  for (int64_t k = 0; k < pixels; ++k) dst[k * 4 + 3] = src[k * step];
+  const int step = alpha->bits == 8 ? 1 : alpha->bits == 24 ? 3 : 4;
+  const int64_t width = colour->width, height = colour->height;
+  for (int64_t y = 0; y < height; ++y) {
+    uint8_t* dst = colour->data[0] + y * width * 4;
+    const uint8_t* src = alpha->data[0] + (colourFlipped ? height - 1 - y : y) * width * step;
+    for (int64_t x = 0; x < width; ++x) dst[x * 4 + 3] = src[x * step];
+  }
   colour->subtype = TX_SUB_32;
   return 0;
 }
@@ -121,7 +126,7 @@ int MergeAlpha(txBitmap* colour, const txBitmap* alpha) {
 // Loads the companion alpha image and merges it when it fits. Returns -1 only
 // when memory runs out; a missing or unfitting alpha image is no failure.
 // `fn` is the loader function whose log lines these are.
-int ApplyAlphaMap(txBitmap* bitmap, const char* name, const char* fn) {
+int ApplyAlphaMap(txBitmap* bitmap, const char* name, const char* fn, bool flipped) {
   std::string alphaName = AlphaMapName(name);
   tl.alphaMaps = 0;
   txBitmap* alpha = txLoad(alphaName.c_str());
@@ -133,7 +138,7 @@ int ApplyAlphaMap(txBitmap* bitmap, const char* name, const char* fn) {
     TL_VERBOSE("[TL][%s:%d:%s()] alpha map does not fit (%dx%d bits: %d).\n", SYS_LOGPOS_AS(fn), alpha->width,
                alpha->height, alpha->bits);
   } else {
-    result = MergeAlpha(bitmap, alpha);
+    result = MergeAlpha(bitmap, alpha, flipped);
   }
   txFree(&alpha);
   errClear();
@@ -160,9 +165,31 @@ int32_t Reduced(int32_t side, int32_t quality) {
   return r > 0 ? r : 1;
 }
 
-// Steps 6 to 10 of a load: alpha map, colour order, flip and quality.
-txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn) {
-  if (ApplyAlphaMap(bitmap, name, fn) != 0) {
+// The readers that can give their pixels the load's layout themselves, found
+// by the filter's read procedure (a filter given another one reads as before).
+struct LayoutReader {
+  txBitmap* (*read)(const uint8_t*, int64_t);
+  txBitmap* (*readAs)(const uint8_t*, int64_t, txLayout&);
+};
+constexpr LayoutReader kLayoutReaders[] = {
+    {pnmRead, pnmReadAs}, {tgaRead, tgaReadAs}, {bmpRead, bmpReadAs}, {dicomRead, dicomReadAs}};
+
+// Reads with the filter; the colour order and flip that the post-processing
+// would give the image are handed to a reader that can make them in the
+// same pass. The nested load of an alpha image gets no post-processing, so
+// its reader keeps its own layout.
+txBitmap* ReadImage(const txFilter* filter, const uint8_t* buffer, int64_t size, txLayout& layout) {
+  layout = tl.alphaMaps ? txLayout{tl.order, tl.flip != 0, false} : txReaderLayout;
+  for (const LayoutReader& r : kLayoutReaders)
+    if (filter->read == r.read) return r.readAs(buffer, size, layout);
+  return filter->read(buffer, size);
+}
+
+// Steps 6 to 10 of a load: alpha map, colour order, flip and quality. A
+// reader may have given the image its colour order (then `type` matches
+// already) and its flip (layout.flipDone).
+txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn, const txLayout& layout) {
+  if (ApplyAlphaMap(bitmap, name, fn, layout.flipDone) != 0) {
     txFree(&bitmap);
     errSetLastError(ERR_NOMEM);
     return nullptr;
@@ -176,7 +203,7 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn) {
     bitmap->type = tl.order;
   if (tl.flip) {
     TL_VERBOSE("[TL][%s:%d:%s()] Horizontal flipping.\n", SYS_LOGPOS_AS(fn));
-    if (FlipLevels(bitmap) != 0) {
+    if (!layout.flipDone && FlipLevels(bitmap) != 0) {
       txFree(&bitmap);
       errSetLastError(ERR_NOMEM);
       return nullptr;
@@ -225,7 +252,8 @@ txBitmap* LoadNamed(const char* name, const char* fn) {
     return nullptr;
   }
   TL_VERBOSE("[TL][%s:%d:%s()] type: %s\n", SYS_LOGPOS_AS(fn), filter->description);
-  txBitmap* bitmap = filter->read(buffer, size);
+  txLayout layout = txReaderLayout;
+  txBitmap* bitmap = ReadImage(filter, buffer, size, layout);
   SYS_MemFree(buffer);
   if (!bitmap) return nullptr;
   errClear();
@@ -234,7 +262,7 @@ txBitmap* LoadNamed(const char* name, const char* fn) {
   TL_VERBOSE("[TL][%s:%d:%s()] imagesize: %u\n", SYS_LOGPOS_AS(fn), static_cast<unsigned>(bitmap->sizes[0]));
 
   if (tl.alphaMaps == 0 || bitmap->type == TX_TYPE_COMPRESSED) return bitmap;
-  return PostProcess(bitmap, name, fn);
+  return PostProcess(bitmap, name, fn, layout);
 }
 
 }  // namespace

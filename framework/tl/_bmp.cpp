@@ -4,6 +4,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
+#include "framework/tl/layout.h"
 
 namespace {
 
@@ -77,6 +78,11 @@ int bmpDetect(const uint8_t* buffer, int64_t length) {
 }
 
 txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
+  txLayout own = txReaderLayout;
+  return bmpReadAs(buffer, length, own);
+}
+
+txBitmap* bmpReadAs(const uint8_t* buffer, int64_t length, txLayout& layout) {
   errClear();
   if (!buffer || length < kHeader) return Fail(nullptr, TX_ERR_SHORT);
   SYS_ByteReader r = ReaderOf(buffer, length);
@@ -108,22 +114,18 @@ txBitmap* bmpRead(const uint8_t* buffer, int64_t length) {
   int64_t levelBytes = rowBytes * h.height;
   if (levelBytes > INT32_MAX) return Fail(b, ERR_NOMEM);
   b->sizes[0] = static_cast<int32_t>(levelBytes);
-  LogHeader(h, b, __func__);
+  LogHeader(h, b, "bmpRead");  // the reader's name, whichever entry was taken
 
-  b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(levelBytes)));
-  if (!b->data[0]) return Fail(b, ERR_NOMEM);
   if (paletteBytes) {
     b->comment = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(paletteBytes)));
     if (!b->comment) return Fail(b, ERR_NOMEM);
     if (!CopyAt(r, static_cast<uint64_t>(paletteAt), b->comment, static_cast<uint64_t>(paletteBytes)))
       return Fail(b, TX_ERR_SHORT);
   }
-  // Bottom-up files (positive height) store the last row first.
-  for (int64_t y = 0; y < h.height; ++y) {
-    int64_t fileRow = h.topDown ? y : h.height - 1 - y;
-    if (!CopyAt(r, static_cast<uint64_t>(h.pixelsAt + fileRow * stride), b->data[0] + y * rowBytes,
-                static_cast<uint64_t>(rowBytes)))
-      return Fail(b, TX_ERR_SHORT);
-  }
+  // Bottom-up files (positive height) store the last row first. The check
+  // above keeps every stored row inside the file.
+  if (!r.seek(static_cast<uint64_t>(h.pixelsAt))) return Fail(b, TX_ERR_SHORT);
+  const txStoredPixels stored{r.take(static_cast<uint64_t>(available)).data(), stride, !h.topDown, TX_TYPE_BGR};
+  if (!txFillLevel(b, stored, layout)) return Fail(b, ERR_NOMEM);
   return b;
 }

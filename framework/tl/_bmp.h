@@ -14,6 +14,9 @@
 #include <cstdint>
 
 #include "framework/tl/TL.h"
+#include "framework/tl/layout.h"
 
 int bmpDetect(const uint8_t* buffer, int64_t length);
 txBitmap* bmpRead(const uint8_t* buffer, int64_t length);
+// The same, with the pixels given the load's layout at once.
+txBitmap* bmpReadAs(const uint8_t* buffer, int64_t length, txLayout& layout);

@@ -6,6 +6,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
+#include "framework/tl/layout.h"
 
 namespace {
 
@@ -150,6 +151,11 @@ int dicomDetect(const uint8_t* buffer, int64_t length) {
 }
 
 txBitmap* dicomRead(const uint8_t* buffer, int64_t length) {
+  txLayout own = txReaderLayout;
+  return dicomReadAs(buffer, length, own);
+}
+
+txBitmap* dicomReadAs(const uint8_t* buffer, int64_t length, txLayout& layout) {
   errClear();
   if (!buffer || length < kFirstElement) return Fail(nullptr, TX_ERR_SHORT);
   SYS_ByteReader r = ReaderOf(buffer, length);
@@ -175,9 +181,10 @@ txBitmap* dicomRead(const uint8_t* buffer, int64_t length) {
   b->width = img.columns;
   b->height = img.rows;
   b->sizes[0] = static_cast<int32_t>(bytes);
-  b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
-  if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  if (!CopyAt(r, static_cast<uint64_t>(img.pixelsAt), b->data[0], static_cast<uint64_t>(bytes)))
-    return Fail(b, TX_ERR_SHORT);
+  // The walk has checked that the whole pixel element lies in the file.
+  if (!r.seek(static_cast<uint64_t>(img.pixelsAt))) return Fail(b, TX_ERR_SHORT);
+  const txStoredPixels stored{r.take(static_cast<uint64_t>(bytes)).data(),
+                              static_cast<int64_t>(img.columns) * img.samples, false, b->type};
+  if (!r.ok() || !txFillLevel(b, stored, layout)) return Fail(b, r.ok() ? ERR_NOMEM : TX_ERR_SHORT);
   return b;
 }

@@ -13,6 +13,9 @@
 #include <cstdint>
 
 #include "framework/tl/TL.h"
+#include "framework/tl/layout.h"
 
 int dicomDetect(const uint8_t* buffer, int64_t length);
 txBitmap* dicomRead(const uint8_t* buffer, int64_t length);
+// The same, with the pixels given the load's layout at once.
+txBitmap* dicomReadAs(const uint8_t* buffer, int64_t length, txLayout& layout);

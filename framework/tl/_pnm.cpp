@@ -10,6 +10,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
+#include "framework/tl/layout.h"
 
 namespace {
 
@@ -85,6 +86,11 @@ int pnmDetect(const uint8_t* buffer, int64_t length) {
 }
 
 txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
+  txLayout own = txReaderLayout;
+  return pnmReadAs(buffer, length, own);
+}
+
+txBitmap* pnmReadAs(const uint8_t* buffer, int64_t length, txLayout& layout) {
   errClear();
   if (!buffer || length <= 0) return Fail(nullptr, TX_ERR_FORMAT);
   SYS_ByteReader r = ReaderOf(buffer, length);
@@ -120,12 +126,12 @@ txBitmap* pnmRead(const uint8_t* buffer, int64_t length) {
   b->height = static_cast<int32_t>(height);
   b->bits = bits;
   b->sizes[0] = static_cast<int32_t>(bytes);
-  b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
-  if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  if (!r.copy(std::span<uint8_t>(b->data[0], static_cast<size_t>(bytes)))) return Fail(b, TX_ERR_SHORT);
-  // The file's R, G, B samples become the readers' common B, G, R order.
-  if (colour) txSwapRB(b);
-  LogRead(b, __func__);
+  // The file's R, G, B samples become the readers' common B, G, R order
+  // unless the load wants them as they are.
+  const txStoredPixels stored{r.take(static_cast<uint64_t>(bytes)).data(), width * (bits / 8), false,
+                              colour ? TX_TYPE_RGB : TX_TYPE_BGR};
+  if (!txFillLevel(b, stored, layout)) return Fail(b, ERR_NOMEM);
+  LogRead(b, "pnmRead");  // the reader's name, whichever entry was taken
   return b;
 }
 

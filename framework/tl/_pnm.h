@@ -16,7 +16,10 @@
 #include <cstdint>
 
 #include "framework/tl/TL.h"
+#include "framework/tl/layout.h"
 
 int pnmDetect(const uint8_t* buffer, int64_t length);
 txBitmap* pnmRead(const uint8_t* buffer, int64_t length);
+// The same, with the pixels given the load's layout at once.
+txBitmap* pnmReadAs(const uint8_t* buffer, int64_t length, txLayout& layout);
 int pnmWrite(const char* path, txBitmap* bitmap);

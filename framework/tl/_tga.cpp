@@ -9,6 +9,7 @@
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
 #include "framework/tl/converters.h"
+#include "framework/tl/layout.h"
 
 namespace {
 
@@ -93,16 +94,17 @@ txBitmap* ReadMapped(txBitmap* b, SYS_ByteReader r, int64_t mapStart, int64_t ma
   return b;
 }
 
-// Any depth is copied as it is stored: width x height x bits / 8 bytes. An
-// empty image has no block to hold it (error 5).
-txBitmap* ReadDirect(txBitmap* b, SYS_ByteReader r, int64_t pixelsAt) {
+// Any depth is copied as it is stored, width x height x bits / 8 bytes,
+// straight into its final rows. An empty image has no block to hold it
+// (error 5).
+txBitmap* ReadDirect(txBitmap* b, SYS_ByteReader r, int64_t pixelsAt, bool topFirst, txLayout& layout) {
   int64_t bytes = static_cast<int64_t>(b->width) * b->height * b->bits / 8;
   if (!r.seek(static_cast<uint64_t>(pixelsAt)) || !r.has(static_cast<uint64_t>(bytes))) return Fail(b, TX_ERR_SHORT);
   if (bytes > INT32_MAX) return Fail(b, ERR_NOMEM);
-  b->data[0] = static_cast<uint8_t*>(SYS_MemGet(static_cast<size_t>(bytes)));
-  if (!b->data[0]) return Fail(b, ERR_NOMEM);
-  if (!r.copy(std::span<uint8_t>(b->data[0], static_cast<size_t>(bytes)))) return Fail(b, TX_ERR_SHORT);
   b->sizes[0] = static_cast<int32_t>(bytes);
+  const txStoredPixels stored{r.take(static_cast<uint64_t>(bytes)).data(), static_cast<int64_t>(b->width) * b->bits / 8,
+                              !topFirst, TX_TYPE_BGR};
+  if (!txFillLevel(b, stored, layout)) return Fail(b, ERR_NOMEM);
   return b;
 }
 
@@ -125,6 +127,11 @@ int tgaDetect(const uint8_t* buffer, int64_t length) {
 }
 
 txBitmap* tgaRead(const uint8_t* buffer, int64_t length) {
+  txLayout own = txReaderLayout;
+  return tgaReadAs(buffer, length, own);
+}
+
+txBitmap* tgaReadAs(const uint8_t* buffer, int64_t length, txLayout& layout) {
   errClear();
   if (!buffer || length < kHeader) return Fail(nullptr, TX_ERR_SHORT);
   SYS_ByteReader r = ReaderOf(buffer, length);
@@ -141,9 +148,9 @@ txBitmap* tgaRead(const uint8_t* buffer, int64_t length) {
   int64_t dataAt = kHeader + h.idLength;
   // The map holds its own number of entries (only the first 256 can be
   // indexed by 8-bit pixels); the pixels follow the whole map.
-  b = h.mapEntries ? ReadMapped(b, r, dataAt, h.mapEntries, h.mapBits) : ReadDirect(b, r, dataAt);
-  if (!b) return nullptr;
-  if (!h.topFirst && txFlipRows(b->data[0], static_cast<int64_t>(b->width) * b->bits / 8, b->height) != 0)
+  if (!h.mapEntries) return ReadDirect(b, r, dataAt, h.topFirst, layout);
+  b = ReadMapped(b, r, dataAt, h.mapEntries, h.mapBits);
+  if (b && !h.topFirst && txFlipRows(b->data[0], static_cast<int64_t>(b->width) * b->bits / 8, b->height) != 0)
     return Fail(b, ERR_NOMEM);
   return b;
 }

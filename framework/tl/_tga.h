@@ -17,7 +17,11 @@
 #include <cstdint>
 
 #include "framework/tl/TL.h"
+#include "framework/tl/layout.h"
 
 int tgaDetect(const uint8_t* buffer, int64_t length);
 txBitmap* tgaRead(const uint8_t* buffer, int64_t length);
+// The same, with uncompressed true-colour and grey pixels given the load's
+// layout at once.
+txBitmap* tgaReadAs(const uint8_t* buffer, int64_t length, txLayout& layout);
 int tgaWrite(const char* path, txBitmap* bitmap);

@@ -49,10 +49,11 @@ int txIOpen(const char* name) {
 
 uint8_t* txIRead(void) {
   errClear();
-  // Twice the size, zero-filled: text scanners find a terminating zero after
-  // the file's bytes.
+  // Twice the size, the second half zero-filled: text scanners find a
+  // terminating zero after the file's bytes. The first half is the read's,
+  // so only the second is cleared.
   uint64_t bytes = current.size > 0 ? static_cast<uint64_t>(current.size) * 2 : 0;
-  auto* buffer = bytes ? static_cast<uint8_t*>(SYS_MemGet(bytes)) : nullptr;
+  auto* buffer = bytes ? static_cast<uint8_t*>(SYS_MemGetFilled(bytes)) : nullptr;
   if (!buffer) {
     errSetLastError(ERR_NOMEM);
     return nullptr;
@@ -63,6 +64,7 @@ uint8_t* txIRead(void) {
     errSetLastError(ERR_READ);
     return nullptr;
   }
+  std::memset(buffer + current.size, 0, static_cast<size_t>(current.size));
   return buffer;
 }
 
