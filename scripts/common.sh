@@ -38,14 +38,27 @@ use_generator() {
 
 # configure_and_build DIR [cmake options...]: the whole project, or only the
 # targets named by BUILD_TARGET. The build runs under TEST_WRAP (a command
-# prefix), since it starts the test programs to list their tests.
+# prefix), since it starts the test programs to list their tests. Its output
+# goes to DIR.log; with SHOW_PROGRESS=1 each step's line is shown as well,
+# with the share of the build done.
 configure_and_build() {
   local dir="$1"; shift
+  local -
+  set -o pipefail
   build_type_options
   use_generator "$dir"
-  cmake -S "$ROOT" -B "$dir" "${GENERATOR_OPTIONS[@]}" "${BUILD_TYPE_OPTIONS[@]}" "$@" >/dev/null
-  ${TEST_WRAP:-} cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target $BUILD_TARGET} >"$dir.log" 2>&1 ||
-    { tail -n 60 "$dir.log"; echo "build failed: $dir (see $dir.log)"; return 1; }
+  [ "${SHOW_PROGRESS:-0}" = "1" ] && echo "building in $dir (the full log is $dir.log)"
+  cmake -S "$ROOT" -B "$dir" "${GENERATOR_OPTIONS[@]}" "${BUILD_TYPE_OPTIONS[@]}" "$@" >"$dir.log" 2>&1 ||
+    { tail -n 60 "$dir.log"; echo "configuring failed: $dir (see $dir.log)"; return 1; }
+  if ! NINJA_STATUS="[%p %f/%t] " ${TEST_WRAP:-} cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target $BUILD_TARGET} 2>&1 |
+    tee -a "$dir.log" | show_progress; then
+    tail -n 60 "$dir.log"; echo "build failed: $dir (see $dir.log)"; return 1
+  fi
+}
+# The step lines of a build on the terminal when SHOW_PROGRESS=1; nothing
+# otherwise.
+show_progress() {
+  if [ "${SHOW_PROGRESS:-0}" = "1" ]; then grep --line-buffered -E '^\[' || true; else cat >/dev/null; fi
 }
 
 # Starts an Xvfb of our own and exports DISPLAY. Xvfb itself makes sure one

@@ -3,5 +3,5 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 "$ROOT/scripts/deps.sh"
-configure_and_build "$ROOT/build"
+SHOW_PROGRESS=1 configure_and_build "$ROOT/build"
 exec "$ROOT/build/app/musicdisk" "$@"
