@@ -10,6 +10,20 @@
 //   result: levels reported that hold nothing);
 // - level data that run past the end of the file fail with 1002 (unsafe
 //   input).
+//
+// The fields read (all little-endian 32-bit; a file has at least 128 bytes):
+//
+//   offset  field
+//        0  magic "DDS "
+//       12  height of level 0
+//       16  width of level 0
+//       28  mipmap count (0 is taken as 1)
+//       84  FourCC: "DXT1", "DXT3" or "DXT5"
+//      128  the DXT blocks of level 0, each further level directly behind
+//
+// A level of w x h pixels (each side at least 1; level i is level 0 shifted
+// right by i) holds ((w + 3) / 4) x ((h + 3) / 4) blocks of 8 bytes (DXT1)
+// or 16 bytes (DXT3, DXT5).
 #pragma once
 #include <cstdint>
 
