@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -191,6 +192,7 @@ TEST(XmlEntities, ResultsOfTheChain) {
       {"&#0;", "&#0;"},
       {"&#256;", "&#256;"},
       {"&#1234;", "&#1234;"},
+      {"&#4294967361;", "&#4294967361;"},  // 2^32 + 65
       {"&#065;", "&#065;"},
       {"&#x41;", "&#x41;"},
       {"&#-1;", "&#-1;"},
@@ -226,6 +228,15 @@ TEST(XmlEntities, ResultsOfTheChain) {
       {"&#65&#59;", "A"},
       {"&#50&#59;", "&#50;"},
       {"&#38;&#38;#65;", "&A"},
+      // Bytes that take part in entities, made where they cannot form one.
+      {"&#49;&#48;", "10"},
+      {"x&#35;y&#59;", "x#y;"},
+      {"&#38;x", "&x"},
+      {"&#38;", "&"},
+      {"a&#35;&#54;5;", "a#65;"},
+      {"&amp;&#49;&#48;", "&10"},
+      {"&amp;#&#54;5;", "A"},
+      {"&#35;&#54;&#53;&#59;", "#65;"},
   };
   for (const Case& c : cases) EXPECT_EQ(ValueOf(c.raw), c.value) << c.raw;
   for (const Case& c : cases) EXPECT_EQ(ByTheChain(c.raw), c.value) << "the chain itself: " << c.raw;
@@ -237,9 +248,10 @@ TEST(XmlEntities, MixedValuesAsTheChainReadsThem) {
   const char* const pieces[] = {"&",     "&#",    "#",     ";",     "amp;",  "lt;",   "gt;",   "quot;", "tilde;",
                                 "1",     "2",     "5",     "6",     "9",     "0",     "x",     "&amp;", "&lt;",
                                 "&gt;",  "&#38;", "&#35;", "&#59;", "&#48;", "&#53;", "&#54;", "&#65;", "&#255;",
-                                "&#256;", "&#1;", "&#0;",  "&quot;", "&tilde;", "&#9",  "&#25", "55;",  " "};
+                                "&#256;", "&#1;", "&#0;",  "&quot;", "&tilde;", "&#9",  "&#25", "55;",  " ",
+                                "&#49;", "&#50;", "&#57;", "&#2",  "&#6",  "&#1",  "&#10;", "&#100;", "a"};
   std::mt19937 random(2024);
-  std::uniform_int_distribution<size_t> piece(0, std::size(pieces) - 1), length(1, 8);
+  std::uniform_int_distribution<size_t> piece(0, std::size(pieces) - 1), length(1, 10);
   for (int i = 0; i < 20000; ++i) {
     std::string raw;
     for (size_t n = length(random); n > 0; --n) raw += pieces[piece(random)];
@@ -362,6 +374,35 @@ TEST(XmlParse, RecordHoldsTheLastTag) {
     }
     SYS_XMLClose(xml);
   }
+}
+
+// A tag's attributes come in one tracked block, not in one per string:
+// the arrays and every name and value lie inside the block of the names.
+int CheckOneBlock(SYS_XML_t* xml, const char*, int count, char** names, char** values) {
+  const int64_t size = SYS_MemSize(names);
+  EXPECT_GT(size, 0);
+  const char* begin = reinterpret_cast<const char*>(names);
+  auto inside = [&](const void* p, size_t bytes) {
+    const char* c = static_cast<const char*>(p);
+    return c >= begin && c + bytes <= begin + size;
+  };
+  EXPECT_TRUE(inside(values, count * sizeof(char*)));
+  for (int i = 0; i < count; ++i) {
+    EXPECT_TRUE(inside(names[i], std::strlen(names[i]) + 1)) << names[i];
+    EXPECT_TRUE(inside(values[i], std::strlen(values[i]) + 1)) << values[i];
+  }
+  ++*static_cast<int*>(xml->user_data);
+  return 0;
+}
+
+TEST(XmlParse, OneBlockPerTag) {
+  int tags = 0;
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, R"(<a x="1" yy="&lt;2" z=""/><b v="&amp;#65;">t</b>)");
+  ASSERT_NE(xml, nullptr);
+  SYS_XMLSetCB(xml, CheckOneBlock, nullptr, nullptr, &tags);
+  EXPECT_EQ(SYS_XMLParse(xml), 0);
+  EXPECT_EQ(tags, 2);
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
 }
 
 TEST(XmlApi, BadArguments) {
