@@ -17,6 +17,7 @@
 #include "framework/base/log.h"
 #include "framework/base/main.h"
 #include "framework/base/mem.h"
+#include "framework/base/xml_test.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -132,23 +133,7 @@ std::string ValueOf(const std::string& raw) {
   return value;
 }
 
-// The entity table applied as a chain: each entry in turn replaces every
-// occurrence of its name in what the entries before it left, left to right,
-// without searching its own replacements again.
-std::string ByTheChain(std::string value) {
-  std::vector<std::pair<std::string, std::string>> table = {
-      {"&gt;", ">"}, {"&lt;", "<"}, {"&quot;", "\""}, {"&tilde;", "~"}, {"&amp;", "&"}};
-  for (int code = 1; code <= 255; ++code)
-    table.emplace_back("&#" + std::to_string(code) + ";", std::string(1, static_cast<char>(code)));
-  for (const auto& [name, replacement] : table) {
-    std::string out;
-    size_t from = 0;
-    for (size_t at; (at = value.find(name, from)) != std::string::npos; from = at + name.size())
-      out.append(value, from, at - from).append(replacement);
-    value = out.append(value, from);
-  }
-  return value;
-}
+using xmltest::ByTheChain;
 
 // The results of the chain, pinned: its order decides what a replacement
 // that forms a new entity with the text after it becomes.
