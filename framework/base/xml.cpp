@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "framework/base/file.h"
 #include "framework/base/log.h"
@@ -24,6 +26,16 @@ int XmlDetail() { return SYS_DbgDetail(SYS_DbgSwitches.xml); }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // --- entities ------------------------------------------------------------------
+//
+// An attribute value means what the entity table makes of it when applied
+// as a chain: each entry in turn replaces every occurrence of its name in
+// what the entries before it left, left to right, without searching its own
+// replacements again. Read in one pass where they stand, the entities give
+// the same value unless a replacement forms a new entity with the text
+// around it for a later entry to find (never for an earlier one): the named
+// entries make nothing a later entry reads but "&", and the decimal ones
+// may make "&", "#", ";" or a digit. A value where such a byte lands where
+// it could be part of an entity goes through the chain itself.
 
 struct Entity {
   std::string name;
@@ -33,6 +45,7 @@ struct Entity {
 constexpr int kFirstCharEntity = 1;
 constexpr int kLastCharEntity = 255;
 constexpr size_t kNamedEntities = 5;
+constexpr size_t kLongestCharCode = 3;  // "255"
 
 // The order is part of the meaning: "&amp;" goes before the decimal forms,
 // so "&amp;#65;" ends as "A", and after "&gt;", so "&amp;gt;" ends as "&gt;".
@@ -59,40 +72,94 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     text.replace(at, from.size(), to);
 }
 
-void ReplaceEntities(std::string& value) {
+// The table applied entry by entry: slow, and the measure of the passes.
+std::string ByTheChain(std::string_view raw) {
+  std::string value(raw);
   for (const Entity& e : EntityTable()) {
-    if (value.find('&') == std::string::npos) return;  // nothing left to replace
+    if (value.find('&') == std::string::npos) break;  // nothing left to replace
     ReplaceAll(value, e.name, e.value);
   }
+  return value;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// An entity at the start of `rest` (which starts with "&"): its length and
+// the byte it stands for, or a length of 0 when there is none.
+struct Decoded {
+  size_t length;
+  char byte;
+};
+constexpr Decoded kNoEntity{0, 0};
+
+Decoded NamedEntity(std::string_view rest) {
+  for (size_t i = 0; i < kNamedEntities; ++i) {
+    const Entity& e = EntityTable()[i];
+    if (rest.starts_with(e.name)) return {e.name.size(), e.value[0]};
+  }
+  return kNoEntity;
+}
+
+// "&#", one to three digits without a leading zero, ";", for 1 to 255.
+Decoded DecimalEntity(std::string_view rest) {
+  constexpr size_t kDigits = 2;  // where the digits start
+  if (rest.size() <= kDigits || rest[1] != '#' || rest[kDigits] == '0') return kNoEntity;
+  size_t at = kDigits;
+  int code = 0;
+  for (; at < rest.size() && at - kDigits < kLongestCharCode && IsDigit(rest[at]); ++at)
+    code = code * 10 + (rest[at] - '0');
+  if (at == kDigits || at >= rest.size() || rest[at] != ';' || code > kLastCharEntity) return kNoEntity;
+  return {at + 1, static_cast<char>(code)};
+}
+
+Decoded EntityAt(std::string_view rest) {
+  const Decoded named = NamedEntity(rest);
+  return named.length ? named : DecimalEntity(rest);
+}
+
+// Whether a replacement's byte, written after `before` and followed by the
+// text `after`, can never be part of an entity for a later entry: an entity
+// is "&", "#", digits, ";", and the bytes around this one stay as they are
+// or become a single byte each.
+bool StaysAlone(std::string_view before, char made, std::string_view after) {
+  if (made == '&') return after.empty() || after[0] != '#';
+  if (made == '#') return before.empty() || before.back() != '&';
+  if (made != ';' && !IsDigit(made)) return true;
+  // A digit or ";" belongs to an entity only behind "#" and digits.
+  size_t at = before.size();
+  while (at > 0 && IsDigit(before[at - 1])) --at;
+  return at == 0 || before[at - 1] != '#';
+}
+
+// Appends `raw` to `out` with its entities replaced in one pass; false when
+// a replacement may form another entity, and the chain must decide.
+bool ReplaceInOnePass(std::string_view raw, std::string& out) {
+  const size_t mark = out.size();
+  for (size_t at = 0;;) {
+    const size_t amp = raw.find('&', at);
+    out.append(raw.substr(at, amp == kNotFound ? kNotFound : amp - at));
+    if (amp == kNotFound) return true;
+    const Decoded e = EntityAt(raw.substr(amp));
+    if (e.length == 0) {
+      out += '&';
+      at = amp + 1;
+      continue;
+    }
+    at = amp + e.length;
+    if (!StaysAlone(std::string_view(out).substr(mark), e.byte, raw.substr(at))) return false;
+    out += e.byte;
+  }
+}
+
+// Appends the value of `raw` as the chain makes it.
+void AppendValue(std::string_view raw, std::string& out) {
+  const size_t mark = out.size();
+  if (ReplaceInOnePass(raw, out)) return;
+  out.resize(mark);
+  out += ByTheChain(raw);
 }
 
 // --- attributes ----------------------------------------------------------------
-
-void ReleaseAttributes(SYS_XML_t* xml) {
-  for (int32_t i = 0; i < xml->attr_count; ++i) {
-    SYS_MemFree(xml->attr_names[i]);
-    SYS_MemFree(xml->attr_values[i]);
-  }
-  SYS_MemFree(xml->attr_names);
-  SYS_MemFree(xml->attr_values);
-  xml->attr_count = 0;
-}
-
-// The arrays grow in powers of two, so a tag with many attributes does not
-// copy its arrays once per attribute; the capacity follows from the count.
-bool RoomForOneMore(SYS_XML_t* xml) {
-  const uint64_t count = static_cast<uint64_t>(xml->attr_count);
-  if (count != 0 && (count & (count - 1)) != 0) return true;
-  const uint64_t bytes = (count == 0 ? 1 : 2 * count) * sizeof(char*);
-  if (bytes > UINT32_MAX) return false;
-  char** names = xml->attr_names;
-  char** values = xml->attr_values;
-  if (!SYS_MemRealloc(names, static_cast<size_t>(bytes))) return false;
-  xml->attr_names = names;
-  if (!SYS_MemRealloc(values, static_cast<size_t>(bytes))) return false;
-  xml->attr_values = values;
-  return true;
-}
 
 // A tracked, zero-terminated copy of a piece of the text.
 char* CopyOf(std::string_view piece) {
@@ -101,71 +168,106 @@ char* CopyOf(std::string_view piece) {
   return copy;
 }
 
-bool AddAttribute(SYS_XML_t* xml, std::string_view name, std::string_view value) {
-  if (!RoomForOneMore(xml)) return false;
-  char* n = CopyOf(name);
-  char* v = CopyOf(value);
-  if (!n || !v) {
-    SYS_MemFree(n);
-    SYS_MemFree(v);
-    return false;
-  }
-  xml->attr_names[xml->attr_count] = n;
-  xml->attr_values[xml->attr_count] = v;
-  ++xml->attr_count;
-  return true;
+// The record's attributes live in one tracked block per tag: the name
+// pointers, the value pointers, then the strings they point to. The record
+// owns the block through `attr_names`; `attr_values` points into it.
+void ReleaseAttributes(SYS_XML_t* xml) {
+  SYS_MemFree(xml->attr_names);
+  xml->attr_values = nullptr;
+  xml->attr_count = 0;
 }
+
+// A tag's attributes as they are read: the zero-terminated names and values
+// one after another in `bytes`, and where each pair starts. Both keep their
+// room from tag to tag.
+struct AttributeList {
+  std::string bytes;
+  std::vector<std::pair<size_t, size_t>> starts;  // of the name and of the value
+
+  void Clear() {
+    bytes.clear();
+    starts.clear();
+  }
+};
 
 // The name as written between the start and its "=": line breaks and tabs
 // become spaces, and the spaces around it go.
-std::string AttributeName(std::string_view raw) {
-  std::string name(raw);
-  SYS_StrSwap(name.data(), '\r', ' ');
-  SYS_StrSwap(name.data(), '\n', ' ');
-  SYS_StrSwap(name.data(), '\t', ' ');
-  return SYS_Trim(name.data());
+void AppendName(std::string_view raw, std::string& out) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const size_t first = raw.find_first_not_of(kBlanks);
+  if (first == kNotFound) return;
+  for (const char c : raw.substr(first, raw.find_last_not_of(kBlanks) - first + 1)) out += IsBlank(c) ? ' ' : c;
+}
+
+// Moves the list into one tracked block that the record owns. False only
+// when out of memory.
+bool StoreAttributes(SYS_XML_t* xml, const AttributeList& list) {
+  if (list.starts.empty()) return true;
+  const uint64_t count = list.starts.size();
+  const uint64_t arrays = 2 * count * sizeof(char*);
+  const uint64_t size = arrays + list.bytes.size();
+  if (count > INT32_MAX || size > SIZE_MAX) return false;
+  auto** block = static_cast<char**>(SYS_MemGet(static_cast<size_t>(size)));
+  if (!block) return false;
+  char* strings = reinterpret_cast<char*>(block) + arrays;
+  std::memcpy(strings, list.bytes.data(), list.bytes.size());
+  for (size_t i = 0; i < list.starts.size(); ++i) {
+    block[i] = strings + list.starts[i].first;
+    block[count + i] = strings + list.starts[i].second;
+  }
+  xml->attr_names = block;
+  xml->attr_values = block + count;
+  xml->attr_count = static_cast<int32_t>(count);
+  return true;
 }
 
 // Reads the attributes of a tag from `at` on. An attribute with no "=" or no
 // pair of double quotes after it before the tag's end ends the attributes:
-// there is nothing sound to read behind it. False only when out of memory.
-bool ReadAttributes(SYS_XML_t* xml, std::string_view tag, size_t at) {
+// there is nothing sound to read behind it.
+void ReadAttributes(std::string_view tag, size_t at, AttributeList& list) {
+  list.Clear();
   for (;;) {
     while (at < tag.size() && IsBlank(tag[at])) ++at;
-    if (at >= tag.size() || tag[at] == '/' || tag[at] == '>') return true;
+    if (at >= tag.size() || tag[at] == '/' || tag[at] == '>') return;
     const size_t equals = tag.find('=', at);
-    if (equals == kNotFound) return true;
+    if (equals == kNotFound) return;
     const size_t open = tag.find('"', equals + 1);
-    if (open == kNotFound) return true;
+    if (open == kNotFound) return;
     const size_t close = tag.find('"', open + 1);
-    if (close == kNotFound) return true;
-    std::string name = AttributeName(tag.substr(at, equals - at));
-    std::string value(tag.substr(open + 1, close - open - 1));
-    if (!value.empty()) ReplaceEntities(value);
+    if (close == kNotFound) return;
+    const size_t name = list.bytes.size();
+    AppendName(tag.substr(at, equals - at), list.bytes);
+    list.bytes += '\0';
+    const size_t value = list.bytes.size();
     // No entity gives a zero byte (there is no "&#0;"), so a caller that
     // reads the stored value up to its terminator gets all of it.
-    if (!AddAttribute(xml, name, value)) return false;
+    AppendValue(tag.substr(open + 1, close - open - 1), list.bytes);
+    list.bytes += '\0';
+    list.starts.emplace_back(name, value);
     at = close + 1;
   }
 }
 
 // Splits a tag ("<" to ">") into its name, written to `name` (room for the
 // tag and a terminator), and its attributes in the record. The name leaves
-// out every "<" and "/", so "</a>" and "<a/>" both name a.
-bool SplitTag(SYS_XML_t* xml, std::string_view tag, char* name) {
+// out every "<" and "/", so "</a>" and "<a/>" both name a. False only when
+// out of memory.
+bool SplitTag(SYS_XML_t* xml, std::string_view tag, char* name, AttributeList& list) {
   size_t at = 0;
   size_t length = 0;
   for (; at < tag.size() && !IsBlank(tag[at]) && tag[at] != '>'; ++at)
     if (tag[at] != '<' && tag[at] != '/') name[length++] = tag[at];
   name[length] = '\0';
   ReleaseAttributes(xml);
-  return ReadAttributes(xml, tag, at);
+  ReadAttributes(tag, at, list);
+  return StoreAttributes(xml, list);
 }
 
 // --- the scan -------------------------------------------------------------------
 
 // The parse's two scratch buffers, each with room for the whole text and its
-// terminator, released however the parse ends.
+// terminator, released however the parse ends, and the attribute list that
+// keeps its room from tag to tag.
 class Scratch {
  public:
   explicit Scratch(size_t textLength)
@@ -178,6 +280,7 @@ class Scratch {
   Scratch& operator=(const Scratch&) = delete;
   bool ok() const { return tag_ && text_; }
   char* tag() { return tag_; }
+  AttributeList& attributes() { return attributes_; }
   const char* CopyText(std::string_view piece) {
     if (!piece.empty()) std::memcpy(text_, piece.data(), piece.size());
     text_[piece.size()] = '\0';
@@ -187,6 +290,7 @@ class Scratch {
  private:
   char* tag_;
   char* text_;
+  AttributeList attributes_;
 };
 
 enum class TagKind { kEnd, kDeclaration, kComment, kEmptyElement, kStart };
@@ -213,7 +317,7 @@ size_t ProcessTag(SYS_XML_t* xml, std::string_view text, size_t begin, size_t en
     case TagKind::kEnd:
       Log("process close tag", __LINE__);
       if (xml->close_cb) {
-        ok = SplitTag(xml, tag, name);
+        ok = SplitTag(xml, tag, name, scratch.attributes());
         if (ok) xml->close_cb(xml, name);
       }
       return end + 1;
@@ -226,7 +330,7 @@ size_t ProcessTag(SYS_XML_t* xml, std::string_view text, size_t begin, size_t en
       return end + 1;
     case TagKind::kEmptyElement:
       Log("process standalone tag", __LINE__);
-      ok = SplitTag(xml, tag, name);
+      ok = SplitTag(xml, tag, name, scratch.attributes());
       if (!ok) return kNotFound;
       if (xml->open_cb) xml->open_cb(xml, name, xml->attr_count, xml->attr_names, xml->attr_values);
       if (xml->close_cb) xml->close_cb(xml, name);
@@ -235,7 +339,7 @@ size_t ProcessTag(SYS_XML_t* xml, std::string_view text, size_t begin, size_t en
       break;
   }
   Log("process complex tag", __LINE__);
-  ok = SplitTag(xml, tag, name);
+  ok = SplitTag(xml, tag, name, scratch.attributes());
   if (!ok) return kNotFound;
   if (xml->open_cb) xml->open_cb(xml, name, xml->attr_count, xml->attr_names, xml->attr_values);
   const size_t next = text.find('<', end + 1);

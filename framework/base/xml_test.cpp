@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "framework/base/log.h"
 #include "framework/base/main.h"
 #include "framework/base/mem.h"
+#include "framework/base/xml_test.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -78,6 +81,8 @@ TEST(XmlParse, EventTrace) {
       {"<a\r\n x\t=\r\n\"1\" \r\n\ty\n=\"2\"/>", {"open a x=1 y=2", "close a"}},
       {"<a\r\nb=\"1\">t</a\n>", {"open a b=1", "content a b=1 |t|", "close a"}},
       {R"(<a x="1"y="2"/>)", {"open a x=1 y=2", "close a"}},
+      // Only spaces are cut from a name; other control bytes stay.
+      {"<a \vx\f \t=\"1\"/>", {"open a \vx\f=1", "close a"}},
       {R"(<a x=""/>)", {"open a x=", "close a"}},
       // Case stays as written.
       {R"(<Ab Xy="V"/>)", {"open Ab Xy=V", "close Ab"}},
@@ -112,6 +117,138 @@ TEST(XmlParse, EventTrace) {
       {R"(<a b="x>y" c="2">z</a>)", {"open a", "content a |y\" c=\"2\">z|", "close a"}},
   };
   for (const Case& c : cases) EXPECT_EQ(Parse(c.text), c.events) << c.text;
+}
+
+// --- entities in attribute values -------------------------------------------
+
+// The value of the one attribute of an empty-element tag.
+std::string ValueOf(const std::string& raw) {
+  std::string value = "<no value>";
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, ("<a v=\"" + raw + "\"/>").c_str());
+  EXPECT_NE(xml, nullptr);
+  if (!xml) return value;
+  EXPECT_EQ(SYS_XMLParse(xml), 0);
+  if (xml->attr_count == 1) value = xml->attr_values[0];
+  SYS_XMLClose(xml);
+  return value;
+}
+
+using xmltest::ByTheChain;
+
+// The results of the chain, pinned: its order decides what a replacement
+// that forms a new entity with the text after it becomes.
+TEST(XmlEntities, ResultsOfTheChain) {
+  struct Case {
+    const char* raw;
+    std::string value;
+  } cases[] = {
+      // Values without entities, and "&" that starts none.
+      {"", ""},
+      {"plain text", "plain text"},
+      {"&", "&"},
+      {"a&b", "a&b"},
+      {"&;", "&;"},
+      {"&&", "&&"},
+      {"&gt", "&gt"},
+      {"x&lt", "x&lt"},
+      {"&GT;", "&GT;"},
+      {"&apos;", "&apos;"},
+      {"& lt;", "& lt;"},
+      // Each named entity, at the start, the end and side by side.
+      {"&gt;", ">"},
+      {"&lt;", "<"},
+      {"&quot;", "\""},
+      {"&tilde;", "~"},
+      {"&amp;", "&"},
+      {"a&lt;b&gt;c", "a<b>c"},
+      {"x&amp;", "x&"},
+      {"&lt;&lt;&lt;", "<<<"},
+      {"&lt;&gt;&quot;&tilde;&amp;", "<>\"~&"},
+      {"&&lt;", "&<"},
+      {"&amp;&amp;", "&&"},
+      {"&amp;&lt;", "&<"},
+      {"&quot&quot;", "&quot\""},
+      // Decimal entities: 1 to 255 without leading zeros, nothing else.
+      {"&#1;", "\x01"},
+      {"&#255;", "\xff"},
+      {"&#65;&#66;", "AB"},
+      {"&#10;&#34;&#60;&#62;", "\n\"<>"},
+      {"a&#9;", "a\t"},
+      {"&#0;", "&#0;"},
+      {"&#256;", "&#256;"},
+      {"&#1234;", "&#1234;"},
+      {"&#4294967361;", "&#4294967361;"},  // 2^32 + 65
+      {"&#065;", "&#065;"},
+      {"&#x41;", "&#x41;"},
+      {"&#-1;", "&#-1;"},
+      {"&#;", "&#;"},
+      {"&#65", "&#65"},
+      {"&#", "&#"},
+      // "&amp;" goes after the other names and before the decimal forms.
+      {"&amp;lt;", "&lt;"},
+      {"&amp;gt;", "&gt;"},
+      {"&amp;quot;", "&quot;"},
+      {"&amp;tilde;", "&tilde;"},
+      {"&amp;amp;", "&amp;"},
+      {"&amp;#65;", "A"},
+      {"&amp;#1;", "\x01"},
+      {"&amp;#255;", "\xff"},
+      {"&amp;#0;", "&#0;"},
+      {"&amp;#256;", "&#256;"},
+      {"&amp;amp;#65;", "&amp;#65;"},
+      {"x&amp;#65;&amp;#66;y", "xABy"},
+      // Decimal entities go in rising order: what one forms with the text
+      // around it is replaced only by an entry after it.
+      {"&#38;#65;", "A"},
+      {"&#38;#20;", "&#20;"},
+      {"&#38;#38;", "&#38;"},
+      {"&#38;lt;", "&lt;"},
+      {"&#38;amp;", "&amp;"},
+      {"&amp;&#35;65;", "A"},
+      {"&#38;&#35;65;", "A"},
+      {"&#38;&#35;20;", "&#20;"},
+      {"&#9&#56;;", "b"},
+      {"&#&#52;9;", "&#49;"},
+      {"&#6&#53;;", "A"},
+      {"&#65&#59;", "A"},
+      {"&#50&#59;", "&#50;"},
+      {"&#38;&#38;#65;", "&A"},
+      // Bytes that take part in entities, made where they cannot form one.
+      {"&#49;&#48;", "10"},
+      {"x&#35;y&#59;", "x#y;"},
+      {"&#38;x", "&x"},
+      {"&#38;", "&"},
+      {"a&#35;&#54;5;", "a#65;"},
+      {"&amp;&#49;&#48;", "&10"},
+      {"&amp;#&#54;5;", "A"},
+      {"&#35;&#54;&#53;&#59;", "#65;"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ValueOf(c.raw), c.value) << c.raw;
+  for (const Case& c : cases) EXPECT_EQ(ByTheChain(c.raw), c.value) << "the chain itself: " << c.raw;
+}
+
+// Values made of pieces that form entities, half entities and the bytes
+// that decimal entities make, all read as the chain reads them.
+TEST(XmlEntities, MixedValuesAsTheChainReadsThem) {
+  const char* const pieces[] = {"&",     "&#",    "#",     ";",     "amp;",  "lt;",   "gt;",   "quot;", "tilde;",
+                                "1",     "2",     "5",     "6",     "9",     "0",     "x",     "&amp;", "&lt;",
+                                "&gt;",  "&#38;", "&#35;", "&#59;", "&#48;", "&#53;", "&#54;", "&#65;", "&#255;",
+                                "&#256;", "&#1;", "&#0;",  "&quot;", "&tilde;", "&#9",  "&#25", "55;",  " ",
+                                "&#49;", "&#50;", "&#57;", "&#2",  "&#6",  "&#1",  "&#10;", "&#100;", "a"};
+  std::mt19937 random(2024);
+  std::uniform_int_distribution<size_t> piece(0, std::size(pieces) - 1), length(1, 10);
+  for (int i = 0; i < 20000; ++i) {
+    std::string raw;
+    for (size_t n = length(random); n > 0; --n) raw += pieces[piece(random)];
+    ASSERT_EQ(ValueOf(raw), ByTheChain(raw)) << raw;
+  }
+}
+
+// Entities in the text between tags and in tag names stay as written.
+TEST(XmlEntities, OnlyInAttributeValues) {
+  EXPECT_EQ(Parse("<a&amp; b=\"&amp;\">&lt;&#65;&amp;</a&amp;>"),
+            (Trace{"open a&amp; b=&", "content a&amp; b=& |&lt;&#65;&amp;|", "close a&amp;"}));
+  EXPECT_EQ(Parse("<a &lt;=\"1\"/>"), (Trace{"open a &lt;=1", "close a"}));
 }
 
 // Texts that end or break off anywhere: no callback reads or writes out of
@@ -180,6 +317,76 @@ TEST(XmlParse, CallbacksAndRecord) {
   xml = SYS_XMLOpen(SYS_XML_MEMORY, "<a/><b>t</b>");
   ASSERT_NE(xml, nullptr);
   EXPECT_EQ(SYS_XMLParse(xml), 0);  // no callbacks at all
+  EXPECT_EQ(SYS_XMLClose(xml), 0);
+}
+
+// The callbacks are handed the record's own arrays, and the record holds
+// the attributes of the tag split last, none when it had none.
+int CheckArraysAreTheRecords(SYS_XML_t* xml, const char*, int count, char** names, char** values) {
+  EXPECT_EQ(count, xml->attr_count);
+  EXPECT_EQ(names, xml->attr_names);
+  EXPECT_EQ(values, xml->attr_values);
+  return 0;
+}
+
+TEST(XmlParse, RecordHoldsTheLastTag) {
+  struct Case {
+    const char* text;
+    SYS_XMLCloseCB_t close;
+    std::vector<std::string> namesAndValues;
+  } cases[] = {
+      {R"(<a x="1" y="2"/><b/>)", nullptr, {}},
+      {R"(<a x="1"/><b p="&lt;" q="" r="&amp;#65;"/>)", nullptr, {"p", "<", "q", "", "r", "A"}},
+      {R"(<a x="1">t</a>)", nullptr, {"x", "1"}},  // an end tag is split only for a close callback
+      {R"(<a x="1">t</a>)", OnClose, {}},
+      {R"(<a x="1"><b y="2">)", nullptr, {"y", "2"}},
+  };
+  for (const Case& c : cases) {
+    SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, c.text);
+    ASSERT_NE(xml, nullptr);
+    Trace trace;
+    SYS_XMLSetCB(xml, CheckArraysAreTheRecords, nullptr, c.close, &trace);
+    EXPECT_EQ(SYS_XMLParse(xml), 0);
+    std::vector<std::string> held;
+    for (int i = 0; i < xml->attr_count; ++i) {
+      held.emplace_back(xml->attr_names[i]);
+      held.emplace_back(xml->attr_values[i]);
+    }
+    EXPECT_EQ(held, c.namesAndValues) << c.text;
+    if (xml->attr_count == 0) {
+      EXPECT_EQ(xml->attr_names, nullptr) << c.text;
+      EXPECT_EQ(xml->attr_values, nullptr) << c.text;
+    }
+    SYS_XMLClose(xml);
+  }
+}
+
+// A tag's attributes come in one tracked block, not in one per string:
+// the arrays and every name and value lie inside the block of the names.
+int CheckOneBlock(SYS_XML_t* xml, const char*, int count, char** names, char** values) {
+  const int64_t size = SYS_MemSize(names);
+  EXPECT_GT(size, 0);
+  const char* begin = reinterpret_cast<const char*>(names);
+  auto inside = [&](const void* p, size_t bytes) {
+    const char* c = static_cast<const char*>(p);
+    return c >= begin && c + bytes <= begin + size;
+  };
+  EXPECT_TRUE(inside(values, count * sizeof(char*)));
+  for (int i = 0; i < count; ++i) {
+    EXPECT_TRUE(inside(names[i], std::strlen(names[i]) + 1)) << names[i];
+    EXPECT_TRUE(inside(values[i], std::strlen(values[i]) + 1)) << values[i];
+  }
+  ++*static_cast<int*>(xml->user_data);
+  return 0;
+}
+
+TEST(XmlParse, OneBlockPerTag) {
+  int tags = 0;
+  SYS_XML_t* xml = SYS_XMLOpen(SYS_XML_MEMORY, R"(<a x="1" yy="&lt;2" z=""/><b v="&amp;#65;">t</b>)");
+  ASSERT_NE(xml, nullptr);
+  SYS_XMLSetCB(xml, CheckOneBlock, nullptr, nullptr, &tags);
+  EXPECT_EQ(SYS_XMLParse(xml), 0);
+  EXPECT_EQ(tags, 2);
   EXPECT_EQ(SYS_XMLClose(xml), 0);
 }
 
