@@ -8,6 +8,7 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -206,28 +207,62 @@ Ink InkOf(uint32_t colour) {
           static_cast<int>(colour & 0xFF)};
 }
 
-void BlendPixel(uint8_t* p, int bpp, const Ink& ink, int s) {
-  const int N = s * ink.A / 255;
-  const int O = 255 - N;
-  p[0] = static_cast<uint8_t>((ink.R * N + p[0] * O) / 255);
-  if (bpp >= 3) {
-    p[1] = static_cast<uint8_t>((ink.G * N + p[1] * O) / 255);
-    p[2] = static_cast<uint8_t>((ink.B * N + p[2] * O) / 255);
+// Blends n pixels of coverage (0 to 255) into consecutive pixels of BPP
+// bytes: red alone into grey, red, green and blue into 24 bits, and alpha
+// as well into 32. Coverage comes as the glyph's own bytes, or as ints where
+// it had to be scaled first.
+template <int BPP, typename Coverage>
+void BlendRun(uint8_t* p, const Coverage* coverage, int64_t n, const Ink& ink) {
+  for (int64_t k = 0; k < n; ++k, p += BPP) {
+    const int s = coverage[k];
+    if (s == 0) continue;
+    const int N = s * ink.A / 255;
+    const int O = 255 - N;
+    p[0] = static_cast<uint8_t>((ink.R * N + p[0] * O) / 255);
+    if constexpr (BPP >= 3) {
+      p[1] = static_cast<uint8_t>((ink.G * N + p[1] * O) / 255);
+      p[2] = static_cast<uint8_t>((ink.B * N + p[2] * O) / 255);
+    }
+    if constexpr (BPP == 4) p[3] = static_cast<uint8_t>((p[3] * O + N * 255) / 255);
   }
-  if (bpp == 4) p[3] = static_cast<uint8_t>((p[3] * O + N * 255) / 255);
 }
 
-// Coverage of one glyph pixel, 0 to 255, for the pixel modes FreeType may
-// hand back (outlines give grey, embedded strikes may be mono).
-int Coverage(const FT_Bitmap& bm, const uint8_t* row, unsigned k) {
+// How a glyph's pixels give coverage, decided once per glyph for the pixel
+// modes FreeType may hand back (outlines give grey, embedded strikes may be
+// mono or grey of fewer levels).
+enum class PixelKind { kGrey256, kGreyLevels, kMono, kNone };
+
+PixelKind KindOf(const FT_Bitmap& bm) {
   switch (bm.pixel_mode) {
     case FT_PIXEL_MODE_GRAY:
-      return bm.num_grays == 256 || bm.num_grays < 2 ? row[k] : row[k] * 255 / (bm.num_grays - 1);
+      return bm.num_grays == 256 || bm.num_grays < 2 ? PixelKind::kGrey256 : PixelKind::kGreyLevels;
     case FT_PIXEL_MODE_MONO:
-      return (row[k >> 3] >> (7 - (k & 7))) & 1 ? 255 : 0;
+      return PixelKind::kMono;
     default:
-      return 0;  // colour and LCD strikes carry no single coverage
+      return PixelKind::kNone;  // colour and LCD strikes carry no single coverage
   }
+}
+
+// The columns [first, last) of a glyph row.
+struct Span {
+  int64_t first, last;
+  int64_t size() const { return last - first; }
+};
+
+// The part of a glyph's extent that, placed at `at`, falls on a target side.
+Span Visible(int64_t at, int64_t extent, int64_t side) {
+  return {std::max<int64_t>(0, -at), std::min<int64_t>(extent, side - at)};
+}
+
+// Coverage of the columns of a row that is not read in place: mono bits
+// become 0 or 255, grey of fewer levels is scaled to 255.
+void ExpandRow(const FT_Bitmap& bm, PixelKind kind, const uint8_t* row, Span columns, int* out) {
+  if (kind == PixelKind::kMono) {
+    for (int64_t k = columns.first; k < columns.last; ++k) *out++ = (row[k >> 3] >> (7 - (k & 7))) & 1 ? 255 : 0;
+    return;
+  }
+  const int top = bm.num_grays - 1;
+  for (int64_t k = columns.first; k < columns.last; ++k) *out++ = row[k] * 255 / top;
 }
 
 // FreeType may hand back a glyph whose bitmap it could not fill (no
@@ -310,23 +345,46 @@ int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t 
 
 }  // namespace
 
+namespace {
+
+template <int BPP>
+void BlendRows(txBitmap& target, int64_t left, int64_t top, const FT_Bitmap& bm, PixelKind kind, Span rows,
+               Span columns, const Ink& ink) {
+  // 256-level grey, what outlines render to, is read where FreeType left it.
+  std::vector<int> expanded(kind == PixelKind::kGrey256 ? 0 : static_cast<size_t>(columns.size()));
+  for (int64_t r = rows.first; r < rows.last; ++r) {
+    const uint8_t* row = GlyphRow(bm, static_cast<unsigned>(r));
+    uint8_t* p = target.data[0] + ((top + r) * target.width + left + columns.first) * BPP;
+    if (kind == PixelKind::kGrey256) {
+      BlendRun<BPP>(p, row + columns.first, columns.size(), ink);
+    } else {
+      ExpandRow(bm, kind, row, columns, expanded.data());
+      BlendRun<BPP>(p, expanded.data(), columns.size(), ink);
+    }
+  }
+}
+
+}  // namespace
+
 void FR_BlendGlyph(txBitmap* bitmap, int64_t left, int64_t top, const FT_Bitmap_* glyph, uint32_t colour) {
   if (!bitmap || !glyph || !BitmapUsable(*bitmap) || !GlyphReadable(*glyph)) return;
   txBitmap& target = *bitmap;
   const FT_Bitmap& bm = *glyph;
+  const PixelKind kind = KindOf(bm);
+  const Span rows = Visible(top, bm.rows, target.height);
+  const Span columns = Visible(left, bm.width, target.width);
+  if (kind == PixelKind::kNone || rows.size() <= 0 || columns.size() <= 0) return;
   const Ink ink = InkOf(colour);
-  const int bpp = BytesPerPixel(target);
-  for (unsigned r = 0; r < bm.rows; ++r) {
-    const int64_t y = top + r;
-    if (y < 0 || y >= target.height) continue;
-    const uint8_t* row = GlyphRow(bm, r);
-    for (unsigned k = 0; k < bm.width; ++k) {
-      const int64_t x = left + k;
-      if (x < 0 || x >= target.width) continue;
-      const int s = Coverage(bm, row, k);
-      if (s == 0) continue;
-      BlendPixel(target.data[0] + (y * target.width + x) * bpp, bpp, ink, s);
-    }
+  switch (BytesPerPixel(target)) {
+    case 1:
+      BlendRows<1>(target, left, top, bm, kind, rows, columns, ink);
+      break;
+    case 3:
+      BlendRows<3>(target, left, top, bm, kind, rows, columns, ink);
+      break;
+    case 4:
+      BlendRows<4>(target, left, top, bm, kind, rows, columns, ink);
+      break;
   }
 }
 
