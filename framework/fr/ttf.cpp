@@ -307,10 +307,15 @@ int64_t StartRow(const FR_Font_t& f, int H, int L) {
   }
 }
 
-// Whether an outline would render larger than any real glyph.
-bool OutlineTooLarge(const FT_Outline& outline) {
+// Whether the outline in the slot would render larger than any real glyph.
+// Loading has already sized the bitmap the outline renders to, never
+// narrower or lower than the outline itself: only an outline whose bitmap
+// was sized beyond the bound, or not sized, is measured.
+bool OutlineTooLarge(const FT_GlyphSlotRec_& slot) {
+  const FT_Bitmap& sized = slot.bitmap;
+  if (sized.width > 0 && sized.width <= kMaxGlyphSide && sized.rows > 0 && sized.rows <= kMaxGlyphSide) return false;
   FT_BBox box;
-  FT_Outline_Get_CBox(&outline, &box);
+  FT_Outline_Get_CBox(&slot.outline, &box);
   const int64_t width = (static_cast<int64_t>(box.xMax) - box.xMin) / 64;
   const int64_t height = (static_cast<int64_t>(box.yMax) - box.yMin) / 64;
   return width > kMaxGlyphSide || height > kMaxGlyphSide;
@@ -318,7 +323,7 @@ bool OutlineTooLarge(const FT_Outline& outline) {
 
 int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t code) {
   FT_GlyphSlot slot = face->glyph;
-  if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(slot->outline)) {
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(*slot)) {
     TTF_LOG("[fr][ttf][%s:%d:%s()]  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", SYS_LOGPOS_AS("FR_Render"),
             code, text[i]);
     slot->outline.n_points = 0;

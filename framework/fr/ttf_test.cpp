@@ -215,6 +215,23 @@ TEST_F(TrueTypeRender, OversizedGlyphsDrawEmpty) {
   EXPECT_FALSE(FindInk(big).empty());
 }
 
+// The bound is on the outline's own extent: at 5392 px the outline of "l" is
+// 4096 rows high and draws although the bitmap it renders to has a row more;
+// at 5393 px it is 4097 rows high and draws empty.
+TEST_F(TrueTypeRender, TheGlyphBoundIsTheOutlinesOwnHeight) {
+  struct Case {
+    int size;
+    bool draws;
+  };
+  for (const Case& c : {Case{5392, true}, Case{5393, false}}) {
+    SCOPED_TRACE(c.size);
+    Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, c.size);
+    Target t(64, 64, 8);
+    Render(t, "l");
+    EXPECT_EQ(!FindInk(t).empty(), c.draws);
+  }
+}
+
 TEST_F(TrueTypeRender, ColourBlendsByTheGlyphsCoverage) {
   const int W = 96, H = 40;
   Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 28);
