@@ -66,9 +66,13 @@ void ThroughRenderer(FR_Font_t* font, Target& target) {
   }
 }
 
+// The colour as a blit gets it at run time: a constant one would let the
+// compiler fold the blend.
+volatile uint32_t colourAtRunTime = kColour;
+
 // The same blend as the renderer's, onto 32-bit pixels, clipped to the target.
-void Blit(Target& target, const FT_Bitmap& glyph, int left, int top) {
-  const int R = kColour >> 24, G = (kColour >> 16) & 0xFF, B = (kColour >> 8) & 0xFF, A = kColour & 0xFF;
+void Blit(Target& target, const FT_Bitmap& glyph, int left, int top, uint32_t colour) {
+  const int R = colour >> 24, G = (colour >> 16) & 0xFF, B = (colour >> 8) & 0xFF, A = colour & 0xFF;
   const int r0 = std::max(0, -top), r1 = std::min(static_cast<int>(glyph.rows), kHeight - top);
   const int k0 = std::max(0, -left), k1 = std::min(static_cast<int>(glyph.width), kWidth - left);
   for (int r = r0; r < r1; ++r) {
@@ -88,6 +92,7 @@ void Blit(Target& target, const FT_Bitmap& glyph, int left, int top) {
 
 void FreeTypeAlone(FT_Face face, Target& target) {
   const bool kerning = FT_HAS_KERNING(face);
+  const uint32_t colour = colourAtRunTime;
   for (int i = 0; i < kLines; ++i) {
     const int baseline = i * kLineHeight + kSize;
     int pen = 0;
@@ -102,7 +107,7 @@ void FreeTypeAlone(FT_Face face, Target& target) {
       previous = gi;
       if (FT_Load_Glyph(face, gi, FT_LOAD_NO_HINTING) != 0) continue;
       if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) continue;
-      Blit(target, face->glyph->bitmap, pen + face->glyph->bitmap_left, baseline - face->glyph->bitmap_top);
+      Blit(target, face->glyph->bitmap, pen + face->glyph->bitmap_left, baseline - face->glyph->bitmap_top, colour);
       pen += static_cast<int>(face->glyph->advance.x >> 6);
     }
   }

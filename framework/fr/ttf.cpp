@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -50,25 +51,33 @@ struct FR_Glyph_t {
   int kerning = 0;  // pixels, against the character before
   int top = 0;      // rows above the baseline
   int advance = 0;  // horizontal advance minus left
-  FT_BitmapGlyph glyph = nullptr;
-  const FT_Bitmap* bitmap = nullptr;  // the glyph's coverage
+  FT_Bitmap bitmap{};  // the glyph's coverage; its rows lie in the line's store
+  size_t offset = 0;   // where in the store
 };
 
-// The glyphs of one render, released whichever way the render ends.
-class GlyphRun {
+// The coverage of every glyph of a line. FreeType's glyph slot holds one
+// glyph at a time, and no glyph is placed before the whole line is measured,
+// so each glyph's rows are kept here, one buffer for the line, while the
+// slot keeps (and reuses) its own.
+class GlyphStore {
  public:
-  explicit GlyphRun(size_t n) : glyphs_(n) {}
-  ~GlyphRun() {
-    for (FR_Glyph_t& g : glyphs_)
-      if (g.glyph) FT_Done_Glyph(reinterpret_cast<FT_Glyph>(g.glyph));
+  void keep(FR_Glyph_t& g, const FT_Bitmap& rendered) {
+    g.bitmap = rendered;
+    g.bitmap.buffer = nullptr;
+    if (!rendered.buffer) return;  // nothing was filled in: it draws nothing
+    const size_t bytes = static_cast<size_t>(rendered.rows) * static_cast<size_t>(std::abs(rendered.pitch));
+    g.offset = bytes_.size();
+    bytes_.insert(bytes_.end(), rendered.buffer, rendered.buffer + bytes);
+    kept_.push_back(&g);
   }
-  GlyphRun(const GlyphRun&) = delete;
-  GlyphRun& operator=(const GlyphRun&) = delete;
-  FR_Glyph_t& operator[](size_t i) { return glyphs_[i]; }
-  size_t size() const { return glyphs_.size(); }
+  // Points every kept glyph at its rows, once the store has stopped growing.
+  void settle() {
+    for (FR_Glyph_t* g : kept_) g->bitmap.buffer = bytes_.data() + g->offset;
+  }
 
  private:
-  std::vector<FR_Glyph_t> glyphs_;
+  std::vector<uint8_t> bytes_;
+  std::vector<FR_Glyph_t*> kept_;
 };
 
 // One UTF-8 sequence at s[i]: its code point and length, or U+FFFD and 1
@@ -211,8 +220,10 @@ Ink InkOf(uint32_t colour) {
 // bytes: red alone into grey, red, green and blue into 24 bits, and alpha
 // as well into 32. Coverage comes as the glyph's own bytes, or as ints where
 // it had to be scaled first.
+// The ink comes by value: behind a reference, every byte stored would make
+// the compiler read it again.
 template <int BPP, typename Coverage>
-void BlendRun(uint8_t* p, const Coverage* coverage, int64_t n, const Ink& ink) {
+void BlendRun(uint8_t* p, const Coverage* coverage, int64_t n, const Ink ink) {
   for (int64_t k = 0; k < n; ++k, p += BPP) {
     const int s = coverage[k];
     if (s == 0) continue;
@@ -321,7 +332,7 @@ bool OutlineTooLarge(const FT_GlyphSlotRec_& slot) {
   return width > kMaxGlyphSide || height > kMaxGlyphSide;
 }
 
-int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t code) {
+int TakeGlyph(FT_Face face, FR_Glyph_t& g, GlyphStore& store, const char* text, size_t i, uint32_t code) {
   FT_GlyphSlot slot = face->glyph;
   if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(*slot)) {
     TTF_LOG("[fr][ttf][%s:%d:%s()]  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", SYS_LOGPOS_AS("FR_Render"),
@@ -334,16 +345,10 @@ int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t 
             text[i]);
     return -1;
   }
-  FT_Glyph glyph = nullptr;
-  if (FT_Get_Glyph(slot, &glyph) != 0) return -1;
-  if (FT_Glyph_To_Bitmap(&glyph, FT_RENDER_MODE_NORMAL, nullptr, 1) != 0) {
-    FT_Done_Glyph(glyph);
-    return -1;
-  }
-  g.glyph = reinterpret_cast<FT_BitmapGlyph>(glyph);
-  g.bitmap = &g.glyph->bitmap;
-  g.left = g.glyph->left;
-  g.top = g.glyph->top;
+  if (slot->format != FT_GLYPH_FORMAT_BITMAP) return -1;
+  store.keep(g, slot->bitmap);
+  g.left = slot->bitmap_left;
+  g.top = slot->bitmap_top;
   g.advance = static_cast<int>(slot->advance.x >> 6) - g.left;
   return 0;
 }
@@ -459,7 +464,8 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   const int L = LineHeight(face, font->size);
 
   const std::vector<uint32_t> codes = Decode(font->encoding, text, frTextBytes(font->encoding, text));
-  GlyphRun glyphs(codes.size());
+  std::vector<FR_Glyph_t> glyphs(codes.size());
+  GlyphStore store;
   int minTop = INT_MAX, maxRows = 0;
   int64_t total = 0;
   FT_UInt previous = 0;
@@ -476,14 +482,15 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
       g.kerning = static_cast<int>((delta.x + 32) >> 6);
     }
     previous = gi;
-    if (TakeGlyph(face, g, text, i, codes[i]) != 0) {
+    if (TakeGlyph(face, g, store, text, i, codes[i]) != 0) {
       errSetLastError(ERR_BADARG);
       return -1;
     }
     if (g.top != 0 && g.top < minTop) minTop = g.top;
-    if (static_cast<int>(g.bitmap->rows) > maxRows) maxRows = static_cast<int>(g.bitmap->rows);
+    if (static_cast<int>(g.bitmap.rows) > maxRows) maxRows = static_cast<int>(g.bitmap.rows);
     total += face->glyph->advance.x >> 6;
   }
+  store.settle();
   // Without ink there is no top to measure from: the text is 0 rows high.
   const int textHeight = minTop == INT_MAX ? 0 : 2 * maxRows - minTop;
   const int textWidth = static_cast<int>(total);
@@ -498,7 +505,7 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
     FR_Glyph_t& g = glyphs[i];
     // The first glyph's own left bearing is left out: the first ink sits at x0.
     if (i > 0) pen += g.kerning + g.left;
-    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, g.bitmap, font->colour);
+    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, &g.bitmap, font->colour);
     pen += g.advance;
   }
   return 0;
