@@ -4,7 +4,6 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include FT_GLYPH_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -37,6 +36,11 @@ constexpr int kLineMargin = 5;
 // A glyph wider or higher than this many pixels comes only from a damaged
 // face: rendering it would take gigabytes.
 constexpr int64_t kMaxGlyphSide = 4096;
+// Room set aside per glyph for its rows: a glyph of a 16 px text takes about
+// 150 bytes, so a caption's line seldom has to grow its store. A longer text
+// grows it as it goes rather than reserving in advance for every character.
+constexpr size_t kStoreBytesPerGlyph = 256;
+constexpr size_t kStoreGlyphsReserved = 4096;
 
 // Style and face flag bits as the registry records them.
 constexpr FT_Long kStyleItalic = 1 << 0;
@@ -61,11 +65,15 @@ struct FR_Glyph_t {
 // slot keeps (and reuses) its own.
 class GlyphStore {
  public:
+  explicit GlyphStore(size_t glyphs) {
+    bytes_.reserve(std::min(glyphs, kStoreGlyphsReserved) * kStoreBytesPerGlyph);
+    kept_.reserve(glyphs);
+  }
   void keep(FR_Glyph_t& g, const FT_Bitmap& rendered) {
     g.bitmap = rendered;
     g.bitmap.buffer = nullptr;
     if (!rendered.buffer) return;  // nothing was filled in: it draws nothing
-    const size_t bytes = static_cast<size_t>(rendered.rows) * static_cast<size_t>(std::abs(rendered.pitch));
+    const size_t bytes = static_cast<size_t>(rendered.rows) * static_cast<size_t>(std::abs(static_cast<int64_t>(rendered.pitch)));
     g.offset = bytes_.size();
     bytes_.insert(bytes_.end(), rendered.buffer, rendered.buffer + bytes);
     kept_.push_back(&g);
@@ -465,7 +473,7 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
 
   const std::vector<uint32_t> codes = Decode(font->encoding, text, frTextBytes(font->encoding, text));
   std::vector<FR_Glyph_t> glyphs(codes.size());
-  GlyphStore store;
+  GlyphStore store(codes.size());
   int minTop = INT_MAX, maxRows = 0;
   int64_t total = 0;
   FT_UInt previous = 0;
