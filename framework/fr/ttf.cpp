@@ -73,7 +73,8 @@ class GlyphStore {
     g.bitmap = rendered;
     g.bitmap.buffer = nullptr;
     if (!rendered.buffer) return;  // nothing was filled in: it draws nothing
-    const size_t bytes = static_cast<size_t>(rendered.rows) * static_cast<size_t>(std::abs(static_cast<int64_t>(rendered.pitch)));
+    const auto rowBytes = static_cast<size_t>(std::abs(static_cast<int64_t>(rendered.pitch)));
+    const size_t bytes = static_cast<size_t>(rendered.rows) * rowBytes;
     g.offset = bytes_.size();
     bytes_.insert(bytes_.end(), rendered.buffer, rendered.buffer + bytes);
     kept_.push_back(&g);
@@ -227,9 +228,8 @@ Ink InkOf(uint32_t colour) {
 // Blends n pixels of coverage (0 to 255) into consecutive pixels of BPP
 // bytes: red alone into grey, red, green and blue into 24 bits, and alpha
 // as well into 32. Coverage comes as the glyph's own bytes, or as ints where
-// it had to be scaled first.
-// The ink comes by value: behind a reference, every byte stored would make
-// the compiler read it again.
+// it had to be scaled first. The ink comes by value: behind a reference,
+// every byte stored would make the compiler read it again.
 template <int BPP, typename Coverage>
 void BlendRun(uint8_t* p, const Coverage* coverage, int64_t n, const Ink ink) {
   for (int64_t k = 0; k < n; ++k, p += BPP) {

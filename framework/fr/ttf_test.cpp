@@ -531,16 +531,23 @@ TEST_F(TrueTypeRender, RenderedPixelsAreExactlyThese) {
     uint32_t crc;
   };
   const Case cases[] = {
-      {"paragraph, 32 bits, white", 32, 420, 24, 16, 0xFFFFFFFFu, 0, FR_HALIGN_LEFT, FR_VALIGN_TOP, 0, 0, kParagraph, 391, 32, 0xD538DA8Cu},
-      {"paragraph, 32 bits, half alpha over grey", 32, 420, 24, 16, 0x80402010u, 100, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, kParagraph, 391, 32, 0xC3C637E0u},
-      {"paragraph, 24 bits, opaque colour", 24, 420, 24, 16, 0x20C0F0FFu, 7, FR_HALIGN_RIGHT, FR_VALIGN_BOTTOM, 0, 0, kParagraph, 391, 32, 0x403A4F70u},
-      {"paragraph, 8 bits, red only", 8, 420, 24, 16, 0x40FFFFFFu, 9, FR_HALIGN_CENTRE, FR_VALIGN_TOP, 0, 0, kParagraph, 391, 32, 0xE3914D06u},
-      {"kerned pairs, 8 bits", 8, 256, 64, 40, 0xFFFFFFFFu, 0, FR_HALIGN_LEFT, FR_VALIGN_CENTRE, 0, 0, "AVATAR Wa To", 294, 37, 0x5A3BBCF4u},
+      {"paragraph, 32 bits, white",
+       32, 420, 24, 16, 0xFFFFFFFFu, 0, FR_HALIGN_LEFT, FR_VALIGN_TOP, 0, 0, kParagraph, 391, 32, 0xD538DA8Cu},
+      {"paragraph, 32 bits, half alpha over grey",
+       32, 420, 24, 16, 0x80402010u, 100, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, kParagraph, 391, 32, 0xC3C637E0u},
+      {"paragraph, 24 bits, opaque colour",
+       24, 420, 24, 16, 0x20C0F0FFu, 7, FR_HALIGN_RIGHT, FR_VALIGN_BOTTOM, 0, 0, kParagraph, 391, 32, 0x403A4F70u},
+      {"paragraph, 8 bits, red only",
+       8, 420, 24, 16, 0x40FFFFFFu, 9, FR_HALIGN_CENTRE, FR_VALIGN_TOP, 0, 0, kParagraph, 391, 32, 0xE3914D06u},
+      {"kerned pairs, 8 bits",
+       8, 256, 64, 40, 0xFFFFFFFFu, 0, FR_HALIGN_LEFT, FR_VALIGN_CENTRE, 0, 0, "AVATAR Wa To", 294, 37, 0x5A3BBCF4u},
       {"cut at the left edge", 32, 40, 30, 32, 0xFFC08040u, 3, -1, -1, -9, 0, "Hg'", 52, 32, 0x3F9B969Au},
       {"cut at the top edge", 24, 40, 30, 32, 0xFFC08040u, 3, -1, -1, 2, -25, "Hg'", 52, 32, 0x79A58FE2u},
       {"cut at the right edge", 32, 40, 30, 32, 0xFFC08040u, 3, -1, -1, 30, 0, "Hg'", 52, 32, 0xB557AB34u},
       {"cut at the bottom edge", 8, 40, 30, 32, 0xFFC08040u, 3, -1, -1, 2, 20, "Hg'", 52, 32, 0x08B53609u},
-      {"wider than the bitmap, centred", 32, 33, 9, 16, 0xFFFFFFFFu, 0, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, "Wide words overflow", 158, 19, 0x6FB1773Cu},
+      {"wider than the bitmap, centred",
+       32, 33, 9, 16, 0xFFFFFFFFu, 0, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, "Wide words overflow", 158, 19,
+       0x6FB1773Cu},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
