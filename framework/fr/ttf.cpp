@@ -4,12 +4,13 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include FT_GLYPH_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -35,6 +36,11 @@ constexpr int kLineMargin = 5;
 // A glyph wider or higher than this many pixels comes only from a damaged
 // face: rendering it would take gigabytes.
 constexpr int64_t kMaxGlyphSide = 4096;
+// Room set aside per glyph for its rows: a glyph of a 16 px text takes about
+// 150 bytes, so a caption's line seldom has to grow its store. A longer text
+// grows it as it goes rather than reserving in advance for every character.
+constexpr size_t kStoreBytesPerGlyph = 256;
+constexpr size_t kStoreGlyphsReserved = 4096;
 
 // Style and face flag bits as the registry records them.
 constexpr FT_Long kStyleItalic = 1 << 0;
@@ -49,25 +55,38 @@ struct FR_Glyph_t {
   int kerning = 0;  // pixels, against the character before
   int top = 0;      // rows above the baseline
   int advance = 0;  // horizontal advance minus left
-  FT_BitmapGlyph glyph = nullptr;
-  const FT_Bitmap* bitmap = nullptr;  // the glyph's coverage
+  FT_Bitmap bitmap{};  // the glyph's coverage; its rows lie in the line's store
+  size_t offset = 0;   // where in the store
 };
 
-// The glyphs of one render, released whichever way the render ends.
-class GlyphRun {
+// The coverage of every glyph of a line. FreeType's glyph slot holds one
+// glyph at a time, and no glyph is placed before the whole line is measured,
+// so each glyph's rows are kept here, one buffer for the line, while the
+// slot keeps (and reuses) its own.
+class GlyphStore {
  public:
-  explicit GlyphRun(size_t n) : glyphs_(n) {}
-  ~GlyphRun() {
-    for (FR_Glyph_t& g : glyphs_)
-      if (g.glyph) FT_Done_Glyph(reinterpret_cast<FT_Glyph>(g.glyph));
+  explicit GlyphStore(size_t glyphs) {
+    bytes_.reserve(std::min(glyphs, kStoreGlyphsReserved) * kStoreBytesPerGlyph);
+    kept_.reserve(glyphs);
   }
-  GlyphRun(const GlyphRun&) = delete;
-  GlyphRun& operator=(const GlyphRun&) = delete;
-  FR_Glyph_t& operator[](size_t i) { return glyphs_[i]; }
-  size_t size() const { return glyphs_.size(); }
+  void keep(FR_Glyph_t& g, const FT_Bitmap& rendered) {
+    g.bitmap = rendered;
+    g.bitmap.buffer = nullptr;
+    if (!rendered.buffer) return;  // nothing was filled in: it draws nothing
+    const auto rowBytes = static_cast<size_t>(std::abs(static_cast<int64_t>(rendered.pitch)));
+    const size_t bytes = static_cast<size_t>(rendered.rows) * rowBytes;
+    g.offset = bytes_.size();
+    bytes_.insert(bytes_.end(), rendered.buffer, rendered.buffer + bytes);
+    kept_.push_back(&g);
+  }
+  // Points every kept glyph at its rows, once the store has stopped growing.
+  void settle() {
+    for (FR_Glyph_t* g : kept_) g->bitmap.buffer = bytes_.data() + g->offset;
+  }
 
  private:
-  std::vector<FR_Glyph_t> glyphs_;
+  std::vector<uint8_t> bytes_;
+  std::vector<FR_Glyph_t*> kept_;
 };
 
 // One UTF-8 sequence at s[i]: its code point and length, or U+FFFD and 1
@@ -206,28 +225,63 @@ Ink InkOf(uint32_t colour) {
           static_cast<int>(colour & 0xFF)};
 }
 
-void BlendPixel(uint8_t* p, int bpp, const Ink& ink, int s) {
-  const int N = s * ink.A / 255;
-  const int O = 255 - N;
-  p[0] = static_cast<uint8_t>((ink.R * N + p[0] * O) / 255);
-  if (bpp >= 3) {
-    p[1] = static_cast<uint8_t>((ink.G * N + p[1] * O) / 255);
-    p[2] = static_cast<uint8_t>((ink.B * N + p[2] * O) / 255);
+// Blends n pixels of coverage (0 to 255) into consecutive pixels of BPP
+// bytes: red alone into grey, red, green and blue into 24 bits, and alpha
+// as well into 32. Coverage comes as the glyph's own bytes, or as ints where
+// it had to be scaled first. The ink comes by value: behind a reference,
+// every byte stored would make the compiler read it again.
+template <int BPP, typename Coverage>
+void BlendRun(uint8_t* p, const Coverage* coverage, int64_t n, const Ink ink) {
+  for (int64_t k = 0; k < n; ++k, p += BPP) {
+    const int s = coverage[k];
+    if (s == 0) continue;
+    const int N = s * ink.A / 255;
+    const int O = 255 - N;
+    p[0] = static_cast<uint8_t>((ink.R * N + p[0] * O) / 255);
+    if constexpr (BPP >= 3) {
+      p[1] = static_cast<uint8_t>((ink.G * N + p[1] * O) / 255);
+      p[2] = static_cast<uint8_t>((ink.B * N + p[2] * O) / 255);
+    }
+    if constexpr (BPP == 4) p[3] = static_cast<uint8_t>((p[3] * O + N * 255) / 255);
   }
-  if (bpp == 4) p[3] = static_cast<uint8_t>((p[3] * O + N * 255) / 255);
 }
 
-// Coverage of one glyph pixel, 0 to 255, for the pixel modes FreeType may
-// hand back (outlines give grey, embedded strikes may be mono).
-int Coverage(const FT_Bitmap& bm, const uint8_t* row, unsigned k) {
+// How a glyph's pixels give coverage, decided once per glyph for the pixel
+// modes FreeType may hand back (outlines give grey, embedded strikes may be
+// mono or grey of fewer levels).
+enum class PixelKind { kGrey256, kGreyLevels, kMono, kNone };
+
+PixelKind KindOf(const FT_Bitmap& bm) {
   switch (bm.pixel_mode) {
     case FT_PIXEL_MODE_GRAY:
-      return bm.num_grays == 256 || bm.num_grays < 2 ? row[k] : row[k] * 255 / (bm.num_grays - 1);
+      return bm.num_grays == 256 || bm.num_grays < 2 ? PixelKind::kGrey256 : PixelKind::kGreyLevels;
     case FT_PIXEL_MODE_MONO:
-      return (row[k >> 3] >> (7 - (k & 7))) & 1 ? 255 : 0;
+      return PixelKind::kMono;
     default:
-      return 0;  // colour and LCD strikes carry no single coverage
+      return PixelKind::kNone;  // colour and LCD strikes carry no single coverage
   }
+}
+
+// The columns [first, last) of a glyph row.
+struct Span {
+  int64_t first, last;
+  int64_t size() const { return last - first; }
+};
+
+// The part of a glyph's extent that, placed at `at`, falls on a target side.
+Span Visible(int64_t at, int64_t extent, int64_t side) {
+  return {std::max<int64_t>(0, -at), std::min<int64_t>(extent, side - at)};
+}
+
+// Coverage of the columns of a row that is not read in place: mono bits
+// become 0 or 255, grey of fewer levels is scaled to 255.
+void ExpandRow(const FT_Bitmap& bm, PixelKind kind, const uint8_t* row, Span columns, int* out) {
+  if (kind == PixelKind::kMono) {
+    for (int64_t k = columns.first; k < columns.last; ++k) *out++ = (row[k >> 3] >> (7 - (k & 7))) & 1 ? 255 : 0;
+    return;
+  }
+  const int top = bm.num_grays - 1;
+  for (int64_t k = columns.first; k < columns.last; ++k) *out++ = row[k] * 255 / top;
 }
 
 // FreeType may hand back a glyph whose bitmap it could not fill (no
@@ -272,18 +326,23 @@ int64_t StartRow(const FR_Font_t& f, int H, int L) {
   }
 }
 
-// Whether an outline would render larger than any real glyph.
-bool OutlineTooLarge(const FT_Outline& outline) {
+// Whether the outline in the slot would render larger than any real glyph.
+// Loading has already sized the bitmap the outline renders to, never
+// narrower or lower than the outline itself: only an outline whose bitmap
+// was sized beyond the bound, or not sized, is measured.
+bool OutlineTooLarge(const FT_GlyphSlotRec_& slot) {
+  const FT_Bitmap& sized = slot.bitmap;
+  if (sized.width > 0 && sized.width <= kMaxGlyphSide && sized.rows > 0 && sized.rows <= kMaxGlyphSide) return false;
   FT_BBox box;
-  FT_Outline_Get_CBox(&outline, &box);
+  FT_Outline_Get_CBox(&slot.outline, &box);
   const int64_t width = (static_cast<int64_t>(box.xMax) - box.xMin) / 64;
   const int64_t height = (static_cast<int64_t>(box.yMax) - box.yMin) / 64;
   return width > kMaxGlyphSide || height > kMaxGlyphSide;
 }
 
-int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t code) {
+int TakeGlyph(FT_Face face, FR_Glyph_t& g, GlyphStore& store, const char* text, size_t i, uint32_t code) {
   FT_GlyphSlot slot = face->glyph;
-  if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(slot->outline)) {
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(*slot)) {
     TTF_LOG("[fr][ttf][%s:%d:%s()]  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", SYS_LOGPOS_AS("FR_Render"),
             code, text[i]);
     slot->outline.n_points = 0;
@@ -294,18 +353,33 @@ int TakeGlyph(FT_Face face, FR_Glyph_t& g, const char* text, size_t i, uint32_t 
             text[i]);
     return -1;
   }
-  FT_Glyph glyph = nullptr;
-  if (FT_Get_Glyph(slot, &glyph) != 0) return -1;
-  if (FT_Glyph_To_Bitmap(&glyph, FT_RENDER_MODE_NORMAL, nullptr, 1) != 0) {
-    FT_Done_Glyph(glyph);
-    return -1;
-  }
-  g.glyph = reinterpret_cast<FT_BitmapGlyph>(glyph);
-  g.bitmap = &g.glyph->bitmap;
-  g.left = g.glyph->left;
-  g.top = g.glyph->top;
+  if (slot->format != FT_GLYPH_FORMAT_BITMAP) return -1;
+  store.keep(g, slot->bitmap);
+  g.left = slot->bitmap_left;
+  g.top = slot->bitmap_top;
   g.advance = static_cast<int>(slot->advance.x >> 6) - g.left;
   return 0;
+}
+
+}  // namespace
+
+namespace {
+
+template <int BPP>
+void BlendRows(txBitmap& target, int64_t left, int64_t top, const FT_Bitmap& bm, PixelKind kind, Span rows,
+               Span columns, const Ink& ink) {
+  // 256-level grey, what outlines render to, is read where FreeType left it.
+  std::vector<int> expanded(kind == PixelKind::kGrey256 ? 0 : static_cast<size_t>(columns.size()));
+  for (int64_t r = rows.first; r < rows.last; ++r) {
+    const uint8_t* row = GlyphRow(bm, static_cast<unsigned>(r));
+    uint8_t* p = target.data[0] + ((top + r) * target.width + left + columns.first) * BPP;
+    if (kind == PixelKind::kGrey256) {
+      BlendRun<BPP>(p, row + columns.first, columns.size(), ink);
+    } else {
+      ExpandRow(bm, kind, row, columns, expanded.data());
+      BlendRun<BPP>(p, expanded.data(), columns.size(), ink);
+    }
+  }
 }
 
 }  // namespace
@@ -314,19 +388,21 @@ void FR_BlendGlyph(txBitmap* bitmap, int64_t left, int64_t top, const FT_Bitmap_
   if (!bitmap || !glyph || !BitmapUsable(*bitmap) || !GlyphReadable(*glyph)) return;
   txBitmap& target = *bitmap;
   const FT_Bitmap& bm = *glyph;
+  const PixelKind kind = KindOf(bm);
+  const Span rows = Visible(top, bm.rows, target.height);
+  const Span columns = Visible(left, bm.width, target.width);
+  if (kind == PixelKind::kNone || rows.size() <= 0 || columns.size() <= 0) return;
   const Ink ink = InkOf(colour);
-  const int bpp = BytesPerPixel(target);
-  for (unsigned r = 0; r < bm.rows; ++r) {
-    const int64_t y = top + r;
-    if (y < 0 || y >= target.height) continue;
-    const uint8_t* row = GlyphRow(bm, r);
-    for (unsigned k = 0; k < bm.width; ++k) {
-      const int64_t x = left + k;
-      if (x < 0 || x >= target.width) continue;
-      const int s = Coverage(bm, row, k);
-      if (s == 0) continue;
-      BlendPixel(target.data[0] + (y * target.width + x) * bpp, bpp, ink, s);
-    }
+  switch (BytesPerPixel(target)) {
+    case 1:
+      BlendRows<1>(target, left, top, bm, kind, rows, columns, ink);
+      break;
+    case 3:
+      BlendRows<3>(target, left, top, bm, kind, rows, columns, ink);
+      break;
+    case 4:
+      BlendRows<4>(target, left, top, bm, kind, rows, columns, ink);
+      break;
   }
 }
 
@@ -396,7 +472,8 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   const int L = LineHeight(face, font->size);
 
   const std::vector<uint32_t> codes = Decode(font->encoding, text, frTextBytes(font->encoding, text));
-  GlyphRun glyphs(codes.size());
+  std::vector<FR_Glyph_t> glyphs(codes.size());
+  GlyphStore store(codes.size());
   int minTop = INT_MAX, maxRows = 0;
   int64_t total = 0;
   FT_UInt previous = 0;
@@ -413,14 +490,15 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
       g.kerning = static_cast<int>((delta.x + 32) >> 6);
     }
     previous = gi;
-    if (TakeGlyph(face, g, text, i, codes[i]) != 0) {
+    if (TakeGlyph(face, g, store, text, i, codes[i]) != 0) {
       errSetLastError(ERR_BADARG);
       return -1;
     }
     if (g.top != 0 && g.top < minTop) minTop = g.top;
-    if (static_cast<int>(g.bitmap->rows) > maxRows) maxRows = static_cast<int>(g.bitmap->rows);
+    if (static_cast<int>(g.bitmap.rows) > maxRows) maxRows = static_cast<int>(g.bitmap.rows);
     total += face->glyph->advance.x >> 6;
   }
+  store.settle();
   // Without ink there is no top to measure from: the text is 0 rows high.
   const int textHeight = minTop == INT_MAX ? 0 : 2 * maxRows - minTop;
   const int textWidth = static_cast<int>(total);
@@ -435,7 +513,7 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
     FR_Glyph_t& g = glyphs[i];
     // The first glyph's own left bearing is left out: the first ink sits at x0.
     if (i > 0) pen += g.kerning + g.left;
-    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, g.bitmap, font->colour);
+    FR_BlendGlyph(bitmap, x0 + pen, baseline - g.top, &g.bitmap, font->colour);
     pen += g.advance;
   }
   return 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
+#include "framework/base/z.h"
 #include "framework/base/mem.h"
 #include "framework/fr/frtest.h"
 #include "testsupport/testsupport.h"
@@ -214,6 +215,23 @@ TEST_F(TrueTypeRender, OversizedGlyphsDrawEmpty) {
   EXPECT_FALSE(FindInk(big).empty());
 }
 
+// The bound is on the outline's own extent: at 5392 px the outline of "l" is
+// 4096 rows high and draws although the bitmap it renders to has a row more;
+// at 5393 px it is 4097 rows high and draws empty.
+TEST_F(TrueTypeRender, TheGlyphBoundIsTheOutlinesOwnHeight) {
+  struct Case {
+    int size;
+    bool draws;
+  };
+  for (const Case& c : {Case{5392, true}, Case{5393, false}}) {
+    SCOPED_TRACE(c.size);
+    Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, c.size);
+    Target t(64, 64, 8);
+    Render(t, "l");
+    EXPECT_EQ(!FindInk(t).empty(), c.draws);
+  }
+}
+
 TEST_F(TrueTypeRender, ColourBlendsByTheGlyphsCoverage) {
   const int W = 96, H = 40;
   Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 28);
@@ -387,6 +405,99 @@ TEST(GlyphBlend, UnreadableGlyphsDrawNothing) {
   }
 }
 
+// A glyph of levels 0 to maxLevel, stored as FreeType stores its pixel mode
+// (grey bytes, or bits for mono), rows padded to the pitch, top-down for a
+// positive pitch and bottom-up for a negative one.
+struct StoredGlyph {
+  std::vector<uint8_t> bytes;
+  FT_Bitmap bitmap{};
+};
+
+StoredGlyph StoreGlyph(const std::vector<std::vector<int>>& levels, unsigned char mode, int grays, int pitch) {
+  StoredGlyph g;
+  const auto rows = static_cast<unsigned>(levels.size()), width = static_cast<unsigned>(levels[0].size());
+  const int stride = pitch < 0 ? -pitch : pitch;
+  g.bytes.assign(static_cast<size_t>(stride) * rows, 0x5A);  // padding that must never be drawn
+  for (unsigned r = 0; r < rows; ++r) {
+    uint8_t* row = g.bytes.data() + static_cast<size_t>(pitch < 0 ? rows - 1 - r : r) * stride;
+    if (mode == FT_PIXEL_MODE_MONO) std::memset(row, 0, (width + 7) / 8);
+    for (unsigned k = 0; k < width; ++k) {
+      if (mode == FT_PIXEL_MODE_MONO) {
+        if (levels[r][k]) row[k / 8] |= static_cast<uint8_t>(0x80 >> (k % 8));
+      } else {
+        row[k] = static_cast<uint8_t>(levels[r][k]);
+      }
+    }
+  }
+  g.bitmap = GlyphBitmap(rows, width, pitch, g.bytes.data(), mode);
+  g.bitmap.num_grays = static_cast<unsigned short>(grays);
+  return g;
+}
+
+// The blend of one glyph pixel of coverage s (0 to 255) onto a pixel.
+void BlendByTheFormula(uint8_t* p, int bpp, uint32_t colour, int s) {
+  const int ink[3] = {static_cast<int>(colour >> 24), static_cast<int>((colour >> 16) & 0xFF),
+                      static_cast<int>((colour >> 8) & 0xFF)};
+  const int N = s * static_cast<int>(colour & 0xFF) / 255, O = 255 - N;
+  for (int k = 0; k < std::min(bpp, 3); ++k) p[k] = static_cast<uint8_t>((ink[k] * N + p[k] * O) / 255);
+  if (bpp == 4) p[3] = static_cast<uint8_t>((p[3] * O + N * 255) / 255);
+}
+
+// Every pixel mode onto every target depth, placed inside and across each
+// edge, against the blend written out pixel by pixel.
+TEST(GlyphBlend, EveryPixelModeAndDepthBlendsByTheFormula) {
+  constexpr int kRows = 7, kWidth = 13;
+  struct Mode {
+    const char* what;
+    unsigned char mode;
+    int grays;  // the levels the stored values run to
+    int pitch;
+  };
+  const Mode modes[] = {
+      {"grey, 256 levels", FT_PIXEL_MODE_GRAY, 256, 16},
+      {"grey, 256 levels, bottom-up", FT_PIXEL_MODE_GRAY, 256, -13},
+      {"grey, 16 levels", FT_PIXEL_MODE_GRAY, 16, 14},
+      {"grey, 1 level counts as 256", FT_PIXEL_MODE_GRAY, 1, 13},
+      {"mono", FT_PIXEL_MODE_MONO, 2, 2},
+      {"mono, bottom-up, padded", FT_PIXEL_MODE_MONO, 2, -3},
+      {"LCD carries no single coverage", FT_PIXEL_MODE_LCD, 256, 13},
+  };
+  struct Place {
+    int left, top;
+  };
+  const Place places[] = {{3, 2}, {-4, 1}, {2, -3}, {20, 4}, {5, 9}, {-6, -5}, {19, 10}};
+  const uint32_t colours[] = {0xFFFFFFFFu, 0x80402010u, 0x20C0F0FFu, 0x12345600u};
+  for (const Mode& m : modes) {
+    std::vector<std::vector<int>> levels(kRows, std::vector<int>(kWidth));
+    const int top = m.grays < 2 ? 255 : m.grays - 1;
+    for (int r = 0; r < kRows; ++r)
+      for (int k = 0; k < kWidth; ++k) levels[r][k] = (r * 37 + k * 11) % 5 == 0 ? 0 : (r * 29 + k * 17) % (top + 1);
+    const StoredGlyph glyph = StoreGlyph(levels, m.mode, m.grays, m.pitch);
+    for (const int bits : {8, 24, 32})
+      for (const Place& at : places)
+        for (const uint32_t colour : colours) {
+          SCOPED_TRACE(testing::Message() << m.what << ", " << bits << " bits at " << at.left << "," << at.top
+                                          << ", colour " << std::hex << colour);
+          const int W = 24, H = 12, bpp = bits / 8;
+          Target t(W, H, bits);
+          std::vector<uint8_t> want(static_cast<size_t>(W) * H * bpp);
+          for (size_t i = 0; i < want.size(); ++i) want[i] = static_cast<uint8_t>(i * 7 + 3);
+          std::memcpy(t.bitmap()->data[0], want.data(), want.size());
+          for (int r = 0; r < kRows; ++r)
+            for (int k = 0; k < kWidth; ++k) {
+              const int x = at.left + k, y = at.top + r;
+              if (x < 0 || x >= W || y < 0 || y >= H || m.mode == FT_PIXEL_MODE_LCD) continue;
+              const int level = levels[r][k];
+              const int s = m.mode == FT_PIXEL_MODE_MONO ? (level ? 255 : 0) : top == 255 ? level : level * 255 / top;
+              if (s) BlendByTheFormula(&want[(static_cast<size_t>(y) * W + x) * bpp], bpp, colour, s);
+            }
+          FR_BlendGlyph(t.bitmap(), at.left, at.top, &glyph.bitmap, colour);
+          EXPECT_TRUE(t.fencesIntact());
+          EXPECT_TRUE(t.pixels() == want);
+        }
+  }
+}
+
 TEST_F(TrueTypeRender, KerningNarrowsAPair) {
   FR_Font_t* font = Font(FR_ENC_LATIN1, 0xFFFFFFFFu, FR_HALIGN_LEFT, FR_VALIGN_TOP, 40);
   if (!font->face->kerning) GTEST_SKIP() << "the face carries no kerning table";
@@ -403,6 +514,57 @@ TEST_F(TrueTypeRender, KerningNarrowsAPair) {
   EXPECT_LT(kerned, plain);
 }
 
+
+// The exact pixels of rendered lines, one checksum a case: every target
+// depth, colour and alignment, kerned pairs and glyphs cut at each edge.
+// Any change to where a glyph lands or how it blends changes a checksum.
+TEST_F(TrueTypeRender, RenderedPixelsAreExactlyThese) {
+  constexpr const char* kParagraph = "Sphinx of black quartz, judge my vow; AVAWAY Ty.";
+  struct Case {
+    const char* what;
+    int bits, width, height, size;
+    uint32_t colour;
+    uint8_t background;
+    int halign, valign, x, y;  // x and y count where halign is -1
+    const char* text;
+    int textWidth, textHeight;
+    uint32_t crc;
+  };
+  const Case cases[] = {
+      {"paragraph, 32 bits, white",
+       32, 420, 24, 16, 0xFFFFFFFFu, 0, FR_HALIGN_LEFT, FR_VALIGN_TOP, 0, 0, kParagraph, 391, 32, 0xD538DA8Cu},
+      {"paragraph, 32 bits, half alpha over grey",
+       32, 420, 24, 16, 0x80402010u, 100, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, kParagraph, 391, 32, 0xC3C637E0u},
+      {"paragraph, 24 bits, opaque colour",
+       24, 420, 24, 16, 0x20C0F0FFu, 7, FR_HALIGN_RIGHT, FR_VALIGN_BOTTOM, 0, 0, kParagraph, 391, 32, 0x403A4F70u},
+      {"paragraph, 8 bits, red only",
+       8, 420, 24, 16, 0x40FFFFFFu, 9, FR_HALIGN_CENTRE, FR_VALIGN_TOP, 0, 0, kParagraph, 391, 32, 0xE3914D06u},
+      {"kerned pairs, 8 bits",
+       8, 256, 64, 40, 0xFFFFFFFFu, 0, FR_HALIGN_LEFT, FR_VALIGN_CENTRE, 0, 0, "AVATAR Wa To", 294, 37, 0x5A3BBCF4u},
+      {"cut at the left edge", 32, 40, 30, 32, 0xFFC08040u, 3, -1, -1, -9, 0, "Hg'", 52, 32, 0x3F9B969Au},
+      {"cut at the top edge", 24, 40, 30, 32, 0xFFC08040u, 3, -1, -1, 2, -25, "Hg'", 52, 32, 0x79A58FE2u},
+      {"cut at the right edge", 32, 40, 30, 32, 0xFFC08040u, 3, -1, -1, 30, 0, "Hg'", 52, 32, 0xB557AB34u},
+      {"cut at the bottom edge", 8, 40, 30, 32, 0xFFC08040u, 3, -1, -1, 2, 20, "Hg'", 52, 32, 0x08B53609u},
+      {"wider than the bitmap, centred",
+       32, 33, 9, 16, 0xFFFFFFFFu, 0, FR_HALIGN_CENTRE, FR_VALIGN_CENTRE, 0, 0, "Wide words overflow", 158, 19,
+       0x6FB1773Cu},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FR_Font_t* font = Font(FR_ENC_LATIN1, c.colour, c.halign, c.valign, c.size);
+    if (c.halign < 0) {
+      ASSERT_EQ(ftSetPosition(font, c.x, c.y), 0);
+    }
+    Target t(c.width, c.height, c.bits, c.background);
+    int width = -1, height = -1;
+    Render(t, c.text, &width, &height);
+    const std::vector<uint8_t> pixels = t.pixels();
+    const auto crc = static_cast<uint32_t>(SYS_ZCrc32(pixels.data(), static_cast<uint32_t>(pixels.size())));
+    EXPECT_EQ(width, c.textWidth);
+    EXPECT_EQ(height, c.textHeight);
+    EXPECT_EQ(crc, c.crc);
+  }
+}
 
 // A glyph the face cannot load draws nothing and takes no room: FreeType
 // empties the glyph slot before it loads, so a failed load leaves an empty
