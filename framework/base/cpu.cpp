@@ -12,6 +12,8 @@
 #include "platform/cpuid.h"
 #include "platform/kernel.h"
 
+#define CPU_LOG(level, ...) SYS_LOG_TAGGED(level, "[cpu]", __VA_ARGS__)
+
 namespace {
 
 SYS_CPU_t record;
@@ -155,7 +157,7 @@ int SYS_GetCPUbyPlatformX86(SYS_PCPU_t cpu) {
     return -1;
   }
   if (!plat::CpuidPresent()) {
-    SYS_DbgMessage(Level(), "[cpu][%s:%d:%s()] This processor doesn't have CPUID instruction.\n", SYS_LOGPOS);
+    CPU_LOG(Level(), " This processor doesn't have CPUID instruction.\n");
     errSetLastError(ERR_NOCPUID);
     return -1;
   }
@@ -193,7 +195,7 @@ int SYS_GetCPUbyPlatform(SYS_PCPU_t cpu) {
 SYS_PCPU_t SYS_GetCPU(void) {
   errClear();
   if (done) return &record;
-  SYS_DbgMessage(Level(), "[cpu][%s:%d:%s()]  --- determine cpu capabilities\n", SYS_LOGPOS);
+  CPU_LOG(Level(), "  --- determine cpu capabilities\n");
   record.count = 1;
   if (SYS_GetCPUbyPlatform(&record) != 0) {
     errSetLastError(-1);
@@ -202,9 +204,8 @@ SYS_PCPU_t SYS_GetCPU(void) {
   ApplyDisableSwitches(&record);
   ApplyProcessorCount(&record);
   ApplyNames(&record);
-  SYS_DbgMessage(Level(), "[cpu][%s:%d:%s()] CPU: %s %s at %.2f MHz\n", SYS_LOGPOS, record.vendor, record.name,
-                 static_cast<double>(record.mhz));
-  SYS_DbgMessage(Level(), "[cpu][%s:%d:%s()]  - %s\n", SYS_LOGPOS, FeatureText(record).c_str());
+  CPU_LOG(Level(), " CPU: %s %s at %.2f MHz\n", record.vendor, record.name, static_cast<double>(record.mhz));
+  CPU_LOG(Level(), "  - %s\n", FeatureText(record).c_str());
   done = true;
   return &record;
 }

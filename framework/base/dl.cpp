@@ -24,6 +24,8 @@
 #include "framework/base/z.h"
 #include "platform/kernel.h"
 
+#define DL_LOG(level, ...) SYS_LOG_TAGGED(level, "[dl]", __VA_ARGS__)
+
 // A row whose function is linked into the framework.
 #define SYS_FN(function) {#function, reinterpret_cast<void*>(&function)}
 // A row whose module is not part of the framework yet: the name keeps its
@@ -193,26 +195,25 @@ void* SYS_DlOpen(const char* name) {
     return nullptr;
   }
   if (PModule known = FindByName(name)) {
-    SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] preloaded module: %s\n", SYS_LOGPOS, name);
+    DL_LOG(Level(), " preloaded module: %s\n", name);
     return known->handle;
   }
   char file[kFileNameRoom];
   ModuleFileName(name, file);
-  SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] Load lib: %s\n", SYS_LOGPOS, file);
+  DL_LOG(Level(), " Load lib: %s\n", file);
   void* handle = LoadLibraryA(file);
   if (!handle) {
-    SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] failed,  try %s.\n", SYS_LOGPOS, name);
+    DL_LOG(Level(), " failed,  try %s.\n", name);
     handle = LoadLibraryA(name);
   }
   if (!handle) {
     DWORD systemError = GetLastError();
     // One call writes the whole line, so its second half never stands alone.
     if (systemError == ERROR_FILE_NOT_FOUND) {
-      SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] error: lib (%s) not found.\n", SYS_LOGPOS, name);
+      DL_LOG(Level(), " error: lib (%s) not found.\n", name);
       errSetLastError(ERR_DL_NOTFOUND);
     } else {
-      SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] error: unknown error (%d)\n", SYS_LOGPOS,
-                     static_cast<int>(systemError));
+      DL_LOG(Level(), " error: unknown error (%d)\n", static_cast<int>(systemError));
       errSetLastError(ERR_DL_LOAD);
     }
     return nullptr;
@@ -224,7 +225,7 @@ void* SYS_DlOpen(const char* name) {
     errSetLastError(ERR_NOMEM);
     return nullptr;
   }
-  SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] address: %p\n", SYS_LOGPOS, handle);
+  DL_LOG(Level(), " address: %p\n", handle);
   return handle;
 }
 
@@ -242,8 +243,7 @@ void* SYS_DlGetProc(void* handle, const char* name) {
   if (!entry) {
     // Asked for by its own switch, so written whether or not "debug-dl" is given.
     if (SYS_DbgSwitches.dlsymbols)
-      SYS_DbgMessage(SYS_DBG_MSG, "[dl][%s:%d:%s()] symbol not found: %s (%d)\n", SYS_LOGPOS, name,
-                     static_cast<int>(GetLastError()));
+      DL_LOG(SYS_DBG_MSG, " symbol not found: %s (%d)\n", name, static_cast<int>(GetLastError()));
     return nullptr;
   }
   void* address;
@@ -260,7 +260,7 @@ int SYS_DlClose(void* handle) {
   PModule* link = &modules;
   while (*link) {
     PModule row = *link;
-    SYS_DbgMessage(Level(), "[dl][%s:%d:%s()] release: %s\n", SYS_LOGPOS, row->name);
+    DL_LOG(Level(), " release: %s\n", row->name);
     if (row->handle == handle) break;
     link = &row->next;
   }

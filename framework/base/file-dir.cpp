@@ -10,6 +10,8 @@
 #include "framework/base/str.h"
 #include "platform/files.h"
 
+#define FILE_DIR_LOG(level, ...) SYS_LOG_TAGGED(level, "[file-dir]", __VA_ARGS__)
+
 const SYS_FileHandler_t SYS_FileHandlerDir = {
     "Dir pack handler", SYS_FilePackOpen_dir, SYS_FileOpen_dir,  SYS_FileSeek_reg,  SYS_FileRead_reg,
     SYS_FileGetStr_reg, SYS_FilePutStr_reg,   SYS_FileWrite_reg, SYS_FileEof_reg,   SYS_FileTell_reg,
@@ -103,7 +105,7 @@ int SYS_FilePackOpen_dir(const char* path) {
   if (!path || plat::StatPath(path).kind != plat::PathKind::Folder) return -1;
   for (SYS_List_p node = dirPacks; node; node = node->next)
     if (std::strcmp(AsPack(node)->root, path) == 0) return 0;
-  SYS_DbgMessage(FileDetail(), "[file-dir][%s:%d:%s()] open new pack: %s\n", SYS_LOGPOS, path);
+  FILE_DIR_LOG(FileDetail(), " open new pack: %s\n", path);
   auto* pack = static_cast<DirPack*>(SYS_MemGet(sizeof(DirPack)));
   if (!pack || !(pack->root = SYS_StrDup(path))) {
     SYS_MemFree(pack);
@@ -139,8 +141,7 @@ int SYS_FileOpen_dir(SYS_File_p file) {
   const DirEntry* entry = FindEntry(file->name, &pack);
   const std::string joined = entry ? Joined(pack, file->name) : std::string();
   errClear();
-  SYS_DbgMessage(FileDetail(), "[file-dir][%s:%d:%s()] [SYS_FileOpen_dir] open : %s -> %s\n", SYS_LOGPOS, file->name,
-                 joined.c_str());
+  FILE_DIR_LOG(FileDetail(), " [SYS_FileOpen_dir] open : %s -> %s\n", file->name, joined.c_str());
   if (!entry) {
     errSetLastError(ERR_NOTFOUND);
     return -1;

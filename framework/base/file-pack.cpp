@@ -15,6 +15,9 @@
 #include "framework/base/z.h"
 #include "platform/files.h"
 
+#define FILE_PACK_LOG(level, ...) SYS_LOG_TAGGED(level, "[file-pack]", __VA_ARGS__)
+#define FILE_PACK_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[file-pack]", fn, __VA_ARGS__)
+
 const SYS_FileHandler_t SYS_FileHandlerPack = {
     "Pack handler",      SYS_FilePackOpen_pack, SYS_FileOpen_pack,  SYS_FileSeek_pack, SYS_FileRead_pack,
     SYS_FileGetStr_pack, SYS_FilePutStr_pack,   SYS_FileWrite_pack, SYS_FileEof_pack,  SYS_FileTell_pack,
@@ -191,8 +194,7 @@ class Mount {
   // releases may clear it).
   int Fail(int code, const char* reason, std::string_view entry = {}) {
     const std::string named = entry.empty() ? std::string() : ": " + std::string(entry);
-    SYS_DbgMessage(SYS_DBG_WRN, "[file-pack][%s:%d:%s()] %s refused: %s%s\n", SYS_LOGPOS_AS(fn_), path_, reason,
-                   named.c_str());
+    FILE_PACK_LOG_AS(SYS_DBG_WRN, fn_, " %s refused: %s%s\n", path_, reason, named.c_str());
     Release();
     errSetLastError(code);
     return -1;
@@ -234,11 +236,9 @@ void Mount::Release() {
 int Mount::Header(std::span<const uint8_t> head) {
   if (SYS_PackFault_t fault = SYS_PackReadHeader(head, size_, header_)) return Fail(fault);
   const int detail = FileDetail();
-  SYS_DbgMessage(detail, "[file-pack][%s:%d:%s()] %s\n", SYS_LOGPOS_AS(fn_), path_);
-  SYS_DbgMessage(detail, "[file-pack][%s:%d:%s()]  - number of entries: %d\n", SYS_LOGPOS_AS(fn_),
-                 static_cast<int>(header_.count));
-  SYS_DbgMessage(detail, "[file-pack][%s:%d:%s()]  - catalog's offset: %u\n", SYS_LOGPOS_AS(fn_),
-                 header_.catalogueOffset);
+  FILE_PACK_LOG_AS(detail, fn_, " %s\n", path_);
+  FILE_PACK_LOG_AS(detail, fn_, "  - number of entries: %d\n", static_cast<int>(header_.count));
+  FILE_PACK_LOG_AS(detail, fn_, "  - catalog's offset: %u\n", header_.catalogueOffset);
   return 0;
 }
 
@@ -303,7 +303,7 @@ int Mount::Build() {
   pack_->entries =
       count ? static_cast<SYS_PackEntry_t*>(SYS_MemGet(uint64_t(count) * sizeof(SYS_PackEntry_t))) : nullptr;
   if (!pack_->path || (count && (!pack_->names || !pack_->entries))) return Fail(ERR_NOMEM, "out of memory");
-  SYS_DbgMessage(FileDetail(), "[file-pack][%s:%d:%s()]  - files:\n", SYS_LOGPOS_AS(fn_));
+  FILE_PACK_LOG_AS(FileDetail(), fn_, "  - files:\n");
 
   char* name = pack_->names;
   SYS_PackRecord_t record;
@@ -319,7 +319,7 @@ int Mount::Build() {
     entry.name = name;
     entry.pack = pack_;
     name += record.name.size() + 1;
-    SYS_DbgMessage(FileDetail(), "[file-pack][%s:%d:%s()]     - %s\n", SYS_LOGPOS_AS(fn_), entry.name);
+    FILE_PACK_LOG_AS(FileDetail(), fn_, "     - %s\n", entry.name);
   }
   if (reader.fault())
     return Fail(reader.fault(), reader.fault() == SYS_PACK_ENTRY_OUTSIDE ? record.name : std::string_view());
@@ -442,7 +442,7 @@ int SYS_FilePackOpen_pack(const char* path) {
   // Only a regular file can be an archive; anything else is declined
   // before the file layer could report a failed open.
   if (plat::StatPath(path).kind != plat::PathKind::File) {
-    SYS_DbgMessage(SYS_DBG_WRN, "[file-pack][%s:%d:%s()] %s refused: no such file\n", SYS_LOGPOS, path);
+    FILE_PACK_LOG(SYS_DBG_WRN, " %s refused: no such file\n", path);
     errSetLastError(ERR_NOTFOUND);
     return -1;
   }

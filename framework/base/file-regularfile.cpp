@@ -10,6 +10,8 @@
 #include "platform/files.h"
 #include "platform/kernel.h"
 
+#define FILE_REGULARFILE_LOG(level, ...) SYS_LOG_TAGGED(level, "[file-regularfile]", __VA_ARGS__)
+
 const SYS_FileHandler_t SYS_FileHandlerRegular = {
     "Regular file handler", nullptr,          SYS_FileOpen_reg,   SYS_FileSeek_reg,  SYS_FileRead_reg,
     SYS_FileGetStr_reg,     SYS_FilePutStr_reg, SYS_FileWrite_reg, SYS_FileEof_reg,   SYS_FileTell_reg,
@@ -49,8 +51,7 @@ int SYS_FileOpen_reg(SYS_File_p file) {
   errClear();
   std::string path(file->name);
   std::replace(path.begin(), path.end(), '/', '\\');
-  SYS_DbgMessage(FileDetail(), "[file-regularfile][%s:%d:%s()] [SYS_FileOpen_reg] open : %s -> %s\n", SYS_LOGPOS,
-                 file->name, path.c_str());
+  FILE_REGULARFILE_LOG(FileDetail(), " [SYS_FileOpen_reg] open : %s -> %s\n", file->name, path.c_str());
   const char* mode = ModeOf(file->flags);
   FILE* stream = std::fopen(plat::HostPath(path).c_str(), HostMode(mode).c_str());
   int error = errno;
@@ -62,8 +63,8 @@ int SYS_FileOpen_reg(SYS_File_p file) {
     stream = nullptr;
   }
   if (!stream) {
-    SYS_DbgMessage(FileDetail(), "[file-regularfile][%s:%d:%s()] file open error: %s (%s) -> %s (%d)\n", SYS_LOGPOS,
-                   file->name, mode, std::strerror(error), error);
+    FILE_REGULARFILE_LOG(FileDetail(), " file open error: %s (%s) -> %s (%d)\n", file->name, mode, std::strerror(error),
+                         error);
     errSetLastError(ERR_CANTOPEN);
     return -1;
   }

@@ -10,6 +10,8 @@
 #include "framework/base/mem.h"
 #include "framework/base/z.h"
 
+#define LANG_LOG(level, ...) SYS_LOG_TAGGED(level, "[lang]", __VA_ARGS__)
+
 namespace {
 
 // Room for a line at the limit, its line feed and the terminator: a read
@@ -157,15 +159,15 @@ SYS_List_p SYS_LangSetFile(const char* name) {
     errSetLastError(ERR_NOTFOUND);
     return nullptr;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[lang][%s:%d:%s()] language file: %s...\n", SYS_LOGPOS, path.get());
+  LANG_LOG(SYS_DBG_MSG, " language file: %s...\n", path.get());
   if (SYS_FileExist(path.get()) != 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[lang][%s:%d:%s()] ...not found.\n", SYS_LOGPOS);
+    LANG_LOG(SYS_DBG_MSG, " ...not found.\n");
     errSetLastError(ERR_NOTFOUND);
     return nullptr;
   }
   SYS_File_p file = SYS_FileOpen(path.get(), SYS_FILE_TEXT);
   if (!file) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[lang][%s:%d:%s()] ...open error.\n", SYS_LOGPOS);
+    LANG_LOG(SYS_DBG_MSG, " ...open error.\n");
     errSetLastError(ERR_CANTOPEN);
     return nullptr;
   }
@@ -177,7 +179,7 @@ SYS_List_p SYS_LangSetFile(const char* name) {
     SYS_FileClose(file);
   }
   if (errPeekLastError() != ERR_NONE) return nullptr;
-  SYS_DbgMessage(SYS_DBG_MSG, "[lang][%s:%d:%s()] ...added %d items.\n", SYS_LOGPOS, count);
+  LANG_LOG(SYS_DBG_MSG, " ...added %d items.\n", count);
   return list;
 }
 
@@ -192,7 +194,7 @@ const char* SYS_LangGetPhrase(SYS_List_p list, const char* key) {
     auto* phrase = static_cast<const SYS_LangPhrase_t*>(node->data);
     if (phrase && phrase->crc == crc) return phrase->text;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[lang][%s:%d:%s()] unknown phrase: '%s'\n", SYS_LOGPOS, key);
+  LANG_LOG(SYS_DBG_MSG, " unknown phrase: '%s'\n", key);
   return key;
 }
 

@@ -25,6 +25,15 @@ extern SYS_DbgSwitches_t SYS_DbgSwitches;
 inline int SYS_DbgDetail(int moduleSwitch) { return moduleSwitch ? SYS_DBG_MSG : SYS_DBG_ALL; }
 
 void SYS_DbgMessage(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// A module's log line: its tag ("[fss]", "[TL][bmp]"), the place of the call
+// as "[file:line:function()]", then the text. Each module wraps these in a
+// macro of its own that names its tag once (FSS_LOG, TL_BMP_LOG, ...); the
+// _AS form names the framework function a helper logs for.
+#define SYS_LOG_TAGGED(level, tag, format, ...) \
+  SYS_DbgMessage((level), tag "[%s:%d:%s()]" format, SYS_LOGPOS __VA_OPT__(, ) __VA_ARGS__)
+#define SYS_LOG_TAGGED_AS(level, tag, fn, format, ...) \
+  SYS_DbgMessage((level), tag "[%s:%d:%s()]" format, SYS_LOGPOS_AS(fn) __VA_OPT__(, ) __VA_ARGS__)
 void SYS_DbgPrintf(int stamp, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void SYS_DbgLog(const char* text);
 int SYS_DbgSetFlag(int flags);

@@ -23,6 +23,9 @@
 #include "platform/kernel.h"
 #include "platform/user.h"
 
+#define MEM_LOG(level, ...) SYS_LOG_TAGGED(level, "[mem]", __VA_ARGS__)
+#define MEM_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[mem]", fn, __VA_ARGS__)
+
 namespace {
 
 // The header in front of every block; 16-byte aligned so the caller's bytes
@@ -165,8 +168,7 @@ SYS_MemBlock_t* Allocate(size_t size, const char* file, int line, Fill fill = Fi
     std::lock_guard<std::recursive_mutex> guard(state->lock);
     if (state->logAllocations && !reporting) {
       reporting = true;
-      SYS_DbgMessage(SYS_DBG_MSG, "[mem][%s:%d:%s()]  - allocated: %p in %s:%d\n", SYS_SrcName(__FILE__),
-                     __LINE__, "_SYS_MemGet", static_cast<void*>(b), b->file, line);
+      MEM_LOG_AS(SYS_DBG_MSG, "_SYS_MemGet", "  - allocated: %p in %s:%d\n", static_cast<void*>(b), b->file, line);
       reporting = false;
     }
     b->older = state->newest;
@@ -299,7 +301,7 @@ int SYS_MemDump(const char* name, const void* pointer) {
 int SYS_MemInfo(const char* name) {
   errClear();
   if (!name) name = "debug.memleaks";
-  SYS_DbgMessage(SYS_DBG_MSG, "[mem][%s:%d:%s()] dump allocation list to '%s'.\n", SYS_LOGPOS, name);
+  MEM_LOG(SYS_DBG_MSG, " dump allocation list to '%s'.\n", name);
   FILE* f = std::fopen(plat::HostPath(name).c_str(), "w");
   if (!f) {
     errSetLastError(ERR_CANTCREATE);

@@ -18,6 +18,8 @@
 #include "framework/base/time.h"
 #include "platform/kernel.h"
 
+#define THREAD_LOG(level, ...) SYS_LOG_TAGGED(level, "[thread]", __VA_ARGS__)
+
 struct SYS_Thread_t {
   HANDLE handle = nullptr;
   std::atomic<int32_t> stop{0};
@@ -86,9 +88,7 @@ int SYS_ThreadDone(void) {
     probeLive = false;
   }
   std::lock_guard<std::recursive_mutex> guard(*listLock);
-  for (auto& t : *threads)
-    SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] !!! Unterminated thread: \"%s\"\n", SYS_LOGPOS,
-                   t->name.c_str());
+  for (auto& t : *threads) THREAD_LOG(SYS_DBG_MSG, " !!! Unterminated thread: \"%s\"\n", t->name.c_str());
   return 0;
 }
 
@@ -146,7 +146,7 @@ SYS_Thread_p SYS_ThreadCreate(SYS_Thread_proc procedure, void* argument, int pri
     std::lock_guard<std::recursive_mutex> guard(*listLock);
     threads->insert(threads->begin(), std::move(record));
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] create thread: \"%s\"\n", SYS_LOGPOS, t->name.c_str());
+  THREAD_LOG(SYS_DBG_MSG, " create thread: \"%s\"\n", t->name.c_str());
   // Running before the thread starts: a fast thread's "finished" must not be
   // overwritten afterwards.
   t->state.store(SYS_THREAD_RUNNING);
@@ -158,8 +158,7 @@ SYS_Thread_p SYS_ThreadCreate(SYS_Thread_proc procedure, void* argument, int pri
     return nullptr;
   }
   if (priority >= -1 && priority <= 2) SetThreadPriority(t->handle, priority);
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] thread created: \"%s\" (priority: %d)\n", SYS_LOGPOS, t->name.c_str(),
-                 priority);
+  THREAD_LOG(SYS_DBG_MSG, " thread created: \"%s\" (priority: %d)\n", t->name.c_str(), priority);
   return t;
 }
 
@@ -193,8 +192,7 @@ int SYS_ThreadExit(SYS_Thread_p thread) {
   errClear();
   self->stop.store(0);
   self->state.store(SYS_THREAD_FINISHED);
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] [SYS_ThreadExit] thread: '%s' state: %d\n", SYS_LOGPOS,
-                 self->name.c_str(), self->state.load());
+  THREAD_LOG(SYS_DBG_MSG, " [SYS_ThreadExit] thread: '%s' state: %d\n", self->name.c_str(), self->state.load());
   _endthreadex(0);
 }
 
@@ -209,8 +207,7 @@ int SYS_ThreadKill(SYS_Thread_p thread) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] [SYS_ThreadKill] terminate thread: \"%s\"\n", SYS_LOGPOS,
-                 thread->name.c_str());
+  THREAD_LOG(SYS_DBG_MSG, " [SYS_ThreadKill] terminate thread: \"%s\"\n", thread->name.c_str());
   int32_t running = SYS_THREAD_RUNNING;
   thread->state.compare_exchange_strong(running, SYS_THREAD_STOPPING);
   thread->stop.store(1);
@@ -219,8 +216,7 @@ int SYS_ThreadKill(SYS_Thread_p thread) {
   thread->handle = nullptr;
   // The OS thread has ended, so it is finished whether or not it said so.
   thread->state.store(SYS_THREAD_FINISHED);
-  SYS_DbgMessage(SYS_DBG_MSG, "[thread][%s:%d:%s()] [SYS_ThreadKill] thread: '%s' state: %d\n", SYS_LOGPOS,
-                 thread->name.c_str(), thread->state.load());
+  THREAD_LOG(SYS_DBG_MSG, " [SYS_ThreadKill] thread: '%s' state: %d\n", thread->name.c_str(), thread->state.load());
   Unlist(thread);
   return 0;
 }

@@ -7,6 +7,8 @@
 #include "framework/base/log.h"
 #include "platform/alclose.h"
 
+#define FSS_LOG(level, ...) SYS_LOG_TAGGED(level, "[fss]", __VA_ARGS__)
+
 const int32_t _FSS_SampleRates[6] = {11025, 22050, 44100, 48000, 88200, 96000};
 
 namespace {
@@ -37,27 +39,23 @@ void LogDevice() {
   ALCint major = 0, minor = 0;
   alcGetIntegerv(device, ALC_MAJOR_VERSION, 1, &major);
   alcGetIntegerv(device, ALC_MINOR_VERSION, 1, &minor);
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - default device: %s\n", SYS_LOGPOS,
-                 Text(alcGetString(nullptr, ALC_DEFAULT_DEVICE_SPECIFIER)));
+  FSS_LOG(SYS_DBG_MSG, "  - default device: %s\n", Text(alcGetString(nullptr, ALC_DEFAULT_DEVICE_SPECIFIER)));
   const char* specifier = Text(alcGetString(device, ALC_DEVICE_SPECIFIER));
-  if (*specifier) SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - device specifier: %s\n", SYS_LOGPOS, specifier);
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - ALC version: %d.%d\n", SYS_LOGPOS, major, minor);
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - ALC extensions: %s\n", SYS_LOGPOS,
-                 Text(alcGetString(device, ALC_EXTENSIONS)));
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - AL vendor: %s\n", SYS_LOGPOS, Text(alGetString(AL_VENDOR)));
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - AL version: %s\n", SYS_LOGPOS, Text(alGetString(AL_VERSION)));
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - AL renderer: %s\n", SYS_LOGPOS, Text(alGetString(AL_RENDERER)));
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - AL extensions: %s\n", SYS_LOGPOS,
-                 Text(alGetString(AL_EXTENSIONS)));
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  - AL speed of sound: %.2f\n", SYS_LOGPOS,
-                 static_cast<double>(alGetFloat(AL_SPEED_OF_SOUND)));
+  if (*specifier) FSS_LOG(SYS_DBG_MSG, "  - device specifier: %s\n", specifier);
+  FSS_LOG(SYS_DBG_MSG, "  - ALC version: %d.%d\n", major, minor);
+  FSS_LOG(SYS_DBG_MSG, "  - ALC extensions: %s\n", Text(alcGetString(device, ALC_EXTENSIONS)));
+  FSS_LOG(SYS_DBG_MSG, "  - AL vendor: %s\n", Text(alGetString(AL_VENDOR)));
+  FSS_LOG(SYS_DBG_MSG, "  - AL version: %s\n", Text(alGetString(AL_VERSION)));
+  FSS_LOG(SYS_DBG_MSG, "  - AL renderer: %s\n", Text(alGetString(AL_RENDERER)));
+  FSS_LOG(SYS_DBG_MSG, "  - AL extensions: %s\n", Text(alGetString(AL_EXTENSIONS)));
+  FSS_LOG(SYS_DBG_MSG, "  - AL speed of sound: %.2f\n", static_cast<double>(alGetFloat(AL_SPEED_OF_SOUND)));
 }
 
 }  // namespace
 
 int FSS_Init(int32_t mode) {
   errClear();
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()] initialize...\n", SYS_LOGPOS);
+  FSS_LOG(SYS_DBG_MSG, " initialize...\n");
   ALCint attributes[9];
   if (!Attributes(mode, attributes) || device) {
     errSetLastError(ERR_BADARG);
@@ -74,7 +72,7 @@ int FSS_Init(int32_t mode) {
     }
   }
   if (!context) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[fss][%s:%d:%s()]  ! no sound device\n", SYS_LOGPOS);
+    FSS_LOG(SYS_DBG_MSG, "  ! no sound device\n");
     SYS_ReleaseAlDevice(nullptr, device);
     device = nullptr;
     errSetLastError(ERR_CANTOPEN);

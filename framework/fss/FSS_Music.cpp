@@ -19,6 +19,8 @@
 #include "framework/base/time.h"
 #include "framework/fss/FSS.h"
 
+#define FSS_MUS_LOG(level, ...) SYS_LOG_TAGGED(level, "[fss][mus]", __VA_ARGS__)
+
 namespace {
 
 constexpr int kPlayerPriority = 2;  // highest
@@ -112,8 +114,7 @@ class Player {
     Refill();
     const int prefilled = FSS_MUSIC_BUFFERS - idleCount_;
     if (prefilled == 0) return false;
-    SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] prefilled buffers: %d\n", SYS_LOGPOS,
-                   prefilled);
+    FSS_MUS_LOG(SYS_DBG_MSG, " [_FSS_MusicPlayer] prefilled buffers: %d\n", prefilled);
     if (StartSource(music_)) unplayed_ = 0;
     return true;
   }
@@ -190,14 +191,14 @@ void Play(FSS_Music_p music) {
 
 int _FSS_MusicPlayer(void* argument) {
   auto* music = static_cast<FSS_Music_p>(argument);
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] start playing...\n", SYS_LOGPOS);
+  FSS_MUS_LOG(SYS_DBG_MSG, " [_FSS_MusicPlayer] start playing...\n");
   Play(music);
   // Said before the state, so that a play that finds the state changed by a
   // pause after the end knows there is nothing left to resume.
   music->playerDone.store(true);
   UnqueueAll(music);
   music->state.store(FSS_STATE_ENDED);
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [_FSS_MusicPlayer] stop playing...\n", SYS_LOGPOS);
+  FSS_MUS_LOG(SYS_DBG_MSG, " [_FSS_MusicPlayer] stop playing...\n");
   SYS_ThreadExit(nullptr);
   return 0;
 }
@@ -311,8 +312,7 @@ FSS_Music_p FSS_NewMusic(int32_t type, const char* name, int32_t fromMemory) {
   music->pendingPosition.store(FSS_NO_SEEK);
   music->pendingTime.store(FSS_NO_SEEK);
   if (fromMemory) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()]  ! Sorry, loading from memory not implemented.\n",
-                   SYS_LOGPOS);
+    FSS_MUS_LOG(SYS_DBG_MSG, "  ! Sorry, loading from memory not implemented.\n");
     return Fail(music, ERR_NOTIMPL);
   }
   music->state.store(FSS_STATE_STOPPED);
@@ -324,8 +324,7 @@ FSS_Music_p FSS_NewMusic(int32_t type, const char* name, int32_t fromMemory) {
   music->stream = Vorbis_Open(name);
   if (!music->stream) {
     const int code = errPeekLastError();
-    SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()]  ! error when tried to loading vorbis file: %s -> %d\n",
-                   SYS_LOGPOS, name, code);
+    FSS_MUS_LOG(SYS_DBG_MSG, "  ! error when tried to loading vorbis file: %s -> %d\n", name, code);
     return Fail(music, code);
   }
   music->fill = _FSS_MusicFill;
@@ -334,13 +333,11 @@ FSS_Music_p FSS_NewMusic(int32_t type, const char* name, int32_t fromMemory) {
   } else if (music->stream->channels == 2) {
     music->format = AL_FORMAT_STEREO16;
   } else {
-    SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [FSS_NewMusic] too many channels (%d)...\n", SYS_LOGPOS,
-                   music->stream->channels);
+    FSS_MUS_LOG(SYS_DBG_MSG, " [FSS_NewMusic] too many channels (%d)...\n", music->stream->channels);
     return Fail(music, ERR_BADARG);
   }
   if (!MakeOpenALObjects(music)) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()]  ! no OpenAL buffers or source for: %s\n", SYS_LOGPOS,
-                   name);
+    FSS_MUS_LOG(SYS_DBG_MSG, "  ! no OpenAL buffers or source for: %s\n", name);
     return Fail(music, ERR_CANTOPEN);
   }
   music->mutex = SYS_MutexCreate();
@@ -350,7 +347,7 @@ FSS_Music_p FSS_NewMusic(int32_t type, const char* name, int32_t fromMemory) {
 
 int FSS_FreeMusic(FSS_Music_p music) {
   if (Refuse(music)) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[fss][mus][%s:%d:%s()] [FSS_FreeMusic] freeing: %s\n", SYS_LOGPOS, music->name);
+  FSS_MUS_LOG(SYS_DBG_MSG, " [FSS_FreeMusic] freeing: %s\n", music->name);
   {
     MusicLock lock(music);
     StopPlayer(music);

@@ -13,6 +13,8 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 
+#define VORBIS_LOG(level, ...) SYS_LOG_TAGGED(level, "[vorbis]", __VA_ARGS__)
+
 namespace {
 
 // The PCM that every read asks vorbisfile for: 16-bit signed words, little
@@ -159,11 +161,10 @@ Vorbis_t* Vorbis_Open(const char* name) {
   // The file layer's passing codes (a read at the end) are no failure.
   errClear();
 
-  SYS_DbgMessage(SYS_DBG_MSG, "[vorbis][%s:%d:%s()] stream: %s\n", SYS_LOGPOS, name);
-  SYS_DbgMessage(SYS_DBG_MSG, "[vorbis][%s:%d:%s()]  - channels: %d\n", SYS_LOGPOS, stream->channels);
-  SYS_DbgMessage(SYS_DBG_MSG, "[vorbis][%s:%d:%s()]  - rate: %dHz\n", SYS_LOGPOS, stream->rate);
-  SYS_DbgMessage(SYS_DBG_MSG, "[vorbis][%s:%d:%s()]  - size: %lld bytes\n", SYS_LOGPOS,
-                 static_cast<long long>(stream->size));
+  VORBIS_LOG(SYS_DBG_MSG, " stream: %s\n", name);
+  VORBIS_LOG(SYS_DBG_MSG, "  - channels: %d\n", stream->channels);
+  VORBIS_LOG(SYS_DBG_MSG, "  - rate: %dHz\n", stream->rate);
+  VORBIS_LOG(SYS_DBG_MSG, "  - size: %lld bytes\n", static_cast<long long>(stream->size));
   return stream;
 }
 

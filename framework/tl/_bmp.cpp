@@ -6,6 +6,9 @@
 #include "framework/tl/filterutil.h"
 #include "framework/tl/layout.h"
 
+#define TL_BMP_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][bmp]", __VA_ARGS__)
+#define TL_BMP_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[TL][bmp]", fn, __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -59,15 +62,11 @@ int64_t PaletteBytes(const BmpHeader& h, int64_t paletteAt) {
 // The verbose lines of `fn`, the reader.
 void LogHeader(const BmpHeader& h, const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()] BMP: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), b->width, b->height,
-                 b->bits);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  clr used: %d\n", SYS_LOGPOS_AS(fn),
-                 static_cast<int>(h.coloursUsed));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  compression: %d\n", SYS_LOGPOS_AS(fn),
-                 static_cast<int>(h.compression));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][bmp][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS_AS(fn),
-                 static_cast<unsigned long>(b->sizes[0]));
+  TL_BMP_LOG_AS(SYS_DBG_MSG, fn, " BMP: %s\n", txCurrentName());
+  TL_BMP_LOG_AS(SYS_DBG_MSG, fn, "  size: %dx%d bits: %d\n", b->width, b->height, b->bits);
+  TL_BMP_LOG_AS(SYS_DBG_MSG, fn, "  clr used: %d\n", static_cast<int>(h.coloursUsed));
+  TL_BMP_LOG_AS(SYS_DBG_MSG, fn, "  compression: %d\n", static_cast<int>(h.compression));
+  TL_BMP_LOG_AS(SYS_DBG_MSG, fn, "  imagesize[0]: %lu\n", static_cast<unsigned long>(b->sizes[0]));
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include "framework/tl/dxt.h"
 #include "framework/tl/filterutil.h"
 
+#define TL_DDS_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][dds]", __VA_ARGS__)
+#define TL_DDS_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[TL][dds]", fn, __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -36,13 +39,10 @@ DdsHeader ParseHeader(SYS_ByteReader r) {
 void LogHeader(const DdsHeader& h, int64_t length, const char* fn) {
   if (!txVerbose()) return;
   int32_t bits = h.fourcc == dxt::FourCC('D', 'X', 'T', '1') ? 24 : 32;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()] DDS: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()]  size: %dx%d bits: %d (%s)\n", SYS_LOGPOS_AS(fn), h.width,
-                 h.height, bits, dxt::NameOf(h.fourcc));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()]  mipmap level: %d\n", SYS_LOGPOS_AS(fn),
-                 static_cast<int>(h.mipmaps));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()]  size: %d\n", SYS_LOGPOS_AS(fn),
-                 static_cast<int>(length - kHeader));
+  TL_DDS_LOG_AS(SYS_DBG_MSG, fn, " DDS: %s\n", txCurrentName());
+  TL_DDS_LOG_AS(SYS_DBG_MSG, fn, "  size: %dx%d bits: %d (%s)\n", h.width, h.height, bits, dxt::NameOf(h.fourcc));
+  TL_DDS_LOG_AS(SYS_DBG_MSG, fn, "  mipmap level: %d\n", static_cast<int>(h.mipmaps));
+  TL_DDS_LOG_AS(SYS_DBG_MSG, fn, "  size: %d\n", static_cast<int>(length - kHeader));
 }
 
 }  // namespace
@@ -61,8 +61,7 @@ txBitmap* ddsRead(const uint8_t* buffer, int64_t length) {
   dxt::Plan plan;
   if (int code = dxt::MakePlan(h.fourcc, h.width, h.height, h.mipmaps, true, plan))
     return Fail(nullptr, code);
-  if (txVerbose())
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()]  decode: %s\n", SYS_LOGPOS, plan.keep ? "no" : "yes");
+  if (txVerbose()) TL_DDS_LOG(SYS_DBG_MSG, "  decode: %s\n", plan.keep ? "no" : "yes");
 
   txBitmap* b = dxt::NewBitmap(plan);
   if (!b) return Fail(nullptr, ERR_NOMEM);

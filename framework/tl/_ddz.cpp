@@ -11,6 +11,9 @@
 #include "framework/tl/dxt.h"
 #include "framework/tl/filterutil.h"
 
+#define TL_DDZ_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][ddz]", __VA_ARGS__)
+#define TL_DDZ_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[TL][ddz]", fn, __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -36,12 +39,11 @@ DdzHeader ParseHeader(SYS_ByteReader& r) {
 void LogHeader(const DdzHeader& h, int64_t length, const char* fn) {
   if (!txVerbose()) return;
   const dxt::Format* f = dxt::FormatOf(h.fourcc);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()] DDZ: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  size: %dx%d bits: %d (%s)\n", SYS_LOGPOS_AS(fn), h.width,
-                 h.height, f ? f->bits : 0, dxt::NameOf(h.fourcc));
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  mipmap level: %d\n", SYS_LOGPOS_AS(fn), h.levels);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  size: %d\n", SYS_LOGPOS_AS(fn),
-                 static_cast<int>(length - kHeader));
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, " DDZ: %s\n", txCurrentName());
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "  size: %dx%d bits: %d (%s)\n", h.width, h.height, f ? f->bits : 0,
+                dxt::NameOf(h.fourcc));
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "  mipmap level: %d\n", h.levels);
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "  size: %d\n", static_cast<int>(length - kHeader));
 }
 
 // One level stored as a compressed block: inflated, then kept as it is or
@@ -72,17 +74,16 @@ bool Writable(const txBitmap* b) {
 
 void LogWrite(const char* path, const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  write : %s\n", SYS_LOGPOS_AS(fn), path);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]   - size : %dx%d\n", SYS_LOGPOS_AS(fn), b->width, b->height);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]   - mipmap level: %d\n", SYS_LOGPOS_AS(fn), b->levels);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]   - fourcc : %s\n", SYS_LOGPOS_AS(fn),
-                 dxt::NameOf(static_cast<uint32_t>(b->fourcc)));
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "  write : %s\n", path);
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "   - size : %dx%d\n", b->width, b->height);
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "   - mipmap level: %d\n", b->levels);
+  TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "   - fourcc : %s\n", dxt::NameOf(static_cast<uint32_t>(b->fourcc)));
 }
 
 // Appends one level: as a compressed block when that is smaller, plainly
 // otherwise (also when compression fails). Returns the bytes it stored.
 int64_t PutLevel(SYS_ByteWriter& out, std::span<const uint8_t> level, int index, const char* fn) {
-  if (txVerbose()) SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]   - level %d : ", SYS_LOGPOS_AS(fn), index);
+  if (txVerbose()) TL_DDZ_LOG_AS(SYS_DBG_MSG, fn, "   - level %d : ", index);
   void* block = nullptr;
   uint32_t blockLength = 0;
   bool packed = SYS_ZCompress(level.data(), static_cast<uint32_t>(level.size()), &block, &blockLength) == 0 &&
@@ -127,8 +128,7 @@ txBitmap* ddzRead(const uint8_t* buffer, int64_t length) {
   bool keepWanted = txOptionValue(TX_OPT_KEEPDXT) == 1;
   if (int code = dxt::MakePlan(h.fourcc, h.width, h.height, h.levels, keepWanted, plan))
     return Fail(nullptr, code);
-  if (txVerbose())
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]  decode: %s\n", SYS_LOGPOS, plan.keep ? "no" : "yes");
+  if (txVerbose()) TL_DDZ_LOG(SYS_DBG_MSG, "  decode: %s\n", plan.keep ? "no" : "yes");
 
   txBitmap* b = dxt::NewBitmap(plan);
   if (!b) return Fail(nullptr, ERR_NOMEM);
@@ -166,8 +166,8 @@ int ddzWrite(const char* path, txBitmap* bitmap) {
     plain += bitmap->sizes[i];
   }
   if (txVerbose())
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][ddz][%s:%d:%s()]   - compressed : %.2f%%\n", SYS_LOGPOS,
-                   100.0 * static_cast<double>(written) / static_cast<double>(plain));
+    TL_DDZ_LOG(SYS_DBG_MSG, "   - compressed : %.2f%%\n",
+               100.0 * static_cast<double>(written) / static_cast<double>(plain));
   bool ok = SYS_FileWrite(f, out.data().data(), static_cast<int64_t>(out.size())) == 0;
   SYS_FileClose(f);
   return ok ? 0 : WriteFail(ERR_CANTOPEN);

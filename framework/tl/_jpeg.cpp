@@ -19,6 +19,8 @@
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
 
+#define TL_JPEG_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][jpeg]", __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -190,11 +192,9 @@ txBitmap* jpegRead(const uint8_t* buffer, int64_t length) {
   s->pixels = nullptr;
   ReleaseRead(s);
   if (txVerbose()) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][jpeg][%s:%d:%s()] JPEG: %s\n", SYS_LOGPOS, txCurrentName());
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][jpeg][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS, b->width, b->height,
-                   b->bits);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][jpeg][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS,
-                   static_cast<unsigned long>(b->sizes[0]));
+    TL_JPEG_LOG(SYS_DBG_MSG, " JPEG: %s\n", txCurrentName());
+    TL_JPEG_LOG(SYS_DBG_MSG, "  size: %dx%d bits: %d\n", b->width, b->height, b->bits);
+    TL_JPEG_LOG(SYS_DBG_MSG, "  imagesize[0]: %lu\n", static_cast<unsigned long>(b->sizes[0]));
   }
   return b;
 }
@@ -267,9 +267,8 @@ int JPGWRITE(const char* path, const uint8_t* pixels, int32_t width, int32_t hei
   auto* stream = static_cast<FILE*>(s->file->handle);
   jpeg_stdio_dest(&s->info, stream);
   if (txVerbose()) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][jpeg][%s:%d:%s()] JPEG name: %s\n", SYS_LOGPOS, path);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][jpeg][%s:%d:%s()]  size: %dx%d %dbits\n", SYS_LOGPOS, width, height,
-                   components * 8);
+    TL_JPEG_LOG(SYS_DBG_MSG, " JPEG name: %s\n", path);
+    TL_JPEG_LOG(SYS_DBG_MSG, "  size: %dx%d %dbits\n", width, height, components * 8);
   }
   Encode(&s->info, pixels, width, height, components);
   if (std::fflush(stream) != 0 || std::ferror(stream)) return ReleaseWrite(s, ERR_CANTCREATE);

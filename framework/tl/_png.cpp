@@ -15,6 +15,8 @@
 #include "framework/base/mem.h"
 #include "framework/tl/filterutil.h"
 
+#define TL_PNG_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][png]", __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -263,11 +265,9 @@ int pngWrite(const char* path, txBitmap* bitmap) {
   const int colourType = ColourTypeOf(bitmap);
   if (colourType < 0) return WriteFail(nullptr, bitmap ? TX_ERR_WRITETYPE : ERR_BADARG);
   if (txVerbose()) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][png][%s:%d:%s()] PNG write: %s\n", SYS_LOGPOS, path);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][png][%s:%d:%s()]  size: %dx%d %dbits\n", SYS_LOGPOS, bitmap->width,
-                   bitmap->height, bitmap->bits);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][png][%s:%d:%s()]  type: %d subtype: %d\n", SYS_LOGPOS, bitmap->type,
-                   bitmap->subtype);
+    TL_PNG_LOG(SYS_DBG_MSG, " PNG write: %s\n", path);
+    TL_PNG_LOG(SYS_DBG_MSG, "  size: %dx%d %dbits\n", bitmap->width, bitmap->height, bitmap->bits);
+    TL_PNG_LOG(SYS_DBG_MSG, "  type: %d subtype: %d\n", bitmap->type, bitmap->subtype);
   }
   auto* s = static_cast<PngWriteState*>(SYS_MemGet(sizeof(PngWriteState)));
   if (!s) return WriteFail(nullptr, ERR_NOMEM);

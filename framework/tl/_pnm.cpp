@@ -12,6 +12,9 @@
 #include "framework/tl/filterutil.h"
 #include "framework/tl/layout.h"
 
+#define TL_PNM_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][pnm]", __VA_ARGS__)
+#define TL_PNM_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[TL][pnm]", fn, __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -71,11 +74,9 @@ bool ParseSize(std::string_view line, int64_t& width, int64_t& height) {
 // The verbose lines of `fn`, the reader.
 void LogRead(const txBitmap* b, const char* fn) {
   if (!txVerbose()) return;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] PNM: %s\n", SYS_LOGPOS_AS(fn), txCurrentName());
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), b->width, b->height,
-                 b->bits);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %lu\n", SYS_LOGPOS_AS(fn),
-                 static_cast<unsigned long>(b->sizes[0]));
+  TL_PNM_LOG_AS(SYS_DBG_MSG, fn, " PNM: %s\n", txCurrentName());
+  TL_PNM_LOG_AS(SYS_DBG_MSG, fn, "  size: %dx%d bits: %d\n", b->width, b->height, b->bits);
+  TL_PNM_LOG_AS(SYS_DBG_MSG, fn, "  imagesize[0]: %lu\n", static_cast<unsigned long>(b->sizes[0]));
 }
 
 }  // namespace
@@ -178,12 +179,11 @@ int pnmWrite(const char* path, txBitmap* bitmap) {
       bitmap->sizes[0] < bytes || bitmap->type == TX_TYPE_COMPRESSED)
     return WriteFail(TX_ERR_FORMAT);
   if (txVerbose()) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()] filename ( write ): %s\n", SYS_LOGPOS, path ? path : "");
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  size: %dx%d\n", SYS_LOGPOS, bitmap->width, bitmap->height);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  bits: %d\n", SYS_LOGPOS, bitmap->bits);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  imagesize[0]: %u\n", SYS_LOGPOS,
-                   static_cast<unsigned>(bitmap->sizes[0]));
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][pnm][%s:%d:%s()]  comment: %s\n", SYS_LOGPOS, kComment);
+    TL_PNM_LOG(SYS_DBG_MSG, " filename ( write ): %s\n", path ? path : "");
+    TL_PNM_LOG(SYS_DBG_MSG, "  size: %dx%d\n", bitmap->width, bitmap->height);
+    TL_PNM_LOG(SYS_DBG_MSG, "  bits: %d\n", bitmap->bits);
+    TL_PNM_LOG(SYS_DBG_MSG, "  imagesize[0]: %u\n", static_cast<unsigned>(bitmap->sizes[0]));
+    TL_PNM_LOG(SYS_DBG_MSG, "  comment: %s\n", kComment);
   }
   SYS_File_p f = SYS_FileOpen(path, SYS_FILE_WRITE);
   if (!f) return WriteFail(ERR_CANTCREATE);

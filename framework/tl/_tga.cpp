@@ -11,6 +11,8 @@
 #include "framework/tl/converters.h"
 #include "framework/tl/layout.h"
 
+#define TL_TGA_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][tga]", __VA_ARGS__)
+
 namespace {
 
 using namespace tlfilter;
@@ -191,8 +193,8 @@ int WriteFail(int code) {
 int tgaWrite(const char* path, txBitmap* bitmap) {
   errClear();
   if (!bitmap) return WriteFail(ERR_BADARG);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()] %s: %d\n", SYS_LOGPOS, "smp->type", bitmap->type);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()] %s: %d\n", SYS_LOGPOS, "smp->subtype", bitmap->subtype);
+  TL_TGA_LOG(SYS_DBG_MSG, " %s: %d\n", "smp->type", bitmap->type);
+  TL_TGA_LOG(SYS_DBG_MSG, " %s: %d\n", "smp->subtype", bitmap->subtype);
   if (bitmap->type != TX_TYPE_BGR && bitmap->type != TX_TYPE_RGB) return WriteFail(TX_ERR_WRITETYPE);
   int imageType;
   int32_t bits;
@@ -222,12 +224,11 @@ int tgaWrite(const char* path, txBitmap* bitmap) {
   SYS_File_p f = SYS_FileOpen(path, SYS_FILE_WRITE);
   if (!f) return WriteFail(ERR_CANTOPEN);
   if (txVerbose()) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()] filename (write): %s\n", SYS_LOGPOS, path);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()]  size: %dx%d\n", SYS_LOGPOS, bitmap->width, bitmap->height);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()]  bits: %d\n", SYS_LOGPOS, bitmap->bits);
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()]  imagesize[0]: %u\n", SYS_LOGPOS,
-                   static_cast<unsigned>(bitmap->sizes[0]));
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][tga][%s:%d:%s()]  comment: %s\n", SYS_LOGPOS, comment ? comment : "");
+    TL_TGA_LOG(SYS_DBG_MSG, " filename (write): %s\n", path);
+    TL_TGA_LOG(SYS_DBG_MSG, "  size: %dx%d\n", bitmap->width, bitmap->height);
+    TL_TGA_LOG(SYS_DBG_MSG, "  bits: %d\n", bitmap->bits);
+    TL_TGA_LOG(SYS_DBG_MSG, "  imagesize[0]: %u\n", static_cast<unsigned>(bitmap->sizes[0]));
+    TL_TGA_LOG(SYS_DBG_MSG, "  comment: %s\n", comment ? comment : "");
   }
   // The file stores B, G, R: bytes in R, G, B order are exchanged on the way.
   bool swap = imageType == 2 && bitmap->type == TX_TYPE_RGB;

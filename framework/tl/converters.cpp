@@ -6,6 +6,8 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 
+#define TL_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL]", __VA_ARGS__)
+
 namespace {
 
 int64_t PixelCount(const txBitmap* b) { return static_cast<int64_t>(b->width) * b->height; }
@@ -162,16 +164,16 @@ int txScale(txBitmap* bitmap, int32_t width, int32_t height) {
   // A side of 0 would divide by zero; the smallest image has one pixel.
   if (width < 1) width = 1;
   if (height < 1) height = 1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][%s:%d:%s()] !!! --- scale to %dx%d\n", SYS_LOGPOS, width, height);
+  TL_LOG(SYS_DBG_MSG, " !!! --- scale to %dx%d\n", width, height);
   if (width > bitmap->width) {
     if (height > bitmap->height)
-      SYS_DbgMessage(SYS_DBG_MSG, "[TL][%s:%d:%s()] !!! Magnify ... please implement me.\n", SYS_LOGPOS);
+      TL_LOG(SYS_DBG_MSG, " !!! Magnify ... please implement me.\n");
     else
-      SYS_DbgMessage(SYS_DBG_MSG, "[TL][%s:%d:%s()] !!! Scale ... please implement me.\n", SYS_LOGPOS);
+      TL_LOG(SYS_DBG_MSG, " !!! Scale ... please implement me.\n");
     return 0;
   }
   if (height > bitmap->height) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TL][%s:%d:%s()] !!! Scale ... please implement me.\n", SYS_LOGPOS);
+    TL_LOG(SYS_DBG_MSG, " !!! Scale ... please implement me.\n");
     return 0;
   }
   // Only uncompressed one-level images of 8, 24 or 32 bits: DXT blocks and

@@ -6,6 +6,8 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 
+#define TL_DDS_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL][dds]", __VA_ARGS__)
+
 namespace {
 
 constexpr int kBlockSide = 4;
@@ -122,8 +124,8 @@ const dxt::Format kFormats[] = {
 }  // namespace
 
 int dxt1Decompress(const uint8_t* blocks, uint8_t* pixels, int32_t width, int32_t height, int32_t bits) {
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()] wxh %dx%d\n", SYS_LOGPOS, width, height);
-  SYS_DbgMessage(SYS_DBG_MSG, "[TL][dds][%s:%d:%s()] d: %d\n", SYS_LOGPOS, bits / 8);
+  TL_DDS_LOG(SYS_DBG_MSG, " wxh %dx%d\n", width, height);
+  TL_DDS_LOG(SYS_DBG_MSG, " d: %d\n", bits / 8);
   return Decode(Kind::Dxt1, blocks, pixels, width, height, bits);
 }
 

@@ -8,6 +8,9 @@
 #include "framework/wm/wm_internal.h"
 #include "platform/kernel.h"
 
+#define WM_LOG(level, ...) SYS_LOG_TAGGED(level, "[wm]", __VA_ARGS__)
+#define WM_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[wm]", fn, __VA_ARGS__)
+
 wm_state_t wmState;
 
 namespace {
@@ -162,9 +165,7 @@ intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value, const cha
       return 0;
     case WM_OPT_FULLSCREEN:
       w->fullscreen = value != 0;
-      if (w->hwnd)
-        SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! TODO: switch fullscreen (%s:%d)\n",
-                       SYS_LOGPOS_AS(fn), SYS_SrcName(__FILE__), __LINE__);
+      if (w->hwnd) WM_LOG_AS(Detail(), fn, "  ! TODO: switch fullscreen (%s:%d)\n", SYS_SrcName(__FILE__), __LINE__);
       return 0;
     case WM_OPT_TITLE: SetTitle(w, reinterpret_cast<const char*>(value)); return 0;
     case WM_OPT_FRAMELESS: SetFrameless(w, value != 0); return 0;
@@ -180,8 +181,7 @@ intptr_t WindowOption(wm_window_t* w, uint32_t option, intptr_t value, const cha
 
 void LogGLString(const char* name, GLenum which, const char* fn) {
   const GLubyte* s = wmWGL.glGetString ? wmWGL.glGetString(which) : nullptr;
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %s\n", SYS_LOGPOS_AS(fn), name,
-                 s ? reinterpret_cast<const char*>(s) : "");
+  WM_LOG_AS(Detail(), fn, "  - %s: %s\n", name, s ? reinterpret_cast<const char*>(s) : "");
 }
 
 void LogGLReport(const char* fn) {
@@ -209,7 +209,7 @@ void LogGLReport(const char* fn) {
   GLint value = 0;
   for (const auto& limit : kLimits) {
     if (wmWGL.glGetIntegerv) wmWGL.glGetIntegerv(limit.which, &value);
-    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  - %s: %d\n", SYS_LOGPOS_AS(fn), limit.name, value);
+    WM_LOG_AS(Detail(), fn, "  - %s: %d\n", limit.name, value);
   }
   // A query the driver refuses leaves an error queued; later users would
   // take it for theirs.
@@ -309,25 +309,25 @@ int wmInit(void) {
   errClear();
   wmState.instance = GetModuleHandleA(nullptr);
   plat::InstallX11MessageBox();
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]   - initialize WGL subsystem...\n", SYS_LOGPOS);
+  WM_LOG(Detail(), "   - initialize WGL subsystem...\n");
   if (wglInit() != 0) {
-    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! FATAL ERROR in WGL initialization.\n", SYS_LOGPOS);
+    WM_LOG(Detail(), "  ! FATAL ERROR in WGL initialization.\n");
     errSetLastError(WM_ERR_GL);
     return -1;
   }
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ...done.\n", SYS_LOGPOS);
+  WM_LOG(Detail(), "  ...done.\n");
   if (gl_stub() != 0) {
-    SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ! FATAL ERROR in OpenGL initialization.\n", SYS_LOGPOS);
+    WM_LOG(Detail(), "  ! FATAL ERROR in OpenGL initialization.\n");
     errSetLastError(WM_ERR_GL);
     return -1;
   }
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]   - initialize DirectX subsystem...\n", SYS_LOGPOS);
+  WM_LOG(Detail(), "   - initialize DirectX subsystem...\n");
   if (ddInit() == 0) {
     SYS_MemFree(wmState.driverName);
     wmState.driverName = ddGetDriverName();
     wmState.videoMemory = ddCheckVideoMemory();
   }
-  SYS_DbgMessage(Detail(), "[wm][%s:%d:%s()]  ...done.\n", SYS_LOGPOS);
+  WM_LOG(Detail(), "  ...done.\n");
   dpmsInit();
   dpmsEnable(0);
   dmInit();

@@ -8,6 +8,8 @@
 #include "framework/wm/ddraw.h"
 #include "framework/wm/wm_internal.h"
 
+#define WM_DDRAW_LOG(level, ...) SYS_LOG_TAGGED(level, "[wm][ddraw]", __VA_ARGS__)
+
 namespace {
 
 const wm_dd_loader_t kFrameworkLoader = {SYS_DlOpen, SYS_DlGetProc, SYS_DlClose};
@@ -51,25 +53,25 @@ char* CopyField(const char* field, size_t size) {
 void ddSetLoader(const wm_dd_loader_t* replacement) { loader = replacement ? replacement : &kFrameworkLoader; }
 
 int ddInit(void) {
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] lib: d3d9.dll ...\n", SYS_LOGPOS);
+  WM_DDRAW_LOG(SYS_DBG_MSG, " lib: d3d9.dll ...\n");
   d3dLib = loader->open("d3d9.dll");
   if (d3dLib)
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] ...loaded.\n", SYS_LOGPOS);
+    WM_DDRAW_LOG(SYS_DBG_MSG, " ...loaded.\n");
   else
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] ...failed.\n", SYS_LOGPOS);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] lib: DDraw.dll ...\n", SYS_LOGPOS);
+    WM_DDRAW_LOG(SYS_DBG_MSG, " ...failed.\n");
+  WM_DDRAW_LOG(SYS_DBG_MSG, " lib: DDraw.dll ...\n");
   ddLib = loader->open("ddraw.dll");
   if (!ddLib) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] ...failed\n", SYS_LOGPOS);
+    WM_DDRAW_LOG(SYS_DBG_MSG, " ...failed\n");
     return 1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] ...loaded.\n", SYS_LOGPOS);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] %s: %p\n", SYS_LOGPOS, "ddLib", ddLib);
+  WM_DDRAW_LOG(SYS_DBG_MSG, " ...loaded.\n");
+  WM_DDRAW_LOG(SYS_DBG_MSG, " %s: %p\n", "ddLib", ddLib);
   directDrawCreate = Proc<DirectDrawCreate_t>(ddLib, "DirectDrawCreate");
   directDrawEnumerateExA = Proc<DirectDrawEnumerateExA_t>(ddLib, "DirectDrawEnumerateExA");
   direct3DCreate9 = Proc<Direct3DCreate9_t>(d3dLib, "Direct3DCreate9");
   if (!directDrawCreate || !directDrawEnumerateExA) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] DirectDrawCreate function not found.\n", SYS_LOGPOS);
+    WM_DDRAW_LOG(SYS_DBG_MSG, " DirectDrawCreate function not found.\n");
     return 1;
   }
   return 0;
@@ -80,8 +82,7 @@ int ddCheckVideoMemory(void) {
   IDirectDraw* dd = nullptr;
   HRESULT r = directDrawCreate(DDCREATE_HARDWAREONLY, &dd, nullptr);
   if (r != DD_OK || !dd) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] Could not create Direct Draw Instance (%d)\n", SYS_LOGPOS,
-                   r);
+    WM_DDRAW_LOG(SYS_DBG_MSG, " Could not create Direct Draw Instance (%d)\n", r);
     return 0;
   }
   DDCAPS caps;
@@ -89,14 +90,12 @@ int ddCheckVideoMemory(void) {
   caps.dwSize = sizeof caps;
   r = dd->lpVtbl->GetCaps(dd, &caps, nullptr);
   if (r != DD_OK) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] Could not get caps (%d)\n", SYS_LOGPOS, r);
+    WM_DDRAW_LOG(SYS_DBG_MSG, " Could not get caps (%d)\n", r);
     dd->lpVtbl->Release(dd);
     return 0;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] Total video memory: %d MB\n", SYS_LOGPOS,
-                 static_cast<int>(caps.dwVidMemTotal >> 20));
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] Free video memory: %d MB\n", SYS_LOGPOS,
-                 static_cast<int>(caps.dwVidMemFree >> 20));
+  WM_DDRAW_LOG(SYS_DBG_MSG, " Total video memory: %d MB\n", static_cast<int>(caps.dwVidMemTotal >> 20));
+  WM_DDRAW_LOG(SYS_DBG_MSG, " Free video memory: %d MB\n", static_cast<int>(caps.dwVidMemFree >> 20));
   dd->lpVtbl->Release(dd);
   return static_cast<int>(caps.dwVidMemTotal / 1048576u);
 }
@@ -106,15 +105,14 @@ char* ddGetDriverName(void) {
   IDirect3D9* d3d = direct3DCreate9(D3D_SDK_VERSION);
   if (!d3d) return CopyText("Unknown");
   UINT count = d3d->lpVtbl->GetAdapterCount(d3d);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] Direct3D adapters: %d\n", SYS_LOGPOS, static_cast<int>(count));
+  WM_DDRAW_LOG(SYS_DBG_MSG, " Direct3D adapters: %d\n", static_cast<int>(count));
   D3DADAPTER_IDENTIFIER9 id;
   for (UINT i = 0; i < count; ++i) {
     std::memset(&id, 0, sizeof id);
     d3d->lpVtbl->GetAdapterIdentifier(d3d, i, 0, &id);
     id.Description[sizeof id.Description - 1] = 0;
     id.Driver[sizeof id.Driver - 1] = 0;
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()]  - %d: %s (%s)\n", SYS_LOGPOS, static_cast<int>(i),
-                   id.Description, id.Driver);
+    WM_DDRAW_LOG(SYS_DBG_MSG, "  - %d: %s (%s)\n", static_cast<int>(i), id.Description, id.Driver);
   }
   char* name = nullptr;
   std::memset(&id, 0, sizeof id);
@@ -126,8 +124,8 @@ char* ddGetDriverName(void) {
 
 int ddDone(void) {
   errClear();
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] %s: %p\n", SYS_LOGPOS, "d3dLib", d3dLib);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][ddraw][%s:%d:%s()] %s: %p\n", SYS_LOGPOS, "ddLib", ddLib);
+  WM_DDRAW_LOG(SYS_DBG_MSG, " %s: %p\n", "d3dLib", d3dLib);
+  WM_DDRAW_LOG(SYS_DBG_MSG, " %s: %p\n", "ddLib", ddLib);
   if (d3dLib) loader->close(d3dLib);
   if (ddLib) loader->close(ddLib);
   d3dLib = nullptr;

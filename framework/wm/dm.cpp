@@ -6,6 +6,8 @@
 #include "framework/wm/wm_internal.h"
 #include "platform/display.h"
 
+#define WM_DM_LOG(level, ...) SYS_LOG_TAGGED(level, "[wm][dm]", __VA_ARGS__)
+
 namespace {
 
 void ClearDevMode(DEVMODEA& dm) {
@@ -27,9 +29,8 @@ int dmInit(void) {
   wmState.desktopBits = GetDeviceCaps(screen, BITSPIXEL);
   wmState.desktopFrequency = GetDeviceCaps(screen, VREFRESH);
   ReleaseDC(nullptr, screen);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][dm][%s:%d:%s()] Screen size: %dx%d %.2fHz %dbits\n", SYS_LOGPOS,
-                 wmState.desktopWidth, wmState.desktopHeight, static_cast<double>(wmState.desktopFrequency),
-                 wmState.desktopBits);
+  WM_DM_LOG(SYS_DBG_MSG, " Screen size: %dx%d %.2fHz %dbits\n", wmState.desktopWidth, wmState.desktopHeight,
+            static_cast<double>(wmState.desktopFrequency), wmState.desktopBits);
   return 0;
 }
 
@@ -73,8 +74,7 @@ int wmSetVideoMode(int32_t width, int32_t height, int32_t bits, float frequency)
   if (width == wmState.desktopWidth && height == wmState.desktopHeight && bits == wmState.desktopBits &&
       frequency == static_cast<float>(wmState.desktopFrequency))
     return 0;
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][dm][%s:%d:%s()] switch to %dx%d (%.2fHz) %d bits\n", SYS_LOGPOS, width, height,
-                 static_cast<double>(frequency), bits);
+  WM_DM_LOG(SYS_DBG_MSG, " switch to %dx%d (%.2fHz) %d bits\n", width, height, static_cast<double>(frequency), bits);
   DEVMODEA dm;
   ClearDevMode(dm);
   dm.dmPelsWidth = static_cast<DWORD>(width);
@@ -88,7 +88,7 @@ int wmSetVideoMode(int32_t width, int32_t height, int32_t bits, float frequency)
   // Only a switch that happened is a success; "not updated", bad flags and
   // codes we do not know are not.
   if (ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][dm][%s:%d:%s()]  ! unable to switch to requested mode.\n", SYS_LOGPOS);
+    WM_DM_LOG(SYS_DBG_MSG, "  ! unable to switch to requested mode.\n");
     errSetLastError(WM_ERR_VIDEOMODE);
     return -1;
   }

@@ -5,6 +5,8 @@
 #include "framework/wm/wm_internal.h"
 #include "platform/display.h"
 
+#define WM_DPMS_LOG(level, ...) SYS_LOG_TAGGED(level, "[wm][dpms]", __VA_ARGS__)
+
 namespace {
 
 struct Setting {
@@ -23,15 +25,13 @@ void Read(Setting& s, UINT action) {
 int dpmsInit(void) {
   Read(screenSaver, SPI_GETSCREENSAVEACTIVE);
   Read(powerOff, SPI_GETPOWEROFFACTIVE);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][dpms][%s:%d:%s()] ScreenSaver: %d (%d)\n", SYS_LOGPOS, screenSaver.readOk,
-                 screenSaver.value);
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][dpms][%s:%d:%s()] DPMS: %d (%d)\n", SYS_LOGPOS, powerOff.readOk, powerOff.value);
+  WM_DPMS_LOG(SYS_DBG_MSG, " ScreenSaver: %d (%d)\n", screenSaver.readOk, screenSaver.value);
+  WM_DPMS_LOG(SYS_DBG_MSG, " DPMS: %d (%d)\n", powerOff.readOk, powerOff.value);
   return 0;
 }
 
 int dpmsEnable(int32_t on) {
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][dpms][%s:%d:%s()] ScreenSaver & DPMS %s.\n", SYS_LOGPOS,
-                 on ? "enabled" : "disabled");
+  WM_DPMS_LOG(SYS_DBG_MSG, " ScreenSaver & DPMS %s.\n", on ? "enabled" : "disabled");
   UINT value = on ? 1u : 0u;
   // A setting that could not be read is never written.
   if (screenSaver.readOk) SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, value, nullptr, 0);

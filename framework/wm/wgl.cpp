@@ -6,6 +6,8 @@
 #include "framework/base/log.h"
 #include "framework/wm/wm_internal.h"
 
+#define WM_GL_LOG(level, ...) SYS_LOG_TAGGED(level, "[wm][gl]", __VA_ARGS__)
+
 void* wmGLLibHandle = nullptr;
 wm_wgl_procs_t wmWGL;
 
@@ -21,16 +23,16 @@ void Resolve(F& slot, const char* name) {
 }  // namespace
 
 int wglInit(void) {
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] loading OpenGL32.dll ...\n", SYS_LOGPOS);
+  WM_GL_LOG(SYS_DBG_MSG, " loading OpenGL32.dll ...\n");
   // The wgl* names of the library are ours; they must be in place before
   // anything opens it.
   plat::InstallGLModuleExports();
   wmGLLibHandle = SYS_DlOpen("OpenGL32.dll");
   if (!wmGLLibHandle) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] ... failed.\n", SYS_LOGPOS);
+    WM_GL_LOG(SYS_DBG_MSG, " ... failed.\n");
     return 1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] ... loaded.\n", SYS_LOGPOS);
+  WM_GL_LOG(SYS_DBG_MSG, " ... loaded.\n");
   Resolve(wmWGL.wglCreateContext, "wglCreateContext");
   Resolve(wmWGL.wglMakeCurrent, "wglMakeCurrent");
   Resolve(wmWGL.wglDeleteContext, "wglDeleteContext");
@@ -69,21 +71,21 @@ int wglContextCreate(wm_window_t* w) {
   }
   w->pixelFormat = ChoosePixelFormat(w->hdc, &w->pfd);
   if (w->pixelFormat == 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] error in choose pixel format.\n", SYS_LOGPOS);
+    WM_GL_LOG(SYS_DBG_MSG, " error in choose pixel format.\n");
     return 1;
   }
   w->pixelFormatSet = SetPixelFormat(w->hdc, w->pixelFormat, &w->pfd);
   if (!w->pixelFormatSet) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] error in pixel format setting.\n", SYS_LOGPOS);
+    WM_GL_LOG(SYS_DBG_MSG, " error in pixel format setting.\n");
     return 1;
   }
   w->glContext = wmWGL.wglCreateContext ? wmWGL.wglCreateContext(w->hdc) : nullptr;
   if (!w->glContext) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] error in GL context creating.\n", SYS_LOGPOS);
+    WM_GL_LOG(SYS_DBG_MSG, " error in GL context creating.\n");
     return 1;
   }
   if (!wmWGL.wglMakeCurrent || !wmWGL.wglMakeCurrent(w->hdc, w->glContext)) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[wm][gl][%s:%d:%s()] error in context switching.\n", SYS_LOGPOS);
+    WM_GL_LOG(SYS_DBG_MSG, " error in context switching.\n");
     return 1;
   }
   return 0;
