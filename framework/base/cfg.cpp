@@ -12,6 +12,8 @@
 #include "framework/base/numconv.h"
 #include "framework/base/str.h"
 
+#define CFG_LOG(level, ...) SYS_LOG_TAGGED(level, "[cfg]", __VA_ARGS__)
+
 namespace {
 
 char** args = nullptr;
@@ -176,7 +178,7 @@ int SYS_CfgLoad(const char* path, SYS_CFG_t* table) {
     if (errPeekLastError() == ERR_NONE) errSetLastError(ERR_NOTFOUND);
     return -1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] load config file: %s...\n", SYS_LOGPOS, path);
+  CFG_LOG(SYS_DBG_MSG, " load config file: %s...\n", path);
   char line[2048];
   int lines = 0;
   LoadedTexts texts;
@@ -188,7 +190,7 @@ int SYS_CfgLoad(const char* path, SYS_CFG_t* table) {
     ++lines;
   }
   SYS_FileClose(f);
-  SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] ...%d variables loaded.\n", SYS_LOGPOS, lines);
+  CFG_LOG(SYS_DBG_MSG, " ...%d variables loaded.\n", lines);
   return 0;
 }
 
@@ -203,7 +205,7 @@ int SYS_CfgSave(const char* path, SYS_CFG_t* table) {
     if (errPeekLastError() == ERR_NONE) errSetLastError(ERR_CANTOPEN);
     return -1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] save config file: %s...\n", SYS_LOGPOS, path);
+  CFG_LOG(SYS_DBG_MSG, " save config file: %s...\n", path);
   int saved = 0;
   for (SYS_CFG_t* row = table; row->key; ++row) {
     if (row->condition && !*row->condition) continue;
@@ -224,7 +226,7 @@ int SYS_CfgSave(const char* path, SYS_CFG_t* table) {
       default: break;
     }
   }
-  SYS_DbgMessage(SYS_DBG_MSG, "[cfg][%s:%d:%s()] ... saved %d variable.\n", SYS_LOGPOS, saved);
+  CFG_LOG(SYS_DBG_MSG, " ... saved %d variable.\n", saved);
   SYS_FileClose(f);
   return 0;
 }

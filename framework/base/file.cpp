@@ -21,6 +21,8 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 
+#define FILE_LOG(level, ...) SYS_LOG_TAGGED(level, "[file]", __VA_ARGS__)
+
 const SYS_FileHandler_t* const SYS_FileHandlers[] = {&SYS_FileHandlerRegular, &SYS_FileHandlerDir,
                                                      &SYS_FileHandlerPack, nullptr};
 
@@ -93,7 +95,7 @@ SYS_File_p SYS_FileOpen(const char* name, int flags) {
     errSetLastError(ERR_BADARG);
     return nullptr;
   }
-  SYS_DbgMessage(FileDetail(), "[file][%s:%d:%s()] opening %s...\n", SYS_LOGPOS, name);
+  FILE_LOG(FileDetail(), " opening %s...\n", name);
   const SYS_FileHandler_t* handler = HandlerOf(name);
   if (!handler) {
     // Only a new file for writing may be created; appending needs one.
@@ -411,7 +413,7 @@ int SYS_Glob(const char* pattern, SYS_Glob_pp result) {
   *result = glob;
   const std::string filter = SlashesToBackslashes(pattern);
   const int detail = FileDetail();
-  SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] filter: %s\n", SYS_LOGPOS, filter.c_str());
+  FILE_LOG(detail, " [glob] filter: %s\n", filter.c_str());
 
   const size_t cut = filter.rfind('\\');
   const std::string base = cut == std::string::npos ? std::string() : filter.substr(0, cut + 1);
@@ -419,20 +421,20 @@ int SYS_Glob(const char* pattern, SYS_Glob_pp result) {
                                                                                    : filter.substr(0, cut);
   std::vector<std::string> names;
   if (!ListMatches(folder, filter.substr(base.size()), names)) {
-    SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] !!! FindFirstFile returned with NULL.\n", SYS_LOGPOS);
+    FILE_LOG(detail, " [glob] !!! FindFirstFile returned with NULL.\n");
     return 0;
   }
-  SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] %d file(s) found.\n", SYS_LOGPOS, static_cast<int>(names.size()));
+  FILE_LOG(detail, " [glob] %d file(s) found.\n", static_cast<int>(names.size()));
   if (names.empty()) return 0;
   if (names.size() > INT32_MAX / sizeof(char*)) return GlobOutOfMemory(result);
   glob->names = static_cast<char**>(SYS_MemGet(names.size() * sizeof(char*)));
   if (!glob->names) return GlobOutOfMemory(result);
-  SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] base: %s\n", SYS_LOGPOS, base.c_str());
+  FILE_LOG(detail, " [glob] base: %s\n", base.c_str());
   for (const std::string& name : names) {
     char* entry = SYS_StrDup((base + name).c_str());
     if (!entry) return GlobOutOfMemory(result);
     glob->names[glob->count] = entry;
-    SYS_DbgMessage(detail, "[file][%s:%d:%s()] [glob] entry %d: %s\n", SYS_LOGPOS, glob->count, entry);
+    FILE_LOG(detail, " [glob] entry %d: %s\n", glob->count, entry);
     ++glob->count;
   }
   return 0;

@@ -14,6 +14,8 @@
 #include "framework/base/mem.h"
 #include "platform/version.h"
 
+#define INFO_LOG(level, ...) SYS_LOG_TAGGED(level, "[info]", __VA_ARGS__)
+
 namespace {
 
 constexpr size_t kPieceRoom = 64;    // each piece of the product text: 63 characters
@@ -199,13 +201,11 @@ int SYS_DetectSystem(void) {
   std::snprintf(kernelText, sizeof kernelText, "%u.%u", v.dwMajorVersion, v.dwMinorVersion);
   kernel = Keep(kernelText);
 
-  SYS_DbgMessage(Level(), "[info][%s:%d:%s()] OS type: %s\n", SYS_LOGPOS, osType ? osType : "");
-  SYS_DbgMessage(Level(), "[info][%s:%d:%s()] Distrib: %s\n", SYS_LOGPOS, product ? product : "");
-  SYS_DbgMessage(Level(), "[info][%s:%d:%s()] Kernel version: %s\n", SYS_LOGPOS, kernel ? kernel : "");
-  SYS_DbgMessage(Level(), "[info][%s:%d:%s()] Total memory: %lu KB\n", SYS_LOGPOS,
-                 static_cast<unsigned long>(SYS_MemTotal() / 1024));
-  SYS_DbgMessage(Level(), "[info][%s:%d:%s()] Free memory: %lu KB\n", SYS_LOGPOS,
-                 static_cast<unsigned long>(SYS_MemAvail() / 1024));
+  INFO_LOG(Level(), " OS type: %s\n", osType ? osType : "");
+  INFO_LOG(Level(), " Distrib: %s\n", product ? product : "");
+  INFO_LOG(Level(), " Kernel version: %s\n", kernel ? kernel : "");
+  INFO_LOG(Level(), " Total memory: %lu KB\n", static_cast<unsigned long>(SYS_MemTotal() / 1024));
+  INFO_LOG(Level(), " Free memory: %lu KB\n", static_cast<unsigned long>(SYS_MemAvail() / 1024));
   cpu = SYS_GetCPU();
   return 0;
 }

@@ -17,6 +17,9 @@
 #include "framework/base/mem.h"
 #include "framework/base/str.h"
 
+#define XML_LOG(level, ...) SYS_LOG_TAGGED(level, "[xml]", __VA_ARGS__)
+#define XML_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[xml]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr size_t kNotFound = std::string_view::npos;
@@ -389,8 +392,7 @@ char* ReadWholeFile(SYS_File_p file, const char* name) {
 
 SYS_XML_t* OpenFile(SYS_XML_t* xml, const char* name) {
   SYS_File_p file = SYS_FileOpen(name, SYS_FILE_TEXT);
-  SYS_DbgMessage(XmlDetail(), "[xml][%s:%d:%s()] open input file: %s\n", SYS_LOGPOS_AS("SYS_XMLOpen"),
-                 name ? name : "(null)");
+  XML_LOG_AS(XmlDetail(), "SYS_XMLOpen", " open input file: %s\n", name ? name : "(null)");
   if (!file) {
     Release(xml);
     return nullptr;
@@ -428,8 +430,7 @@ SYS_XML_t* SYS_XMLOpen(int type, const char* source) {
   *xml = SYS_XML_t{};
   xml->type = type;
   if (type == SYS_XML_FILE) return OpenFile(xml, source);
-  SYS_DbgMessage(XmlDetail(), "[xml][%s:%d:%s()] open input buffer: %p\n", SYS_LOGPOS,
-                 static_cast<const void*>(source));
+  XML_LOG(XmlDetail(), " open input buffer: %p\n", static_cast<const void*>(source));
   xml->text = CopyOf(source);
   if (!xml->text) {
     Release(xml);

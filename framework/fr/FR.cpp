@@ -21,9 +21,9 @@ struct FrState {
 };
 FrState fr;
 
-#define FR_LOG(...)                                        \
-  do {                                                     \
-    if (fr.debug) SYS_DbgMessage(SYS_DBG_MSG, __VA_ARGS__); \
+#define FR_LOG(...)                                                 \
+  do {                                                              \
+    if (fr.debug) SYS_LOG_TAGGED(SYS_DBG_MSG, "[fr]", __VA_ARGS__); \
   } while (0)
 
 bool IsEncoding(int encoding) {
@@ -79,14 +79,14 @@ int ftInit(void) {
   errClear();
   fr.debug = SYS_CfgHas("debug-fr");
   for (const FR_Handler_t* const* h = FR_Handlers; *h; ++h) {
-    FR_LOG("[fr][%s:%d:%s()]  - initialize: %s\n", SYS_LOGPOS, (*h)->name);
+    FR_LOG("  - initialize: %s\n", (*h)->name);
     if ((*h)->init() != 0) {
       SYS_ErrKeeper keep;
       ftDone();
       return -1;
     }
   }
-  FR_LOG("[fr][%s:%d:%s()]  ...done.\n", SYS_LOGPOS);
+  FR_LOG("  ...done.\n");
   return 0;
 }
 
@@ -96,8 +96,8 @@ int ftDone(void) {
   // belong to.
   ReleaseFaces();
   for (const FR_Handler_t* const* h = FR_Handlers; *h; ++h) {
-    FR_LOG("[fr][%s:%d:%s()]  - closing: %s\n", SYS_LOGPOS, (*h)->name);
-    if ((*h)->done() != 0) FR_LOG("[fr][%s:%d:%s()]   - error code: %d\n", SYS_LOGPOS, errPeekLastError());
+    FR_LOG("  - closing: %s\n", (*h)->name);
+    if ((*h)->done() != 0) FR_LOG("   - error code: %d\n", errPeekLastError());
   }
   return 0;
 }

@@ -23,9 +23,13 @@ namespace {
 
 FT_Library library = nullptr;
 
-#define TTF_LOG(...)                                            \
-  do {                                                          \
-    if (frDebug()) SYS_DbgMessage(SYS_DBG_MSG, __VA_ARGS__); \
+#define TTF_LOG(...)                                                      \
+  do {                                                                    \
+    if (frDebug()) SYS_LOG_TAGGED(SYS_DBG_MSG, "[fr][ttf]", __VA_ARGS__); \
+  } while (0)
+#define TTF_LOG_AS(fn, ...)                                                      \
+  do {                                                                           \
+    if (frDebug()) SYS_LOG_TAGGED_AS(SYS_DBG_MSG, "[fr][ttf]", fn, __VA_ARGS__); \
   } while (0)
 
 constexpr uint32_t kReplacement = 0xFFFD;
@@ -166,11 +170,11 @@ long PixelScale(FT_Face face, int h) {
   auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
   if (!os2) {
-    TTF_LOG("[fr][ttf][%s:%d:%s()]  ! Warning: pOS2 table is NULL.\n", SYS_LOGPOS_AS("calc_ppem_for_height"));
+    TTF_LOG_AS("calc_ppem_for_height", "  ! Warning: pOS2 table is NULL.\n");
     return 1;
   }
   if (!hhea) {
-    TTF_LOG("[fr][ttf][%s:%d:%s()]  ! Warning: pHori table is NULL.\n", SYS_LOGPOS_AS("calc_ppem_for_height"));
+    TTF_LOG_AS("calc_ppem_for_height", "  ! Warning: pHori table is NULL.\n");
     return 1;
   }
   if (h == 0) h = kDefaultPpemHeight;
@@ -343,14 +347,12 @@ bool OutlineTooLarge(const FT_GlyphSlotRec_& slot) {
 int TakeGlyph(FT_Face face, FR_Glyph_t& g, GlyphStore& store, const char* text, size_t i, uint32_t code) {
   FT_GlyphSlot slot = face->glyph;
   if (slot->format == FT_GLYPH_FORMAT_OUTLINE && OutlineTooLarge(*slot)) {
-    TTF_LOG("[fr][ttf][%s:%d:%s()]  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", SYS_LOGPOS_AS("FR_Render"),
-            code, text[i]);
+    TTF_LOG_AS("FR_Render", "  ! glyph 0x%04x (char '%c') too large, drawn empty.\n", code, text[i]);
     slot->outline.n_points = 0;
     slot->outline.n_contours = 0;
   }
   if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
-    TTF_LOG("[fr][ttf][%s:%d:%s()]  ! FT_Render_Glyph 0x%04x (char '%c') failed.\n", SYS_LOGPOS_AS("FR_Render"), code,
-            text[i]);
+    TTF_LOG_AS("FR_Render", "  ! FT_Render_Glyph 0x%04x (char '%c') failed.\n", code, text[i]);
     return -1;
   }
   if (slot->format != FT_GLYPH_FORMAT_BITMAP) return -1;
@@ -440,15 +442,15 @@ int FR_AddFontFace(FR_Face_t* face) {
   face->italic = (ft->style_flags & kStyleItalic) ? 1 : 0;
   face->scalable = (ft->face_flags & kFaceScalable) ? 1 : 0;
   face->kerning = (ft->face_flags & kFaceKerning) ? 1 : 0;
-  TTF_LOG("[fr][ttf][%s:%d:%s()] New font: '%s' (b: %d i: %d s: %d k: %d)\n", SYS_LOGPOS, face->name, face->bold,
-          face->italic, face->scalable, face->kerning);
-  if (ft->face_flags & kFaceFixedWidth) TTF_LOG("[fr][ttf][%s:%d:%s()]  ! added font is fixed width\n", SYS_LOGPOS);
-  TTF_LOG("[fr][ttf][%s:%d:%s()]  - encodings:\n", SYS_LOGPOS);
+  TTF_LOG(" New font: '%s' (b: %d i: %d s: %d k: %d)\n", face->name, face->bold, face->italic, face->scalable,
+          face->kerning);
+  if (ft->face_flags & kFaceFixedWidth) TTF_LOG("  ! added font is fixed width\n");
+  TTF_LOG("  - encodings:\n");
   for (FT_Int i = 0; i < ft->num_charmaps; ++i) {
     char tag[4];
     const FT_Encoding encoding = ft->charmaps[i]->encoding;
     std::memcpy(tag, &encoding, sizeof tag);
-    TTF_LOG("[fr][ttf][%s:%d:%s()]    - %.4s\n", SYS_LOGPOS, tag);
+    TTF_LOG("    - %.4s\n", tag);
   }
   FT_Select_Charmap(ft, FT_ENCODING_UNICODE);
   return 0;
@@ -463,12 +465,12 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
     errSetLastError(TX_ERR_WRITETYPE);
     return -1;
   }
-  TTF_LOG("[fr][ttf][%s:%d:%s()]  - rendering: %s...\n", SYS_LOGPOS, text);
+  TTF_LOG("  - rendering: %s...\n", text);
   FT_Face face = font->face->ft_face;
   if (font->face->scalable)
     FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(font->size) * 64, 0, 0);
   else
-    TTF_LOG("[fr][ttf][%s:%d:%s()] !!!! WARNING : unable to set font size.\n", SYS_LOGPOS);
+    TTF_LOG(" !!!! WARNING : unable to set font size.\n");
   const int L = LineHeight(face, font->size);
 
   const std::vector<uint32_t> codes = Decode(font->encoding, text, frTextBytes(font->encoding, text));
@@ -504,7 +506,7 @@ int FR_Render(FR_Font_t* font, txBitmap* bitmap, const char* text, int* width, i
   const int textWidth = static_cast<int>(total);
   if (width) *width = textWidth;
   if (height) *height = textHeight;
-  TTF_LOG("[fr][ttf][%s:%d:%s()]  - bitmap size: %dx%d, top: %d\n", SYS_LOGPOS, textWidth, textHeight, minTop);
+  TTF_LOG("  - bitmap size: %dx%d, top: %d\n", textWidth, textHeight, minTop);
 
   const int64_t x0 = StartColumn(*font, bitmap->width, total);
   const int64_t baseline = StartRow(*font, bitmap->height, L) + maxRows;

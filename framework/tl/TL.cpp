@@ -21,6 +21,8 @@
 #include "framework/tl/layout.h"
 #include "framework/tl/read.h"
 
+#define TL_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL]", __VA_ARGS__)
+
 // The table in detection order: the first filter that accepts a buffer reads
 // it. PNG, JPEG, DDS and QTX hold their places and ids; their codecs come with
 // the next filters and plug into these records.
@@ -73,9 +75,13 @@ struct LoaderState {
 };
 LoaderState tl;
 
-#define TL_VERBOSE(...)                                    \
-  do {                                                     \
-    if (tl.verbose) SYS_DbgMessage(SYS_DBG_MSG, __VA_ARGS__); \
+#define TL_VERBOSE(...)                                               \
+  do {                                                                \
+    if (tl.verbose) SYS_LOG_TAGGED(SYS_DBG_MSG, "[TL]", __VA_ARGS__); \
+  } while (0)
+#define TL_VERBOSE_AS(fn, ...)                                               \
+  do {                                                                       \
+    if (tl.verbose) SYS_LOG_TAGGED_AS(SYS_DBG_MSG, "[TL]", fn, __VA_ARGS__); \
   } while (0)
 
 void SetCurrentName(const char* name) { std::snprintf(tl.name, sizeof tl.name, "%s", name ? name : ""); }
@@ -133,16 +139,15 @@ int ApplyAlphaMap(txBitmap* bitmap, const char* name, const char* fn, bool flipp
   tl.alphaMaps = 1;
   int result = 0;
   if (!alpha) {
-    TL_VERBOSE("[TL][%s:%d:%s()] alpha map not found.\n", SYS_LOGPOS_AS(fn));
+    TL_VERBOSE_AS(fn, " alpha map not found.\n");
   } else if (!AlphaFits(bitmap, alpha)) {
-    TL_VERBOSE("[TL][%s:%d:%s()] alpha map does not fit (%dx%d bits: %d).\n", SYS_LOGPOS_AS(fn), alpha->width,
-               alpha->height, alpha->bits);
+    TL_VERBOSE_AS(fn, " alpha map does not fit (%dx%d bits: %d).\n", alpha->width, alpha->height, alpha->bits);
   } else {
     result = MergeAlpha(bitmap, alpha, flipped);
   }
   txFree(&alpha);
   errClear();
-  TL_VERBOSE("[TL][%s:%d:%s()] ---\n", SYS_LOGPOS_AS(fn));
+  TL_VERBOSE_AS(fn, " ---\n");
   return result;
 }
 
@@ -202,7 +207,7 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn, const 
       (bitmap->type == TX_TYPE_BGR || bitmap->type == TX_TYPE_RGB))
     bitmap->type = tl.order;
   if (tl.flip) {
-    TL_VERBOSE("[TL][%s:%d:%s()] Horizontal flipping.\n", SYS_LOGPOS_AS(fn));
+    TL_VERBOSE_AS(fn, " Horizontal flipping.\n");
     if (!layout.flipDone && FlipLevels(bitmap) != 0) {
       txFree(&bitmap);
       errSetLastError(ERR_NOMEM);
@@ -227,19 +232,19 @@ txBitmap* PostProcess(txBitmap* bitmap, const char* name, const char* fn, const 
 
 // The load itself; its log lines are those of `fn`, the loader function.
 txBitmap* LoadNamed(const char* name, const char* fn) {
-  TL_VERBOSE("[TL][%s:%d:%s()] Load bitmap: %s\n", SYS_LOGPOS_AS(fn), name);
+  TL_VERBOSE_AS(fn, " Load bitmap: %s\n", name);
   if (!tl.io.fOpen || !tl.io.fRead || !tl.io.fFSize || !tl.io.fClose) {
     errSetLastError(ERR_BADARG);
     return nullptr;
   }
   if (tl.io.fOpen(name) != 0) {
-    TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to open texture (%s).\n", SYS_LOGPOS_AS(fn), name);
+    TL_VERBOSE_AS(fn, "  ! unable to open texture (%s).\n", name);
     return nullptr;
   }
   uint8_t* buffer = tl.io.fRead();
   if (!buffer) {
     // The file stays open: the next open closes it.
-    TL_VERBOSE("[TL][%s:%d:%s()]  ! unable to read texture (%s).\n", SYS_LOGPOS_AS(fn), name);
+    TL_VERBOSE_AS(fn, "  ! unable to read texture (%s).\n", name);
     return nullptr;
   }
   int64_t size = tl.io.fFSize();
@@ -251,15 +256,15 @@ txBitmap* LoadNamed(const char* name, const char* fn) {
     errSetLastError(TX_ERR_FORMAT);
     return nullptr;
   }
-  TL_VERBOSE("[TL][%s:%d:%s()] type: %s\n", SYS_LOGPOS_AS(fn), filter->description);
+  TL_VERBOSE_AS(fn, " type: %s\n", filter->description);
   txLayout layout = txReaderLayout;
   txBitmap* bitmap = ReadImage(filter, buffer, size, layout);
   SYS_MemFree(buffer);
   if (!bitmap) return nullptr;
   errClear();
   bitmap->filter = filter->id;
-  TL_VERBOSE("[TL][%s:%d:%s()] size: %dx%d bits: %d\n", SYS_LOGPOS_AS(fn), bitmap->width, bitmap->height, bitmap->bits);
-  TL_VERBOSE("[TL][%s:%d:%s()] imagesize: %u\n", SYS_LOGPOS_AS(fn), static_cast<unsigned>(bitmap->sizes[0]));
+  TL_VERBOSE_AS(fn, " size: %dx%d bits: %d\n", bitmap->width, bitmap->height, bitmap->bits);
+  TL_VERBOSE_AS(fn, " imagesize: %u\n", static_cast<unsigned>(bitmap->sizes[0]));
 
   if (tl.alphaMaps == 0 || bitmap->type == TX_TYPE_COMPRESSED) return bitmap;
   return PostProcess(bitmap, name, fn, layout);
@@ -304,15 +309,15 @@ int txSave(int32_t id, const char* path, txBitmap* bitmap) {
   for (int i = 0; txFilters[i]; ++i) {
     txFilter* filter = txFilters[i];
     if (filter->id != id) continue;
-    TL_VERBOSE("[TL][%s:%d:%s()]  ! saving with %s\n", SYS_LOGPOS, filter->name);
+    TL_VERBOSE("  ! saving with %s\n", filter->name);
     if (!filter->write) continue;
     int result = filter->write(path, bitmap);
     if (result != 0) {
-      TL_VERBOSE("[TL][%s:%d:%s()]  ! returned with error, code: %d\n", SYS_LOGPOS, errPeekLastError());
+      TL_VERBOSE("  ! returned with error, code: %d\n", errPeekLastError());
     }
     return result;
   }
-  TL_VERBOSE("[TL][%s:%d:%s()]  ! unknown format.\n", SYS_LOGPOS);
+  TL_VERBOSE("  ! unknown format.\n");
   errSetLastError(TX_ERR_FORMAT);
   return -1;
 }
@@ -407,7 +412,7 @@ int txOptions(int32_t option, int32_t value) {
     case TX_OPT_VERBOSE: tl.verbose = value; break;
     case TX_OPT_QUALITY:
       tl.quality = value;
-      SYS_DbgMessage(SYS_DBG_MSG, "[TL][%s:%d:%s()] Set texture quality: %d\n", SYS_LOGPOS, value);
+      TL_LOG(SYS_DBG_MSG, " Set texture quality: %d\n", value);
       break;
     case TX_OPT_ORDER: tl.order = value; break;
     case TX_OPT_FLIP: tl.flip = value; break;

@@ -12,6 +12,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define TM_LOG(level, ...) SYS_LOG_TAGGED(level, "[TM]", __VA_ARGS__)
+#define TM_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[TM]", fn, __VA_ARGS__)
+
 namespace {
 
 struct CacheState {
@@ -20,9 +23,9 @@ struct CacheState {
 };
 CacheState tm;
 
-#define TM_DEBUG(...)                                       \
-  do {                                                      \
-    if (tm.debug) SYS_DbgMessage(SYS_DBG_MSG, __VA_ARGS__); \
+#define TM_DEBUG(...)                                               \
+  do {                                                              \
+    if (tm.debug) SYS_LOG_TAGGED(SYS_DBG_MSG, "[TM]", __VA_ARGS__); \
   } while (0)
 
 TM_Node_t* Lookup(const char* name) {
@@ -148,27 +151,24 @@ auto CompressedUpload() {
 bool Uploadable(const TM_Node_t* node, const char* fn) {
   const txBitmap* b = node->bitmap;
   if (!b || b->width <= 0 || b->height <= 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()]  ! no image to upload: %s\n", SYS_LOGPOS_AS(fn), node->name);
+    TM_LOG_AS(SYS_DBG_MSG, fn, "  ! no image to upload: %s\n", node->name);
     errSetLastError(ERR_BADARG);
     return false;
   }
   if (b->type == TX_TYPE_COMPRESSED) {
     if (CompressedUpload()) return true;
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()]  ! compressed textures not supported: %s\n", SYS_LOGPOS_AS(fn),
-                   node->name);
+    TM_LOG_AS(SYS_DBG_MSG, fn, "  ! compressed textures not supported: %s\n", node->name);
     errSetLastError(ERR_UNSUPPORTED);
     return false;
   }
   GLenum format = PixelFormat(b);
   if (format == 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()]  ! %d bit textures not supported: %s\n", SYS_LOGPOS_AS(fn),
-                   b->bits, node->name);
+    TM_LOG_AS(SYS_DBG_MSG, fn, "  ! %d bit textures not supported: %s\n", b->bits, node->name);
     errSetLastError(ERR_UNSUPPORTED);
     return false;
   }
   if (!LevelHolds(b, 0, b->width, b->height, BytesPerPixel(format))) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()]  ! image smaller than its size: %s\n", SYS_LOGPOS_AS(fn),
-                   node->name);
+    TM_LOG_AS(SYS_DBG_MSG, fn, "  ! image smaller than its size: %s\n", node->name);
     errSetLastError(ERR_BADARG);
     return false;
   }
@@ -195,9 +195,9 @@ void UploadCompressed(const TM_Node_t* node, const char* fn) {
     upload(GL_TEXTURE_2D, i, static_cast<GLenum>(b->subtype), w, h, 0, b->sizes[i], b->data[i]);
     GLenum error = wmGL.glGetError();
     if (error == 0) continue;
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()] Texture upload error: %d (0x%04x)\n", SYS_LOGPOS_AS(fn),
-                   static_cast<int>(error), static_cast<unsigned>(error));
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()]  - node's name: %s\n", SYS_LOGPOS_AS(fn), node->name);
+    TM_LOG_AS(SYS_DBG_MSG, fn, " Texture upload error: %d (0x%04x)\n", static_cast<int>(error),
+              static_cast<unsigned>(error));
+    TM_LOG_AS(SYS_DBG_MSG, fn, "  - node's name: %s\n", node->name);
   }
   wmGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, b->levels - 1);
 }
@@ -240,7 +240,7 @@ int tmUpload(TM_Node_t* node) {
   wmGL.glGenTextures(1, &texture);
   node->texture = texture;
   wmGL.glBindTexture(GL_TEXTURE_2D, texture);
-  TM_DEBUG("[TM][%s:%d:%s()] Upload texture: %s\n", SYS_LOGPOS, node->name);
+  TM_DEBUG(" Upload texture: %s\n", node->name);
   SetFilters(node->mode);
   wmGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
   wmGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
@@ -273,17 +273,17 @@ int32_t tmLoad(const char* name, int32_t mode) {
     node->loads++;
     wmGL.glEnable(GL_TEXTURE_2D);
     wmGL.glBindTexture(GL_TEXTURE_2D, node->texture);
-    TM_DEBUG("[TM][%s:%d:%s()] Load texture from cache: %s\n", SYS_LOGPOS, name);
+    TM_DEBUG(" Load texture from cache: %s\n", name);
     return TextureOf(node);
   }
   TM_Node_t* node = NewNode(name);
   if (!node) return -1;
-  TM_DEBUG("[TM][%s:%d:%s()]  ! New node: %s\n", SYS_LOGPOS, name);
+  TM_DEBUG("  ! New node: %s\n", name);
   node->loads = 1;
   node->mode = mode;
   node->bitmap = txLoad(name);
   if (!node->bitmap) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[TM][%s:%d:%s()]  ! texture loading error: %d\n", SYS_LOGPOS, errPeekLastError());
+    TM_LOG(SYS_DBG_MSG, "  ! texture loading error: %d\n", errPeekLastError());
     FreeNode(node);
     errSetLastError(TM_ERR_LOAD);
     return -1;
@@ -301,7 +301,7 @@ int32_t tmLoadFromBitmap(const char* name, txBitmap* bitmap, int32_t mode) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
-  TM_DEBUG("[TM][%s:%d:%s()] New node from bitmap: %s\n", SYS_LOGPOS, name);
+  TM_DEBUG(" New node from bitmap: %s\n", name);
   TM_Node_t* node = Lookup(name);
   if (!node) {
     node = NewNode(name);
@@ -319,7 +319,7 @@ int tmReloadFromBitmap(const char* name, txBitmap* bitmap) {
   errClear();
   TM_Node_t* node = Required(name);
   if (!node) return -1;
-  TM_DEBUG("[TM][%s:%d:%s()] Reload texture from bitmap: %s\n", SYS_LOGPOS, name);
+  TM_DEBUG(" Reload texture from bitmap: %s\n", name);
   if (!bitmap) {
     errSetLastError(ERR_BADARG);
     return -1;
@@ -335,7 +335,7 @@ int tmReload(const char* name) {
   errClear();
   TM_Node_t* node = Required(name);
   if (!node) return -1;
-  TM_DEBUG("[TM][%s:%d:%s()] Reload texture: %s\n", SYS_LOGPOS, name);
+  TM_DEBUG(" Reload texture: %s\n", name);
   wmGL.glEnable(GL_TEXTURE_2D);
   DeleteIfUploaded(node);
   return tmUpload(node);
@@ -356,7 +356,7 @@ int tmUnload(const char* name) {
   errClear();
   TM_Node_t* node = Required(name);
   if (!node) return -1;
-  TM_DEBUG("[TM][%s:%d:%s()] Remove texture: '%s'\n", SYS_LOGPOS, name);
+  TM_DEBUG(" Remove texture: '%s'\n", name);
   DeleteIfUploaded(node);
   tm.nodes = SYS_ListDelItem(tm.nodes, node);
   FreeNode(node);
@@ -384,10 +384,10 @@ TM_Node_t* tmFind(const char* name) {
 int tmDone(void) {
   errClear();
   if (!tm.nodes) return 0;
-  TM_DEBUG("[TM][%s:%d:%s()] Delete all loaded textures:\n", SYS_LOGPOS);
+  TM_DEBUG(" Delete all loaded textures:\n");
   for (SYS_List_p at = tm.nodes; at; at = at->next) {
     auto* node = static_cast<TM_Node_t*>(at->data);
-    TM_DEBUG("[TM][%s:%d:%s()]  - '%s'\n", SYS_LOGPOS, node->name);
+    TM_DEBUG("  - '%s'\n", node->name);
     DeleteIfUploaded(node);
     FreeNode(node);
   }
