@@ -26,6 +26,8 @@
 #include "app/testevents.h"
 #include "app/testgl.h"
 #include "app/testprogram.h"
+#include "engine/draw.h"
+#include "engine/particles.h"
 #include "framework/base/main.h"
 #include "framework/base/time.h"
 #include "framework/tl/tlfixtures.h"
