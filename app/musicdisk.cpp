@@ -276,9 +276,9 @@ void MusicDiskFrame(void) {
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
-  TrianglesDrawn = 0;
-  ObjectsDrawn = 0;
-  ParticlesDrawn = 0;
+  DrawUnit.TrianglesDrawn = 0;
+  DrawUnit.ObjectsDrawn = 0;
+  ParticlesUnit.ParticlesDrawn = 0;
 
   for (int32_t screen = kScreenIntro; screen < kScreenCount; ++screen)
     if (Disk.ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();

@@ -82,9 +82,17 @@ constexpr size_t kFexKeySize = 24;
 
 // Scenes loaded so far, by file name; shared by every project.
 constexpr int32_t kSceneCacheSize = 256;
-extern ShortString SceneCacheNames[kSceneCacheSize];
-extern _OVX_SCENE* SceneCacheScenes[kSceneCacheSize];
-extern int32_t SceneCacheCount;
+struct SceneCacheEntry {
+  ShortString name;
+  _OVX_SCENE* scene = nullptr;
+};
+// The effect unit's state: the scene cache, entries 0 to SceneCacheCount - 1
+// in use.
+struct EffectUnitState {
+  SceneCacheEntry SceneCache[kSceneCacheSize];
+  int32_t SceneCacheCount = 0;
+};
+extern EffectUnitState EffectUnit;
 // Every name empty, count 0; no scene is released.
 void EffectClearSceneCache(void);
 

@@ -18,16 +18,13 @@
 #include "framework/base/bytes.h"
 #include "units/sysunit.h"
 
-int32_t ChunkElementSize[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
-uint8_t LoaderVersionMajor = 1;
-uint8_t LoaderVersionMinor = 2;
+LoaderUnitState LoaderUnit;
 
 namespace {
 
 constexpr int kScanStep = 4;
 constexpr int kHeaderRest = kChunkHeaderSize - kScanStep;
 
-LoaderLogSink logSink = nullptr;
 
 std::string Hex(uint8_t kind) {
   char text[8];
@@ -169,7 +166,7 @@ int ReadChunks(SceneLoad& load, _OVX_SCENE* scene) {
 
 int Load(_OVX_SCENE* scene, std::span<const uint8_t> bytes) {
   SYS_ByteReader reader(bytes);
-  SceneLoad load{reader, logSink};
+  SceneLoad load{reader, LoaderUnit.LogSink};
   int status = ReadChunks(load, scene);
   if (status == kSceneOk) status = CheckLoadedScene(scene);
   if (status != kSceneOk) {
@@ -199,12 +196,12 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& opened
 
 void InitChunkSizes(void) {
   static constexpr int32_t kSizes[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
-  std::copy(std::begin(kSizes), std::end(kSizes), ChunkElementSize);
+  std::copy(std::begin(kSizes), std::end(kSizes), LoaderUnit.ChunkElementSize);
 }
 
 void InitLoaderUnit(void) {
-  LoaderVersionMajor = 1;
-  LoaderVersionMinor = 2;
+  LoaderUnit.LoaderVersionMajor = 1;
+  LoaderUnit.LoaderVersionMinor = 2;
   InitChunkSizes();
 }
 
@@ -232,7 +229,7 @@ int ReadSceneChunk(SceneLoad& load, _OVX_SCENE* scene, uint8_t elementType, uint
     LogSkipped(load, kind, h.index, "unknown element type");
     return kSceneOk;
   }
-  if (int64_t(ChunkElementSize[elementType]) * h.count != h.size) load.Log("Chunk size corruption !");
+  if (int64_t(LoaderUnit.ChunkElementSize[elementType]) * h.count != h.size) load.Log("Chunk size corruption !");
   if (h.packed != 0) return kSceneOk;
   const SceneChunkKind* k = FindSceneChunkKind(kind);
   return k ? Store(load, scene, *k, h.index, payload) : kSceneOk;
@@ -267,12 +264,12 @@ void* LoaderGetMem(size_t size) { return std::calloc(size ? size : 1, 1); }
 void LoaderRelease(void* block) { std::free(block); }
 
 LoaderLogSink LoaderSetLogSink(LoaderLogSink sink) {
-  LoaderLogSink old = logSink;
-  logSink = sink;
+  LoaderLogSink old = LoaderUnit.LogSink;
+  LoaderUnit.LogSink = sink;
   return old;
 }
 
-void LoaderLog(std::string_view text) { LogTo(logSink, text); }
+void LoaderLog(std::string_view text) { LogTo(LoaderUnit.LogSink, text); }
 
 std::string SceneHostPath(std::string_view name) {
   std::string path(name);

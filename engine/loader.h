@@ -70,11 +70,20 @@ struct SceneChunkHeader {
 };
 static_assert(sizeof(SceneChunkHeader) == kChunkHeaderSize);
 constexpr int kChunkElementTypes = 14;
-// Bytes per element of each element type, filled by InitChunkSizes.
-extern int32_t ChunkElementSize[kChunkElementTypes];
-// The format version written by SaveScene, set by InitLoaderUnit (1.2).
-extern uint8_t LoaderVersionMajor;
-extern uint8_t LoaderVersionMinor;
+// Where the unit's log lines go, for tests that read them.
+typedef void (*LoaderLogSink)(std::string_view line);
+
+// The scene-file unit's state, with its start values.
+struct LoaderUnitState {
+  // Bytes per element of each element type, filled by InitChunkSizes.
+  int32_t ChunkElementSize[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
+  // The format version written by SaveScene, set by InitLoaderUnit (1.2).
+  uint8_t LoaderVersionMajor = 1;
+  uint8_t LoaderVersionMinor = 2;
+  // Where LoaderLog writes (LoaderSetLogSink); null: the framework log.
+  LoaderLogSink LogSink = nullptr;
+};
+extern LoaderUnitState LoaderUnit;
 
 void InitChunkSizes(void);
 void InitLoaderUnit(void);
@@ -91,7 +100,6 @@ int SaveScene(const _OVX_SCENE* scene, std::string_view fileName);
 
 // One line to the framework log, or to the sink a test installs (null puts
 // the log back). Gives the sink that was installed before.
-typedef void (*LoaderLogSink)(std::string_view line);
 LoaderLogSink LoaderSetLogSink(LoaderLogSink sink);
 void LoaderLog(std::string_view text);
 
