@@ -175,18 +175,18 @@ TEST(EffectProjectFromFiles, LoadsAndPlaysItsTimeline) {
     EffectInit(kWidth, kHeight);
     // The player makes its own textures only: until the application creates
     // the capture textures, an "RT" layer gets texture 0.
-    CHILD_CHECK(FramebufferTextures[0] == 0 && GlowTexture == 0);
+    CHILD_CHECK(CaptureUnit.FramebufferTextures[0] == 0 && CaptureUnit.GlowTexture == 0);
     CHILD_CHECK(ife_resolve_texture(ShortString("RT"), ShortString("textures"), nullptr) == 0);
     CreateFramebufferTexture();
     CreateGlowTexture();
     // Layers loaded from now on find them made.
-    CHILD_CHECK(FramebufferTextures[0] != 0 && GlowTexture != 0);
+    CHILD_CHECK(CaptureUnit.FramebufferTextures[0] != 0 && CaptureUnit.GlowTexture != 0);
     CHILD_CHECK(ife_resolve_texture(ShortString("RT"), ShortString("textures"), nullptr) ==
-                int32_t(FramebufferTextures[0]));
+                int32_t(CaptureUnit.FramebufferTextures[0]));
     uint32_t vs = 0, fs = 0;
-    LoadShaderProgram(vs, fs, EffectShaderA, ShortString("effect.vs"), ShortString("effect_a.fs"));
-    LoadShaderProgram(vs, fs, EffectShaderB, ShortString("effect.vs"), ShortString("effect_b.fs"));
-    CHILD_CHECK(EffectShaderA != 0 && EffectShaderB != 0);
+    LoadShaderProgram(vs, fs, PlayerUnit.EffectShaderA, ShortString("effect.vs"), ShortString("effect_a.fs"));
+    LoadShaderProgram(vs, fs, PlayerUnit.EffectShaderB, ShortString("effect.vs"), ShortString("effect_b.fs"));
+    CHILD_CHECK(PlayerUnit.EffectShaderA != 0 && PlayerUnit.EffectShaderB != 0);
 
     const int32_t framesBefore = Ife.ife_progress_counter;
     FEX_Project show;
@@ -197,7 +197,7 @@ TEST(EffectProjectFromFiles, LoadsAndPlaysItsTimeline) {
     CHILD_CHECK(show.scenes[0].objectcount == 6 && show.scenes[1].objectcount == 1);
     CHILD_CHECK(show.scenes[0].particlecount == 5000 && show.scenes[1].particlecount == 5000);
     CHILD_CHECK(show.interfaces[0].layer_count == 1 && show.interfaces[1].layer_count == 1);
-    CHILD_CHECK(SceneCacheCount == 2);
+    CHILD_CHECK(EffectUnit.SceneCacheCount == 2);
 
     std::vector<Frame> frames;
     for (float t = 0; t <= 8.0f; t += 0.25f) {
@@ -232,10 +232,10 @@ TEST(EffectProjectFromFiles, LoadsAndPlaysItsTimeline) {
     for (size_t i = 1; i < frames.size(); ++i) CHILD_CHECK(frames[i].hash != frames[i - 1].hash);
     CHILD_CHECK(effects.hash != sphere.hash);
     // The lightning leaves whole objects to every later draw.
-    CHILD_CHECK(DrawFraction == 1.0f);
+    CHILD_CHECK(DrawUnit.DrawFraction == 1.0f);
 
     EffectFreeProject(show);
-    CHILD_CHECK(SceneCacheCount == 0);
+    CHILD_CHECK(EffectUnit.SceneCacheCount == 0);
     std::fflush(stdout);
     std::fflush(stderr);
     _exit(0);

@@ -396,6 +396,6 @@ void ife_progress(void) {
 
 void ife_serve_effects(void) {
   EffectInterfaces = {ife_progress, ife_load, ife_free, ife_render};
-  Ife.ife_rt_texture_source = &FramebufferTextures[0];
-  Ife.ife_glow_texture_source = &GlowTexture;
+  Ife.ife_rt_texture_source = &CaptureUnit.FramebufferTextures[0];
+  Ife.ife_glow_texture_source = &CaptureUnit.GlowTexture;
 }

@@ -85,11 +85,11 @@ TEST(IfeEffects, ServeTheEffectProjects) {
   EXPECT_EQ(EffectInterfaces.load, &ife_load);
   EXPECT_EQ(EffectInterfaces.release, &ife_free);
   EXPECT_EQ(EffectInterfaces.render, &ife_render);
-  FramebufferTextures[0] = 901;
-  GlowTexture = 902;
+  CaptureUnit.FramebufferTextures[0] = 901;
+  CaptureUnit.GlowTexture = 902;
   EXPECT_EQ(ife_resolve_texture("RT", "", FakeLoader), 901);
   EXPECT_EQ(ife_resolve_texture("GLOW", "", FakeLoader), 902);
-  FramebufferTextures[0] = GlowTexture = 0;
+  CaptureUnit.FramebufferTextures[0] = CaptureUnit.GlowTexture = 0;
   EffectInterfaces = {};
   Ife.ife_rt_texture_source = Ife.ife_glow_texture_source = nullptr;
 }

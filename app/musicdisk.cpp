@@ -12,6 +12,8 @@
 #include "app/screens.h"
 #include "app/slides.h"
 #include "app/spare.h"
+#include "engine/draw.h"
+#include "engine/particles.h"
 #include "framework/base/cfg.h"
 #include "framework/base/file.h"
 #include "framework/base/time.h"
@@ -30,11 +32,6 @@
 using namespace qgl;
 
 DiskState Disk;
-
-// The engine owns these; until it is linked in, the program's own stand.
-__attribute__((weak)) int32_t TrianglesDrawn = 0;
-__attribute__((weak)) int32_t ObjectsDrawn = 0;
-__attribute__((weak)) int32_t ParticlesDrawn = 0;
 
 ScreenProc ScreenDraw[kScreenCount] = {DrawIntroScreen, DrawMainScreen, DrawBonusScreen, DrawEndScreen};
 ScreenProc ScreenEscape[kScreenCount] = {EnterMainScreen, EscapeNothing, EscapeNothing, EscapeQuit};
@@ -279,9 +276,9 @@ void MusicDiskFrame(void) {
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
-  TrianglesDrawn = 0;
-  ObjectsDrawn = 0;
-  ParticlesDrawn = 0;
+  DrawUnit.TrianglesDrawn = 0;
+  DrawUnit.ObjectsDrawn = 0;
+  ParticlesUnit.ParticlesDrawn = 0;
 
   for (int32_t screen = kScreenIntro; screen < kScreenCount; ++screen)
     if (Disk.ScreenState == screen && ScreenDraw[screen]) ScreenDraw[screen]();

@@ -52,9 +52,6 @@ struct DiskState {
 };
 extern DiskState Disk;
 
-// The 3D engine's per-frame statistics, cleared before every frame.
-extern int32_t TrianglesDrawn, ObjectsDrawn, ParticlesDrawn;
-
 // The screens: what each draws in a frame and what Escape does on it. The
 // frame loop tests the four in a row, so a screen entered from a lower one
 // is drawn in the same frame.

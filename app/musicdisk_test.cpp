@@ -26,6 +26,8 @@
 #include "app/testevents.h"
 #include "app/testgl.h"
 #include "app/testprogram.h"
+#include "engine/draw.h"
+#include "engine/particles.h"
 #include "framework/base/main.h"
 #include "framework/base/time.h"
 #include "framework/tl/tlfixtures.h"
@@ -291,9 +293,9 @@ TEST_F(FrameLoop, QuickClickWithinOnePumpIsSeen) {
 }
 
 TEST_F(FrameLoop, FramesPerSecondSwapIntervalAndCounters) {
-  TrianglesDrawn = ObjectsDrawn = ParticlesDrawn = 9;
+  DrawUnit.TrianglesDrawn = DrawUnit.ObjectsDrawn = ParticlesUnit.ParticlesDrawn = 9;
   for (int i = 0; i < 20; ++i) Frame(10);
-  EXPECT_EQ(TrianglesDrawn + ObjectsDrawn + ParticlesDrawn, 0);
+  EXPECT_EQ(DrawUnit.TrianglesDrawn + DrawUnit.ObjectsDrawn + ParticlesUnit.ParticlesDrawn, 0);
   EXPECT_EQ(Disk.FpsString, "100.00");
   EXPECT_EQ(Disk.FpsText, "FPS : [100.00]");
   EXPECT_EQ(Rec().swapIntervals, std::vector<int>(20, 1));

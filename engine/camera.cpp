@@ -4,8 +4,7 @@
 
 #include "engine/vector.h"
 
-int32_t CameraSegment = 0;
-int32_t TargetSegment = 0;
+CameraUnitState CameraUnit;
 
 namespace {
 
@@ -95,8 +94,10 @@ void CameraAtTime(_OVX_VECTOR& eye, _OVX_VECTOR& target, const _OVX_SCENE* scene
     eye = target = kOrigin;
     return;
   }
-  eye = CurveTrackAtTime(scene->camerakeys, scene->cameratangents, scene->camerakeycount, time, CameraSegment);
-  target = CurveTrackAtTime(scene->targetkeys, scene->targettangents, scene->targetkeycount, time, TargetSegment);
+  eye = CurveTrackAtTime(scene->camerakeys, scene->cameratangents, scene->camerakeycount, time,
+                         CameraUnit.CameraSegment);
+  target = CurveTrackAtTime(scene->targetkeys, scene->targettangents, scene->targetkeycount, time,
+                            CameraUnit.TargetSegment);
 }
 
 void ObjectPositionAtTime(_OVX_VECTOR& position, const _OVX_SCENE* scene, int32_t object, float time) {

@@ -23,10 +23,14 @@
 
 #include "engine/ovx.h"
 
-// The last segment the eye and the target used. They persist between calls:
-// a time that falls in no segment (keys out of order) reuses them.
-extern int32_t CameraSegment;
-extern int32_t TargetSegment;
+// The camera tracks' state: the last segment the eye and the target used.
+// They persist between calls: a time that falls in no segment (keys out of
+// order) reuses them.
+struct CameraUnitState {
+  int32_t CameraSegment = 0;
+  int32_t TargetSegment = 0;
+};
+extern CameraUnitState CameraUnit;
 
 void InitSplineUnit(void);
 

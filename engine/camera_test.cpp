@@ -39,7 +39,7 @@ struct TrackScene {
 
 class Camera : public ::testing::Test {
  protected:
-  void SetUp() override { CameraSegment = TargetSegment = 0; }
+  void SetUp() override { CameraUnit = {}; }
 };
 
 TEST_F(Camera, StraightTrackTangentsAndMidpoint) {
@@ -88,8 +88,8 @@ TEST_F(Camera, KeysAndEndsAreHitExactly) {
     SCOPED_TRACE(c.time);
     ExpectVector(eye, c.eye.x, c.eye.y, c.eye.z);
     ExpectVector(target, c.target.x, c.target.y, c.target.z);
-    EXPECT_EQ(CameraSegment, c.segment);
-    EXPECT_EQ(TargetSegment, c.segment);
+    EXPECT_EQ(CameraUnit.CameraSegment, c.segment);
+    EXPECT_EQ(CameraUnit.TargetSegment, c.segment);
   }
 }
 
@@ -110,7 +110,7 @@ TEST_F(Camera, ShortTracksNaNAndStaleSegmentsStayInsideTheTrack) {
   };
   for (const Case& c : cases) {
     TrackScene ts(c.keys, c.keys);
-    CameraSegment = TargetSegment = c.staleSegment;
+    CameraUnit.CameraSegment = CameraUnit.TargetSegment = c.staleSegment;
     _OVX_VECTOR eye, target;
     CameraAtTime(eye, target, &ts.scene, c.time);
     SCOPED_TRACE(::testing::Message() << c.keys.size() << " keys at " << c.time);
@@ -125,11 +125,11 @@ TEST_F(Camera, ShortTracksNaNAndStaleSegmentsStayInsideTheTrack) {
 TEST_F(Camera, NoTimeOnACurveEvaluatesTheRememberedSegment) {
   TrackScene ts({{0, 0, 0, 0}, {10, 10, 0, 0}}, {{0, 0, 0, 0}, {10, 10, 0, 0}});
   for (int32_t stale : {0, 40}) {
-    CameraSegment = TargetSegment = stale;
+    CameraUnit.CameraSegment = CameraUnit.TargetSegment = stale;
     _OVX_VECTOR eye, target;
     CameraAtTime(eye, target, &ts.scene, kNaN);
     EXPECT_TRUE(std::isnan(eye.x) && std::isnan(target.x)) << stale;
-    EXPECT_EQ(CameraSegment, 0) << stale;
+    EXPECT_EQ(CameraUnit.CameraSegment, 0) << stale;
   }
 }
 
@@ -145,10 +145,10 @@ TEST_F(Camera, KeysOutOfOrderTakeTheLastMatchingSegment) {
       {20.0f, 7, 2},    // 0 <= 20 < 30 and 10 <= 20 < 40; a segment from a longer track goes
   };
   for (const Case& c : cases) {
-    CameraSegment = c.staleSegment;
+    CameraUnit.CameraSegment = c.staleSegment;
     _OVX_VECTOR eye, target;
     CameraAtTime(eye, target, &ts.scene, c.time);
-    EXPECT_EQ(CameraSegment, c.segment) << c.time;
+    EXPECT_EQ(CameraUnit.CameraSegment, c.segment) << c.time;
     EXPECT_TRUE(std::isfinite(eye.x) && std::isfinite(eye.y) && std::isfinite(eye.z));
     ExpectVector(target, 0, 0, 0);  // no target keys: the origin
   }

@@ -10,9 +10,7 @@
 
 using namespace qgl;
 
-uint32_t FramebufferTextures[kFramebufferTextureCount];
-uint32_t GlowTexture;
-int32_t GlowSize = kDefaultGlowSize;
+CaptureUnitState CaptureUnit;
 
 namespace {
 
@@ -59,30 +57,31 @@ void CopyInto(uint32_t texture, GLenum format, int32_t w, int32_t h) {
 
 void CreateFramebufferTexture(void) {
   Staging pixels(size_t{kFramebufferWidth} * kFramebufferHeight * kRgbaBytes, "temporary texture data for frame");
-  for (uint32_t& name : FramebufferTextures)
+  for (uint32_t& name : CaptureUnit.FramebufferTextures)
     name = NewRgbaTexture(kFramebufferWidth, kFramebufferHeight, pixels.data(), TextureWrap::ClampToEdge);
 }
 
 void GrabFramebuffer(int32_t index) {
   if (ValidIndex(index, "GrabFramebuffer"))
-    CopyInto(FramebufferTextures[index], GL_RGBA, kFramebufferWidth, kFramebufferHeight);
+    CopyInto(CaptureUnit.FramebufferTextures[index], GL_RGBA, kFramebufferWidth, kFramebufferHeight);
 }
 
 void GrabDepthBuffer(int32_t index) {
   if (ValidIndex(index, "GrabDepthBuffer"))
-    CopyInto(FramebufferTextures[index], GL_DEPTH_COMPONENT, kDepthGrabSize, kDepthGrabSize);
+    CopyInto(CaptureUnit.FramebufferTextures[index], GL_DEPTH_COMPONENT, kDepthGrabSize, kDepthGrabSize);
 }
 
 void CreateGlowTexture(void) {
-  if (GlowSize < 1) return;
-  size_t edge = static_cast<size_t>(GlowSize);
+  if (CaptureUnit.GlowSize < 1) return;
+  size_t edge = static_cast<size_t>(CaptureUnit.GlowSize);
   Staging pixels(edge * edge * kRgbaBytes, "temporary texture data for glow ");
-  GlowTexture = NewRgbaTexture(GlowSize, GlowSize, pixels.data(), TextureWrap::Repeat);
+  CaptureUnit.GlowTexture =
+      NewRgbaTexture(CaptureUnit.GlowSize, CaptureUnit.GlowSize, pixels.data(), TextureWrap::Repeat);
 }
 
-void GrabGlow(void) { CopyInto(GlowTexture, GL_RGBA, GlowSize, GlowSize); }
+void GrabGlow(void) { CopyInto(CaptureUnit.GlowTexture, GL_RGBA, CaptureUnit.GlowSize, CaptureUnit.GlowSize); }
 
 void ReleaseCaptureTextures(void) {
-  for (uint32_t& name : FramebufferTextures) DeleteName(name);
-  DeleteName(GlowTexture);
+  for (uint32_t& name : CaptureUnit.FramebufferTextures) DeleteName(name);
+  DeleteName(CaptureUnit.GlowTexture);
 }

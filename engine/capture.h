@@ -14,11 +14,15 @@ constexpr int kFramebufferHeight = 600;
 constexpr int kDepthGrabSize = 512;
 constexpr int32_t kDefaultGlowSize = 8;
 
-// GL texture names, 0 until created.
-extern uint32_t FramebufferTextures[kFramebufferTextureCount];
-extern uint32_t GlowTexture;
-// Edge of the glow texture in pixels; read when it is created and grabbed.
-extern int32_t GlowSize;
+// The capture textures, with their start values.
+struct CaptureUnitState {
+  // GL texture names, 0 until created.
+  uint32_t FramebufferTextures[kFramebufferTextureCount] = {};
+  uint32_t GlowTexture = 0;
+  // Edge of the glow texture in pixels; read when it is created and grabbed.
+  int32_t GlowSize = kDefaultGlowSize;
+};
+extern CaptureUnitState CaptureUnit;
 
 // Creates the eight textures, transparent black. A second call makes new
 // names and leaves the old textures alive: layers and materials loaded

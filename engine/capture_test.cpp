@@ -23,8 +23,7 @@ class Capture : public ::testing::Test {
  protected:
   void SetUp() override {
     scenetest::UseRecordingGL();
-    for (uint32_t& t : FramebufferTextures) t = 0;
-    GlowTexture = 0;
+    CaptureUnit = {};
   }
   static std::vector<std::string> Created(GLuint name, const std::string& size, bool clamp) {
     std::vector<std::string> calls = {"enable 0xDE1", "gen " + std::to_string(name),
@@ -44,7 +43,7 @@ TEST_F(Capture, CreatesAndRecreatesTransparentTextures) {
     expected.insert(expected.end(), one.begin(), one.end());
   }
   EXPECT_EQ(rec.calls, expected);
-  EXPECT_EQ(FramebufferTextures[7], 8u);
+  EXPECT_EQ(CaptureUnit.FramebufferTextures[7], 8u);
 
   // Again: new names, and the old textures stay for whatever bound them.
   rec.calls.clear();
@@ -55,8 +54,8 @@ TEST_F(Capture, CreatesAndRecreatesTransparentTextures) {
     again.insert(again.end(), one.begin(), one.end());
   }
   EXPECT_EQ(rec.calls, again);  // nothing deleted
-  EXPECT_EQ(FramebufferTextures[0], 9u);
-  EXPECT_EQ(FramebufferTextures[7], 16u);
+  EXPECT_EQ(CaptureUnit.FramebufferTextures[0], 9u);
+  EXPECT_EQ(CaptureUnit.FramebufferTextures[7], 16u);
 
   rec.calls.clear();
   CreateGlowTexture();
@@ -93,8 +92,8 @@ TEST_F(Capture, ReleaseDeletesEveryTexture) {
   rec.calls.clear();
   ReleaseCaptureTextures();
   EXPECT_EQ(rec.calls.size(), 9u);
-  EXPECT_EQ(FramebufferTextures[0], 0u);
-  EXPECT_EQ(GlowTexture, 0u);
+  EXPECT_EQ(CaptureUnit.FramebufferTextures[0], 0u);
+  EXPECT_EQ(CaptureUnit.GlowTexture, 0u);
 }
 
 // The sizes and formats a real GL (Mesa under Xvfb) reports for the
@@ -116,15 +115,15 @@ TEST(CaptureOnDisplay, LevelSizesAndFormats) {
     };
     CreateFramebufferTexture();
     CreateGlowTexture();
-    level(FramebufferTextures[0]);
-    level(FramebufferTextures[7]);
-    level(GlowTexture);
+    level(CaptureUnit.FramebufferTextures[0]);
+    level(CaptureUnit.FramebufferTextures[7]);
+    level(CaptureUnit.GlowTexture);
     GrabDepthBuffer(3);
-    level(FramebufferTextures[3]);
+    level(CaptureUnit.FramebufferTextures[3]);
     GrabFramebuffer(3);
-    level(FramebufferTextures[3]);
+    level(CaptureUnit.FramebufferTextures[3]);
     GrabGlow();
-    level(GlowTexture);
+    level(CaptureUnit.GlowTexture);
     std::printf("error %u", qgl::glGetError());
     std::fflush(stdout);
     _exit(0);

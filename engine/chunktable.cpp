@@ -119,7 +119,7 @@ constexpr SceneChunkKind kKinds[] = {
     QZ_READONLY(0x50, Object, _OVX_OBJECT, unusedflag1, 13),
     QZ_READONLY(0x51, Object, _OVX_OBJECT, unusedflag2, 13),
     OBJECT(0x53, distancecull, 1),
-    OBJECT_ARRAY(0x56, neighbours, 9, facecount, Always, kNoFlag, " connectivity list"),
+    OBJECT_ARRAY(kChunkNeighbours, neighbours, 9, facecount, Always, kNoFlag, " connectivity list"),
     OBJECT(0x58, castshadow, 13),
     OBJECT(0x59, colorpass, 13),
     OBJECT(0x5B, texturescroll, 6),

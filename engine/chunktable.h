@@ -7,6 +7,10 @@
 
 #include "engine/ovx.h"
 
+// The object's edge table (neighbours): the one array kind whose block may
+// come from the precalculation's plain allocator instead of the file.
+constexpr uint8_t kChunkNeighbours = 0x56;
+
 enum class ChunkSection : uint8_t { Scene, Material, Object, Light };
 
 enum class ChunkRole : uint8_t {

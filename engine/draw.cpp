@@ -10,14 +10,7 @@
 
 using namespace qgl;
 
-_OVX_VECTOR ObjectOffset = {0.0f, 0.0f, 0.0f};
-_OVX_VECTOR RenderScale = {1.0f, 1.0f, 1.0f};
-_OVX_VECTOR SceneScale = {1.0f, 1.0f, 1.0f};
-float DrawFraction = -1.0f;
-bool AnisotropicFiltering = true;
-_OVX_VECTOR CameraEye = {0.0f, 0.0f, 0.0f};
-int32_t TrianglesDrawn = 0;
-int32_t ObjectsDrawn = 0;
+DrawUnitState DrawUnit;
 
 namespace {
 
@@ -74,8 +67,8 @@ void PushPlacement(const _OVX_SCENE* scene, int32_t index, float time, Placement
   glRotatef(o.rotation.z, 0.0f, 0.0f, 1.0f);
   glTranslatef(-o.pivot.x, -o.pivot.y, -o.pivot.z);
   if (placement == Placement::Rotated) return;
-  glTranslatef(ObjectOffset.x, ObjectOffset.y, ObjectOffset.z);
-  glScalef(RenderScale.x, RenderScale.y, RenderScale.z);
+  glTranslatef(DrawUnit.ObjectOffset.x, DrawUnit.ObjectOffset.y, DrawUnit.ObjectOffset.z);
+  glScalef(DrawUnit.RenderScale.x, DrawUnit.RenderScale.y, DrawUnit.RenderScale.z);
 }
 
 void PopPlacement() {
@@ -225,8 +218,8 @@ void DrawMesh(const _OVX_OBJECT& o, const _OVX_MATERIAL& m, int32_t indexCount) 
 }
 
 void Count(const _OVX_OBJECT& o) {
-  TrianglesDrawn += o.facecount;
-  ObjectsDrawn += 1;
+  DrawUnit.TrianglesDrawn += o.facecount;
+  DrawUnit.ObjectsDrawn += 1;
 }
 
 int32_t AllIndices(const _OVX_OBJECT& o) { return DrawnIndexCount(o.facecount, -1.0f); }
@@ -257,7 +250,7 @@ void EnvironmentPass(const _OVX_OBJECT& o, const _OVX_MATERIAL& m) {
 }
 
 bool DistanceDrawn(const _OVX_SCENE* scene, const _OVX_OBJECT& o) {
-  return DistanceCullDrawn(o.distancecull, CameraEye, o.pivot, scene->distancelimit);
+  return DistanceCullDrawn(o.distancecull, DrawUnit.CameraEye, o.pivot, scene->distancelimit);
 }
 
 // The corner indices of a face, when all of them name a vertex.
@@ -304,11 +297,11 @@ void DrawObject(const _OVX_SCENE* scene, int32_t index, float time) {
   if (DistanceDrawn(scene, o)) {
     SetCulling(o);
     SetLighting(m.receivelight);
-    BindMaterialTexture(m, AnisotropicFiltering);
+    BindMaterialTexture(m, DrawUnit.AnisotropicFiltering);
     SetMaterial(m.ambient, m.diffuse, m.specular, m.constantalpha, m.shine);
     LoadTextureMatrix(m.utile, m.vtile, o.texturescroll, time);
     glColor4f(m.ambient.r, m.ambient.g, m.ambient.b, m.constantalpha);
-    DrawMesh(o, m, DrawnIndexCount(o.facecount, DrawFraction));
+    DrawMesh(o, m, DrawnIndexCount(o.facecount, DrawUnit.DrawFraction));
     Count(o);
     if (m.envmap) EnvironmentPass(o, m);
   }
@@ -399,8 +392,8 @@ void DrawObjectBlack(const _OVX_SCENE* scene, int32_t index, float time) {
   PopPlacement();
 }
 
-void SetObjectOffset(float x, float y, float z) { ObjectOffset = {x, y, z}; }
+void SetObjectOffset(float x, float y, float z) { DrawUnit.ObjectOffset = {x, y, z}; }
 
-void SetSceneScale(float x, float y, float z) { SceneScale = {x, y, z}; }
+void SetSceneScale(float x, float y, float z) { DrawUnit.SceneScale = {x, y, z}; }
 
 void EngineLog(std::string_view text) { LoaderLog(text); }

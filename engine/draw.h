@@ -31,23 +31,27 @@
 
 #include "engine/ovx.h"
 
-// Added to the placement of every object by DrawObject.
-extern _OVX_VECTOR ObjectOffset;
-// Scales every object drawn by DrawObject (and the scaled render passes).
-extern _OVX_VECTOR RenderScale;
-// Stored by SetSceneScale; nothing reads it.
-extern _OVX_VECTOR SceneScale;
-// Below 0 every triangle is drawn; otherwise that share of each object's
-// triangles, counted from the first (a share above 1 draws them all).
-extern float DrawFraction;
-// Object textures get the driver's maximum anisotropy.
-extern bool AnisotropicFiltering;
-// The camera position of the current render pass; distance culling is
-// measured from it.
-extern _OVX_VECTOR CameraEye;
-// Statistics: they only grow; the application sets them to 0 per frame.
-extern int32_t TrianglesDrawn;
-extern int32_t ObjectsDrawn;
+// The drawing state, with its start values.
+struct DrawUnitState {
+  // Added to the placement of every object by DrawObject.
+  _OVX_VECTOR ObjectOffset = {0.0f, 0.0f, 0.0f};
+  // Scales every object drawn by DrawObject (and the scaled render passes).
+  _OVX_VECTOR RenderScale = {1.0f, 1.0f, 1.0f};
+  // Stored by SetSceneScale; no draw reads it.
+  _OVX_VECTOR SceneScale = {1.0f, 1.0f, 1.0f};
+  // Below 0 every triangle is drawn; otherwise that share of each object's
+  // triangles, counted from the first (a share above 1 draws them all).
+  float DrawFraction = -1.0f;
+  // Object textures get the driver's maximum anisotropy.
+  bool AnisotropicFiltering = true;
+  // The camera position of the current render pass; distance culling is
+  // measured from it.
+  _OVX_VECTOR CameraEye = {0.0f, 0.0f, 0.0f};
+  // Statistics: they only grow; the application sets them to 0 per frame.
+  int32_t TrianglesDrawn = 0;
+  int32_t ObjectsDrawn = 0;
+};
+extern DrawUnitState DrawUnit;
 
 void DrawObject(const _OVX_SCENE* scene, int32_t index, float time);
 // The coloured pass of the shadowed render: no fog, offset, scale,

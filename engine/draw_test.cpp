@@ -92,14 +92,14 @@ TEST(RefusedIndex, NoGLCallAtAll) {
   qgl::glLineWidth = nullptr;
   qgl::glDepthFunc = nullptr;
   EXPECT_EQ(calls, (std::vector<std::string>{"width 2", "depth 0x201"}));
-  EXPECT_EQ(TrianglesDrawn + ObjectsDrawn, 0);
+  EXPECT_EQ(DrawUnit.TrianglesDrawn + DrawUnit.ObjectsDrawn, 0);
 }
 
 TEST(Offsets, StoredBySetters) {
   SetObjectOffset(1, 2, 3);
   SetSceneScale(4, 5, 6);
-  EXPECT_EQ(ObjectOffset.z, 3.0f);
-  EXPECT_EQ(SceneScale.x, 4.0f);
+  EXPECT_EQ(DrawUnit.ObjectOffset.z, 3.0f);
+  EXPECT_EQ(DrawUnit.SceneScale.x, 4.0f);
   SetObjectOffset(0, 0, 0);
   SetSceneScale(1, 1, 1);
 }
@@ -124,10 +124,10 @@ TEST(OnDisplay, FractionCountersStackAndTextureMatrix) {
     GLint depthBefore = 0, depthAfter = 0;
     qgl::glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthBefore);
     for (float fraction : {0.5f, 2.0f, -1.0f}) {
-      DrawFraction = fraction;
+      DrawUnit.DrawFraction = fraction;
       DrawObject(&s.scene, 0, 1000.0f);
     }
-    DrawFraction = -1.0f;
+    DrawUnit.DrawFraction = -1.0f;
     qgl::glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
     GLint mode = 0;
     qgl::glGetIntegerv(GL_MATRIX_MODE, &mode);
@@ -135,7 +135,7 @@ TEST(OnDisplay, FractionCountersStackAndTextureMatrix) {
     qgl::glGetFloatv(GL_TEXTURE_MATRIX, texture);
     ObjectTextureMatrix(expected, 2.0f, 1.0f, {0.001f, 0.0f, 0.0f}, 1000.0f);
     CHILD_CHECK((counts == std::vector<GLsizei>{150, 303, 303}));
-    CHILD_CHECK(TrianglesDrawn == 303 && ObjectsDrawn == 3);
+    CHILD_CHECK(DrawUnit.TrianglesDrawn == 303 && DrawUnit.ObjectsDrawn == 3);
     CHILD_CHECK(depthBefore == depthAfter && mode == GL_MODELVIEW);
     for (int k = 0; k < 16; ++k) CHILD_CHECK(std::fabs(texture[k] - expected[k]) < 1e-6f);
     std::fflush(stderr);
@@ -184,7 +184,7 @@ TEST(OnDisplay, BlackDrawByRenderMode) {
         std::fprintf(stderr, "mode %d strip %d material %d: %s\n", c.rendermode, c.withStrip, c.material,
                      drawtest::Text(got).c_str());
     }
-    CHILD_CHECK(TrianglesDrawn == 0);
+    CHILD_CHECK(DrawUnit.TrianglesDrawn == 0);
     std::fflush(stderr);
     _exit(0);
   });
@@ -228,14 +228,14 @@ TEST(OnDisplay, AnisotropyAskedForIsSetWithoutConsultingTheProbe) {
       GLfloat expected;
     } cases[] = {{false, 1.0f}, {true, most}};
     for (const Case& c : cases) {
-      AnisotropicFiltering = c.asked;
+      DrawUnit.AnisotropicFiltering = c.asked;
       DrawObject(&s.scene, 0, 0);
       GLfloat got = 0.0f;
       qgl::glBindTexture(GL_TEXTURE_2D, texture);
       qgl::glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &got);
       if (got != c.expected) std::fprintf(stderr, "asked %d: anisotropy %g of %g\n", c.asked, got, most);
     }
-    AnisotropicFiltering = true;
+    DrawUnit.AnisotropicFiltering = true;
   });
 }
 

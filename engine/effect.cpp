@@ -10,9 +10,7 @@
 #include "engine/scenetex.h"
 #include "framework/base/bytes.h"
 
-ShortString SceneCacheNames[kSceneCacheSize];
-_OVX_SCENE* SceneCacheScenes[kSceneCacheSize] = {};
-int32_t SceneCacheCount = 0;
+EffectUnitState EffectUnit;
 EffectInterfaceHooks EffectInterfaces;
 
 namespace {
@@ -110,8 +108,8 @@ int ReadAll(FEX_Project& project, std::span<const uint8_t> bytes, ProjectPaths& 
 }
 
 _OVX_SCENE* CachedScene(const ShortString& name) {
-  for (int32_t i = 0; i < SceneCacheCount; ++i)
-    if (SceneCacheNames[i] == name) return SceneCacheScenes[i];
+  for (int32_t i = 0; i < EffectUnit.SceneCacheCount; ++i)
+    if (EffectUnit.SceneCache[i].name == name) return EffectUnit.SceneCache[i].scene;
   return nullptr;
 }
 
@@ -132,10 +130,8 @@ void LoadProjectScene(_OVX_SCENE& scene, const ShortString& path) {
   LoadSceneTextures(&scene, kTextureFolder);
   AllocParticles(&scene, kParticlesPerScene);
   // Past the table's end the scene is still loaded, only not shared.
-  if (SceneCacheCount >= kSceneCacheSize) return;
-  SceneCacheNames[SceneCacheCount] = file;
-  SceneCacheScenes[SceneCacheCount] = &scene;
-  ++SceneCacheCount;
+  if (EffectUnit.SceneCacheCount >= kSceneCacheSize) return;
+  EffectUnit.SceneCache[EffectUnit.SceneCacheCount++] = {file, &scene};
 }
 
 void LoadProjectInterface(ife_interface& ifc, const ShortString& path) {
@@ -158,9 +154,7 @@ bool ReadWholeFile(std::string_view fileName, std::vector<uint8_t>& bytes) {
 }  // namespace
 
 void EffectClearSceneCache(void) {
-  for (ShortString& name : SceneCacheNames) name = ShortString();
-  for (_OVX_SCENE*& scene : SceneCacheScenes) scene = nullptr;
-  SceneCacheCount = 0;
+  EffectUnit = {};
 }
 
 ShortString PathFileName(const ShortString& path) {
@@ -212,17 +206,13 @@ void EffectFreeProject(FEX_Project& project) {
     return false;
   };
   int32_t kept = 0;
-  for (int32_t i = 0; i < SceneCacheCount; ++i) {
-    if (ownScene(SceneCacheScenes[i])) continue;
-    SceneCacheNames[kept] = SceneCacheNames[i];
-    SceneCacheScenes[kept] = SceneCacheScenes[i];
-    ++kept;
+  SceneCacheEntry* cache = EffectUnit.SceneCache;
+  for (int32_t i = 0; i < EffectUnit.SceneCacheCount; ++i) {
+    if (ownScene(cache[i].scene)) continue;
+    cache[kept++] = cache[i];
   }
-  for (int32_t i = kept; i < SceneCacheCount; ++i) {
-    SceneCacheNames[i] = ShortString();
-    SceneCacheScenes[i] = nullptr;
-  }
-  SceneCacheCount = kept;
+  for (int32_t i = kept; i < EffectUnit.SceneCacheCount; ++i) cache[i] = SceneCacheEntry{};
+  EffectUnit.SceneCacheCount = kept;
   for (int32_t i = 0; i < project.scenecount; ++i) {
     ReleaseSceneTextures(&project.scenes[i]);
     FreeScene(&project.scenes[i]);

@@ -28,7 +28,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ife.h"
+#include "engine/layers.h"
 #include "engine/ovx.h"
 #include "units/shortstr.h"
 
@@ -56,7 +56,6 @@ struct FEX_Operator {
 
 using fex_operator_array = FEX_Operator[];
 using _ovx_scene_array = _OVX_SCENE[];
-using ife_interface_array = ife_interface[];
 
 // The arrays are value-initialised and owned by the record; the scenes and
 // layers they hold are released by EffectFreeProject.
@@ -83,15 +82,25 @@ constexpr size_t kFexKeySize = 24;
 
 // Scenes loaded so far, by file name; shared by every project.
 constexpr int32_t kSceneCacheSize = 256;
-extern ShortString SceneCacheNames[kSceneCacheSize];
-extern _OVX_SCENE* SceneCacheScenes[kSceneCacheSize];
-extern int32_t SceneCacheCount;
+struct SceneCacheEntry {
+  ShortString name;
+  _OVX_SCENE* scene = nullptr;
+};
+// The effect unit's state: the scene cache, entries 0 to SceneCacheCount - 1
+// in use.
+struct EffectUnitState {
+  SceneCacheEntry SceneCache[kSceneCacheSize];
+  int32_t SceneCacheCount = 0;
+};
+extern EffectUnitState EffectUnit;
 // Every name empty, count 0; no scene is released.
 void EffectClearSceneCache(void);
 
-// The interface-layer routines the loader calls. The engine does not link
-// the application's layer unit, so the application hands them in; without
-// them no loading frames are drawn and the layers stay empty.
+// The engine's port to an interface-layer unit: the routines the project
+// loader and the player call on the layer records of engine/layers.h. The
+// engine neither links nor includes the application's layer unit, which
+// plugs its reader and drawer in here; with the port empty no loading frames
+// are drawn and the layers stay empty.
 struct EffectInterfaceHooks {
   void (*progress)(void) = nullptr;
   void (*load)(ife_interface& ifc, const ShortString& fileName, const ShortString& textureFolder) = nullptr;

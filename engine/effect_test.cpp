@@ -117,9 +117,9 @@ TEST_F(EffectProject, OneSceneUnderTwoFoldersLoadsOnceAndIsShared) {
   EXPECT_EQ(second.sharedcopy, 1);
   EXPECT_EQ(second.objects, first.objects);
   EXPECT_EQ(second.particles, first.particles);
-  EXPECT_EQ(SceneCacheCount, 1);
-  EXPECT_EQ(SceneCacheNames[0], "a.ovx");
-  EXPECT_EQ(SceneCacheScenes[0], &project.scenes[0]);
+  EXPECT_EQ(EffectUnit.SceneCacheCount, 1);
+  EXPECT_EQ(EffectUnit.SceneCache[0].name, "a.ovx");
+  EXPECT_EQ(EffectUnit.SceneCache[0].scene, &project.scenes[0]);
   EXPECT_EQ(std::count(logLines.begin(), logLines.end(), "[CACHE] cached load a.ovx"), 1);
   // One loading frame before each scene and each layer.
   EXPECT_EQ(events, (std::vector<std::string>{"progress", "progress", "progress", "load data/layer.ife textures"}));
@@ -133,7 +133,7 @@ TEST_F(EffectProject, OneSceneUnderTwoFoldersLoadsOnceAndIsShared) {
   EXPECT_EQ(later.scenes[0].objects, first.objects);
   EffectFreeProject(later);
   EffectFreeProject(project);
-  EXPECT_EQ(SceneCacheCount, 0);
+  EXPECT_EQ(EffectUnit.SceneCacheCount, 0);
   EXPECT_EQ(events.back(), "release");
 }
 
@@ -175,7 +175,7 @@ TEST_F(EffectProject, MissingSceneFileLeavesAnEmptyScene) {
   EXPECT_EQ(project.scenes[0].objects, nullptr);
   EXPECT_EQ(project.scenes[0].materials, nullptr);
   EXPECT_EQ(project.scenes[1].sharedcopy, 1);
-  EXPECT_EQ(SceneCacheCount, 1);
+  EXPECT_EQ(EffectUnit.SceneCacheCount, 1);
   EffectFreeProject(project);
 }
 
@@ -190,11 +190,11 @@ TEST_F(EffectProject, CacheStopsAtItsSize) {
     ASSERT_EQ(Load(spec, projects[p]), kEffectOk);
     next += counts[p];
   }
-  EXPECT_EQ(SceneCacheCount, kSceneCacheSize);
-  EXPECT_EQ(SceneCacheNames[255], "s255");
+  EXPECT_EQ(EffectUnit.SceneCacheCount, kSceneCacheSize);
+  EXPECT_EQ(EffectUnit.SceneCache[255].name, "s255");
   EXPECT_EQ(projects[2].scenes[54].sharedcopy, 0);  // s256: loaded, not cached
   for (size_t i = projects.size(); i-- > 0;) EffectFreeProject(projects[i]);
-  EXPECT_EQ(SceneCacheCount, 0);
+  EXPECT_EQ(EffectUnit.SceneCacheCount, 0);
 }
 
 // Damaged files are refused whole, and leave the project empty.
@@ -264,14 +264,14 @@ TEST_F(EffectProject, FreeingAProjectKeepsTheOtherProjectsCachedScenes) {
   b.scenes = {"b.ovx"};
   ASSERT_EQ(Load(a, first), kEffectOk);
   ASSERT_EQ(Load(b, second), kEffectOk);
-  ASSERT_EQ(SceneCacheCount, 2);
+  ASSERT_EQ(EffectUnit.SceneCacheCount, 2);
   EffectFreeProject(first);
-  ASSERT_EQ(SceneCacheCount, 1);
-  EXPECT_EQ(SceneCacheNames[0], "b.ovx");
-  EXPECT_EQ(SceneCacheScenes[0], &second.scenes[0]);
-  EXPECT_EQ(SceneCacheScenes[1], nullptr);
+  ASSERT_EQ(EffectUnit.SceneCacheCount, 1);
+  EXPECT_EQ(EffectUnit.SceneCache[0].name, "b.ovx");
+  EXPECT_EQ(EffectUnit.SceneCache[0].scene, &second.scenes[0]);
+  EXPECT_EQ(EffectUnit.SceneCache[1].scene, nullptr);
   EffectFreeProject(second);
-  EXPECT_EQ(SceneCacheCount, 0);
+  EXPECT_EQ(EffectUnit.SceneCacheCount, 0);
 }
 
 std::vector<std::pair<int32_t, float>> played;
@@ -297,9 +297,9 @@ TEST_F(EffectProject, CountsPastTheDeclaredRangeLoadAndPlay) {
   EXPECT_EQ(events.back(), "load data/layer149.ife textures");
 
   played.clear();
-  EffectOperatorHook = RecordPlayed;
+  PlayerUnit.EffectOperatorHook = RecordPlayed;
   for (const float time : {0.0f, 149.0f}) EffectPlayProject(project, time);
-  EffectOperatorHook = EffectApplyOperator;
+  PlayerUnit.EffectOperatorHook = EffectApplyOperator;
   ASSERT_EQ(played.size(), size_t(2 * kMany));
   EXPECT_EQ(played[kMany - 2], std::make_pair(kMany - 2, float(kMany - 2)));
   EXPECT_EQ(played[kMany - 1], std::make_pair(kMany, 1000.0f));  // the track's first key

@@ -18,18 +18,13 @@
 #include "framework/base/bytes.h"
 #include "units/sysunit.h"
 
-int32_t ChunkElementSize[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
-uint8_t LoaderVersionMajor = 1;
-uint8_t LoaderVersionMinor = 2;
+LoaderUnitState LoaderUnit;
 
 namespace {
 
 constexpr int kScanStep = 4;
 constexpr int kHeaderRest = kChunkHeaderSize - kScanStep;
 
-LoaderLogSink logSink = nullptr;
-// The load in progress: the single file of the module, as bytes.
-SYS_ByteReader* input = nullptr;
 
 std::string Hex(uint8_t kind) {
   char text[8];
@@ -37,8 +32,16 @@ std::string Hex(uint8_t kind) {
   return text;
 }
 
-void LogSkipped(uint8_t kind, int32_t index, const char* why) {
-  LoaderLog("[ovx] chunk " + Hex(kind) + " index " + std::to_string(index) + " skipped: " + why);
+void LogTo(LoaderLogSink sink, std::string_view text) {
+  if (sink) {
+    sink(text);
+    return;
+  }
+  Log(ShortString(text));
+}
+
+void LogSkipped(const SceneLoad& load, uint8_t kind, int32_t index, const char* why) {
+  load.Log("[ovx] chunk " + Hex(kind) + " index " + std::to_string(index) + " skipped: " + why);
 }
 
 // Allocation descriptions: only handed to the allocator.
@@ -53,7 +56,7 @@ std::string Description(const _OVX_SCENE* scene, const SceneChunkKind& k, const 
 
 void FreeArray(uint8_t* record, const SceneChunkKind& k) {
   void** slot = ChunkArrayPointer(record, k);
-  if (k.kind == 0x56) {
+  if (k.kind == kChunkNeighbours) {
     auto* object = reinterpret_cast<_OVX_OBJECT*>(record);
     if (object->neighboursplain) {
       LoaderRelease(*slot);
@@ -65,13 +68,14 @@ void FreeArray(uint8_t* record, const SceneChunkKind& k) {
   *slot = nullptr;
 }
 
-int StoreArray(_OVX_SCENE* scene, const SceneChunkKind& k, uint8_t* record, std::span<const uint8_t> payload) {
+int StoreArray(const SceneLoad& load, _OVX_SCENE* scene, const SceneChunkKind& k, uint8_t* record,
+               std::span<const uint8_t> payload) {
   // A repeated array chunk replaces its predecessor.
   FreeArray(record, k);
   if (payload.empty()) return kSceneOk;
   void* block = MemGet(payload.size(), ShortString(Description(scene, k, record)));
   if (!block) {
-    LoaderLog("[ovx] out of memory for chunk " + Hex(k.kind));
+    load.Log("[ovx] out of memory for chunk " + Hex(k.kind));
     return kSceneNoMemory;
   }
   std::memcpy(block, payload.data(), payload.size());
@@ -82,12 +86,12 @@ int StoreArray(_OVX_SCENE* scene, const SceneChunkKind& k, uint8_t* record, std:
 // Kinds 0x05 and 0x06: the count, then a new zero-filled array for it. Every
 // record the count promises needs at least one chunk header after this one,
 // which bounds the count by the bytes left before anything is allocated.
-int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8_t> payload) {
+int StoreCount(const SceneLoad& load, _OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8_t> payload) {
   int32_t count = 0;
   std::memcpy(&count, payload.data(), std::min<size_t>(payload.size(), sizeof count));
-  const uint64_t room = input->remaining() / kChunkHeaderSize;
+  const uint64_t room = load.input.remaining() / kChunkHeaderSize;
   if (count < 0 || uint64_t(count) > room) {
-    LoaderLog("[ovx] chunk " + Hex(k.kind) + ": count " + std::to_string(count) + " does not fit the file");
+    load.Log("[ovx] chunk " + Hex(k.kind) + ": count " + std::to_string(count) + " does not fit the file");
     return kSceneDamaged;
   }
   const bool materials = k.role == ChunkRole::MaterialCount;
@@ -101,7 +105,7 @@ int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8
   if (count == 0) return kSceneOk;
   void* block = MemGet(bytes, ShortString(std::string(scene->name.view()) + (materials ? " materials" : " objects")));
   if (!block) {
-    LoaderLog("[ovx] out of memory for chunk " + Hex(k.kind));
+    load.Log("[ovx] out of memory for chunk " + Hex(k.kind));
     return kSceneNoMemory;
   }
   if (materials) {
@@ -114,18 +118,20 @@ int StoreCount(_OVX_SCENE* scene, const SceneChunkKind& k, std::span<const uint8
   return kSceneOk;
 }
 
-int Store(_OVX_SCENE* scene, const SceneChunkKind& k, int32_t index, std::span<const uint8_t> payload) {
-  if (k.role == ChunkRole::MaterialCount || k.role == ChunkRole::ObjectCount) return StoreCount(scene, k, payload);
+int Store(const SceneLoad& load, _OVX_SCENE* scene, const SceneChunkKind& k, int32_t index,
+          std::span<const uint8_t> payload) {
+  if (k.role == ChunkRole::MaterialCount || k.role == ChunkRole::ObjectCount)
+    return StoreCount(load, scene, k, payload);
   uint8_t* record = SceneChunkRecord(scene, k.section, index);
   if (!record) {
     const bool early = (k.section == ChunkSection::Material && !scene->materials) ||
                        (k.section == ChunkSection::Object && !scene->objects);
-    LogSkipped(k.kind, index, early ? "before its count" : "index out of range");
+    LogSkipped(load, k.kind, index, early ? "before its count" : "index out of range");
     return kSceneOk;
   }
-  if (k.role == ChunkRole::Array) return StoreArray(scene, k, record, payload);
+  if (k.role == ChunkRole::Array) return StoreArray(load, scene, k, record, payload);
   if (payload.size() > k.width) {
-    LogSkipped(k.kind, index, "bytes beyond the field");
+    LogSkipped(load, k.kind, index, "bytes beyond the field");
     return kSceneOk;
   }
   std::memcpy(record + k.offset, payload.data(), payload.size());
@@ -133,26 +139,26 @@ int Store(_OVX_SCENE* scene, const SceneChunkKind& k, int32_t index, std::span<c
 }
 
 // The header fields after the four bytes the scan has read.
-SceneChunkHeader ReadHeaderRest(uint8_t elementType, uint8_t kind) {
+SceneChunkHeader ReadHeaderRest(SYS_ByteReader& input, uint8_t elementType, uint8_t kind) {
   SceneChunkHeader h{{kSceneChunkTag0, kSceneChunkTag1}, elementType, kind, 0, 0, 0, 0};
-  h.count = input->i32();
-  h.size = input->i32();
-  h.packed = input->i32();
-  h.index = input->i32();
+  h.count = input.i32();
+  h.size = input.i32();
+  h.packed = input.i32();
+  h.index = input.i32();
   return h;
 }
 
-int ReadChunks(_OVX_SCENE* scene) {
-  while (input->remaining() > 0) {
+int ReadChunks(SceneLoad& load, _OVX_SCENE* scene) {
+  while (load.input.remaining() > 0) {
     // The scan reads whole 4-byte steps: a shorter rest is a read past the
     // end of the file.
-    if (input->remaining() < kScanStep) {
-      LoaderLog("[ovx] the file ends inside a 4-byte step after the last chunk");
+    if (load.input.remaining() < kScanStep) {
+      load.Log("[ovx] the file ends inside a 4-byte step after the last chunk");
       return kSceneReadError;
     }
-    std::span<const uint8_t> step = input->take(kScanStep);
+    std::span<const uint8_t> step = load.input.take(kScanStep);
     if (step[0] != kSceneChunkTag0 || step[1] != kSceneChunkTag1) continue;
-    int status = ReadSceneChunk(scene, step[2], step[3]);
+    int status = ReadSceneChunk(load, scene, step[2], step[3]);
     if (status != kSceneOk) return status;
   }
   return kSceneOk;
@@ -160,12 +166,11 @@ int ReadChunks(_OVX_SCENE* scene) {
 
 int Load(_OVX_SCENE* scene, std::span<const uint8_t> bytes) {
   SYS_ByteReader reader(bytes);
-  input = &reader;
-  int status = ReadChunks(scene);
-  input = nullptr;
+  SceneLoad load{reader, LoaderUnit.LogSink};
+  int status = ReadChunks(load, scene);
   if (status == kSceneOk) status = CheckLoadedScene(scene);
   if (status != kSceneOk) {
-    LoaderLog("[ovx] load failed");
+    load.Log("[ovx] load failed");
     FreeScene(scene);
     std::memset(scene, 0, sizeof *scene);
     return status;
@@ -191,40 +196,43 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& opened
 
 void InitChunkSizes(void) {
   static constexpr int32_t kSizes[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
-  std::copy(std::begin(kSizes), std::end(kSizes), ChunkElementSize);
+  std::copy(std::begin(kSizes), std::end(kSizes), LoaderUnit.ChunkElementSize);
 }
 
 void InitLoaderUnit(void) {
-  LoaderVersionMajor = 1;
-  LoaderVersionMinor = 2;
+  LoaderUnit.LoaderVersionMajor = 1;
+  LoaderUnit.LoaderVersionMinor = 2;
   InitChunkSizes();
 }
 
-int ReadSceneChunk(_OVX_SCENE* scene, uint8_t elementType, uint8_t kind) {
-  if (!input || !scene) return kSceneReadError;
-  if (!input->has(kHeaderRest)) {
-    LoaderLog("[ovx] the file ends inside a chunk header");
+void SceneLoad::Log(std::string_view text) const { LogTo(log, text); }
+
+int ReadSceneChunk(SceneLoad& load, _OVX_SCENE* scene, uint8_t elementType, uint8_t kind) {
+  if (!scene) return kSceneReadError;
+  SYS_ByteReader& input = load.input;
+  if (!input.has(kHeaderRest)) {
+    load.Log("[ovx] the file ends inside a chunk header");
     return kSceneReadError;
   }
-  const SceneChunkHeader h = ReadHeaderRest(elementType, kind);
+  const SceneChunkHeader h = ReadHeaderRest(input, elementType, kind);
   const int64_t length = h.packed != 0 ? h.packed : h.size;
   if (length < 0) {
-    LoaderLog("[ovx] chunk " + Hex(kind) + ": negative size");
+    load.Log("[ovx] chunk " + Hex(kind) + ": negative size");
     return kSceneDamaged;
   }
-  if (uint64_t(length) > input->remaining()) {
-    LoaderLog("[ovx] the file ends inside chunk " + Hex(kind));
+  if (uint64_t(length) > input.remaining()) {
+    load.Log("[ovx] the file ends inside chunk " + Hex(kind));
     return kSceneReadError;
   }
-  std::span<const uint8_t> payload = input->take(uint64_t(length));
+  std::span<const uint8_t> payload = input.take(uint64_t(length));
   if (elementType >= kChunkElementTypes) {
-    LogSkipped(kind, h.index, "unknown element type");
+    LogSkipped(load, kind, h.index, "unknown element type");
     return kSceneOk;
   }
-  if (int64_t(ChunkElementSize[elementType]) * h.count != h.size) LoaderLog("Chunk size corruption !");
+  if (int64_t(LoaderUnit.ChunkElementSize[elementType]) * h.count != h.size) load.Log("Chunk size corruption !");
   if (h.packed != 0) return kSceneOk;
   const SceneChunkKind* k = FindSceneChunkKind(kind);
-  return k ? Store(scene, *k, h.index, payload) : kSceneOk;
+  return k ? Store(load, scene, *k, h.index, payload) : kSceneOk;
 }
 
 int LoadSceneFromMemory(_OVX_SCENE* scene, const void* data, size_t size, std::string_view name) {
@@ -256,18 +264,12 @@ void* LoaderGetMem(size_t size) { return std::calloc(size ? size : 1, 1); }
 void LoaderRelease(void* block) { std::free(block); }
 
 LoaderLogSink LoaderSetLogSink(LoaderLogSink sink) {
-  LoaderLogSink old = logSink;
-  logSink = sink;
+  LoaderLogSink old = LoaderUnit.LogSink;
+  LoaderUnit.LogSink = sink;
   return old;
 }
 
-void LoaderLog(std::string_view text) {
-  if (logSink) {
-    logSink(text);
-    return;
-  }
-  Log(ShortString(text));
-}
+void LoaderLog(std::string_view text) { LogTo(LoaderUnit.LogSink, text); }
 
 std::string SceneHostPath(std::string_view name) {
   std::string path(name);

@@ -70,11 +70,20 @@ struct SceneChunkHeader {
 };
 static_assert(sizeof(SceneChunkHeader) == kChunkHeaderSize);
 constexpr int kChunkElementTypes = 14;
-// Bytes per element of each element type, filled by InitChunkSizes.
-extern int32_t ChunkElementSize[kChunkElementTypes];
-// The format version written by SaveScene, set by InitLoaderUnit (1.2).
-extern uint8_t LoaderVersionMajor;
-extern uint8_t LoaderVersionMinor;
+// Where the unit's log lines go, for tests that read them.
+typedef void (*LoaderLogSink)(std::string_view line);
+
+// The scene-file unit's state, with its start values.
+struct LoaderUnitState {
+  // Bytes per element of each element type, filled by InitChunkSizes.
+  int32_t ChunkElementSize[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
+  // The format version written by SaveScene, set by InitLoaderUnit (1.2).
+  uint8_t LoaderVersionMajor = 1;
+  uint8_t LoaderVersionMinor = 2;
+  // Where LoaderLog writes (LoaderSetLogSink); null: the framework log.
+  LoaderLogSink LogSink = nullptr;
+};
+extern LoaderUnitState LoaderUnit;
 
 void InitChunkSizes(void);
 void InitLoaderUnit(void);
@@ -89,11 +98,27 @@ int LoadSceneFromMemory(_OVX_SCENE* scene, const void* data, size_t size, std::s
 // Writes the scene as a new file, replacing an existing one.
 int SaveScene(const _OVX_SCENE* scene, std::string_view fileName);
 
-// One chunk of the load in progress (LoadScene's reader, after the first four
-// bytes "QZ", element type and kind): kSceneOk when the chunk was stored or
-// skipped, otherwise the reason the load has to stop. Outside a load it does
-// nothing and gives kSceneReadError.
-int ReadSceneChunk(_OVX_SCENE* scene, uint8_t elementType, uint8_t kind);
+// One line to the framework log, or to the sink a test installs (null puts
+// the log back). Gives the sink that was installed before.
+LoaderLogSink LoaderSetLogSink(LoaderLogSink sink);
+void LoaderLog(std::string_view text);
+
+class SYS_ByteReader;
+
+// The load in progress: the file's bytes under the bounded cursor and the
+// sink its lines go to (null: the framework log). Each load makes its own and
+// hands it to every reading step, so a chunk can only be read out of a file
+// that is being loaded.
+struct SceneLoad {
+  SYS_ByteReader& input;
+  LoaderLogSink log;
+  void Log(std::string_view text) const;
+};
+
+// One chunk of the load (after the first four bytes "QZ", element type and
+// kind, which the caller has read): kSceneOk when the chunk was stored or
+// skipped, otherwise the reason the load has to stop.
+int ReadSceneChunk(SceneLoad& load, _OVX_SCENE* scene, uint8_t elementType, uint8_t kind);
 // Appends one raw chunk of count elements from data to the save in
 // progress; false outside SaveScene or for an element type above 13.
 bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t index, const void* data);
@@ -102,12 +127,6 @@ bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t i
 // computed after loading come from here and go back through LoaderRelease.
 void* LoaderGetMem(size_t size);
 void LoaderRelease(void* block);
-
-// One line to the framework log, or to the sink a test installs (null puts
-// the log back). Gives the sink that was installed before.
-typedef void (*LoaderLogSink)(std::string_view line);
-LoaderLogSink LoaderSetLogSink(LoaderLogSink sink);
-void LoaderLog(std::string_view text);
 
 // A scene-data name as the host's stdio wants it: "\" becomes "/".
 std::string SceneHostPath(std::string_view name);

@@ -14,7 +14,7 @@
 #include "units/random.h"
 #include "units/sysunit.h"
 
-int32_t ParticlesDrawn;
+ParticlesUnitState ParticlesUnit;
 
 namespace {
 
@@ -85,7 +85,7 @@ void DrawAndAge(_OVX_SCENE& scene, const ParticleSink& sink) {
     if (const _OVX_PARTICLEDATA* e = EmitterOf(scene, p.object)) {
       float f = ParticleLifeFraction(p.power, e->power);
       sink(ParticleSprite{p.position, e->textureid, ApplyColorAttrib(p.colorattrib, p.color, e->size, f)});
-      ++ParticlesDrawn;
+      ++ParticlesUnit.ParticlesDrawn;
     }
     p.power -= p.deltapower;
     p.position = VecAdd(p.position, p.velocity);
@@ -179,7 +179,8 @@ void DrawParticles(_OVX_SCENE* scene, float time) {
   glBlendFunc(GL_ONE, GL_ONE);
   glEnable(GL_TEXTURE_2D);
   _OVX_VECTOR r, u;
-  if (!ParticleSpriteAxes(CameraEye, CameraTarget, r, u)) return;
-  ParticleStep(scene, time, CameraEye, CameraTarget, [&r, &u](const ParticleSprite& s) { DrawSprite(s, r, u); });
+  if (!ParticleSpriteAxes(DrawUnit.CameraEye, RenderUnit.CameraTarget, r, u)) return;
+  ParticleStep(scene, time, DrawUnit.CameraEye, RenderUnit.CameraTarget,
+               [&r, &u](const ParticleSprite& s) { DrawSprite(s, r, u); });
   glDepthMask(GL_TRUE);
 }

@@ -26,8 +26,12 @@ constexpr uint8_t kParticleShrink = 2;   // size x f
 constexpr uint8_t kParticleFadeIn = 4;   // colour x (1 - f)
 constexpr uint8_t kParticleGrow = 8;     // size x (1 - f)
 
-// Particles drawn; only grows, the application resets it per frame.
-extern int32_t ParticlesDrawn;
+// The particles' state.
+struct ParticlesUnitState {
+  // Particles drawn; only grows, the application resets it per frame.
+  int32_t ParticlesDrawn = 0;
+};
+extern ParticlesUnitState ParticlesUnit;
 // The particle sprites face the camera of the last render pass (CameraEye
 // and CameraTarget, written by the render passes).
 

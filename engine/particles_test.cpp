@@ -89,7 +89,7 @@ TEST(ParticleLife, Table) {
   for (const LifeCase& c : cases) {
     SCOPED_TRACE(c.name);
     ParticleScene s(c.pool, {c.emitter});
-    ParticlesDrawn = 0;
+    ParticlesUnit.ParticlesDrawn = 0;
     size_t total = 0;
     for (size_t step = 0; step < c.drawsPerStep.size(); ++step) {
       if (static_cast<int>(step) == c.emittingSteps) s.SwitchOff();
@@ -98,7 +98,7 @@ TEST(ParticleLife, Table) {
       for (const ParticleSprite& p : drawn) EXPECT_FALSE(std::isnan(p.look.color.r));
       total += drawn.size();
     }
-    EXPECT_EQ(ParticlesDrawn, static_cast<int32_t>(total));
+    EXPECT_EQ(ParticlesUnit.ParticlesDrawn, static_cast<int32_t>(total));
     EXPECT_EQ(s.FreeSlots(), c.freeAtEnd);
   }
 }

@@ -18,21 +18,7 @@
 
 using namespace qgl;
 
-float StarX[kStarCount];
-float StarY[kStarCount];
-float StarZ[kStarCount];
-float StarBrightness[kStarCount];
-uint32_t NoiseTextures[kNoiseTextureCount];
-uint32_t CaptureTextures[kCaptureTextureCount];
-uint32_t SmallCaptureTextures[kCaptureTextureCount];
-float EffectScaleX = 1.0f;
-float EffectScaleY = 1.0f;
-uint32_t EffectShaderA = 0;
-uint32_t EffectShaderB = 0;
-uint8_t EngineSpareFlag = 0;
-uint8_t EngineSpareByte = 11;
-int32_t EngineSpareSize = 512;
-EffectOperatorProc EffectOperatorHook = EffectApplyOperator;
+PlayerUnitState PlayerUnit;
 
 namespace {
 
@@ -80,7 +66,7 @@ void NewTexture(uint32_t& name, int32_t w, int32_t h) {
 
 void CreateNoiseTextures() {
   std::vector<uint8_t> bytes(size_t(kNoiseTextureSize) * kNoiseTextureSize);
-  for (uint32_t& name : NoiseTextures) {
+  for (uint32_t& name : PlayerUnit.NoiseTextures) {
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(Random(256));
     name = NewTexture2D(kNoiseTextureSize, kNoiseTextureSize, 1, GL_LUMINANCE, GL_LINEAR, TextureWrap::Repeat,
                         bytes.data());
@@ -108,8 +94,8 @@ struct Rect {
 // x, y, w, h from the first eight parameter bytes, w and h scaled by v/1000
 // and the screen scale.
 Rect ScaledRect(const uint8_t* p, float v) {
-  return {Word(p, 0), Word(p, 2), Round(v / kPerMille * Word(p, 4) * EffectScaleX),
-          Round(v / kPerMille * Word(p, 6) * EffectScaleY)};
+  return {Word(p, 0), Word(p, 2), Round(v / kPerMille * Word(p, 4) * PlayerUnit.EffectScaleX),
+          Round(v / kPerMille * Word(p, 6) * PlayerUnit.EffectScaleY)};
 }
 
 void UseProgram(uint32_t program) {
@@ -200,11 +186,11 @@ void Capture(const uint8_t* p, float v) {
 }
 
 void TwoPassShader(const uint8_t* p, float v) {
-  ShaderPass(EffectShaderA, EffectCaptureTexture(p[0]), v, false, true);
-  glBindTexture(GL_TEXTURE_2D, CaptureTextures[0]);
-  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, Round(EffectScaleX * kReferenceWidth),
-                   Round(EffectScaleY * kReferenceHeight), 0);
-  ShaderPass(EffectShaderB, CaptureTextures[0], v, false, false);
+  ShaderPass(PlayerUnit.EffectShaderA, EffectCaptureTexture(p[0]), v, false, true);
+  glBindTexture(GL_TEXTURE_2D, PlayerUnit.CaptureTextures[0]);
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, Round(PlayerUnit.EffectScaleX * kReferenceWidth),
+                   Round(PlayerUnit.EffectScaleY * kReferenceHeight), 0);
+  ShaderPass(PlayerUnit.EffectShaderB, PlayerUnit.CaptureTextures[0], v, false, false);
 }
 
 // Clearing a flag of a missing object does nothing.
@@ -362,7 +348,7 @@ void Lightning(FEX_Project& project, float v) {
   glDisable(GL_LIGHTING);
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
-  DrawFraction = EffectDrawFraction(v);
+  DrawUnit.DrawFraction = EffectDrawFraction(v);
   const _OVX_OBJECT* target = EffectFixedObject(project, 0);
   for (int32_t k = 1; k <= kBoltCount && target; ++k) {
     const _OVX_OBJECT* source = EffectFixedObject(project, k);
@@ -385,8 +371,8 @@ void StarField() {
   glDisable(GL_LIGHTING);
   glBegin(GL_POINTS);
   for (int32_t i = 0; i < kStarCount; ++i) {
-    glColor3f(StarBrightness[i], StarBrightness[i], StarBrightness[i]);
-    glVertex3f(StarX[i], StarY[i], StarZ[i]);
+    glColor3f(PlayerUnit.StarBrightness[i], PlayerUnit.StarBrightness[i], PlayerUnit.StarBrightness[i]);
+    glVertex3f(PlayerUnit.StarX[i], PlayerUnit.StarY[i], PlayerUnit.StarZ[i]);
   }
   glEnd();
 }
@@ -418,20 +404,20 @@ void Clear(const uint8_t* p, float v) {
 void EffectInitStars(void) {
   EffectClearSceneCache();
   for (int32_t i = 0; i < kStarCount; ++i) {
-    StarX[i] = float(Random(kStarRange) - kStarOffset);
-    StarY[i] = float(Random(kStarRange) - kStarOffset);
-    StarZ[i] = float(Random(kStarRange) - kStarOffset);
-    StarBrightness[i] = Random(1000) / 2000.0f + 0.5f;
+    PlayerUnit.StarX[i] = float(Random(kStarRange) - kStarOffset);
+    PlayerUnit.StarY[i] = float(Random(kStarRange) - kStarOffset);
+    PlayerUnit.StarZ[i] = float(Random(kStarRange) - kStarOffset);
+    PlayerUnit.StarBrightness[i] = Random(1000) / 2000.0f + 0.5f;
   }
 }
 
 void EffectInit(int32_t width, int32_t height) {
   EffectInitStars();
-  EffectScaleX = float(width) / kReferenceWidth;
-  EffectScaleY = float(height) / kReferenceHeight;
+  PlayerUnit.EffectScaleX = float(width) / kReferenceWidth;
+  PlayerUnit.EffectScaleY = float(height) / kReferenceHeight;
   CreateNoiseTextures();
-  for (uint32_t& name : CaptureTextures) NewTexture(name, width, height);
-  for (uint32_t& name : SmallCaptureTextures) NewTexture(name, kSmallCaptureSize, kSmallCaptureSize);
+  for (uint32_t& name : PlayerUnit.CaptureTextures) NewTexture(name, width, height);
+  for (uint32_t& name : PlayerUnit.SmallCaptureTextures) NewTexture(name, kSmallCaptureSize, kSmallCaptureSize);
 }
 
 float EffectEase(int32_t mode, float a, float b, float t) {
@@ -466,7 +452,7 @@ void EffectPlayProject(FEX_Project& project, float time) {
       if (key.starttime > now || now > key.endtime) continue;
       const float v = EffectKeyValue(key.ease, float(key.starttime), float(key.endtime), float(key.startvalue),
                                      float(key.midvalue), float(key.endvalue), time);
-      EffectOperatorHook(project, op, v);
+      PlayerUnit.EffectOperatorHook(project, op, v);
     }
   }
 }
@@ -502,10 +488,10 @@ void EffectApplyOperator(FEX_Project& project, const FEX_Operator& op, float v) 
       CaptureOverlay(p, v);
       break;
     case kOpShaderA:
-      ShaderPass(EffectShaderA, EffectCaptureTexture(p[0]), v, true, false);
+      ShaderPass(PlayerUnit.EffectShaderA, EffectCaptureTexture(p[0]), v, true, false);
       break;
     case kOpShaderB:
-      ShaderPass(EffectShaderB, EffectCaptureTexture(p[0]), v, true, false);
+      ShaderPass(PlayerUnit.EffectShaderB, EffectCaptureTexture(p[0]), v, true, false);
       break;
     case kOpTwoPassShader:
       TwoPassShader(p, v);
@@ -537,7 +523,7 @@ void EffectApplyOperator(FEX_Project& project, const FEX_Operator& op, float v) 
 }
 
 void EffectNoiseOverlay(float intensity) {
-  glBindTexture(GL_TEXTURE_2D, NoiseTextures[Random(kNoiseTextureCount - 1)]);
+  glBindTexture(GL_TEXTURE_2D, PlayerUnit.NoiseTextures[Random(kNoiseTextureCount - 1)]);
   glEnable(GL_TEXTURE_2D);
   glDisable(GL_LIGHTING);
   ResetMatrix(GL_PROJECTION);
@@ -565,7 +551,8 @@ void EffectNop(int32_t, std::string_view) {}
 
 uint32_t EffectCaptureTexture(int32_t slot) {
   if (slot < 0 || slot >= kCaptureSlotCount) return 0;
-  return slot < kCaptureTextureCount ? CaptureTextures[slot] : SmallCaptureTextures[slot - kCaptureTextureCount];
+  return slot < kCaptureTextureCount ? PlayerUnit.CaptureTextures[slot]
+                                      : PlayerUnit.SmallCaptureTextures[slot - kCaptureTextureCount];
 }
 
 uint32_t EffectClearMask(const uint8_t params[32]) {

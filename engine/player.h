@@ -48,32 +48,32 @@ enum EffectOperatorCode : int32_t {
   kOpSwitch = 4006,
 };
 
-extern float StarX[kStarCount];
-extern float StarY[kStarCount];
-extern float StarZ[kStarCount];
-extern float StarBrightness[kStarCount];
-extern uint32_t NoiseTextures[kNoiseTextureCount];
-// Screen-sized and 256 x 256 RGB textures; slot c of an operator is
-// CaptureTextures[c] below 4 and SmallCaptureTextures[c - 4] up to 7.
-extern uint32_t CaptureTextures[kCaptureTextureCount];
-extern uint32_t SmallCaptureTextures[kCaptureTextureCount];
-extern float EffectScaleX;
-extern float EffectScaleY;
-// Program objects of the shader operators; 0 (fixed-function drawing)
-// until the application sets them.
-extern uint32_t EffectShaderA;
-extern uint32_t EffectShaderB;
-// Engine settings that nothing reads; kept with their start values.
-extern uint8_t EngineSpareFlag;
-extern uint8_t EngineSpareByte;
-extern int32_t EngineSpareSize;
-
 // Applies one operator with the value of one active key. EffectPlayProject
-// goes through EffectOperatorHook, which starts as EffectApplyOperator;
-// tests put a recorder there.
+// goes through the player's EffectOperatorHook, which starts as
+// EffectApplyOperator; tests put a recorder there.
 using EffectOperatorProc = void (*)(FEX_Project& project, const FEX_Operator& op, float value);
-extern EffectOperatorProc EffectOperatorHook;
 void EffectApplyOperator(FEX_Project& project, const FEX_Operator& op, float value);
+
+// The effect player's state, with its start values.
+struct PlayerUnitState {
+  float StarX[kStarCount] = {};
+  float StarY[kStarCount] = {};
+  float StarZ[kStarCount] = {};
+  float StarBrightness[kStarCount] = {};
+  uint32_t NoiseTextures[kNoiseTextureCount] = {};
+  // Screen-sized and 256 x 256 RGB textures; slot c of an operator is
+  // CaptureTextures[c] below 4 and SmallCaptureTextures[c - 4] up to 7.
+  uint32_t CaptureTextures[kCaptureTextureCount] = {};
+  uint32_t SmallCaptureTextures[kCaptureTextureCount] = {};
+  float EffectScaleX = 1.0f;
+  float EffectScaleY = 1.0f;
+  // Program objects of the shader operators; 0 (fixed-function drawing)
+  // until the application sets them.
+  uint32_t EffectShaderA = 0;
+  uint32_t EffectShaderB = 0;
+  EffectOperatorProc EffectOperatorHook = EffectApplyOperator;
+};
+extern PlayerUnitState PlayerUnit;
 
 // Empties the scene cache, draws the stars and the noise and creates the
 // player's own textures (noise and capture slots); the frame-buffer and glow

@@ -70,9 +70,9 @@ void Record(FEX_Project&, const FEX_Operator& op, float v) { applied.push_back({
 struct Recording : ::testing::Test {
   void SetUp() override {
     applied.clear();
-    EffectOperatorHook = Record;
+    PlayerUnit.EffectOperatorHook = Record;
   }
-  void TearDown() override { EffectOperatorHook = EffectApplyOperator; }
+  void TearDown() override { PlayerUnit.EffectOperatorHook = EffectApplyOperator; }
 };
 
 void AddOperator(FEX_Project& p, int32_t optype, std::vector<FEX_Key> keys) {
@@ -128,30 +128,30 @@ TEST(EffectInitStars, SeedZeroStarsAndDrawsTaken) {
     const float x = float(Reference(g, 5000) - 3000), y = float(Reference(g, 5000) - 3000),
                 z = float(Reference(g, 5000) - 3000);
     const float b = Reference(g, 1000) / 2000.0f + 0.5f;
-    EXPECT_EQ(StarX[i], x);
-    EXPECT_EQ(StarY[i], y);
-    EXPECT_EQ(StarZ[i], z);
-    EXPECT_EQ(StarBrightness[i], b);
+    EXPECT_EQ(PlayerUnit.StarX[i], x);
+    EXPECT_EQ(PlayerUnit.StarY[i], y);
+    EXPECT_EQ(PlayerUnit.StarZ[i], z);
+    EXPECT_EQ(PlayerUnit.StarBrightness[i], b);
   }
-  EXPECT_EQ(SceneCacheCount, 0);
+  EXPECT_EQ(EffectUnit.SceneCacheCount, 0);
   // Four draws per star: the next draw is output 4 x 20001 of the sequence.
   std::mt19937 after(0);
   after.discard(4 * kStarCount);
   EXPECT_EQ(Random(1 << 30), Reference(after, 1 << 30));
   for (int i = 0; i < kStarCount; ++i) {
-    ASSERT_GE(StarX[i], -3000.0f);
-    ASSERT_LE(StarX[i], 1999.0f);
-    ASSERT_GE(StarBrightness[i], 0.5f);
-    ASSERT_LE(StarBrightness[i], 999 / 2000.0f + 0.5f);
+    ASSERT_GE(PlayerUnit.StarX[i], -3000.0f);
+    ASSERT_LE(PlayerUnit.StarX[i], 1999.0f);
+    ASSERT_GE(PlayerUnit.StarBrightness[i], 0.5f);
+    ASSERT_LE(PlayerUnit.StarBrightness[i], 999 / 2000.0f + 0.5f);
   }
 }
 
 // --- indices from the data, checked (run under AddressSanitizer too) ---
 
 TEST(EffectChecks, IndicesOutsideTheirTables) {
-  for (uint32_t& t : CaptureTextures) t = 0;
-  CaptureTextures[3] = 33;
-  SmallCaptureTextures[3] = 77;
+  for (uint32_t& t : PlayerUnit.CaptureTextures) t = 0;
+  PlayerUnit.CaptureTextures[3] = 33;
+  PlayerUnit.SmallCaptureTextures[3] = 77;
   struct Slot {
     int32_t slot;
     uint32_t texture;
@@ -280,9 +280,9 @@ TEST(EffectOnDisplay, ClearAndViewport) {
     GLint vp[4] = {};
     qgl::glGetIntegerv(GL_VIEWPORT, vp);
     CHILD_CHECK(vp[0] == 16 && vp[1] == 8 && vp[2] == 160 && vp[3] == 120);
-    CHILD_CHECK(CaptureTextures[0] && SmallCaptureTextures[3] && NoiseTextures[31]);
+    CHILD_CHECK(PlayerUnit.CaptureTextures[0] && PlayerUnit.SmallCaptureTextures[3] && PlayerUnit.NoiseTextures[31]);
     // The frame-buffer and glow textures are the application's to create.
-    CHILD_CHECK(FramebufferTextures[0] == 0 && GlowTexture == 0);
+    CHILD_CHECK(CaptureUnit.FramebufferTextures[0] == 0 && CaptureUnit.GlowTexture == 0);
   });
 }
 
@@ -325,7 +325,7 @@ TEST(EffectOnDisplay, ProjectOfEveryOperatorPlays) {
     p.scenes[0] = a.scene;
     p.scenes[1] = b.scene;
     ife_layer layer{};
-    layer.texture = static_cast<int32_t>(NoiseTextures[0]);
+    layer.texture = static_cast<int32_t>(PlayerUnit.NoiseTextures[0]);
     p.interfacecount = 2;
     p.interfaces = std::make_unique<ife_interface[]>(2);
     p.interfaces[1] = {1, 0, &layer};
@@ -363,9 +363,9 @@ TEST(EffectOnDisplay, ProjectOfEveryOperatorPlays) {
     }
     CHILD_CHECK(early != late);
     CHILD_CHECK(renderedLayers == 25);
-    CHILD_CHECK(DrawFraction > 0.0f);
+    CHILD_CHECK(DrawUnit.DrawFraction > 0.0f);
     EffectInterfaces.render = nullptr;
-    DrawFraction = -1.0f;
+    DrawUnit.DrawFraction = -1.0f;
   });
 }
 
@@ -375,7 +375,7 @@ TEST(EffectOnDisplay, ProjectOfEveryOperatorPlays) {
 TEST(EffectOnDisplay, CaptureCopiesIntoTheSlotsTextureEvenWhenItIsZero) {
   OnDisplay(320, 240, [] {
     EffectInit(320, 240);
-    const uint32_t own = CaptureTextures[2];
+    const uint32_t own = PlayerUnit.CaptureTextures[2];
     FEX_Project p;
     p.operators = std::make_unique<FEX_Operator[]>(1);
     // a 256 x 256 rectangle of the 1024 x 768 frame: 80 x 80 pixels here
@@ -384,7 +384,7 @@ TEST(EffectOnDisplay, CaptureCopiesIntoTheSlotsTextureEvenWhenItIsZero) {
       uint32_t texture;
     } cases[] = {{own}, {0}};
     for (const Case& c : cases) {
-      CaptureTextures[2] = c.texture;
+      PlayerUnit.CaptureTextures[2] = c.texture;
       qgl::glBindTexture(GL_TEXTURE_2D, own == 7 ? 8 : 7);
       qgl::glDisable(GL_TEXTURE_2D);
       EffectApplyOperator(p, op, 1000);
@@ -395,7 +395,7 @@ TEST(EffectOnDisplay, CaptureCopiesIntoTheSlotsTextureEvenWhenItIsZero) {
         std::fprintf(stderr, "texture %u: enabled %d, bound %d, width %d\n", c.texture,
                      int(qgl::glIsEnabled(GL_TEXTURE_2D)), bound, width);
     }
-    CaptureTextures[2] = own;
+    PlayerUnit.CaptureTextures[2] = own;
   });
 }
 

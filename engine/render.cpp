@@ -12,14 +12,7 @@
 
 using namespace qgl;
 
-_OVX_VECTOR CameraTarget = {0.0f, 0.0f, 0.0f};
-bool ClipPlaneEnabled = false;
-double ClipPlane[4] = {0.0, 0.0, 0.0, 0.0};
-float UniformScale = 1.0f;
-float FlarePointSize = 5.0f;
-int32_t PickX = 0;
-int32_t PickY = 0;
-_OVX_VECTOR SceneScale2 = {1.0f, 1.0f, 1.0f};
+RenderUnitState RenderUnit;
 
 namespace {
 
@@ -79,10 +72,10 @@ void LookAt(const _OVX_VECTOR& eye, const _OVX_VECTOR& target) {
 // The pass camera into CameraEye and CameraTarget, applied to a fresh
 // model-view matrix.
 void PlaceCamera(const _OVX_SCENE* scene, float time) {
-  SceneCamera(CameraEye, CameraTarget, scene, time);
+  SceneCamera(DrawUnit.CameraEye, RenderUnit.CameraTarget, scene, time);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  LookAt(CameraEye, CameraTarget);
+  LookAt(DrawUnit.CameraEye, RenderUnit.CameraTarget);
 }
 
 void LightColour(GLenum light, GLenum which, const _OVX_RGB& c) {
@@ -189,21 +182,21 @@ void RenderPasses(_OVX_SCENE* scene, float time, Variant variant) {
   glEnable(GL_DEPTH_TEST);
   ResetTextureAndProjection();
   Perspective(scene);
-  if (uniform) ScaleCurrent(UniformScale);
+  if (uniform) ScaleCurrent(RenderUnit.UniformScale);
   if (variant == Variant::Colored) {
-    SceneCamera(CameraEye, CameraTarget, scene, time);
+    SceneCamera(DrawUnit.CameraEye, RenderUnit.CameraTarget, scene, time);
     SetLights(scene, time);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    LookAt(CameraEye, CameraTarget);
+    LookAt(DrawUnit.CameraEye, RenderUnit.CameraTarget);
   } else {
     PlaceCamera(scene, time);
   }
-  if (clipped && ClipPlaneEnabled) {
-    glClipPlane(GL_CLIP_PLANE0, ClipPlane);
+  if (clipped && RenderUnit.ClipPlaneEnabled) {
+    glClipPlane(GL_CLIP_PLANE0, RenderUnit.ClipPlane);
     glEnable(GL_CLIP_PLANE0);
   }
-  if (variant == Variant::Scaled) glScalef(RenderScale.x, RenderScale.y, RenderScale.z);
+  if (variant == Variant::Scaled) glScalef(DrawUnit.RenderScale.x, DrawUnit.RenderScale.y, DrawUnit.RenderScale.z);
   if (variant != Variant::Colored) SetLights(scene, time);
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
@@ -340,9 +333,9 @@ int32_t PickObject(_OVX_SCENE* scene, float time) {
   glPushName(0);
   glEnable(GL_DEPTH_TEST);
   ResetTextureAndProjection();
-  gluPickMatrix(PickX, kPickTopRow - PickY, kPickSize, kPickSize, viewport);
+  gluPickMatrix(RenderUnit.PickX, kPickTopRow - RenderUnit.PickY, kPickSize, kPickSize, viewport);
   Perspective(scene);
-  ScaleCurrent(UniformScale);
+  ScaleCurrent(RenderUnit.UniformScale);
   PlaceCamera(scene, time);
   LightsOff();
   glDisable(GL_BLEND);
@@ -381,7 +374,7 @@ void RenderFlareVisibility(_OVX_SCENE* scene, float time) {
   glEnable(GL_DEPTH_TEST);
   ResetTextureAndProjection();
   Perspective(scene);
-  glScalef(RenderScale.x, RenderScale.y, RenderScale.z);
+  glScalef(DrawUnit.RenderScale.x, DrawUnit.RenderScale.y, DrawUnit.RenderScale.z);
   PlaceCamera(scene, time);
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
@@ -395,7 +388,7 @@ void RenderFlareVisibility(_OVX_SCENE* scene, float time) {
     const _OVX_VECTOR p = FlarePosition(scene, i, time);
     const _OVX_RGB& c = MaterialOf(scene, i)->ambient;
     glEnable(GL_POINT_SMOOTH);
-    glPointSize(FlarePointSize);
+    glPointSize(RenderUnit.FlarePointSize);
     glColor3f(c.r, c.g, c.b);
     glBegin(GL_POINTS);
     glVertex3f(p.x, p.y, p.z);
@@ -415,7 +408,7 @@ void DrawFlares(_OVX_SCENE* scene, float time) {
   glEnable(GL_TEXTURE_2D);
   glDepthMask(GL_FALSE);
   _OVX_VECTOR r, u;
-  if (FlareAxes(VecSub(CameraEye, CameraTarget), r, u)) {
+  if (FlareAxes(VecSub(DrawUnit.CameraEye, RenderUnit.CameraTarget), r, u)) {
     for (int32_t i = 0; i < ObjectCount(scene); ++i) {
       if (!IsFlareSource(scene, i)) continue;
       const _OVX_MATERIAL& m = *MaterialOf(scene, i);
@@ -473,7 +466,7 @@ int32_t ObjectIndex(const _OVX_SCENE* scene, std::string_view name) {
   return found;
 }
 
-void SetSceneScale2(float x, float y, float z) { SceneScale2 = {x, y, z}; }
+void SetSceneScale2(float x, float y, float z) { RenderUnit.SceneScale2 = {x, y, z}; }
 
 void ClearScreen(void) {
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -33,21 +33,26 @@
 #include "engine/draw.h"
 #include "engine/ovx.h"
 
-// The camera target of the last render pass (its eye is CameraEye).
-extern _OVX_VECTOR CameraTarget;
-// Clip plane 0 of RenderScene and RenderSceneScaled, in world coordinates.
-extern bool ClipPlaneEnabled;
-extern double ClipPlane[4];
-// Scale of the projection in the simple, coloured and picking passes.
-extern float UniformScale;
-// Point size of the flare visibility pass.
-extern float FlarePointSize;
-// The window position PickObject looks at; the vertical position is
-// flipped as 479 - PickY, which fits a window 480 pixels high.
-extern int32_t PickX;
-extern int32_t PickY;
-// Stored by SetSceneScale2; nothing reads it.
-extern _OVX_VECTOR SceneScale2;
+// The state of the render passes, with its start values.
+struct RenderUnitState {
+  // The camera target of the last render pass (its eye is
+  // DrawUnit.CameraEye).
+  _OVX_VECTOR CameraTarget = {0.0f, 0.0f, 0.0f};
+  // Clip plane 0 of RenderScene and RenderSceneScaled, in world coordinates.
+  bool ClipPlaneEnabled = false;
+  double ClipPlane[4] = {0.0, 0.0, 0.0, 0.0};
+  // Scale of the projection in the simple, coloured and picking passes.
+  float UniformScale = 1.0f;
+  // Point size of the flare visibility pass.
+  float FlarePointSize = 5.0f;
+  // The window position PickObject looks at; the vertical position is
+  // flipped as 479 - PickY, which fits a window 480 pixels high.
+  int32_t PickX = 0;
+  int32_t PickY = 0;
+  // Stored by SetSceneScale2; no pass reads it.
+  _OVX_VECTOR SceneScale2 = {1.0f, 1.0f, 1.0f};
+};
+extern RenderUnitState RenderUnit;
 
 constexpr int32_t kNoObjectIndex = 65535;
 

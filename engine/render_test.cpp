@@ -114,7 +114,7 @@ TEST(NearestHit, SmallestUnsignedMinimumDepthEarlierOnTies) {
 
 TEST(SceneScale2, Stored) {
   SetSceneScale2(2, 3, 4);
-  EXPECT_EQ(SceneScale2.y, 3.0f);
+  EXPECT_EQ(RenderUnit.SceneScale2.y, 3.0f);
   SetSceneScale2(1, 1, 1);
 }
 
@@ -153,8 +153,8 @@ TEST(RenderOnDisplay, PicksTheNearestObjectOrNothing) {
     for (const Case& c : cases) {
       for (int i = 0; i < 3; ++i) s.object(i).visible = static_cast<uint8_t>(c.visible[i]);
       s.object(1).passno = c.passno1;
-      PickX = c.x;
-      PickY = c.y;
+      RenderUnit.PickX = c.x;
+      RenderUnit.PickY = c.y;
       const int32_t picked = PickObject(&s.scene, 0);
       GLint mode = 0;
       qgl::glGetIntegerv(GL_RENDER_MODE, &mode);
@@ -310,8 +310,8 @@ TEST(RenderOnDisplay, SceneWithoutCameraKeys) {
       pass(&s.scene, 0);
       Expect("pass", drawtest::ReadPixel(32, 32), red);
     }
-    PickX = 32;
-    PickY = kCentrePickY;
+    RenderUnit.PickX = 32;
+    RenderUnit.PickY = kCentrePickY;
     CHILD_CHECK(PickObject(&s.scene, 0) == 1);
     RenderFlareVisibility(&s.scene, 0);
     DrawFlares(&s.scene, 0);
@@ -355,7 +355,7 @@ TEST(RenderOnDisplay, LitSceneScreenshot) {
     const Rgb left = drawtest::ReadPixel(160 - 25, 120), right = drawtest::ReadPixel(160 + 25, 120);
     if (!(right.r > left.r + 40))
       std::fprintf(stderr, "left %s right %s\n", drawtest::Text(left).c_str(), drawtest::Text(right).c_str());
-    CHILD_CHECK(TrianglesDrawn == s.object(0).facecount + 2 && ObjectsDrawn == 2);
+    CHILD_CHECK(DrawUnit.TrianglesDrawn == s.object(0).facecount + 2 && DrawUnit.ObjectsDrawn == 2);
     CHILD_CHECK(drawtest::WritePpm(path, 320, 240));
   });
 }

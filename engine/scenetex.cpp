@@ -33,7 +33,7 @@ bool HoldsSprite(const _OVX_OBJECT& o) {
 void LoadMaterial(_OVX_MATERIAL& m, std::string_view folder) {
   if (m.textured) {
     if (UsesCapture(m)) {
-      m.textureid = static_cast<int32_t>(FramebufferTextures[0]);
+      m.textureid = static_cast<int32_t>(CaptureUnit.FramebufferTextures[0]);
     } else {
       m.textureid = LoadNamed(folder, m.texturename, m.magtype);
       m.texturebpp = static_cast<uint8_t>(GetTextureBpp(m.textureid));

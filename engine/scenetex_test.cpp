@@ -48,7 +48,7 @@ class SceneTextures : public ::testing::Test {
     files = &tlfix::UseMemFiles();
     txOptions(TX_OPT_QUALITY, 0);
     ResetTextures();
-    for (uint32_t& t : FramebufferTextures) t = 0;
+    CaptureUnit = {};
     files->files["tex\\stone.tga"] = tlfix::SimpleTga(4, 4, 24);
     files->files["tex\\maps\\leaf.tga"] = tlfix::SimpleTga(2, 2, 32);
     files->files["tex\\env\\sky.tga"] = tlfix::SimpleTga(2, 2, 24);
@@ -117,7 +117,7 @@ TEST_F(SceneTextures, PathsModesAndBalancedRelease) {
   EXPECT_TRUE(log.Lines().empty());  // mode 7 goes to the table as it is
   EXPECT_EQ(s.material(0).texturebpp, 24);
   EXPECT_EQ(s.material(1).texturebpp, 32);
-  EXPECT_EQ(FramebufferTextures[0], 0u);  // the textures are the application's to create
+  EXPECT_EQ(CaptureUnit.FramebufferTextures[0], 0u);  // the textures are the application's to create
   EXPECT_EQ(s.material(2).textureid, 0);  // so before they exist the material is untextured
   EXPECT_EQ(s.material(2).texturebpp, 24);
   EXPECT_EQ(s.material(4).textureid, 77);  // not textured: untouched
@@ -169,9 +169,9 @@ TEST_F(SceneTextures, FramebufferMaterialTakesTheCaptureTextureOfTheMoment) {
   EXPECT_EQ(s.material(0).textureid, 0);
   EXPECT_EQ(Calls("gen "), 0);
   CreateFramebufferTexture();
-  ASSERT_NE(FramebufferTextures[0], 0u);
+  ASSERT_NE(CaptureUnit.FramebufferTextures[0], 0u);
   LoadSceneTextures(&s.scene, "tex");
-  EXPECT_EQ(s.material(0).textureid, static_cast<int32_t>(FramebufferTextures[0]));
+  EXPECT_EQ(s.material(0).textureid, static_cast<int32_t>(CaptureUnit.FramebufferTextures[0]));
   EXPECT_TRUE(Held().empty());
 }
 
@@ -186,7 +186,7 @@ TEST_F(SceneTextures, ReleasingACaptureMaterialChangesNothing) {
   s.material(0).texturename.assign(std::string(kFramebufferTextureName));
   CreateFramebufferTexture();
   LoadSceneTextures(&s.scene, "tex");
-  const int32_t capture = static_cast<int32_t>(FramebufferTextures[0]);
+  const int32_t capture = static_cast<int32_t>(CaptureUnit.FramebufferTextures[0]);
   ASSERT_EQ(s.material(0).textureid, capture);
   rec.calls.clear();
   ReleaseSceneTextures(&s.scene);

@@ -91,8 +91,8 @@ class Walker {
     }
     const void* data = record + k.offset;
     OvxShortString text;
-    if (k.kind == 0x01) data = &LoaderVersionMajor;
-    if (k.kind == 0x02) data = &LoaderVersionMinor;
+    if (k.kind == 0x01) data = &LoaderUnit.LoaderVersionMajor;
+    if (k.kind == 0x02) data = &LoaderUnit.LoaderVersionMinor;
     if (k.kind == 0x57) data = &chunkCount_;
     if (k.width == sizeof text) {
       // Only the characters: the tail behind the length is written as zeros.
@@ -119,7 +119,7 @@ class Walker {
 
 bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t index, const void* data) {
   if (!output || elementType >= kChunkElementTypes || count < 0) return false;
-  const int64_t size = int64_t(ChunkElementSize[elementType]) * count;
+  const int64_t size = int64_t(LoaderUnit.ChunkElementSize[elementType]) * count;
   if (size > INT32_MAX || (size > 0 && !data)) return false;
   const SceneChunkHeader h{{kSceneChunkTag0, kSceneChunkTag1}, elementType, kind, count, static_cast<int32_t>(size),
                            0, index};

@@ -7,7 +7,7 @@
 #include "framework/wm/glconst.h"
 #include "units/glunit.h"
 
-float ShadowExtent;
+ShadowUnitState ShadowUnit;
 
 namespace {
 
@@ -41,7 +41,7 @@ size_t VolumeQuadRoom(const _OVX_SCENE& scene) {
 bool HasVertex(const _OVX_OBJECT& object, int32_t v) { return object.vertices && v >= 0 && v < object.vertexcount; }
 
 _OVX_VECTOR Extruded(const _OVX_VECTOR& p, const _OVX_VECTOR& light) {
-  return VecAdd(p, VecScale(VecSub(p, light), ShadowExtent));
+  return VecAdd(p, VecScale(VecSub(p, light), ShadowUnit.ShadowExtent));
 }
 
 // Where the volume is drawn from: the scene's buffers when the GL has the
@@ -195,7 +195,7 @@ void BuildShadowVolume(_OVX_SCENE* scene, _OVX_OBJECT* object, const _OVX_VECTOR
 
 void DrawShadowVolume(_OVX_SCENE* scene, const _OVX_VECTOR& light, float time) {
   if (!scene) return;
-  ShadowExtent = scene->volumeextent;
+  ShadowUnit.ShadowExtent = scene->volumeextent;
   StencilOnlyState();
   scene->shadowquadcount = 0;
   VolumeSource source(*scene);

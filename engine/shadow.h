@@ -34,9 +34,13 @@
 
 #include "engine/ovx.h"
 
-// The extrusion factor of the volume build; DrawShadowVolume copies the
-// scene's volumeextent into it.
-extern float ShadowExtent;
+// The shadows' state.
+struct ShadowUnitState {
+  // The extrusion factor of the volume build; DrawShadowVolume copies the
+  // scene's volumeextent into it.
+  float ShadowExtent = 0.0f;
+};
+extern ShadowUnitState ShadowUnit;
 
 // Edge-table accessors; k is taken modulo 3 (a negative k too), edge k runs
 // from corner k to corner (k + 1) mod 3. A face outside the object or a

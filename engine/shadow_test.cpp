@@ -104,7 +104,7 @@ TEST(Silhouette, Table) {
       // upright face, which is edge-on to a light in its plane.
       {"beside an edge-on face", flatAndUpright, {1.0f, 0.5f, 5.0f}, {0, 0, 0}, 1, 3},
   };
-  ShadowExtent = 1000.0f;
+  ShadowUnit.ShadowExtent = 1000.0f;
   for (const SilhouetteCase& c : cases) {
     SCOPED_TRACE(c.name);
     CasterScene s({c.mesh});
@@ -122,7 +122,7 @@ TEST(Silhouette, Table) {
 TEST(Silhouette, QuadsRunFromTheEdgeAwayFromTheLight) {
   CasterScene s({Mesh{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}}});
   const _OVX_VECTOR light{0.0f, 0.0f, 4.0f}, offset{1.0f, 0.0f, 0.0f};
-  ShadowExtent = 2.0f;
+  ShadowUnit.ShadowExtent = 2.0f;
   ComputeLitFaces(s.object(0), light, offset);
   FindSilhouetteEdges(s.object(0));
   s.scene()->shadowquadcount = 0;
@@ -187,7 +187,7 @@ TEST(Silhouette, ACornerAtTheVertexCountMakesNoQuad) {
   _OVX_OBJECT* o = s.object(0);
   o->vertexcount = 3;
   const _OVX_VECTOR light{0.2f, 0.2f, 5.0f};
-  ShadowExtent = 1000.0f;
+  ShadowUnit.ShadowExtent = 1000.0f;
   ComputeLitFaces(o, light, {0, 0, 0});
   FindSilhouetteEdges(o);
   ASSERT_EQ(Count(o->contour, 3), 3);
@@ -433,8 +433,8 @@ TEST(ShadowOnDisplay, LitSceneWithShadowAndParticles) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     gluLookAt(kShotEye.x, kShotEye.y, kShotEye.z, kShotTarget.x, kShotTarget.y, kShotTarget.z, 0, 0, 1);
-    CameraEye = kShotEye;
-    CameraTarget = kShotTarget;
+    DrawUnit.CameraEye = kShotEye;
+    RenderUnit.CameraTarget = kShotTarget;
     e.textureid = static_cast<int32_t>(SpotTexture());
 
     const WindowPoint shaded = Project({2.0f, -2.0f, 0.0f}), lit = Project({-3.0f, -3.0f, 0.0f}),
@@ -449,16 +449,18 @@ TEST(ShadowOnDisplay, LitSceneWithShadowAndParticles) {
     glStencilFunc(GL_EQUAL, 0, ~0u);
     DrawWorld(cube, true);
     glDisable(GL_STENCIL_TEST);
-    for (int step = 0; step < 30; ++step) ParticleStep(s.scene(), 0.0f, CameraEye, CameraTarget, [](const ParticleSprite&) {});
+    for (int step = 0; step < 30; ++step)
+      ParticleStep(s.scene(), 0.0f, DrawUnit.CameraEye, RenderUnit.CameraTarget, [](const ParticleSprite&) {});
     const Pixel beforeParticles = PixelAt(plume);
-    ParticlesDrawn = 0;
+    ParticlesUnit.ParticlesDrawn = 0;
     DrawParticles(s.scene(), 0.0f);
     const Pixel shadedPixel = PixelAt(shaded), litPixel = PixelAt(lit), plumePixel = PixelAt(plume);
     WritePpm(shot);
 
     std::printf("inside %d %d %d|stencil %d %d|", shaded.inside, lit.inside, plume.inside, stencilShaded, stencilLit);
     std::printf("shadow darker %d|", 2 * shadedPixel.Sum() < litPixel.Sum());
-    std::printf("particles brighten %d, drawn %d|", plumePixel.r > beforeParticles.r + 40, ParticlesDrawn > 50);
+    std::printf("particles brighten %d, drawn %d|", plumePixel.r > beforeParticles.r + 40,
+                ParticlesUnit.ParticlesDrawn > 50);
     std::printf("error %u", glGetError());
     std::fflush(stdout);
     FreeParticles(s.scene());
