@@ -39,6 +39,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -82,6 +83,10 @@ struct LoaderUnitState {
   uint8_t LoaderVersionMinor = 2;
   // Where LoaderLog writes (LoaderSetLogSink); null: the framework log.
   LoaderLogSink LogSink = nullptr;
+  // The file a SaveScene in progress writes to, and whether a write to it
+  // failed; WriteSceneChunk writes there.
+  std::FILE* SaveOutput = nullptr;
+  bool SaveFailed = false;
 };
 extern LoaderUnitState LoaderUnit;
 

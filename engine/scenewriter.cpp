@@ -23,13 +23,9 @@ constexpr uint8_t kObjectOrder[] = {0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x
 constexpr uint8_t kCameraOrder[] = {0x46, 0x47};
 constexpr uint8_t kLightOrder[] = {0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F};
 
-// The save in progress: the single file of the module.
-FILE* output = nullptr;
-bool outputFailed = false;
-
 bool Put(const void* data, size_t size) {
-  if (size && std::fwrite(data, 1, size, output) != size) outputFailed = true;
-  return !outputFailed;
+  if (size && std::fwrite(data, 1, size, LoaderUnit.SaveOutput) != size) LoaderUnit.SaveFailed = true;
+  return !LoaderUnit.SaveFailed;
 }
 
 // The header in file order, little-endian.
@@ -106,7 +102,7 @@ class Walker {
   // A chunk that could not be written (an array too large for the format)
   // fails the save like a write error.
   static void Written(bool ok) {
-    if (!ok) outputFailed = true;
+    if (!ok) LoaderUnit.SaveFailed = true;
   }
 
   const _OVX_SCENE* scene_;
@@ -118,7 +114,7 @@ class Walker {
 }  // namespace
 
 bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t index, const void* data) {
-  if (!output || elementType >= kChunkElementTypes || count < 0) return false;
+  if (!LoaderUnit.SaveOutput || elementType >= kChunkElementTypes || count < 0) return false;
   const int64_t size = int64_t(LoaderUnit.ChunkElementSize[elementType]) * count;
   if (size > INT32_MAX || (size > 0 && !data)) return false;
   const SceneChunkHeader h{{kSceneChunkTag0, kSceneChunkTag1}, elementType, kind, count, static_cast<int32_t>(size),
@@ -131,16 +127,16 @@ bool WriteSceneChunk(uint8_t elementType, uint8_t kind, int32_t count, int32_t i
 int SaveScene(const _OVX_SCENE* scene, std::string_view fileName) {
   if (!scene) return kSceneCantCreate;
   const int32_t chunkCount = Walker(scene, false, 0).Walk();
-  output = std::fopen(SceneHostPath(fileName).c_str(), "wb");
-  if (!output) {
+  LoaderUnit.SaveOutput = std::fopen(SceneHostPath(fileName).c_str(), "wb");
+  if (!LoaderUnit.SaveOutput) {
     LoaderLog("[ovx] save: cannot create " + std::string(fileName));
     return kSceneCantCreate;
   }
-  outputFailed = false;
+  LoaderUnit.SaveFailed = false;
   Walker(scene, true, chunkCount).Walk();
-  const bool closed = std::fclose(output) == 0;
-  output = nullptr;
-  if (outputFailed || !closed) {
+  const bool closed = std::fclose(LoaderUnit.SaveOutput) == 0;
+  LoaderUnit.SaveOutput = nullptr;
+  if (LoaderUnit.SaveFailed || !closed) {
     LoaderLog("[ovx] save: write error in " + std::string(fileName));
     return kSceneCantCreate;
   }
