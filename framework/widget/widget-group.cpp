@@ -8,7 +8,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/numconv.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/xml.h"
+#include "framework/widget/widget_internal.h"
 
 namespace {
 
