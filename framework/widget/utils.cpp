@@ -6,7 +6,6 @@
 #include <map>
 #include <string>
 
-#include "framework/base/ascii.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/nodestroy.h"
@@ -16,6 +15,7 @@
 #include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
+#include "platform/ascii.h"
 
 const widget_keyword_t wdgAttributeKeywords[] = {
     {"WIDTH", WDG_ATTR_WIDTH},       {"HEIGHT", WDG_ATTR_HEIGHT},       {"X", WDG_ATTR_X},
