@@ -1,14 +1,11 @@
 # quarn_library(NAME [deps...]): a static library of every .cpp in the current
-# folder except the tests (*_test.cpp). A folder whose sources are not written
-# yet gets an interface library, so that it and its users still configure.
+# folder except the tests (*_test.cpp). A folder without sources is an error:
+# a library that lost its files must not configure as an empty one.
 function(quarn_library name)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
   if(NOT srcs)
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARGN})
-    return()
+    message(FATAL_ERROR "quarn_library(${name}): no sources in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/base/ascii.h"
+#include "platform/ascii.h"
 
 namespace {
 

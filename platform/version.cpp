@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/base/ascii.h"
+#include "platform/ascii.h"
 
 // An open registry key: the lower-case path below its root.
 struct plat_registry_key {

@@ -1,7 +1,5 @@
 #include "units/sysunit.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "framework/base/ascii.h"
+#include "platform/ascii.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "framework/base/ascii.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/numconv.h"
 #include "framework/base/str.h"
+#include "platform/ascii.h"
 
 #define CFG_LOG(level, ...) SYS_LOG_TAGGED(level, "[cfg]", __VA_ARGS__)
 

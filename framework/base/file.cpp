@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "framework/base/ascii.h"
 #include "framework/base/cfg.h"
 #include "framework/base/file-pack.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/nodestroy.h"
 #include "framework/base/str.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
-#include "framework/base/ascii.h"
 #include "framework/base/cpu.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
+#include "platform/ascii.h"
 #include "platform/version.h"
 
 #define INFO_LOG(level, ...) SYS_LOG_TAGGED(level, "[info]", __VA_ARGS__)

@@ -1,4 +1,4 @@
-// TCP sockets over BSD sockets, IPv4, blocking.
+// TCP sockets, IPv4, blocking, over the platform's socket services.
 //
 // A server's readiness wait goes over the members of its own 64-slot set
 // (poll), so descriptor numbers do not matter; a new connection that the
@@ -9,27 +9,24 @@
 // result, as it is everywhere else.
 #include "framework/base/netzwerk.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/str.h"
+#include "platform/socket.h"
 
 namespace {
 
-constexpr int kNoSocket = -1;
+constexpr int kNoSocket = plat::kNoSocket;
 constexpr int kListenBacklog = 8;
 constexpr size_t kMessageRoom = 256;
-constexpr size_t kDottedRoom = INET_ADDRSTRLEN;
+constexpr size_t kDottedRoom = plat::kDottedAddressRoom;
+static_assert(SYS_SOCKET_SETSIZE <= plat::kMostWatched);
 
 // The error number of the last failed connect, for the whole process.
 std::atomic<int> savedConnectError{0};
@@ -64,28 +61,13 @@ bool SetAdd(SYS_SocketSet_t& set, int sock) {
 // Waits without time limit until a member of the set is readable and keeps
 // only the readable ones in it (a hang-up or error counts, as select has it).
 bool WaitReadable(SYS_SocketSet_t& set) {
-  pollfd fds[SYS_SOCKET_SETSIZE];
-  const uint32_t count = set.count;
-  for (uint32_t i = 0; i < count; ++i) fds[i] = {set.sock[i], POLLIN, 0};
-  int ready;
-  do {
-    ready = poll(fds, count, -1);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) return false;
-  set.count = 0;
-  for (uint32_t i = 0; i < count; ++i)
-    if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) set.sock[set.count++] = fds[i].fd;
+  const int readable = plat::WaitReadable(std::span<int>(set.sock, set.count));
+  if (readable < 0) return false;
+  set.count = static_cast<uint32_t>(readable);
   return true;
 }
 
 // --- records --------------------------------------------------------------------
-
-void CloseDescriptor(int& sock) {
-  if (sock == kNoSocket) return;
-  shutdown(sock, SHUT_RDWR);
-  close(sock);
-  sock = kNoSocket;
-}
 
 // The text room that follows a record from SYS_SocketAccept in its block.
 char* OwnHostRoom(SYS_Socket_p socket) { return reinterpret_cast<char*>(socket + 1); }
@@ -93,15 +75,9 @@ char* OwnHostRoom(SYS_Socket_p socket) { return reinterpret_cast<char*>(socket +
 void FillPeer(SYS_Socket_p record, const sockaddr_in& peer) {
   record->addr = peer;
   record->addrLen = sizeof(peer);
-  record->port = ntohs(peer.sin_port);
+  record->port = plat::SocketPort(peer);
   record->host = OwnHostRoom(record);
-  if (!inet_ntop(AF_INET, &peer.sin_addr, record->host, kDottedRoom)) record->host[0] = '\0';
-}
-
-bool PeerAddress(int sock, sockaddr_in& peer) {
-  socklen_t length = sizeof(peer);
-  std::memset(&peer, 0, sizeof(peer));
-  return getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+  plat::DottedAddress(peer.sin_addr, record->host, kDottedRoom);
 }
 
 void ReportError(SYS_Socket_p socket, const char* format, int error) {
@@ -114,7 +90,7 @@ void ReportError(SYS_Socket_p socket, const char* format, int error) {
 
 // Creates the record's stream socket; on failure reports it and sets 2001.
 bool CreateStream(SYS_Socket_p socket) {
-  socket->sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  socket->sock = plat::OpenStream();
   if (socket->sock != kNoSocket) return true;
   const int error = errno;
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] !!! socket creation error ( %d -> %s ).\n", SYS_LOGPOS, error,
@@ -124,26 +100,7 @@ bool CreateStream(SYS_Socket_p socket) {
   return false;
 }
 
-// The first IPv4 address of a name, or the lookup's failure code.
-int LookUp(const char* host, in_addr& address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int result = getaddrinfo(host, nullptr, &hints, &found);
-  if (result != 0) return result;
-  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return 0;
-}
-
-int ReceiveByte(int sock, char& byte) {
-  ssize_t got;
-  do {
-    got = recv(sock, &byte, 1, 0);
-  } while (got < 0 && errno == EINTR);
-  return static_cast<int>(got);
-}
+int ReceiveByte(int sock, char& byte) { return static_cast<int>(plat::ReceiveSome(sock, &byte, 1)); }
 
 template <class Callback>
 int StoreCallback(SYS_Socket_p socket, Callback SYS_Socket_t::*field, Callback callback) {
@@ -171,12 +128,12 @@ int SYS_SocketDone(void) {
 char* SYS_SocketResolve(const char* host) {
   errClear();
   in_addr address{};
-  if (!host || LookUp(host, address) != 0) {
+  if (!host || plat::LookUpHost(host, address) != plat::LookUpResult::Found) {
     errSetLastError(ERR_SOCK_RESOLVE);
     return nullptr;
   }
   char dotted[kDottedRoom];
-  inet_ntop(AF_INET, &address, dotted, sizeof(dotted));
+  plat::DottedAddress(address, dotted, sizeof(dotted));
   char* copy = SYS_StrDup(dotted);
   if (!copy) return nullptr;
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] resolve '%s' to '%s'\n", SYS_LOGPOS, host, copy);
@@ -194,18 +151,16 @@ int SYS_SocketNew(SYS_Socket_p socket, const char* host, int port) {
   socket->host = SYS_StrDup(host);
   if (!socket->host) return -1;
   in_addr address{};
-  const int lookup = LookUp(host, address);
-  if (lookup != 0) {
-    errSetLastError(lookup == EAI_NONAME ? ERR_SOCK_NOHOST : ERR_SOCK_LOOKUP);
+  const plat::LookUpResult lookup = plat::LookUpHost(host, address);
+  if (lookup != plat::LookUpResult::Found) {
+    errSetLastError(lookup == plat::LookUpResult::NoSuchHost ? ERR_SOCK_NOHOST : ERR_SOCK_LOOKUP);
     return -1;
   }
   socket->port = port;
   socket->connected = 0;
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] new socket: %s:%d\n", SYS_LOGPOS, socket->host, port);
   socket->addrLen = sizeof(socket->addr);
-  socket->addr.sin_family = AF_INET;
-  socket->addr.sin_port = htons(static_cast<uint16_t>(port));
-  socket->addr.sin_addr = address;
+  socket->addr = plat::SocketAddress(address, port);
   return 0;
 }
 
@@ -219,7 +174,7 @@ int SYS_SocketConnect(SYS_Socket_p socket) {
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] connect: %s:%d\n", SYS_LOGPOS, socket->host, socket->port);
   if (socket->onConnecting) socket->onConnecting(socket);
   if (!CreateStream(socket)) return -1;
-  if (connect(socket->sock, reinterpret_cast<const sockaddr*>(&socket->addr), sizeof(socket->addr)) == 0) {
+  if (plat::ConnectStream(socket->sock, socket->addr)) {
     socket->connected = 1;
     if (socket->onConnect) socket->onConnect(socket);
     return 0;
@@ -227,7 +182,7 @@ int SYS_SocketConnect(SYS_Socket_p socket) {
   const int error = errno;
   savedConnectError = error;
   // The failed socket is of no further use; keeping it would leak it.
-  CloseDescriptor(socket->sock);
+  plat::CloseStream(socket->sock);
   char message[kMessageRoom];
   std::snprintf(message, sizeof(message), "connect error: %s", ErrorText(error));
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s (%d)\n", SYS_LOGPOS, message, error);
@@ -244,19 +199,17 @@ int SYS_SocketListen(SYS_Socket_p socket) {
   }
   if (socket->onConnecting) socket->onConnecting(socket);
   if (!CreateStream(socket)) return -1;
-  // A restarted server gets its port back while old connections linger.
-  const int reuse = 1;
-  setsockopt(socket->sock, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
-  if (bind(socket->sock, reinterpret_cast<const sockaddr*>(&socket->addr), sizeof(socket->addr)) != 0) {
+  const plat::ListenResult listening = plat::ListenOn(socket->sock, socket->addr, kListenBacklog);
+  if (listening == plat::ListenResult::BindFailed) {
     SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable to bind to socket (%s)...\n", SYS_LOGPOS,
                    ErrorText(errno));
-    CloseDescriptor(socket->sock);
+    plat::CloseStream(socket->sock);
     errSetLastError(ERR_SOCK_BIND);
     return -1;
   }
-  if (listen(socket->sock, kListenBacklog) != 0) {
+  if (listening == plat::ListenResult::ListenFailed) {
     SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable listen (%s)...\n", SYS_LOGPOS, ErrorText(errno));
-    CloseDescriptor(socket->sock);
+    plat::CloseStream(socket->sock);
     errSetLastError(ERR_SOCK_LISTEN);
     return -1;
   }
@@ -270,12 +223,8 @@ namespace {
 // A new connection on the listening socket, into the fresh record.
 bool TakeNewConnection(SYS_Socket_p server, SYS_Socket_p record) {
   sockaddr_in peer{};
-  socklen_t length = sizeof(peer);
-  int sock;
-  do {
-    sock = accept(server->sock, reinterpret_cast<sockaddr*>(&peer), &length);
-  } while (sock < 0 && errno == EINTR);
-  if (sock < 0) {
+  const int sock = plat::AcceptStream(server->sock, peer);
+  if (sock == kNoSocket) {
     SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable to accept new connection (%s)...\n",
                    SYS_LOGPOS_AS("SYS_SocketAccept"), ErrorText(errno));
     errSetLastError(ERR_SOCK_ACCEPT);
@@ -291,7 +240,7 @@ bool TakeNewConnection(SYS_Socket_p server, SYS_Socket_p record) {
     // descriptor until the process ends: its peer is told at once instead.
     SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] set full, connection from %s:%d (%d) closed\n",
                    SYS_LOGPOS_AS("SYS_SocketAccept"), record->host, record->port, sock);
-    CloseDescriptor(record->sock);
+    plat::CloseStream(record->sock);
     errSetLastError(ERR_SOCK_SETFULL);
     return false;
   }
@@ -335,7 +284,7 @@ int SYS_SocketAccept(SYS_Socket_p server, SYS_Socket_p* result) {
   if (server->readySet.count > 0) {
     const int sock = server->readySet.sock[0];
     sockaddr_in peer;
-    PeerAddress(sock, peer);
+    plat::PeerAddress(sock, peer);
     FillPeer(record, peer);
     record->sock = sock;
     record->server = server;
@@ -371,7 +320,7 @@ void SYS_SocketClose(SYS_Socket_p socket) {
     SetRemove(socket->server->masterSet, socket->sock);
   SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] close: %s:%d\n", SYS_LOGPOS,
                  socket->host ? socket->host : "", socket->port);
-  CloseDescriptor(socket->sock);
+  plat::CloseStream(socket->sock);
   if (socket->host != OwnHostRoom(socket)) {
     SYS_ErrKeeper keep;
     SYS_MemFree(socket->host);
@@ -394,8 +343,7 @@ int SYS_SocketSend(SYS_Socket_p socket, const void* data, int length) {
   const auto* bytes = static_cast<const char*>(data);
   int sent = 0;
   while (sent < length) {
-    const ssize_t n = send(socket->sock, bytes + sent, static_cast<size_t>(length - sent), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    const int64_t n = plat::SendSome(socket->sock, bytes + sent, static_cast<size_t>(length - sent));
     if (n < 0) {
       SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : sending error : %s\n", SYS_LOGPOS, __func__,
                      ErrorText(errno));
@@ -413,10 +361,7 @@ int SYS_SocketRead(SYS_Socket_p socket, void* buffer, int size) {
     errSetLastError(ERR_BADARG);
     return -1;
   }
-  ssize_t got;
-  do {
-    got = recv(socket->sock, buffer, static_cast<size_t>(size), 0);
-  } while (got < 0 && errno == EINTR);
+  const int64_t got = plat::ReceiveSome(socket->sock, buffer, static_cast<size_t>(size));
   if (got < 0) {
     SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : receive error : %s\n", SYS_LOGPOS, __func__,
                    ErrorText(errno));

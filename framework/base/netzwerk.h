@@ -12,6 +12,10 @@
 //   - a new connection that the full set cannot take is closed at once and the accept fails with ERR_SOCK_SETFULL, where it stayed open unwatched for good (lost resources);
 //   - a socket whose connect, bind or listen failed is closed, where it stayed open with nothing left to close it (lost resources).
 #pragma once
+// The record holds the system's own IPv4 address record (sockaddr_in: family,
+// port in network order, address, eight zero bytes) as its callers know it,
+// so this header takes that one type from the system; every call on a socket
+// goes through platform/socket.h.
 #include <netinet/in.h>
 
 #include <cstdint>

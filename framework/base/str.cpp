@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "framework/base/ascii.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/numconv.h"
+#include "platform/ascii.h"
 
 namespace {
 int HexDigit(char c) {

@@ -23,9 +23,7 @@
 
 #define TL_LOG(level, ...) SYS_LOG_TAGGED(level, "[TL]", __VA_ARGS__)
 
-// The table in detection order: the first filter that accepts a buffer reads
-// it. PNG, JPEG, DDS and QTX hold their places and ids; their codecs come with
-// the next filters and plug into these records.
+// The table in detection order: the first filter that accepts a buffer reads it.
 txFilter txFilterBMP = {2, "Quarnel's BMP input filter", "Windows bitmap (BMP)", bmpDetect, bmpRead, nullptr, 0, 0};
 txFilter txFilterPNG = {
     3, "Quarnel's PNG filter", "Portable Network Graphics format (PNG)", pngDetect, pngRead, pngWrite, 9, 0};

@@ -14,7 +14,7 @@
 #include "framework/tl/TM.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 #include "framework/wm/wm_internal.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "framework/base/log.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 

@@ -6,16 +6,16 @@
 #include <map>
 #include <string>
 
-#include "framework/base/ascii.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/nodestroy.h"
 #include "framework/base/numconv.h"
 #include "framework/base/str.h"
 #include "framework/tl/TM.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
+#include "platform/ascii.h"
 
 const widget_keyword_t wdgAttributeKeywords[] = {
     {"WIDTH", WDG_ATTR_WIDTH},       {"HEIGHT", WDG_ATTR_HEIGHT},       {"X", WDG_ATTR_X},

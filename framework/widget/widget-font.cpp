@@ -2,7 +2,7 @@
 // name by their FONTID. It is never drawn.
 #include "framework/base/log.h"
 #include "framework/widget/display_kinds.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 
 namespace {
 

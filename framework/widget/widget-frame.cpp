@@ -2,7 +2,7 @@
 // source-colour blend so that a frame over other widgets lightens them.
 #include "framework/base/log.h"
 #include "framework/base/numconv.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 

@@ -4,11 +4,11 @@
 // come back, so members listed after a nested GROUP are left alone.
 #include <vector>
 
-#include "framework/base/ascii.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/numconv.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
+#include "platform/ascii.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "framework/base/numconv.h"
 #include "framework/tl/TM.h"
 #include "framework/widget/display_kinds.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 
 // What a kind does with a mouse event that lies inside the widget, before
 // the user callback hears of it.

@@ -1,7 +1,7 @@
 // The LINE widget: one straight segment in the foreground colour.
 #include "framework/base/log.h"
 #include "framework/base/numconv.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 

@@ -2,7 +2,7 @@
 // that later widgets copy with their STYLE attribute. It is never drawn.
 #include "framework/base/log.h"
 #include "framework/widget/display_kinds.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // projection it leaves behind is the one all later widgets draw in.
 #include "framework/base/log.h"
 #include "framework/tl/TM.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 

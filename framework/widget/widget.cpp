@@ -5,10 +5,11 @@
 
 #include <cstring>
 
-#include "framework/base/ascii.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/base/xml.h"
+#include "framework/widget/widget_internal.h"
+#include "platform/ascii.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 #include "framework/wm/glrecorder.h"

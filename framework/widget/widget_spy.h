@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/widget/widget_glrec.h"
 #include "framework/wm/wm_internal.h"
 

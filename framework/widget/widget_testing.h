@@ -13,7 +13,7 @@
 #include "framework/tl/TM.h"
 #include "framework/tl/tlfixtures.h"
 #include "framework/tl/tlmemfiles.h"
-#include "framework/widget/widget.h"
+#include "framework/widget/widget_internal.h"
 #include "framework/widget/widget_glrec.h"
 #include "framework/wm/wm_internal.h"
 #include "platform/window.h"

@@ -1,6 +1,7 @@
 // ASCII letter case, the way the framework compares names: only A-Z and a-z
-// change, whatever the locale and whatever bytes above 127 mean. Header-only,
-// so the platform layer and the tools share it.
+// change, whatever the locale and whatever bytes above 127 mean. Header-only
+// and in the lowest layer, so the platform layer, the framework and the tools
+// share it.
 #pragma once
 #include <string>
 #include <string_view>
