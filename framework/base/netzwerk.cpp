@@ -20,6 +20,9 @@
 #include "framework/base/str.h"
 #include "platform/socket.h"
 
+#define NETZWERK_LOG(level, ...) SYS_LOG_TAGGED(level, "[netzwerk]", __VA_ARGS__)
+#define NETZWERK_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[netzwerk]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr int kNoSocket = plat::kNoSocket;
@@ -84,7 +87,7 @@ void ReportError(SYS_Socket_p socket, const char* format, int error) {
   if (!socket->onError) return;
   char message[kMessageRoom];
   std::snprintf(message, sizeof(message), format, ErrorText(error));
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s\n", SYS_LOGPOS, message);
+  NETZWERK_LOG(SYS_DBG_MSG, " %s\n", message);
   socket->onError(socket, message);
 }
 
@@ -93,8 +96,7 @@ bool CreateStream(SYS_Socket_p socket) {
   socket->sock = plat::OpenStream();
   if (socket->sock != kNoSocket) return true;
   const int error = errno;
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] !!! socket creation error ( %d -> %s ).\n", SYS_LOGPOS, error,
-                 ErrorText(error));
+  NETZWERK_LOG(SYS_DBG_MSG, " !!! socket creation error ( %d -> %s ).\n", error, ErrorText(error));
   ReportError(socket, "socket: %s", error);
   errSetLastError(ERR_SOCK_CREATE);
   return false;
@@ -136,7 +138,7 @@ char* SYS_SocketResolve(const char* host) {
   plat::DottedAddress(address, dotted, sizeof(dotted));
   char* copy = SYS_StrDup(dotted);
   if (!copy) return nullptr;
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] resolve '%s' to '%s'\n", SYS_LOGPOS, host, copy);
+  NETZWERK_LOG(SYS_DBG_MSG, " resolve '%s' to '%s'\n", host, copy);
   return copy;
 }
 
@@ -158,7 +160,7 @@ int SYS_SocketNew(SYS_Socket_p socket, const char* host, int port) {
   }
   socket->port = port;
   socket->connected = 0;
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] new socket: %s:%d\n", SYS_LOGPOS, socket->host, port);
+  NETZWERK_LOG(SYS_DBG_MSG, " new socket: %s:%d\n", socket->host, port);
   socket->addrLen = sizeof(socket->addr);
   socket->addr = plat::SocketAddress(address, port);
   return 0;
@@ -171,7 +173,7 @@ int SYS_SocketConnect(SYS_Socket_p socket) {
     return -1;
   }
   savedConnectError = 0;
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] connect: %s:%d\n", SYS_LOGPOS, socket->host, socket->port);
+  NETZWERK_LOG(SYS_DBG_MSG, " connect: %s:%d\n", socket->host, socket->port);
   if (socket->onConnecting) socket->onConnecting(socket);
   if (!CreateStream(socket)) return -1;
   if (plat::ConnectStream(socket->sock, socket->addr)) {
@@ -185,7 +187,7 @@ int SYS_SocketConnect(SYS_Socket_p socket) {
   plat::CloseStream(socket->sock);
   char message[kMessageRoom];
   std::snprintf(message, sizeof(message), "connect error: %s", ErrorText(error));
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s (%d)\n", SYS_LOGPOS, message, error);
+  NETZWERK_LOG(SYS_DBG_MSG, " %s (%d)\n", message, error);
   if (socket->onError) socket->onError(socket, message);
   errSetLastError(ERR_SOCK_CONNECT);
   return -1;
@@ -201,14 +203,13 @@ int SYS_SocketListen(SYS_Socket_p socket) {
   if (!CreateStream(socket)) return -1;
   const plat::ListenResult listening = plat::ListenOn(socket->sock, socket->addr, kListenBacklog);
   if (listening == plat::ListenResult::BindFailed) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable to bind to socket (%s)...\n", SYS_LOGPOS,
-                   ErrorText(errno));
+    NETZWERK_LOG(SYS_DBG_MSG, " unable to bind to socket (%s)...\n", ErrorText(errno));
     plat::CloseStream(socket->sock);
     errSetLastError(ERR_SOCK_BIND);
     return -1;
   }
   if (listening == plat::ListenResult::ListenFailed) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable listen (%s)...\n", SYS_LOGPOS, ErrorText(errno));
+    NETZWERK_LOG(SYS_DBG_MSG, " unable listen (%s)...\n", ErrorText(errno));
     plat::CloseStream(socket->sock);
     errSetLastError(ERR_SOCK_LISTEN);
     return -1;
@@ -225,21 +226,20 @@ bool TakeNewConnection(SYS_Socket_p server, SYS_Socket_p record) {
   sockaddr_in peer{};
   const int sock = plat::AcceptStream(server->sock, peer);
   if (sock == kNoSocket) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] unable to accept new connection (%s)...\n",
-                   SYS_LOGPOS_AS("SYS_SocketAccept"), ErrorText(errno));
+    NETZWERK_LOG_AS(SYS_DBG_MSG, "SYS_SocketAccept", " unable to accept new connection (%s)...\n", ErrorText(errno));
     errSetLastError(ERR_SOCK_ACCEPT);
     return false;
   }
   record->sock = sock;
   FillPeer(record, peer);
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] incoming connection from %s:%d (%d)\n",
-                 SYS_LOGPOS_AS("SYS_SocketAccept"), record->host, record->port, sock);
+  NETZWERK_LOG_AS(SYS_DBG_MSG, "SYS_SocketAccept", " incoming connection from %s:%d (%d)\n", record->host, record->port,
+                  sock);
   SetRemove(server->readySet, server->sock);
   if (!SetAdd(server->masterSet, sock)) {
     // A connection that no wait would ever watch would only hold its
     // descriptor until the process ends: its peer is told at once instead.
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] set full, connection from %s:%d (%d) closed\n",
-                   SYS_LOGPOS_AS("SYS_SocketAccept"), record->host, record->port, sock);
+    NETZWERK_LOG_AS(SYS_DBG_MSG, "SYS_SocketAccept", " set full, connection from %s:%d (%d) closed\n", record->host,
+                    record->port, sock);
     plat::CloseStream(record->sock);
     errSetLastError(ERR_SOCK_SETFULL);
     return false;
@@ -260,7 +260,7 @@ int SYS_SocketAccept(SYS_Socket_p server, SYS_Socket_p* result) {
   }
   server->readySet = server->masterSet;
   if (!WaitReadable(server->readySet)) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] select() error: %s\n", SYS_LOGPOS, ErrorText(errno));
+    NETZWERK_LOG(SYS_DBG_MSG, " select() error: %s\n", ErrorText(errno));
     errSetLastError(ERR_SOCK_ACCEPT);
     return -1;
   }
@@ -318,8 +318,7 @@ void SYS_SocketClose(SYS_Socket_p socket) {
     errSetLastError(ERR_BADARG);
   else if (socket->server)
     SetRemove(socket->server->masterSet, socket->sock);
-  SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] close: %s:%d\n", SYS_LOGPOS,
-                 socket->host ? socket->host : "", socket->port);
+  NETZWERK_LOG(SYS_DBG_MSG, " close: %s:%d\n", socket->host ? socket->host : "", socket->port);
   plat::CloseStream(socket->sock);
   if (socket->host != OwnHostRoom(socket)) {
     SYS_ErrKeeper keep;
@@ -332,7 +331,7 @@ void SYS_SocketClose(SYS_Socket_p socket) {
 int SYS_SocketSend(SYS_Socket_p socket, const void* data, int length) {
   errClear();
   if (!socket || !data || length <= 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : wrong parameter.\n", SYS_LOGPOS, __func__);
+    NETZWERK_LOG(SYS_DBG_MSG, " %s : wrong parameter.\n", __func__);
     errSetLastError(ERR_BADARG);
     return -1;
   }
@@ -345,8 +344,7 @@ int SYS_SocketSend(SYS_Socket_p socket, const void* data, int length) {
   while (sent < length) {
     const int64_t n = plat::SendSome(socket->sock, bytes + sent, static_cast<size_t>(length - sent));
     if (n < 0) {
-      SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : sending error : %s\n", SYS_LOGPOS, __func__,
-                     ErrorText(errno));
+      NETZWERK_LOG(SYS_DBG_MSG, " %s : sending error : %s\n", __func__, ErrorText(errno));
       errSetLastError(ERR_SOCK_SEND);
       return -1;
     }
@@ -363,8 +361,7 @@ int SYS_SocketRead(SYS_Socket_p socket, void* buffer, int size) {
   }
   const int64_t got = plat::ReceiveSome(socket->sock, buffer, static_cast<size_t>(size));
   if (got < 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : receive error : %s\n", SYS_LOGPOS, __func__,
-                   ErrorText(errno));
+    NETZWERK_LOG(SYS_DBG_MSG, " %s : receive error : %s\n", __func__, ErrorText(errno));
     errSetLastError(ERR_SOCK_RECV);
     return -1;
   }
@@ -388,8 +385,7 @@ int SYS_SocketFGets(SYS_Socket_p socket, char* buffer, int size) {
         errSetLastError(ERR_SOCK_CLOSED);
         return -1;
       }
-      SYS_DbgMessage(SYS_DBG_MSG, "[netzwerk][%s:%d:%s()] %s : error in receving : %s\n", SYS_LOGPOS, __func__,
-                     ErrorText(errno));
+      NETZWERK_LOG(SYS_DBG_MSG, " %s : error in receving : %s\n", __func__, ErrorText(errno));
       errSetLastError(ERR_SOCK_RECV);
       return -1;
     }

@@ -17,6 +17,9 @@
 #include "framework/wm/glconst.h"
 #include "platform/ascii.h"
 
+#define WIDGET_UTILS_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][utils]", __VA_ARGS__)
+#define WIDGET_UTILS_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][utils]", fn, __VA_ARGS__)
+
 const widget_keyword_t wdgAttributeKeywords[] = {
     {"WIDTH", WDG_ATTR_WIDTH},       {"HEIGHT", WDG_ATTR_HEIGHT},       {"X", WDG_ATTR_X},
     {"Y", WDG_ATTR_Y},               {"TITLE", WDG_ATTR_TITLE},         {"ID", WDG_ATTR_ID},
@@ -200,7 +203,7 @@ int ApplyFontPath(widget_t* w, const char* text) {
 int CopyStyleOf(widget_t* w, const char* text, const char* fn) {
   widget_t* style = w->set ? wdgFind(w->set, SYS_ParseInt32(text)) : nullptr;
   if (!style || style->kind != WDG_KIND_STYLE) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][utils][%s:%d:%s()]  ! requested item isn't style.\n", SYS_LOGPOS_AS(fn));
+    WIDGET_UTILS_LOG_AS(SYS_DBG_MSG, fn, "  ! requested item isn't style.\n");
     errSetLastError(ERR_BADARG);
     return -1;
   }
@@ -344,8 +347,7 @@ int wdgProcessParams(const widget_keyword_t* table, widget_t* widget, int count,
     int32_t id = wdgFindKeyword(table, name);
     if (id < 0 || id == WDG_ATTR_GCOLOR) {
       if (!strict) continue;
-      SYS_DbgMessage(SYS_DBG_MSG, "[widget][utils][%s:%d:%s()]  ! unknown parameter: %s(%s)\n", SYS_LOGPOS, name,
-                     value);
+      WIDGET_UTILS_LOG(SYS_DBG_MSG, "  ! unknown parameter: %s(%s)\n", name, value);
       errSetLastError(ERR_BADARG);
       return -1;
     }
@@ -590,7 +592,7 @@ int wdgUploadText(widget_t* w) {
   if (node->bitmap == w->bitmap) return tmReloadFromBitmap(w->name, w->bitmap);
   // The name is another texture's (a NAME attribute chose it): replacing it
   // would free a bitmap this widget does not own.
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][utils][%s:%d:%s()]  ! texture name in use: %s\n", SYS_LOGPOS, w->name);
+  WIDGET_UTILS_LOG(SYS_DBG_MSG, "  ! texture name in use: %s\n", w->name);
   errSetLastError(ERR_BADARG);
   return -1;
 }

@@ -7,6 +7,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_BUTTON_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][button]", __VA_ARGS__)
+#define WIDGET_BUTTON_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][button]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr int32_t kImageFrames = 4;
@@ -28,8 +31,7 @@ ImageFrame FrameOf(const widget_t* w) {
 void ShowImage(widget_t* w) {
   const txBitmap* image = wdgAcquireImage(w, w->src, TM_MODE_LINEAR);
   if (!image) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][button][%s:%d:%s()]  ! button texture not loaded: %s\n", SYS_LOGPOS,
-                   w->src);
+    WIDGET_BUTTON_LOG(SYS_DBG_MSG, "  ! button texture not loaded: %s\n", w->src);
     return;
   }
   w->width = image->width;
@@ -79,17 +81,15 @@ int widget_button_init(widget_t* w, int count, char** names, char** values) {
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   if (w->src) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][button][%s:%d:%s()]  button texture: %s\n", SYS_LOGPOS_AS("widget_init"),
-                   w->src);
+    WIDGET_BUTTON_LOG_AS(SYS_DBG_MSG, "widget_init", "  button texture: %s\n", w->src);
   } else if (wdgSetUpLabel(w, "button", SYS_SrcName(__FILE__), __LINE__) != 0) {
     return -1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG,
-                 "[widget][button][%s:%d:%s()]  - new widget: %s (%d) : %s %d, %d, %d %dx%d fontid: %d '%s' '%s' "
-                 "%dx%d\n",
-                 SYS_LOGPOS_AS("widget_init"), wdgKinds[WDG_KIND_BUTTON]->tag, w->kind, wdgLogText(w->bg), w->x, w->y,
-                 w->seq, w->width, w->height, w->font_id, wdgLogText(w->title), wdgLogText(w->name), w->text_width,
-                 w->text_height);
+  WIDGET_BUTTON_LOG_AS(SYS_DBG_MSG, "widget_init",
+                       "  - new widget: %s (%d) : %s %d, %d, %d %dx%d fontid: %d '%s' '%s' "
+                       "%dx%d\n",
+                       wdgKinds[WDG_KIND_BUTTON]->tag, w->kind, wdgLogText(w->bg), w->x, w->y, w->seq, w->width,
+                       w->height, w->font_id, wdgLogText(w->title), wdgLogText(w->name), w->text_width, w->text_height);
   return 0;
 }
 

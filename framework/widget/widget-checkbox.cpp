@@ -6,6 +6,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_CHECKBOX_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][checkbox]", __VA_ARGS__)
+#define WIDGET_CHECKBOX_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][checkbox]", fn, __VA_ARGS__)
+
 namespace {
 
 // The box, in pixels from the widget's left edge and the box's top row.
@@ -80,12 +83,12 @@ int widget_checkbox_init(widget_t* w, int count, char** names, char** values) {
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   if (wdgSetUpLabel(w, "checkbox", SYS_SrcName(__FILE__), __LINE__) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG,
-                 "[widget][checkbox][%s:%d:%s()]  - new widget: %s (%d) : %s %d, %d, %d %dx%d fontid: %d '%s' '%s' "
-                 "%dx%d\n",
-                 SYS_LOGPOS_AS("widget_init"), wdgKinds[WDG_KIND_CHECKBOX]->tag, w->kind, wdgLogText(w->bg), w->x,
-                 w->y, w->seq, w->width, w->height, w->font_id, wdgLogText(w->title), wdgLogText(w->name),
-                 w->text_width, w->text_height);
+  WIDGET_CHECKBOX_LOG_AS(SYS_DBG_MSG, "widget_init",
+                         "  - new widget: %s (%d) : %s %d, %d, %d %dx%d fontid: %d '%s' '%s' "
+                         "%dx%d\n",
+                         wdgKinds[WDG_KIND_CHECKBOX]->tag, w->kind, wdgLogText(w->bg), w->x, w->y, w->seq, w->width,
+                         w->height, w->font_id, wdgLogText(w->title), wdgLogText(w->name), w->text_width,
+                         w->text_height);
   return 0;
 }
 

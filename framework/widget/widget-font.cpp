@@ -4,6 +4,9 @@
 #include "framework/widget/display_kinds.h"
 #include "framework/widget/widget_internal.h"
 
+#define WIDGET_FONT_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][font]", __VA_ARGS__)
+#define WIDGET_FONT_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][font]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr const char* kTag = "FONT";
@@ -23,16 +26,13 @@ int widget_font_init(widget_t* w, int count, char** names, char** values) {
   // from; any other name gives a font without a face.
   if (wdgkind::MakeOwnedFont(w, w->name, FR_HALIGN_LEFT, FR_VALIGN_TOP) != 0) {
     SYS_ErrKeeper keep;
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]  ! not enough memory for font.\n",
-                   SYS_LOGPOS_AS("widget_init"));
+    WIDGET_FONT_LOG_AS(SYS_DBG_MSG, "widget_init", "  ! not enough memory for font.\n");
     return -1;
   }
-  SYS_DbgMessage(SYS_DBG_MSG,
-                 "[widget][font][%s:%d:%s()]  - new widget: %s (%d) : %s id: %d bold: %d italic: %d encoding: %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgLogText(w->name), w->id, w->style.font_bold,
-                 w->style.font_italic, w->style.font_encoding);
-  if (path)
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][font][%s:%d:%s()]    - font file: %s\n", SYS_LOGPOS_AS("widget_init"), path);
+  WIDGET_FONT_LOG_AS(SYS_DBG_MSG, "widget_init",
+                     "  - new widget: %s (%d) : %s id: %d bold: %d italic: %d encoding: %d\n", kTag, w->kind,
+                     wdgLogText(w->name), w->id, w->style.font_bold, w->style.font_italic, w->style.font_encoding);
+  if (path) WIDGET_FONT_LOG_AS(SYS_DBG_MSG, "widget_init", "    - font file: %s\n", path);
   return 0;
 }
 

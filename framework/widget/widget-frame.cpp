@@ -6,6 +6,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_FRAME_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][frame]", __VA_ARGS__)
+#define WIDGET_FRAME_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][frame]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr float kDefaultAspect = 1.0f;
@@ -32,8 +35,8 @@ int widget_frame_init(widget_t* w, int count, char** names, char** values) {
   w->aspect = kDefaultAspect;
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][frame][%s:%d:%s()]  - new widget: %s (%d) : %d, %d, %d %dx%d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, w->x, w->y, w->seq, w->width, w->height);
+  WIDGET_FRAME_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : %d, %d, %d %dx%d\n", kTag, w->kind, w->x,
+                      w->y, w->seq, w->width, w->height);
   return 0;
 }
 

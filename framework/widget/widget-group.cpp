@@ -10,6 +10,9 @@
 #include "framework/widget/widget_internal.h"
 #include "platform/ascii.h"
 
+#define WIDGET_GROUP_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][group]", __VA_ARGS__)
+#define WIDGET_GROUP_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][group]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr const char* kMemberAttribute = "WID";
@@ -85,8 +88,8 @@ int widget_group_init(widget_t* w, int count, char** names, char** values) {
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   if (ReadMembers(w, count, names, values) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][group][%s:%d:%s()]  - new widget: %s (%d) : id: %d\n",
-                 SYS_LOGPOS_AS("widget_init"), wdgKinds[WDG_KIND_GROUP]->tag, w->kind, w->id);
+  WIDGET_GROUP_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : id: %d\n", wdgKinds[WDG_KIND_GROUP]->tag,
+                      w->kind, w->id);
   return 0;
 }
 

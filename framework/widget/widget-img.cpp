@@ -15,6 +15,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_IMG_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][img]", __VA_ARGS__)
+#define WIDGET_IMG_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][img]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr float kDefaultAspect = 1.0f;
@@ -39,8 +42,7 @@ void ShowImage(widget_t* w) {
   w->bitmap = wdgAcquireImage(w, w->src, w->bg_filter);
   if (!w->bitmap) {
     // The widget keeps its size and draws nothing; the rest of the dialog goes on.
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  ! cannot load image: %s\n",
-                   SYS_LOGPOS_AS("widget_img_event"), w->src);
+    WIDGET_IMG_LOG_AS(SYS_DBG_MSG, "widget_img_event", "  ! cannot load image: %s\n", w->src);
     return;
   }
   FitToImage(w, *w->bitmap);
@@ -88,12 +90,9 @@ int widget_img_init(widget_t* w, int count, char** names, char** values) {
   w->aspect = kDefaultAspect;
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
-  if (!w->src)
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  ! widget_img: texture is not defined.\n",
-                   SYS_LOGPOS_AS("widget_init"));
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][img][%s:%d:%s()]  - new widget: %s (%d) : %s %d, %d, %d %dx%d %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgLogText(w->src), w->x, w->y, w->seq, w->width,
-                 w->height, w->bg_filter);
+  if (!w->src) WIDGET_IMG_LOG_AS(SYS_DBG_MSG, "widget_init", "  ! widget_img: texture is not defined.\n");
+  WIDGET_IMG_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : %s %d, %d, %d %dx%d %d\n", kTag, w->kind,
+                    wdgLogText(w->src), w->x, w->y, w->seq, w->width, w->height, w->bg_filter);
   return 0;
 }
 

@@ -11,6 +11,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_LABEL_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][label]", __VA_ARGS__)
+#define WIDGET_LABEL_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][label]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr int32_t kDefaultWidth = 256;
@@ -83,16 +86,15 @@ int widget_label_init(widget_t* w, int count, char** names, char** values) {
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   FR_Font_t* font = nullptr;
   if (wdgResolveFont(w, &font) != 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][label][%s:%d:%s()]  ! font id not found.\n", SYS_LOGPOS_AS("widget_init"));
+    WIDGET_LABEL_LOG_AS(SYS_DBG_MSG, "widget_init", "  ! font id not found.\n");
     return -1;
   }
   w->style.font = font;
   if (NameTexture(w) != 0 || wdgMakeTextBitmap(w, w->width, w->height) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG,
-                 "[widget][label][%s:%d:%s()]  - new widget: %s (%d) : %d, %d, %d %dx%d title: '%s'\n"
-                 "   - texture id: %s\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, w->x, w->y, w->seq, w->text_width, w->text_height,
-                 wdgLogText(w->title), w->name);
+  WIDGET_LABEL_LOG_AS(SYS_DBG_MSG, "widget_init",
+                      "  - new widget: %s (%d) : %d, %d, %d %dx%d title: '%s'\n"
+                      "   - texture id: %s\n",
+                      kTag, w->kind, w->x, w->y, w->seq, w->text_width, w->text_height, wdgLogText(w->title), w->name);
   return 0;
 }
 

@@ -5,6 +5,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_LINE_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][line]", __VA_ARGS__)
+#define WIDGET_LINE_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][line]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr float kDefaultDepth = 1.0f;
@@ -33,9 +36,8 @@ int widget_line_init(widget_t* w, int count, char** names, char** values) {
   w->depth = kDefaultDepth;
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][line][%s:%d:%s()]  - new widget: %s (%d) : %d, %d %d, %d %s\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, w->x, w->y, w->x2, w->y2,
-                 SYS_FormatFixed6(w->depth).c_str());
+  WIDGET_LINE_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : %d, %d %d, %d %s\n", kTag, w->kind, w->x,
+                     w->y, w->x2, w->y2, SYS_FormatFixed6(w->depth).c_str());
   return 0;
 }
 

@@ -9,6 +9,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_PROGRESS_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][progress]", __VA_ARGS__)
+#define WIDGET_PROGRESS_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][progress]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr int32_t kBarInset = 2;     // between the widget's edge and the bar
@@ -71,9 +74,9 @@ int widget_progress_init(widget_t* w, int count, char** names, char** values) {
   wdgDefaultStyle(w->kind, &w->style);
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   if (wdgMakeTextBitmap(w, WDG_TEXT_BITMAP_WIDTH, WDG_TEXT_BITMAP_HEIGHT) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][progress][%s:%d:%s()]  - new widget: %s (%d) : %d,%d %d,%d %f\n",
-                 SYS_LOGPOS_AS("widget_init"), wdgKinds[WDG_KIND_PROGRESS]->tag, w->kind, w->x, w->y, w->x2, w->y2,
-                 static_cast<double>(w->depth));
+  WIDGET_PROGRESS_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : %d,%d %d,%d %f\n",
+                         wdgKinds[WDG_KIND_PROGRESS]->tag, w->kind, w->x, w->y, w->x2, w->y2,
+                         static_cast<double>(w->depth));
   return 0;
 }
 

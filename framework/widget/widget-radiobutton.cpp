@@ -3,6 +3,9 @@
 #include "framework/base/log.h"
 #include "framework/widget/widget-input.h"
 
+#define WIDGET_RADIOBUTTON_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][radiobutton]", __VA_ARGS__)
+#define WIDGET_RADIOBUTTON_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][radiobutton]", fn, __VA_ARGS__)
+
 namespace {
 
 // Unchecks every radio button of the widget's group in its set, then checks
@@ -29,9 +32,9 @@ int widget_radiobutton_init(widget_t* w, int count, char** names, char** values)
   if (wdgParseParams(w, count, names, values, 1) != 0) return -1;
   if (wdgSetUpLabel(w, "radiobutton", SYS_SrcName(__FILE__), __LINE__) != 0) return -1;
   if (w->value_int) Select(w);
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][radiobutton][%s:%d:%s()]  - new widget: %s (%d) : %d, %d, %d %dx%d '%s'\n",
-                 SYS_LOGPOS_AS("widget_init"), wdgKinds[WDG_KIND_RADIOBUTTON]->tag, w->kind, w->x, w->y, w->seq,
-                 w->width, w->height, wdgLogText(w->title));
+  WIDGET_RADIOBUTTON_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : %d, %d, %d %dx%d '%s'\n",
+                            wdgKinds[WDG_KIND_RADIOBUTTON]->tag, w->kind, w->x, w->y, w->seq, w->width, w->height,
+                            wdgLogText(w->title));
   return 0;
 }
 

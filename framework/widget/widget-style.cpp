@@ -4,6 +4,9 @@
 #include "framework/widget/display_kinds.h"
 #include "framework/widget/widget_internal.h"
 
+#define WIDGET_STYLE_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][style]", __VA_ARGS__)
+#define WIDGET_STYLE_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][style]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr const char* kTag = "STYLE";
@@ -14,13 +17,10 @@ constexpr const char* kTag = "STYLE";
 // block stays the other STYLE's; this one makes its own.
 int MakeFont(widget_t* w, int32_t halign, int32_t valign) {
   const char* path = w->style.font_path;
-  if (ftLoadFace(path) != 0)
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  ! cannot load font: %s\n", SYS_LOGPOS_AS("widget_init"),
-                   path);
+  if (ftLoadFace(path) != 0) WIDGET_STYLE_LOG_AS(SYS_DBG_MSG, "widget_init", "  ! cannot load font: %s\n", path);
   if (wdgkind::MakeOwnedFont(w, path, halign, valign) != 0) {
     SYS_ErrKeeper keep;
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  ! not enough memory for font.\n",
-                   SYS_LOGPOS_AS("widget_init"));
+    WIDGET_STYLE_LOG_AS(SYS_DBG_MSG, "widget_init", "  ! not enough memory for font.\n");
     return -1;
   }
   return 0;
@@ -39,8 +39,8 @@ int widget_style_init(widget_t* w, int count, char** names, char** values) {
   int32_t valign = FR_VALIGN_TOP;
   if (wdgParseStyleParams(w, count, names, values, &halign, &valign) != 0) return -1;
   if (w->style.font_path && MakeFont(w, halign, valign) != 0) return -1;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][style][%s:%d:%s()]  - new widget: %s (%d) : %s id: %d\n",
-                 SYS_LOGPOS_AS("widget_init"), kTag, w->kind, wdgLogText(w->style.font_path), w->id);
+  WIDGET_STYLE_LOG_AS(SYS_DBG_MSG, "widget_init", "  - new widget: %s (%d) : %s id: %d\n", kTag, w->kind,
+                      wdgLogText(w->style.font_path), w->id);
   return 0;
 }
 

@@ -8,6 +8,9 @@
 #include "framework/wm/gl.h"
 #include "framework/wm/glconst.h"
 
+#define WIDGET_WINDOW_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget][window]", __VA_ARGS__)
+#define WIDGET_WINDOW_LOG_AS(level, fn, ...) SYS_LOG_TAGGED_AS(level, "[widget][window]", fn, __VA_ARGS__)
+
 namespace {
 
 constexpr int32_t kDefaultWidth = 640;
@@ -119,18 +122,17 @@ int Draw(widget_t* w, wm_event_t* e) {
 // fn: the event function, which the log lines name.
 int Show(widget_t* w, wm_event_t* e, const char* fn) {
   if (!w->visible) return 0;
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - show window.\n", SYS_LOGPOS_AS(fn));
+  WIDGET_WINDOW_LOG_AS(SYS_DBG_MSG, fn, "  - show window.\n");
   // A window shown before comes back with its context; the window manager
   // makes no second one.
   wmShowWindow(w->window);
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - load texutre.\n", SYS_LOGPOS_AS(fn));
+  WIDGET_WINDOW_LOG_AS(SYS_DBG_MSG, fn, "  - load texutre.\n");
   if (w->bg) wdgAcquireImage(w, w->bg, w->bg_filter);
   return Draw(w, e);
 }
 
 int Hide(widget_t* w, const char* fn) {
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  ! hide window (%s).\n", SYS_LOGPOS_AS(fn),
-                 wdgLogText(w->title));
+  WIDGET_WINDOW_LOG_AS(SYS_DBG_MSG, fn, "  ! hide window (%s).\n", wdgLogText(w->title));
   wmHideWindow(w->window);
   return 0;
 }
@@ -172,8 +174,8 @@ int widget_window_init(widget_t* w, int count, char** names, char** values) {
   wmOptions(w->window, WM_OPT_CALLBACK, reinterpret_cast<intptr_t>(&wdgRouteEvent));
   wmOptions(w->window, WM_OPT_RESIZABLE, w->resizeable);
   wmOptions(w->window, WM_OPT_DND, w->dnd);
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][window][%s:%d:%s()]  - new widget: WINDOW (%d) : %d, %d %dx%d (%d)\n",
-                 SYS_LOGPOS, w->id, w->x, w->y, w->width, w->height, w->fullscreen);
+  WIDGET_WINDOW_LOG(SYS_DBG_MSG, "  - new widget: WINDOW (%d) : %d, %d %dx%d (%d)\n", w->id, w->x, w->y, w->width,
+                    w->height, w->fullscreen);
   return 0;
 }
 

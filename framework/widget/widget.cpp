@@ -11,6 +11,8 @@
 #include "framework/widget/widget_internal.h"
 #include "platform/ascii.h"
 
+#define WIDGET_LOG(level, ...) SYS_LOG_TAGGED(level, "[widget]", __VA_ARGS__)
+
 namespace {
 
 const widget_kind_t kWindowKind{"WINDOW", WDG_KIND_WINDOW, widget_window_init, widget_window_event};
@@ -85,7 +87,7 @@ int XML_open(SYS_XML_t* xml, const char* name, int count, char** names, char** v
   w->set = state->set;
   w->seq = nextSeq++;
   if (row->init(w, count, names, values) != 0) {
-    SYS_DbgMessage(SYS_DBG_MSG, "[widget][%s:%d:%s()]  ! error in initialization: %s\n", SYS_LOGPOS, row->tag);
+    WIDGET_LOG(SYS_DBG_MSG, "  ! error in initialization: %s\n", row->tag);
     SYS_ErrKeeper keep;
     Discard(w);
     return 0;
@@ -168,7 +170,7 @@ SYS_List_p wdgLoad(int sourceType, const char* source) {
 int wdgUnload(SYS_List_p set) {
   errClear();
   if (!set) return BadArgument();
-  SYS_DbgMessage(SYS_DBG_MSG, "[widget][%s:%d:%s()]  - unload widget set.\n", SYS_LOGPOS);
+  WIDGET_LOG(SYS_DBG_MSG, "  - unload widget set.\n");
   widget_t* window = FirstWindow(set);
   if (window && window->window) {
     // Events of the window's own destruction must not reach widgets being
