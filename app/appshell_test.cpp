@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/musicdisk.h"
-#include "app/testevents.h"
-#include "app/testgl.h"
+#include "testsupport/app/events.h"
+#include "testsupport/app/gl.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"

@@ -10,8 +10,8 @@
 
 #include "app/appshell.h"
 #include "app/musicdisk.h"
-#include "app/testevents.h"
-#include "app/testprogram.h"
+#include "testsupport/app/events.h"
+#include "testsupport/app/program.h"
 #include "framework/base/file.h"
 #include "framework/base/main.h"
 #include "platform/rtl.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 
 using apptest::Rec;
 

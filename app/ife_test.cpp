@@ -13,10 +13,10 @@
 #include "app/appshell.h"
 #include "engine/capture.h"
 #include "engine/effect.h"
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 #include "framework/base/main.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "testsupport/testsupport.h"
 #include "units/texmgr.h"
 

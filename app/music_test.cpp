@@ -12,7 +12,7 @@
 #include "app/appshell.h"
 #include "framework/base/file.h"
 #include "framework/base/main.h"
-#include "platform/bass/testwave.h"
+#include "testsupport/bass/wave.h"
 #include "testsupport/testsupport.h"
 #include "units/sysunit.h"
 

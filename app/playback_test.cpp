@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/musicdisk.h"
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 #include "units/random.h"
 
 using apptest::Rec;

@@ -11,7 +11,7 @@
 
 #include "app/glyphs.h"
 #include "app/musicdisk.h"
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 #include "units/random.h"
 
 using apptest::Rec;

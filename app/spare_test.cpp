@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 #include "framework/base/main.h"
 #include "testsupport/testsupport.h"
 

@@ -16,7 +16,7 @@
 
 #include "framework/base/thread.h"
 #include "framework/fss/FSS.h"
-#include "platform/bass/testogg.h"
+#include "testsupport/bass/ogg.h"
 
 namespace {
 

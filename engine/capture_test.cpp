@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/scenetest.h"
+#include "testsupport/engine/scene.h"
 #include "framework/wm/glrecorder.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/drawtest.h"
+#include "testsupport/engine/draw.h"
 #include "engine/precalc.h"
-#include "engine/scenetest.h"
+#include "testsupport/engine/scene.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/drawtest.h"
+#include "testsupport/engine/draw.h"
 #include "engine/glsl.h"
 #include "engine/loader.h"
 #include "engine/player.h"
-#include "engine/projecttest.h"
-#include "engine/scenefile_test.h"
+#include "testsupport/engine/project.h"
+#include "testsupport/engine/scenefile.h"
 #include "engine/scenefree.h"
 #include "framework/base/mem.h"
 #include "framework/wm/glconst.h"

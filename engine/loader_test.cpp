@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "engine/scenefile_test.h"
+#include "testsupport/engine/scenefile.h"
 #include "engine/scenefree.h"
 #include "framework/base/mem.h"
 #include "testsupport/testsupport.h"

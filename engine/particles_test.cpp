@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scenetest.h"
+#include "testsupport/engine/scene.h"
 #include "framework/base/mem.h"
 #include "testsupport/testsupport.h"
 #include "units/random.h"

@@ -12,7 +12,7 @@
 
 #include "engine/capture.h"
 #include "engine/draw.h"
-#include "engine/drawtest.h"
+#include "testsupport/engine/draw.h"
 #include "engine/precalc.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"

@@ -14,7 +14,7 @@
 #include "engine/camera.h"
 #include "engine/loader.h"
 #include "framework/wm/glconst.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"

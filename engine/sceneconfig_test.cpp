@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/scenetest.h"
+#include "testsupport/engine/scene.h"
 #include "testsupport/testsupport.h"
 
 namespace {

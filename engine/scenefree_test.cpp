@@ -10,7 +10,7 @@
 
 #include "engine/loader.h"
 #include "engine/particles.h"
-#include "engine/scenefile_test.h"
+#include "testsupport/engine/scenefile.h"
 #include "engine/vector.h"
 #include "framework/base/mem.h"
 #include "units/glunit.h"

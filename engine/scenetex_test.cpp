@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "engine/capture.h"
-#include "engine/scenetest.h"
+#include "testsupport/engine/scene.h"
 #include "engine/scenetext.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "framework/wm/glrecorder.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"

@@ -13,8 +13,8 @@
 
 #include "engine/particles.h"
 #include "engine/precalc.h"
-#include "engine/scenetest.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/engine/scene.h"
+#include "testsupport/wm/wm.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"

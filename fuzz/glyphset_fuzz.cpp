@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/glyphs.h"
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   apptest::InstallGLRecorder();

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/ife.h"
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 #include "fuzz/byte_lines.h"
 #include "units/texmgr.h"
 

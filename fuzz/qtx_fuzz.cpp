@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "framework/tl/_ddz.h"
-#include "framework/tl/dxtfixtures.h"
+#include "testsupport/tl/dxtfixtures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto length = static_cast<int64_t>(size);

@@ -11,7 +11,7 @@
 #include "app/musicdisk.h"
 #include "app/playback.h"
 #include "app/screens.h"
-#include "app/testgl.h"
+#include "testsupport/app/gl.h"
 
 namespace {
 

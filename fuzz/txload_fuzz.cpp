@@ -1,5 +1,5 @@
 // Runs the whole texture load on arbitrary bytes: the first bytes choose the
-// options and split off a companion alpha image (see tlloadinput.h), the rest
+// options and split off a companion alpha image (see testsupport/tl/loadinput.h), the rest
 // goes through detection, the filter's reader and every post-processing step.
 // Whatever the files claim, the load stays inside its buffers, and a bitmap
 // it returns holds every pixel its record declares.
@@ -9,7 +9,7 @@
 #include <span>
 
 #include "framework/tl/TL.h"
-#include "framework/tl/tlloadinput.h"
+#include "testsupport/tl/loadinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tlfix::LoadInput in = tlfix::UnpackLoadInput(std::span<const uint8_t>(data, size));

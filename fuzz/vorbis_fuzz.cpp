@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/base/file-pack.h"
-#include "framework/base/file-pack_test.h"
+#include "testsupport/base/file-pack.h"
 #include "framework/base/mem.h"
 #include "framework/fss/Vorbis.h"
 #include "fuzz/empty_folder.h"

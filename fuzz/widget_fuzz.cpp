@@ -11,10 +11,10 @@
 #include "framework/base/main.h"
 #include "framework/fr/FR.h"
 #include "framework/tl/TM.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "framework/widget/widget.h"
-#include "framework/widget/widget_glrec.h"
+#include "testsupport/widget/glrec.h"
 #include "framework/wm/wm_internal.h"
 #include "platform/window.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "framework/base/xml.h"
-#include "framework/base/xml_test.h"
+#include "testsupport/base/xml.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 #include "units/gluunit.h"
 
 namespace {

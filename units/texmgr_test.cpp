@@ -10,16 +10,16 @@
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "framework/wm/glrecorder.h"
 #include "testsupport/testsupport.h"
 #include "units/glunit.h"
-#include "units/glrecording.h"
+#include "testsupport/units/glrecording.h"
 #include "units/gluunit.h"
 #include "framework/base/main.h"
 #include "framework/wm/wm.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 #include "platform/window.h"
 
 using tlfix::Bytes;

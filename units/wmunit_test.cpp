@@ -9,7 +9,7 @@
 #include <string>
 
 #include "framework/wm/wm_internal.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 #include "units/glunit.h"
 #include "units/gluunit.h"
 #include "units/sysunit.h"

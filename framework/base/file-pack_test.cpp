@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/base/file-pack_test.h"
+#include "testsupport/base/file-pack.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"

@@ -12,7 +12,7 @@
 
 #include "framework/base/cfg.h"
 #include "framework/base/file-pack.h"
-#include "framework/base/file-pack_test.h"
+#include "testsupport/base/file-pack.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"
 #include "framework/base/mem.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/base/file-pack.h"
-#include "framework/base/file-pack_test.h"
+#include "testsupport/base/file-pack.h"
 #include "framework/base/file.h"
 #include "framework/base/main.h"
 #include "framework/base/mem.h"

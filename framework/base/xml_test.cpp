@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "framework/base/file-pack.h"
-#include "framework/base/file-pack_test.h"
+#include "testsupport/base/file-pack.h"
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/main.h"
 #include "framework/base/mem.h"
-#include "framework/base/xml_test.h"
+#include "testsupport/base/xml.h"
 #include "testsupport/testsupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
-#include "framework/fr/frtest.h"
+#include "testsupport/fr/fr.h"
 #include "testsupport/testsupport.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "framework/base/log.h"
 #include "framework/base/z.h"
 #include "framework/base/mem.h"
-#include "framework/fr/frtest.h"
+#include "testsupport/fr/fr.h"
 #include "testsupport/testsupport.h"
 
 namespace {

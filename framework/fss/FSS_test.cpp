@@ -20,8 +20,8 @@
 
 #include "framework/base/log.h"
 #include "framework/base/thread.h"
-#include "framework/fss/fsstest.h"
-#include "platform/bass/testwave.h"
+#include "testsupport/fss/fss.h"
+#include "testsupport/bass/wave.h"
 #include "testsupport/testsupport.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "framework/base/file-pack.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
-#include "framework/fss/fsstest.h"
+#include "testsupport/fss/fss.h"
 #include "testsupport/testsupport.h"
 
 namespace {

@@ -17,9 +17,9 @@
 #include "framework/base/cfg.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlloadinput.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/loadinput.h"
+#include "testsupport/tl/memfiles.h"
 #include "testsupport/testsupport.h"
 
 using tlfix::Bytes;

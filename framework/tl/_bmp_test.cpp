@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
-#include "framework/tl/tlfixtures.h"
+#include "testsupport/tl/fixtures.h"
 
 using tlfix::Bytes;
 

@@ -8,9 +8,9 @@
 
 #include "framework/base/log.h"
 #include "framework/tl/_dds.h"
-#include "framework/tl/dxtfixtures.h"
-#include "framework/tl/dxttest.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/dxtfixtures.h"
+#include "testsupport/tl/dxt.h"
+#include "testsupport/tl/memfiles.h"
 #include "testsupport/testsupport.h"
 
 using dxtfix::Bytes;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/base/log.h"
-#include "framework/tl/tlfixtures.h"
+#include "testsupport/tl/fixtures.h"
 
 using tlfix::Bytes;
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "framework/base/log.h"
-#include "framework/tl/tlcodecs.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/codecs.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "testsupport/testsupport.h"
 
 using tlfix::Bytes;

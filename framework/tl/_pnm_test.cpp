@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/base/log.h"
-#include "framework/tl/tlfixtures.h"
+#include "testsupport/tl/fixtures.h"
 #include "testsupport/testsupport.h"
 
 using tlfix::Bytes;

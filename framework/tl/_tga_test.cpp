@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
-#include "framework/tl/tlfixtures.h"
+#include "testsupport/tl/fixtures.h"
 #include "testsupport/testsupport.h"
 
 using tlfix::Bytes;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
-#include "framework/tl/dxtfixtures.h"
+#include "testsupport/tl/dxtfixtures.h"
 
 using dxtfix::All;
 using dxtfix::Bytes;

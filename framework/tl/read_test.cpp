@@ -7,7 +7,7 @@
 #include "framework/base/file.h"
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
-#include "framework/tl/tlfixtures.h"
+#include "testsupport/tl/fixtures.h"
 #include "testsupport/testsupport.h"
 
 namespace {

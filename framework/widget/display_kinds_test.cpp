@@ -6,7 +6,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "framework/widget/widget_testing.h"
+#include "testsupport/widget/widget.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/fr/frtest.h"
-#include "framework/widget/widget_testing.h"
+#include "testsupport/fr/fr.h"
+#include "testsupport/widget/widget.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/widget/widget_testing.h"
+#include "testsupport/widget/widget.h"
 
 namespace {
 

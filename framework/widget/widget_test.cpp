@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/widget/widget_spy.h"
-#include "framework/widget/widget_testing.h"
+#include "testsupport/widget/spy.h"
+#include "testsupport/widget/widget.h"
 
 namespace {
 

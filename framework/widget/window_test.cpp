@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/widget/widget_spy.h"
-#include "framework/widget/widget_testing.h"
+#include "testsupport/widget/spy.h"
+#include "testsupport/widget/widget.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "framework/base/log.h"
 #include "framework/wm/wm_internal.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/wm/wm_internal.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 #include "platform/display.h"
 
 namespace {

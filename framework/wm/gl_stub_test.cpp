@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
-#include "framework/wm/wm_testing.h"
+#include "testsupport/wm/wm.h"
 
 namespace {
 

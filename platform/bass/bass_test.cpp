@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/bass/output.h"
-#include "platform/bass/testogg.h"
-#include "platform/bass/testwave.h"
+#include "testsupport/bass/ogg.h"
+#include "testsupport/bass/wave.h"
 #include "testsupport/testsupport.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/bass/testogg.h"
+#include "testsupport/bass/ogg.h"
 #include "testsupport/testsupport.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "framework/base/mem.h"
 #include "framework/base/z.h"
 #include "framework/tl/dxt.h"
-#include "framework/tl/tlfixtures.h"
+#include "testsupport/tl/fixtures.h"
 
 namespace dxtfix {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/base/log.h"
-#include "framework/tl/dxtfixtures.h"
+#include "testsupport/tl/dxtfixtures.h"
 
 namespace dxtfix {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/widget/widget_internal.h"
-#include "framework/widget/widget_glrec.h"
+#include "testsupport/widget/glrec.h"
 #include "framework/wm/wm_internal.h"
 
 namespace wdgtest {

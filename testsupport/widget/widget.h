@@ -1,5 +1,5 @@
 // Shared pieces of the widget toolkit's tests: the GL recorder and the
-// synthetic window events of widget_glrec.h, headless windows of the real
+// synthetic window events of testsupport/widget/glrec.h, headless windows of the real
 // window manager on a 1920 x 1080 desktop, and an in-memory image store.
 #pragma once
 #include <gtest/gtest.h>
@@ -11,10 +11,10 @@
 #include "framework/base/main.h"
 #include "framework/fr/FR.h"
 #include "framework/tl/TM.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "framework/widget/widget_internal.h"
-#include "framework/widget/widget_glrec.h"
+#include "testsupport/widget/glrec.h"
 #include "framework/wm/wm_internal.h"
 #include "platform/window.h"
 #include "testsupport/testsupport.h"

@@ -11,8 +11,8 @@
 
 #include "framework/base/log.h"
 #include "framework/tl/TL.h"
-#include "framework/tl/tlfixtures.h"
-#include "framework/tl/tlmemfiles.h"
+#include "testsupport/tl/fixtures.h"
+#include "testsupport/tl/memfiles.h"
 #include "testsupport/testsupport.h"
 
 namespace tlfix {

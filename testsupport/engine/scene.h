@@ -14,7 +14,7 @@
 #include "engine/ovx.h"
 #include "framework/wm/glrecorder.h"
 #include "units/glunit.h"
-#include "units/glrecording.h"
+#include "testsupport/units/glrecording.h"
 #include "units/gluunit.h"
 #include "testsupport/testsupport.h"
 

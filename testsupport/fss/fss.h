@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/base/file-pack_test.h"
-#include "framework/tl/tlmemfiles.h"
-#include "platform/bass/testogg.h"
+#include "testsupport/base/file-pack.h"
+#include "testsupport/tl/memfiles.h"
+#include "testsupport/bass/ogg.h"
 #include "testsupport/testsupport.h"
 
 namespace fsstest {
