@@ -15,8 +15,11 @@
 #include <vector>
 
 #include "framework/fr/FR.h"
+#include "bench/benchutil.h"
 
 namespace {
+
+using bench::Median;
 
 constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr int kSize = 16;
@@ -120,10 +123,6 @@ double Seconds(Run run) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 }  // namespace
 

@@ -24,8 +24,11 @@
 #include "framework/base/log.h"
 #include "framework/base/mem.h"
 #include "framework/tl/TL.h"
+#include "bench/benchutil.h"
 
 namespace {
+
+using bench::ReadWhole;
 
 constexpr int kSide = 2048;
 constexpr int kBestOf = 21;
@@ -67,17 +70,6 @@ void Cleanup() {
   rmdir(folder.c_str());
 }
 
-std::vector<uint8_t> ReadWhole(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    std::fseek(f, 0, SEEK_END);
-    bytes.resize(static_cast<size_t>(std::ftell(f)));
-    std::fseek(f, 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-    std::fclose(f);
-  }
-  return bytes;
-}
 
 void ThroughLoader(const std::string& path) {
   txBitmap* b = txLoad(path.c_str());

@@ -33,8 +33,12 @@
 #include "framework/base/bytes.h"
 #include "framework/base/log.h"
 #include "framework/tl/TL.h"
+#include "bench/benchutil.h"
 
 namespace {
+
+using bench::ReadWhole;
+using bench::Median;
 
 constexpr int kSide = 2048;
 constexpr int kRounds = 15;  // at least 7
@@ -146,17 +150,6 @@ Bytes DicomHeaderRgb() {
   return w.release();
 }
 
-Bytes ReadWhole(const std::string& path) {
-  Bytes bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    std::fseek(f, 0, SEEK_END);
-    bytes.resize(static_cast<size_t>(std::ftell(f)));
-    std::fseek(f, 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-    std::fclose(f);
-  }
-  return bytes;
-}
 
 struct Case {
   const char* label;
@@ -210,10 +203,6 @@ double Milliseconds(void (*run)(const Case&), const Case& c) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void Measure(const Case& c) {
   void (*reference)(const Case&) = c.decoded ? FreadAndStb : FreadAndCopy;

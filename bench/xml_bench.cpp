@@ -16,8 +16,11 @@
 #include <vector>
 
 #include "framework/base/xml.h"
+#include "bench/benchutil.h"
 
 namespace {
+
+using bench::Median;
 
 constexpr size_t kDocumentBytes = 10u << 20;
 constexpr int kRounds = 11;
@@ -125,10 +128,6 @@ double Milliseconds(Tally (*parse)(const std::string&), const std::string& doc) 
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void Compare(const char* title, const std::string& doc, double goal) {
   const Tally ours = ParseOurs(doc), theirs = ParseExpat(doc);
