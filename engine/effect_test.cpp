@@ -311,7 +311,8 @@ TEST_F(EffectProject, TruncatedOrMissingFileEndsTheProgram) {
   ProjectSpec spec;
   spec.scenes = {"a.ovx"};
   std::vector<uint8_t> bytes = WriteProject(spec);
-  bytes.resize(bytes.size() - 10);
+  ASSERT_GT(bytes.size(), 10u);
+  bytes.erase(bytes.end() - 10, bytes.end());
   ASSERT_TRUE(WriteBytes(dir_ / "cut.fex", bytes));
   const struct {
     std::string file;

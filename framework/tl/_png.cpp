@@ -199,6 +199,9 @@ struct PngWriteState {
   png_infop info;
   SYS_File_p file;
   png_bytep* rows;  // one pointer per row of level 0
+  // Kept here rather than in a local of pngWrite: a local live across the
+  // setjmp could be clobbered by the library's longjmp.
+  int colourType;
 };
 
 void ReleaseWrite(PngWriteState* s) {
@@ -272,6 +275,7 @@ int pngWrite(const char* path, txBitmap* bitmap) {
   auto* s = static_cast<PngWriteState*>(SYS_MemGet(sizeof(PngWriteState)));
   if (!s) return WriteFail(nullptr, ERR_NOMEM);
   std::memset(s, 0, sizeof *s);
+  s->colourType = colourType;
   s->rows = static_cast<png_bytep*>(SYS_MemGet(sizeof(png_bytep) * static_cast<size_t>(bitmap->height)));
   if (!s->rows) return WriteFail(s, ERR_NOMEM);
   s->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -285,7 +289,7 @@ int pngWrite(const char* path, txBitmap* bitmap) {
   // libpng writes through stdio: only a plain file on disk has a stream.
   if (s->file->handler != &SYS_FileHandlerRegular || !s->file->handle) return WriteFail(s, ERR_CANTCREATE);
   auto* stream = static_cast<FILE*>(s->file->handle);
-  Encode(s, bitmap, colourType, stream);
+  Encode(s, bitmap, s->colourType, stream);
   if (std::fflush(stream) != 0 || std::ferror(stream)) return WriteFail(s, ERR_CANTCREATE);
   ReleaseWrite(s);
   return 0;
