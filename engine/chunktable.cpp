@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int32_t kElementBytes[] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
-
 #define QZ_WIDTH(Rec, member) static_cast<uint16_t>(sizeof(static_cast<Rec*>(nullptr)->member))
 #define QZ_ELEMENT(Rec, member) static_cast<uint16_t>(sizeof(*static_cast<Rec*>(nullptr)->member))
 
@@ -143,7 +141,7 @@ constexpr SceneChunkKind kKinds[] = {
 // the element type: the payloads are the fields' bytes.
 constexpr bool WidthsAgree() {
   for (const SceneChunkKind& k : kKinds)
-    if (k.elementType >= std::size(kElementBytes) || k.width != kElementBytes[k.elementType]) return false;
+    if (k.elementType >= kChunkElementBytes.size() || k.width != kChunkElementBytes[k.elementType]) return false;
   return true;
 }
 static_assert(std::size(kKinds) == 98);

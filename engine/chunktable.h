@@ -3,9 +3,15 @@
 // where its bytes go (a field, or an array pointer with its count field),
 // and when the writer writes it.
 #pragma once
+#include <array>
 #include <cstdint>
 
 #include "engine/ovx.h"
+
+// Bytes per element of each element type, the type being the index.
+constexpr int kChunkElementTypes = 14;
+constexpr std::array<int32_t, kChunkElementTypes> kChunkElementBytes = {
+    1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
 
 // The object's edge table (neighbours): the one array kind whose block may
 // come from the precalculation's plain allocator instead of the file.

@@ -25,7 +25,6 @@ namespace {
 constexpr int kScanStep = 4;
 constexpr int kHeaderRest = kChunkHeaderSize - kScanStep;
 
-
 std::string Hex(uint8_t kind) {
   char text[8];
   std::snprintf(text, sizeof text, "0x%02X", kind);
@@ -194,10 +193,7 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& opened
 
 }  // namespace
 
-void InitChunkSizes(void) {
-  static constexpr int32_t kSizes[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
-  std::copy(std::begin(kSizes), std::end(kSizes), LoaderUnit.ChunkElementSize);
-}
+void InitChunkSizes(void) { LoaderUnit.ChunkElementSize = kChunkElementBytes; }
 
 void InitLoaderUnit(void) {
   LoaderUnit.LoaderVersionMajor = 1;

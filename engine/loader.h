@@ -37,12 +37,14 @@
 //     (crash: it would read through the null pointer), and a chunk too large
 //     for the format fails the save (failure reported as success).
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "engine/chunktable.h"
 #include "engine/ovx.h"
 #include "framework/base/log.h"
 
@@ -70,14 +72,13 @@ struct SceneChunkHeader {
   int32_t index;        // material, object or light number; 0 for the scene
 };
 static_assert(sizeof(SceneChunkHeader) == kChunkHeaderSize);
-constexpr int kChunkElementTypes = 14;
 // Where the unit's log lines go, for tests that read them.
 typedef void (*LoaderLogSink)(std::string_view line);
 
 // The scene-file unit's state, with its start values.
 struct LoaderUnitState {
   // Bytes per element of each element type, filled by InitChunkSizes.
-  int32_t ChunkElementSize[kChunkElementTypes] = {1, 1, 2, 4, 4, 8, 12, 16, 256, 12, 16, 20, 64, 1};
+  std::array<int32_t, kChunkElementTypes> ChunkElementSize = kChunkElementBytes;
   // The format version written by SaveScene, set by InitLoaderUnit (1.2).
   uint8_t LoaderVersionMajor = 1;
   uint8_t LoaderVersionMinor = 2;

@@ -363,10 +363,6 @@ int TakeGlyph(FT_Face face, FR_Glyph_t& g, GlyphStore& store, const char* text, 
   return 0;
 }
 
-}  // namespace
-
-namespace {
-
 template <int BPP>
 void BlendRows(txBitmap& target, int64_t left, int64_t top, const FT_Bitmap& bm, PixelKind kind, Span rows,
                Span columns, const Ink& ink) {

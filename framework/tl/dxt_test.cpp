@@ -42,6 +42,10 @@ TEST(DxtDecode, GoldenBlocks) {
   alphaIndex[15] = 1;
   const Bytes opaque3 = dxtfix::Dxt3AlphaPart(All(15));
   const Bytes redWithAlphas = Cat(dxtfix::Dxt3AlphaPart(alphas), dxtfix::ColourPart(kRed, kRed, All(0)));
+  // Blue DXT5 blocks whose alpha end points are a0 and a1, indexed by alphaIndex.
+  auto blueWithAlphas = [&](int a0, int a1) {
+    return Cat(dxtfix::Dxt5AlphaPart(a0, a1, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0)));
+  };
   const Golden cases[] = {
       // Shift-only expansion: white is 248, 252, 248.
       {"DXT1 white", dxtfix::kDXT1, dxtfix::ColourPart(kWhite, kBlack, All(0)), 24, 0, 0, {248, 252, 248, -1}},
@@ -60,31 +64,15 @@ TEST(DxtDecode, GoldenBlocks) {
       {"DXT3 alpha 15 is 255", dxtfix::kDXT3, redWithAlphas, 32, 1, 0, {248, 0, 0, 255}},
       {"DXT3 alpha 7 is 119", dxtfix::kDXT3, redWithAlphas, 32, 2, 1, {248, 0, 0, 119}},
       {"DXT3 alpha 0", dxtfix::kDXT3, redWithAlphas, 32, 0, 0, {248, 0, 0, 0}},
-      {"DXT5 (255, 0) index 7 is 36", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(255, 0, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 0, 0,
-       {0, 0, 248, 36}},
-      {"DXT5 (255, 0) index 2", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(255, 0, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 1, 0,
-       {0, 0, 248, 219}},
-      {"DXT5 (255, 0) index 1 is a1", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(255, 0, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 3, 3,
-       {0, 0, 248, 0}},
-      {"DXT5 (0, 255) index 6 is 0", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(0, 255, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 1, 2,
-       {0, 0, 248, 0}},
-      {"DXT5 (0, 255) index 7 is 255", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(0, 255, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 0, 0,
-       {0, 0, 248, 255}},
-      {"DXT5 (0, 255) index 2", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(0, 255, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 2, 2,
-       {0, 0, 248, 51}},
+      {"DXT5 (255, 0) index 7 is 36", dxtfix::kDXT5, blueWithAlphas(255, 0), 32, 0, 0, {0, 0, 248, 36}},
+      {"DXT5 (255, 0) index 2", dxtfix::kDXT5, blueWithAlphas(255, 0), 32, 1, 0, {0, 0, 248, 219}},
+      {"DXT5 (255, 0) index 1 is a1", dxtfix::kDXT5, blueWithAlphas(255, 0), 32, 3, 3, {0, 0, 248, 0}},
+      {"DXT5 (0, 255) index 6 is 0", dxtfix::kDXT5, blueWithAlphas(0, 255), 32, 1, 2, {0, 0, 248, 0}},
+      {"DXT5 (0, 255) index 7 is 255", dxtfix::kDXT5, blueWithAlphas(0, 255), 32, 0, 0, {0, 0, 248, 255}},
+      {"DXT5 (0, 255) index 2", dxtfix::kDXT5, blueWithAlphas(0, 255), 32, 2, 2, {0, 0, 248, 51}},
       // Equal end points are the six-value case: indices 6 and 7 stay 0 and 255.
-      {"DXT5 (90, 90) index 6 is 0", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(90, 90, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 1, 2,
-       {0, 0, 248, 0}},
-      {"DXT5 (90, 90) index 7 is 255", dxtfix::kDXT5,
-       Cat(dxtfix::Dxt5AlphaPart(90, 90, alphaIndex), dxtfix::ColourPart(kBlue, kBlue, All(0))), 32, 0, 0,
-       {0, 0, 248, 255}},
+      {"DXT5 (90, 90) index 6 is 0", dxtfix::kDXT5, blueWithAlphas(90, 90), 32, 1, 2, {0, 0, 248, 0}},
+      {"DXT5 (90, 90) index 7 is 255", dxtfix::kDXT5, blueWithAlphas(90, 90), 32, 0, 0, {0, 0, 248, 255}},
       {"DXT5 at 24 bits drops the alpha", dxtfix::kDXT5,
        Cat(dxtfix::Dxt5AlphaPart(0, 255, alphaIndex), dxtfix::ColourPart(kWhite, kBlack, All(1))), 24, 0, 0,
        {0, 0, 0, -1}},
